@@ -1,0 +1,67 @@
+# One static library per source folder, built from every source the folder holds.
+# A folder's library links only the folders below it, so an include of a higher
+# layer (Qt among them) does not compile there.
+function(quor_library name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    if(NOT sources)
+        # A folder still being written gives a target all the same, so the layers above can name it.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+        return()
+    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# One GoogleTest program per test folder; every test of it is registered with ctest.
+function(quor_test name)
+    cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    if(NOT sources)
+        return()
+    endif()
+    if(ARG_QT)
+        # Widget tests share one QApplication on the offscreen platform.
+        list(APPEND sources "${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp")
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
+    if(ARG_QT)
+        set_target_properties(${name} PROPERTIES AUTOMOC ON)
+        target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
+    else()
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    target_compile_definitions(${name} PRIVATE
+        QUOR_SHARED_DATA="${QUOR_SHARED_DATA}"
+        QUOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    set(env "")
+    if(ARG_QT)
+        set(env QT_QPA_PLATFORM=offscreen)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+endfunction()
+
+# A library of the Qt side: moc and the resource compiler run on it.
+function(quor_qt_library name)
+    cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h"
+        "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+    foreach(excluded ${ARG_EXCLUDE})
+        list(REMOVE_ITEM sources "${CMAKE_CURRENT_SOURCE_DIR}/${excluded}")
+    endforeach()
+    if(NOT sources)
+        # An empty folder still gives a target, so the layers above can name it.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS} Qt6::Widgets)
+        return()
+    endif()
+    add_library(${name} STATIC ${sources})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+endfunction()

@@ -1,0 +1,13 @@
+// Windows BMP files: the 32-bit form that keeps alpha, and the variants people's pictures use.
+#pragma once
+
+class TBitmap32;
+class TStream;
+
+// A 32-bit BMP, written so that reading it back gives every pixel bit for bit, alpha included.
+void WriteBmp(const TBitmap32& Bitmap, TStream& Stream);
+
+// Reads a BMP from the stream's position: 1, 4, 8, 16, 24 and 32 bits, RLE4, RLE8, bit fields,
+// bottom-up and top-down. A damaged or truncated file raises an Exception; nothing is read past
+// the picture's data.
+void ReadBmp(TBitmap32& Bitmap, TStream& Stream);

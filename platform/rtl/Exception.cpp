@@ -1,0 +1,9 @@
+#include "platform/rtl/Exception.h"
+
+void RaiseException(const std::string& message) {
+    throw Exception(message);
+}
+
+void Abort() {
+    throw EAbort();
+}

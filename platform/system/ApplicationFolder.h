@@ -1,0 +1,11 @@
+// Where the program lives: the folder of the executable, ending in "/".
+#pragma once
+
+#include <string>
+
+// The folder of the running executable with a trailing "/". Shipped presets, help pages and
+// the "tmp" folder lie below it.
+std::string ApplicationFolder();
+
+// Tests and tools point the application folder elsewhere; an empty text restores the default.
+void SetApplicationFolder(const std::string& Folder);

@@ -1,0 +1,6 @@
+#include "platform/system/CriticalSection.h"
+
+TCriticalSection& ProcessLock() {
+    static TCriticalSection lock;
+    return lock;
+}

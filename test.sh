@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, checks the formatting, builds and runs every test; then builds
+# everything again with AddressSanitizer and UndefinedBehaviorSanitizer (clang), runs every test
+# again and gives each fuzz target a short run. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== formatting"
+git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+echo "== build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== sanitizers: build and test"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUOR_SANITIZE=ON -DQUOR_FUZZ=ON -DQUOR_BENCH=OFF
+cmake --build build-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== fuzz targets"
+scripts/run-fuzzers.sh build-asan/fuzz 20
+echo "All tests passed."
