@@ -1,0 +1,43 @@
+#include "platform/system/StateFolder.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home == '/') return home;
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr && *pw->pw_dir == '/')
+        return pw->pw_dir;
+    return "";
+}
+
+// mkdir -p; true when Path is a folder afterwards.
+bool MakeFolders(const std::string& Path) {
+    for (size_t i = 1; i <= Path.size(); ++i) {
+        if (i < Path.size() && Path[i] != '/') continue;
+        const std::string part = Path.substr(0, i);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+} // namespace
+
+std::string UserStateFolder() {
+    std::string base;
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    if (xdg != nullptr && *xdg == '/') {
+        base = xdg;
+    } else {
+        const std::string home = HomeFolder();
+        if (home.empty()) return "";
+        base = home + "/.local/state";
+    }
+    if (base.back() != '/') base += '/';
+    const std::string folder = base + "quorvelle/";
+    return MakeFolders(folder) ? folder : "";
+}
