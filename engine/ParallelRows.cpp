@@ -1,0 +1,141 @@
+#include "engine/ParallelRows.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::atomic<int> RequestedThreads{0};
+thread_local bool InsideBand = false;
+
+// Workers sleep until a job is posted, then take bands from a shared counter; the posting
+// thread takes bands too and then waits until every band has finished.
+class TRowPool {
+public:
+    ~TRowPool() {
+        {
+            std::lock_guard lock(FMutex);
+            FStopping = true;
+        }
+        FWake.notify_all();
+        for (std::thread& t : FThreads)
+            t.join();
+    }
+
+    void Run(int Begin, int End, int Band, int Threads, const std::function<void(int, int)>& Body) {
+        std::lock_guard runLock(FRunMutex); // one job at a time
+        Grow(Threads - 1);
+        {
+            std::lock_guard lock(FMutex);
+            FBody = &Body;
+            FBegin = Begin;
+            FEnd = End;
+            FBand = Band;
+            FNext.store(0);
+            FBands = (End - Begin + Band - 1) / Band;
+            FPending = FBands;
+            FHelpers = Threads - 1;
+            FError = nullptr;
+            ++FGeneration;
+        }
+        FWake.notify_all();
+        Work();
+        std::unique_lock lock(FMutex);
+        FDone.wait(lock, [this] { return FPending == 0 && FActive == 0; });
+        // Workers that wake only now find nothing to join.
+        FHelpers = 0;
+        FBody = nullptr;
+        if (FError) std::rethrow_exception(FError);
+    }
+
+private:
+    void Grow(int Count) {
+        while (static_cast<int>(FThreads.size()) < Count)
+            FThreads.emplace_back([this] { Loop(); });
+    }
+
+    void Loop() {
+        uint64_t seen = 0;
+        std::unique_lock lock(FMutex);
+        for (;;) {
+            FWake.wait(lock, [&] { return FStopping || (FGeneration != seen && FHelpers > 0); });
+            if (FStopping) return;
+            seen = FGeneration;
+            --FHelpers;
+            ++FActive;
+            lock.unlock();
+            Work();
+            lock.lock();
+            --FActive;
+            if (FPending == 0 && FActive == 0) FDone.notify_all();
+        }
+    }
+
+    // Takes bands until none is left.
+    void Work() {
+        InsideBand = true;
+        for (;;) {
+            const int k = FNext.fetch_add(1);
+            if (k >= FBands) break;
+            const int first = FBegin + k * FBand;
+            const int last = std::min(FEnd, first + FBand);
+            try {
+                (*FBody)(first, last);
+            } catch (...) {
+                std::lock_guard lock(FMutex);
+                if (!FError) FError = std::current_exception();
+            }
+            std::lock_guard lock(FMutex);
+            if (--FPending == 0 && FActive == 0) FDone.notify_all();
+        }
+        InsideBand = false;
+    }
+
+    std::mutex FRunMutex;
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    std::condition_variable FDone;
+    std::vector<std::thread> FThreads;
+    const std::function<void(int, int)>* FBody = nullptr;
+    int FBegin = 0, FEnd = 0, FBand = 1, FBands = 0, FPending = 0, FHelpers = 0, FActive = 0;
+    std::atomic<int> FNext{0};
+    uint64_t FGeneration = 0;
+    bool FStopping = false;
+    std::exception_ptr FError;
+};
+
+TRowPool& Pool() {
+    static TRowPool pool;
+    return pool;
+}
+
+} // namespace
+
+void SetAnalysisThreadCount(int Count) {
+    RequestedThreads.store(std::max(Count, 0));
+}
+
+int AnalysisThreadCount() {
+    const int n = RequestedThreads.load();
+    if (n > 0) return n;
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int First, int Last)>& Body) {
+    if (End <= Begin) return;
+    MinBand = std::max(MinBand, 1);
+    const int rows = End - Begin;
+    const int threads = std::min(AnalysisThreadCount(), rows / MinBand);
+    if (threads <= 1 || InsideBand) {
+        Body(Begin, End);
+        return;
+    }
+    // A few bands per thread even out uneven rows.
+    const int band = std::max(MinBand, (rows + threads * 4 - 1) / (threads * 4));
+    Pool().Run(Begin, End, band, threads, Body);
+}

@@ -1,0 +1,20 @@
+// Splitting the rows of a picture's maps across the cores.
+//
+// The analysis kernels give every band of rows to a small process-wide pool of worker threads
+// and wait until all bands are done, so a kernel returns with its whole output written, on the
+// caller's thread, exactly as if it had run alone. Each output element is computed by one band
+// only, from inputs that no band writes, so the result never depends on the number of threads.
+#pragma once
+
+#include <functional>
+
+// The number of threads the analysis uses: 1 runs everything on the calling thread, 0 (the
+// default) uses one thread per core.
+void SetAnalysisThreadCount(int Count);
+int AnalysisThreadCount();
+
+// Calls Body(First, Last) for consecutive bands [First, Last) that together cover [Begin, End),
+// each at least MinBand long (except a shorter remainder), possibly on several threads at once.
+// Returns when every band is done; an exception of a band is raised again here (the first one).
+// Called from inside a band, it runs serially.
+void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int First, int Last)>& Body);

@@ -1,0 +1,287 @@
+#include "engine/imagproc.h"
+
+#include "engine/ParallelRows.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/raster/HSL.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Round.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Rows per band so that a band holds at least about 64K elements.
+int MinBand(int W) {
+    return std::max(1, 65536 / std::max(W, 1));
+}
+
+size_t Elements(int W, int H) {
+    return W > 0 && H > 0 ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
+}
+
+template <typename T>
+void CheckMap(std::span<T> Map, int W, int H, const char* Where) {
+    if (Map.size() < Elements(W, H)) RaiseException(std::string(Where) + ": map smaller than its picture");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour conversion
+// ---------------------------------------------------------------------------------------------
+//
+// The lightness and saturation codes depend only on the largest and the smallest channel; they
+// come from a table made with the raster library's conversion itself. The hue code is
+// Round(31 x h), where h x 6 d is an integer fraction of the channel bytes (d = max - min); the
+// conversion's single-precision steps change that fraction by less than 4e-4, and two such
+// fractions that differ lie at least 1 / (12 d) apart, so Round of the exact fraction is the
+// conversion's own result wherever the fraction stays 1e-3 away from a half. The few pixels
+// closer to a half (exact halves among them, such as pure cyan) take the conversion itself.
+
+struct TLightSatTable {
+    // Lightness code in the low byte, saturation code in the high byte, by max x 256 + min.
+    std::array<uint16_t, 65536> Codes;
+    TLightSatTable() {
+        for (int mx = 0; mx < 256; ++mx)
+            for (int mn = 0; mn <= mx; ++mn) {
+                float h, s, l;
+                RGBtoHSL(
+                    Color32(static_cast<uint8_t>(mx), static_cast<uint8_t>(mn), static_cast<uint8_t>(mn)), h,
+                    s, l);
+                const int lc = Round(l * 255.0);
+                const int sc = Round(s * 7.0);
+                Codes[mx * 256 + mn] = static_cast<uint16_t>(lc | (sc << 8));
+            }
+    }
+};
+
+const TLightSatTable& LightSat() {
+    static const TLightSatTable table;
+    return table;
+}
+
+inline uint8_t HueSatCodeExact(TColor32 C) {
+    float h, s, l;
+    RGBtoHSL(C, h, s, l);
+    return static_cast<uint8_t>(Round(h * 31.0) * 8 + Round(s * 7.0));
+}
+
+inline void ConvertPixel(TColor32 C, const uint16_t* Codes, uint8_t& L, uint8_t& HS) {
+    const int r = (C >> 16) & 255, g = (C >> 8) & 255, b = C & 255;
+    const int mx = std::max(r, std::max(g, b));
+    const int mn = std::min(r, std::min(g, b));
+    const uint16_t ls = Codes[mx * 256 + mn];
+    L = static_cast<uint8_t>(ls);
+    if (mx == mn) {
+        HS = 0;
+        return;
+    }
+    const int d = mx - mn;
+    // 6 d h = off d + n, plus 6 d when negative (only possible with red largest).
+    int p;
+    if (r == mx) {
+        const int n = g - b;
+        p = n < 0 ? 6 * d + n : n;
+    } else if (g == mx) {
+        p = 2 * d + (b - r);
+    } else {
+        p = 4 * d + (r - g);
+    }
+    const float v = static_cast<float>(31 * p) / static_cast<float>(6 * d);
+    const float fl = std::floor(v);
+    const float frac = v - fl;
+    if (std::abs(frac - 0.5f) < 1e-3f) {
+        HS = HueSatCodeExact(C);
+        return;
+    }
+    const int hue = static_cast<int>(fl) + (frac > 0.5f ? 1 : 0);
+    HS = static_cast<uint8_t>(hue * 8 + (ls >> 8));
+}
+
+} // namespace
+
+void BitmapToLumaHueSat(const TBitmap32& Bitmap, std::span<uint8_t> L, std::span<uint8_t> HS) {
+    const int w = Bitmap.Width(), h = Bitmap.Height();
+    CheckMap(L, w, h, "BitmapToLumaHueSat");
+    CheckMap(HS, w, h, "BitmapToLumaHueSat");
+    if (Elements(w, h) == 0) return;
+    const uint16_t* codes = LightSat().Codes.data();
+    ParallelRows(0, h, MinBand(w), [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const TColor32* src = Bitmap.ScanLine(h - 1 - y);
+            uint8_t* l = L.data() + static_cast<size_t>(y) * w;
+            uint8_t* hs = HS.data() + static_cast<size_t>(y) * w;
+            for (int x = 0; x < w; ++x)
+                ConvertPixel(src[x], codes, l[x], hs[x]);
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Point operations
+// ---------------------------------------------------------------------------------------------
+
+void InvertMap(std::span<uint8_t> Map, int W, int H) {
+    CheckMap(Map, W, H, "InvertMap");
+    const size_t n = Elements(W, H);
+    for (size_t i = 0; i < n; ++i)
+        Map[i] = static_cast<uint8_t>(255 - Map[i]);
+}
+
+void CopyMap(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H) {
+    CheckMap(Src, W, H, "CopyMap");
+    CheckMap(Dst, W, H, "CopyMap");
+    const size_t n = Elements(W, H);
+    if (n > 0 && Src.data() != Dst.data()) std::memmove(Dst.data(), Src.data(), n);
+}
+
+void ThresholdMap(std::span<uint8_t> Map, int W, int H) {
+    CheckMap(Map, W, H, "ThresholdMap");
+    const size_t n = Elements(W, H);
+    for (size_t i = 0; i < n; ++i)
+        Map[i] = Map[i] > 128 ? 255 : 0;
+}
+
+void GradientMagnitude(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> M, int W,
+                       int H) {
+    CheckMap(A, W, H, "GradientMagnitude");
+    CheckMap(B, W, H, "GradientMagnitude");
+    CheckMap(M, W, H, "GradientMagnitude");
+    const size_t n = Elements(W, H);
+    for (size_t i = 0; i < n; ++i)
+        M[i] = static_cast<uint8_t>(std::min(255, std::abs(A[i]) + std::abs(B[i])));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sobel
+// ---------------------------------------------------------------------------------------------
+
+void SobelVertical(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W, int H) {
+    CheckMap(Src, W, H, "SobelVertical");
+    CheckMap(Dst, W, H, "SobelVertical");
+    if (W < 3 || H < 3) return;
+    ParallelRows(1, H - 1, MinBand(W), [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const uint8_t* below = Src.data() + static_cast<size_t>(y - 1) * W;
+            const uint8_t* above = below + 2 * static_cast<size_t>(W);
+            int16_t* out = Dst.data() + static_cast<size_t>(y) * W;
+            for (int x = 1; x < W - 1; ++x)
+                out[x] = static_cast<int16_t>((below[x - 1] + 2 * below[x] + below[x + 1]) -
+                                              (above[x - 1] + 2 * above[x] + above[x + 1]));
+        }
+    });
+}
+
+void SobelHorizontal(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W, int H) {
+    CheckMap(Src, W, H, "SobelHorizontal");
+    CheckMap(Dst, W, H, "SobelHorizontal");
+    if (W < 3 || H < 3) return;
+    ParallelRows(1, H - 1, MinBand(W), [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const uint8_t* below = Src.data() + static_cast<size_t>(y - 1) * W;
+            const uint8_t* row = below + W;
+            const uint8_t* above = row + W;
+            int16_t* out = Dst.data() + static_cast<size_t>(y) * W;
+            for (int x = 1; x < W - 1; ++x)
+                out[x] = static_cast<int16_t>((below[x - 1] + 2 * row[x - 1] + above[x - 1]) -
+                                              (below[x + 1] + 2 * row[x + 1] + above[x + 1]));
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Gaussian blur
+// ---------------------------------------------------------------------------------------------
+//
+// The 5 x 5 kernel is not separable, but each of its columns is a symmetric vertical kernel:
+// column sums c0 = (5 12 15 12 5), c1 = (4 9 12 9 4), c2 = (2 4 5 4 2) of each input column, then
+// s(x) = c2(x-2) + c1(x-1) + c0(x) + c1(x+1) + c2(x+2). Exact integers throughout.
+
+namespace {
+
+void BlurRows(const uint8_t* Src, uint8_t* Dst, int W, int H, int First, int Last) {
+    std::vector<int32_t> c(3 * static_cast<size_t>(W));
+    int32_t* c0 = c.data();
+    int32_t* c1 = c0 + W;
+    int32_t* c2 = c1 + W;
+    for (int y = First; y < Last; ++y) {
+        const uint8_t* srow = Src + static_cast<size_t>(y) * W;
+        uint8_t* drow = Dst + static_cast<size_t>(y) * W;
+        if (y < 2 || y > H - 3 || W < 5) {
+            std::memcpy(drow, srow, W);
+            continue;
+        }
+        const uint8_t* m2 = srow - 2 * static_cast<size_t>(W);
+        const uint8_t* m1 = srow - W;
+        const uint8_t* p1 = srow + W;
+        const uint8_t* p2 = srow + 2 * static_cast<size_t>(W);
+        for (int x = 0; x < W; ++x) {
+            const int outer = m2[x] + p2[x], inner = m1[x] + p1[x], mid = srow[x];
+            c0[x] = 5 * outer + 12 * inner + 15 * mid;
+            c1[x] = 4 * outer + 9 * inner + 12 * mid;
+            c2[x] = 2 * outer + 4 * inner + 5 * mid;
+        }
+        drow[0] = srow[0];
+        drow[1] = srow[1];
+        for (int x = 2; x < W - 2; ++x) {
+            const int s = c2[x - 2] + c1[x - 1] + c0[x] + c1[x + 1] + c2[x + 2];
+            drow[x] = static_cast<uint8_t>(s / 159);
+        }
+        drow[W - 2] = srow[W - 2];
+        drow[W - 1] = srow[W - 1];
+    }
+}
+
+void BlurPass(const uint8_t* Src, uint8_t* Dst, int W, int H) {
+    ParallelRows(0, H, MinBand(W), [&](int first, int last) { BlurRows(Src, Dst, W, H, first, last); });
+}
+
+} // namespace
+
+void GaussianBlur5x5(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H) {
+    CheckMap(Src, W, H, "GaussianBlur5x5");
+    CheckMap(Dst, W, H, "GaussianBlur5x5");
+    if (Elements(W, H) == 0) return;
+    BlurPass(Src.data(), Dst.data(), W, H);
+}
+
+void RepeatGaussianBlur(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H, int Count) {
+    CheckMap(Src, W, H, "RepeatGaussianBlur");
+    CheckMap(Dst, W, H, "RepeatGaussianBlur");
+    const size_t n = Elements(W, H);
+    if (n == 0) return;
+    if (Src.data() == Dst.data()) {
+        BlurMap(Dst, W, H, Count);
+        return;
+    }
+    if (Count <= 0) {
+        CopyMap(Src, Dst, W, H);
+        return;
+    }
+    // Passes alternate between Dst and one temporary map, ending in Dst: the first pass goes
+    // into Dst when Count is odd, into the temporary when it is even.
+    TByteMap t(n);
+    const uint8_t* from = Src.data();
+    uint8_t* to = Count % 2 == 1 ? Dst.data() : t.data();
+    for (int i = 0; i < Count; ++i) {
+        BlurPass(from, to, W, H);
+        from = to;
+        to = to == Dst.data() ? t.data() : Dst.data();
+    }
+}
+
+void BlurMap(std::span<uint8_t> Map, int W, int H, int Count) {
+    CheckMap(Map, W, H, "BlurMap");
+    const size_t n = Elements(W, H);
+    if (n == 0 || Count <= 0) return;
+    TByteMap t(n);
+    uint8_t* from = Map.data();
+    uint8_t* to = t.data();
+    for (int i = 0; i < Count; ++i) {
+        BlurPass(from, to, W, H);
+        std::swap(from, to);
+    }
+    if (from != Map.data()) std::memcpy(Map.data(), from, n);
+}

@@ -1,0 +1,56 @@
+// Loads a JPEG photo straight through libjpeg, for tests and benchmarks of the picture analysis.
+#pragma once
+
+#include "platform/raster/Bitmap32.h"
+
+#include <cstdio>
+#include <jpeglib.h>
+#include <string>
+#include <vector>
+
+// False when the file is missing or not a JPEG libjpeg can read.
+inline bool LoadJpegPhoto(const std::string& FileName, TBitmap32& Bitmap) {
+    std::FILE* f = std::fopen(FileName.c_str(), "rb");
+    if (f == nullptr) return false;
+    std::vector<unsigned char> data;
+    unsigned char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        data.insert(data.end(), buffer, buffer + n);
+    std::fclose(f);
+    if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr err{};
+    info.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    Bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    std::vector<unsigned char> row(static_cast<size_t>(info.output_width) * 3);
+    while (info.output_scanline < info.output_height) {
+        const int y = static_cast<int>(info.output_scanline);
+        unsigned char* p = row.data();
+        jpeg_read_scanlines(&info, &p, 1);
+        TColor32* out = Bitmap.ScanLine(y);
+        for (unsigned x = 0; x < info.output_width; ++x)
+            out[x] = Color32(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+// The shared test pictures, or an empty string when the folder is missing.
+inline std::string SharedPhoto(const std::string& Name) {
+#ifdef QUOR_SHARED_DATA
+    const std::string path = std::string(QUOR_SHARED_DATA) + "/" + Name;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+        return path;
+    }
+#endif
+    return {};
+}
