@@ -1,0 +1,14 @@
+// JPEG pictures through libjpeg: the registry's reader, the Save command's writer and the
+// previews stored inside style files.
+#pragma once
+
+class TBitmap32;
+class TStream;
+
+// Decodes a JPEG from the stream's position to its end into Dest (opaque, top row first).
+// Grey, colour and CMYK pictures are read; a damaged or truncated file raises an Exception.
+void ReadJpeg(TBitmap32& Dest, TStream& Stream);
+
+// Encodes Source (alpha dropped) as a baseline JPEG of the given quality (1..100) at the
+// stream's position. No resolution is stored.
+void WriteJpeg(const TBitmap32& Source, TStream& Stream, int Quality);

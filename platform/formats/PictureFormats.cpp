@@ -1,0 +1,93 @@
+#include "platform/formats/PictureFormats.h"
+
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+
+namespace {
+
+std::mutex gMutex;
+std::vector<TPictureFormat> gFormats;
+
+std::string Normalized(const std::string& Extension) {
+    std::string e = Extension;
+    if (!e.empty() && e.front() == '.') e.erase(0, 1);
+    std::transform(e.begin(), e.end(), e.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return e;
+}
+
+} // namespace
+
+void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
+                           TPictureReader Reader) {
+    const std::string ext = Normalized(Extension);
+    if (ext.empty()) RaiseException("A picture format needs an extension");
+    std::lock_guard lock(gMutex);
+    for (TPictureFormat& f : gFormats) {
+        if (f.Extension == ext) {
+            f.Description = Description;
+            f.Reader = std::move(Reader);
+            return;
+        }
+    }
+    gFormats.push_back(TPictureFormat{ext, Description, std::move(Reader)});
+}
+
+std::optional<TPictureFormat> FindPictureFormat(const std::string& Extension) {
+    const std::string ext = Normalized(Extension);
+    std::lock_guard lock(gMutex);
+    for (const TPictureFormat& f : gFormats)
+        if (f.Extension == ext) return f;
+    return std::nullopt;
+}
+
+std::vector<TPictureFormat> PictureFormats() {
+    std::lock_guard lock(gMutex);
+    return gFormats;
+}
+
+std::string PictureFileExtension(const std::string& FileName) {
+    const size_t slash = FileName.find_last_of('/');
+    const size_t dot = FileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    // A name that only starts with a point (".profile") has no extension.
+    if (dot == (slash == std::string::npos ? 0 : slash + 1)) return "";
+    return Normalized(FileName.substr(dot + 1));
+}
+
+void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension) {
+    const std::string ext = Normalized(Extension);
+    if (ext.empty()) RaiseException("Unknown picture format: the file name has no extension");
+    const std::optional<TPictureFormat> format = FindPictureFormat(ext);
+    if (!format || !format->Reader)
+        RaiseException("Unknown picture format: no reader for \"." + ext + "\" files");
+    format->Reader(Dest, Stream);
+}
+
+void LoadPictureFile(TBitmap32& Dest, const std::string& FileName) {
+    const std::string ext = PictureFileExtension(FileName);
+    if (ext.empty()) RaiseException("Unknown picture format: the file name has no extension");
+    if (!FindPictureFormat(ext))
+        RaiseException("Unknown picture format: no reader for \"." + ext + "\" files");
+    TFileStream file(FileName, TFileMode::fmOpenRead);
+    LoadPicture(Dest, file, ext);
+}
+
+void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format) {
+    if (Width <= 0 || Height <= 0)
+        RaiseDamaged(Format, "the picture size " + std::to_string(Width) + " x " + std::to_string(Height) +
+                                 " is invalid");
+    if (Width > INT32_MAX || Height > INT32_MAX || Width * Height > MaxBitmapPixels)
+        RaiseException("The picture is too large (" + std::to_string(Width) + " x " + std::to_string(Height) +
+                       " pixels); at most " + std::to_string(MaxBitmapPixels / (1024 * 1024)) +
+                       " megapixels can be held");
+}
+
+void RaiseDamaged(const std::string& Format, const std::string& Why) {
+    RaiseException("Damaged " + Format + " file: " + Why);
+}

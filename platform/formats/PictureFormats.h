@@ -1,0 +1,49 @@
+// The picture-format registry: one reader for each file extension. Opening a picture picks
+// the reader by the file's extension alone; the open dialog offers every registered extension.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TBitmap32;
+class TStream;
+
+// Reads a whole picture from the stream's position into Dest, top row first, alpha $FF where
+// the file has none. Raises an Exception whose message says what is wrong with the file.
+using TPictureReader = std::function<void(TBitmap32& Dest, TStream& Stream)>;
+
+struct TPictureFormat {
+    std::string Extension;   // lower case, without the point: "jpg"
+    std::string Description; // for the open dialog: "JPEG picture"
+    TPictureReader Reader;
+};
+
+// Adds the reader of an extension, or replaces the one it had. The extension may be given in
+// any case and with or without its point.
+void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
+                           TPictureReader Reader);
+std::optional<TPictureFormat> FindPictureFormat(const std::string& Extension);
+// Every registered format, in the order of registration.
+std::vector<TPictureFormat> PictureFormats();
+
+// The extension of a file name in lower case without its point ("jpg" for "a/Photo.JPG"), or
+// an empty string when the name has none.
+std::string PictureFileExtension(const std::string& FileName);
+
+// Reads a picture file with the reader registered for its extension.
+void LoadPictureFile(TBitmap32& Dest, const std::string& FileName);
+// The same for bytes in a stream, read with the reader of Extension.
+void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension);
+
+// Registers every format the program reads and makes LoadPictureFile the file reader of
+// TBitmap32::LoadFromFile. Called at start-up (and by tests); calling it again does no harm.
+void RegisterPictureFormats();
+
+// For the readers: raises the too-large message for a picture the program cannot hold, and a
+// damaged-file message for a size of zero or less. Call it before allocating anything.
+void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format);
+// Raises "Damaged <Format> file: <Why>".
+[[noreturn]] void RaiseDamaged(const std::string& Format, const std::string& Why);

@@ -1,0 +1,81 @@
+#include "platform/formats/PictureFormats.h"
+#include "platform/raster/BmpCodec.h"
+#include "platform/rtl/Exception.h"
+
+#include "FormatTestSupport.h"
+
+#include <filesystem>
+
+namespace {
+std::string TempPath(const std::string& Name) {
+    return (std::filesystem::temp_directory_path() / ("quor-formats-" + Name)).string();
+}
+} // namespace
+
+TEST(PictureFormats, ExtensionIsLowerCasedAndTakenAfterTheLastPoint) {
+    EXPECT_EQ(PictureFileExtension("/a/b/Photo.JPG"), "jpg");
+    EXPECT_EQ(PictureFileExtension("x.tar.Gz"), "gz");
+    EXPECT_EQ(PictureFileExtension("/a.b/photo"), "");
+    EXPECT_EQ(PictureFileExtension("/a/.hidden"), "");
+    EXPECT_EQ(PictureFileExtension("photo."), "");
+}
+
+TEST(PictureFormats, EveryFormatOfTheProgramIsRegistered) {
+    RegisterPictureFormats();
+    std::vector<std::string> all;
+    for (const TPictureFormat& f : PictureFormats())
+        all.push_back(f.Extension);
+    for (const char* e : {"bmp", "jpg", "jpeg", "jpe", "jfif"})
+        EXPECT_NE(std::find(all.begin(), all.end(), e), all.end()) << e;
+    EXPECT_TRUE(FindPictureFormat(".JPEG").has_value());
+    EXPECT_FALSE(FindPictureFormat("xyz").has_value());
+}
+
+TEST(PictureFormats, UnknownOrMissingExtensionSaysSo) {
+    RegisterPictureFormats();
+    TBitmap32 b;
+    EXPECT_EQ(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture.xyz"); }),
+              "Unknown picture format: no reader for \".xyz\" files");
+    EXPECT_EQ(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture"); }),
+              "Unknown picture format: the file name has no extension");
+    EXPECT_NE(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture.bmp"); }).find("Cannot open file"),
+              std::string::npos);
+}
+
+TEST(PictureFormats, BitmapLoadFromFileGoesThroughTheRegistryByExtension) {
+    RegisterPictureFormats();
+    // A BMP under a JPEG name is read by the JPEG reader, which refuses it.
+    TBitmap32 a(2, 1);
+    a.SetPixel(0, 0, 0xFF102030);
+    a.SetPixel(1, 0, 0xFF405060);
+    const std::string bmp = TempPath("registry.BMP");
+    const std::string jpg = TempPath("registry.jpg");
+    a.SaveToFile(bmp);
+    a.SaveToFile(jpg);
+    TBitmap32 b;
+    b.LoadFromFile(bmp);
+    EXPECT_EQ(b.Pixel(1, 0), 0xFF405060u);
+    EXPECT_NE(ErrorOf([&] { b.LoadFromFile(jpg); }).find("Not a JPEG file"), std::string::npos);
+    std::filesystem::remove(bmp);
+    std::filesystem::remove(jpg);
+}
+
+TEST(PictureFormats, RegisteredReaderCanBeReplaced) {
+    RegisterPictureFormat(".Test", "Test picture", [](TBitmap32& B, TStream&) { B.SetSize(3, 2); });
+    TMemoryStream s;
+    TBitmap32 b;
+    LoadPicture(b, s, "TEST");
+    EXPECT_EQ(b.Width(), 3);
+    RegisterPictureFormat("test", "Test picture", [](TBitmap32&, TStream&) { RaiseException("refused"); });
+    EXPECT_EQ(ErrorOf([&] { LoadPicture(b, s, "test"); }), "refused");
+}
+
+TEST(PictureFormats, SizeCheckRefusesTooLargeAndEmptyPictures) {
+    EXPECT_NO_THROW(CheckPictureSize(16384, 16384, "X"));
+    EXPECT_EQ(ErrorOf([] { CheckPictureSize(100000, 3000, "X"); }),
+              "The picture is too large (100000 x 3000 pixels); at most 256 megapixels can be held");
+    EXPECT_EQ(ErrorOf([] { CheckPictureSize(int64_t{1} << 40, 1, "X"); }).substr(0, 24),
+              "The picture is too large");
+    EXPECT_EQ(ErrorOf([] { CheckPictureSize(0, 5, "PNG"); }),
+              "Damaged PNG file: the picture size 0 x 5 is invalid");
+}
