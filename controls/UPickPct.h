@@ -1,0 +1,94 @@
+// The value box's pop-up picker: a captionless dialog in which a triangle thumb slides along a
+// 100-pixel bar to choose a value between Min and Max. The value box shows it modally under
+// itself; the first mouse release over it closes it.
+#pragma once
+
+#include "platform/rtl/Events.h"
+
+#include <QDialog>
+#include <QImage>
+
+class TFPickPct : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFPickPct(QWidget* Owner = nullptr);
+
+    // A component's place in the client area.
+    struct TBounds {
+        int Left;
+        int Top;
+        int Width;
+        int Height;
+        bool Contains(int X, int Y) const {
+            return X >= Left && X < Left + Width && Y >= Top && Y < Top + Height;
+        }
+    };
+    // The thumb (its picture: an upward triangle on the transparent magenta) and the bar.
+    TBounds Image1{0, 5, 11, 7};
+    TBounds Bevel1{6, 0, 100, 4};
+
+    bool ThumbDrag = false;
+    bool BarDrag = false;
+    int Min() const { return FMin; }
+    int Position() const { return FPosition; }
+    int Max() const { return FMax; }
+    const TNotifyEvent& OnChange() const { return FOnChange; }
+    const TNotifyEvent& OnEndChange() const { return FOnEndChange; }
+
+    // Refused values (outside Min..Max, a Min not below Max, a Max not above Min) change nothing.
+    void SetPosition(int Value);
+    void SetMin(int Value);
+    void SetMax(int Value);
+    void SetOnChange(TNotifyEvent Event) { FOnChange = std::move(Event); }
+    void SetOnEndChange(TNotifyEvent Event) { FOnEndChange = std::move(Event); }
+    void SetDragging(bool Dragging);
+
+    void UpdateThumbFromPosition();
+    void UpdatePositionFromThumb();
+
+    // Shows the picker and returns when it has closed.
+    int ShowModal();
+
+    // The mouse handlers of the form and of the thumb; X and Y in the client area (the form's)
+    // or relative to the thumb (Image1's).
+    void FormMouseDown(Qt::MouseButton Button, int X, int Y);
+    void FormMouseMove(int X, int Y);
+    void FormMouseUp(Qt::MouseButton Button, int X, int Y);
+    void Image1MouseDown(Qt::MouseButton Button, int X, int Y);
+    void Image1MouseMove(int X, int Y);
+    void Image1MouseUp(Qt::MouseButton Button, int X, int Y);
+
+    // The dialog frame around the client area, in pixels on every side.
+    static constexpr int FrameWidth = 3;
+    static constexpr int ClientWidth = 112;
+    QPoint ClientOrigin() const { return QPoint(FrameWidth, FrameWidth); }
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
+
+private:
+    void FormCreate();
+    void MoveThumbTo(int X);
+    void CloseForm();
+
+    // Which component a press went to: it gets the moves and the release until then, as a
+    // captured control does.
+    enum class TTarget { None, Form, Thumb };
+    TTarget Hit(const QPoint& Client) const;
+    void Dispatch(QMouseEvent* Event);
+    TTarget FCapture = TTarget::None;
+
+    TNotifyEvent FOnChange;
+    TNotifyEvent FOnEndChange;
+    int FMin = 0;
+    int FPosition = 0;
+    int FMax = 100;
+    QImage FThumb;
+};
