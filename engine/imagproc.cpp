@@ -1,5 +1,6 @@
 #include "engine/imagproc.h"
 
+#include "engine/MapCheck.h"
 #include "engine/ParallelRows.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/HSL.h"
@@ -13,20 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// Rows per band so that a band holds at least about 64K elements.
-int MinBand(int W) {
-    return std::max(1, 65536 / std::max(W, 1));
-}
-
-size_t Elements(int W, int H) {
-    return W > 0 && H > 0 ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
-}
-
-template <typename T>
-void CheckMap(std::span<T> Map, int W, int H, const char* Where) {
-    if (Map.size() < Elements(W, H)) RaiseException(std::string(Where) + ": map smaller than its picture");
-}
 
 // ---------------------------------------------------------------------------------------------
 // Colour conversion
@@ -104,11 +91,11 @@ inline void ConvertPixel(TColor32 C, const uint16_t* Codes, uint8_t& L, uint8_t&
 
 void BitmapToLumaHueSat(const TBitmap32& Bitmap, std::span<uint8_t> L, std::span<uint8_t> HS) {
     const int w = Bitmap.Width(), h = Bitmap.Height();
-    CheckMap(L, w, h, "BitmapToLumaHueSat");
-    CheckMap(HS, w, h, "BitmapToLumaHueSat");
-    if (Elements(w, h) == 0) return;
+    CheckMapSize(L, w, h, "BitmapToLumaHueSat");
+    CheckMapSize(HS, w, h, "BitmapToLumaHueSat");
+    if (MapElements(w, h) == 0) return;
     const uint16_t* codes = LightSat().Codes.data();
-    ParallelRows(0, h, MinBand(w), [&](int first, int last) {
+    ParallelRows(0, h, MinRowBand(w), [&](int first, int last) {
         for (int y = first; y < last; ++y) {
             const TColor32* src = Bitmap.ScanLine(h - 1 - y);
             uint8_t* l = L.data() + static_cast<size_t>(y) * w;
@@ -124,32 +111,32 @@ void BitmapToLumaHueSat(const TBitmap32& Bitmap, std::span<uint8_t> L, std::span
 // ---------------------------------------------------------------------------------------------
 
 void InvertMap(std::span<uint8_t> Map, int W, int H) {
-    CheckMap(Map, W, H, "InvertMap");
-    const size_t n = Elements(W, H);
+    CheckMapSize(Map, W, H, "InvertMap");
+    const size_t n = MapElements(W, H);
     for (size_t i = 0; i < n; ++i)
         Map[i] = static_cast<uint8_t>(255 - Map[i]);
 }
 
 void CopyMap(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H) {
-    CheckMap(Src, W, H, "CopyMap");
-    CheckMap(Dst, W, H, "CopyMap");
-    const size_t n = Elements(W, H);
+    CheckMapSize(Src, W, H, "CopyMap");
+    CheckMapSize(Dst, W, H, "CopyMap");
+    const size_t n = MapElements(W, H);
     if (n > 0 && Src.data() != Dst.data()) std::memmove(Dst.data(), Src.data(), n);
 }
 
 void ThresholdMap(std::span<uint8_t> Map, int W, int H) {
-    CheckMap(Map, W, H, "ThresholdMap");
-    const size_t n = Elements(W, H);
+    CheckMapSize(Map, W, H, "ThresholdMap");
+    const size_t n = MapElements(W, H);
     for (size_t i = 0; i < n; ++i)
         Map[i] = Map[i] > 128 ? 255 : 0;
 }
 
 void GradientMagnitude(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> M, int W,
                        int H) {
-    CheckMap(A, W, H, "GradientMagnitude");
-    CheckMap(B, W, H, "GradientMagnitude");
-    CheckMap(M, W, H, "GradientMagnitude");
-    const size_t n = Elements(W, H);
+    CheckMapSize(A, W, H, "GradientMagnitude");
+    CheckMapSize(B, W, H, "GradientMagnitude");
+    CheckMapSize(M, W, H, "GradientMagnitude");
+    const size_t n = MapElements(W, H);
     for (size_t i = 0; i < n; ++i)
         M[i] = static_cast<uint8_t>(std::min(255, std::abs(A[i]) + std::abs(B[i])));
 }
@@ -159,10 +146,10 @@ void GradientMagnitude(std::span<const int16_t> A, std::span<const int16_t> B, s
 // ---------------------------------------------------------------------------------------------
 
 void SobelVertical(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W, int H) {
-    CheckMap(Src, W, H, "SobelVertical");
-    CheckMap(Dst, W, H, "SobelVertical");
+    CheckMapSize(Src, W, H, "SobelVertical");
+    CheckMapSize(Dst, W, H, "SobelVertical");
     if (W < 3 || H < 3) return;
-    ParallelRows(1, H - 1, MinBand(W), [&](int first, int last) {
+    ParallelRows(1, H - 1, MinRowBand(W), [&](int first, int last) {
         for (int y = first; y < last; ++y) {
             const uint8_t* below = Src.data() + static_cast<size_t>(y - 1) * W;
             const uint8_t* above = below + 2 * static_cast<size_t>(W);
@@ -175,10 +162,10 @@ void SobelVertical(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W, 
 }
 
 void SobelHorizontal(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W, int H) {
-    CheckMap(Src, W, H, "SobelHorizontal");
-    CheckMap(Dst, W, H, "SobelHorizontal");
+    CheckMapSize(Src, W, H, "SobelHorizontal");
+    CheckMapSize(Dst, W, H, "SobelHorizontal");
     if (W < 3 || H < 3) return;
-    ParallelRows(1, H - 1, MinBand(W), [&](int first, int last) {
+    ParallelRows(1, H - 1, MinRowBand(W), [&](int first, int last) {
         for (int y = first; y < last; ++y) {
             const uint8_t* below = Src.data() + static_cast<size_t>(y - 1) * W;
             const uint8_t* row = below + W;
@@ -235,22 +222,22 @@ void BlurRows(const uint8_t* Src, uint8_t* Dst, int W, int H, int First, int Las
 }
 
 void BlurPass(const uint8_t* Src, uint8_t* Dst, int W, int H) {
-    ParallelRows(0, H, MinBand(W), [&](int first, int last) { BlurRows(Src, Dst, W, H, first, last); });
+    ParallelRows(0, H, MinRowBand(W), [&](int first, int last) { BlurRows(Src, Dst, W, H, first, last); });
 }
 
 } // namespace
 
 void GaussianBlur5x5(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H) {
-    CheckMap(Src, W, H, "GaussianBlur5x5");
-    CheckMap(Dst, W, H, "GaussianBlur5x5");
-    if (Elements(W, H) == 0) return;
+    CheckMapSize(Src, W, H, "GaussianBlur5x5");
+    CheckMapSize(Dst, W, H, "GaussianBlur5x5");
+    if (MapElements(W, H) == 0) return;
     BlurPass(Src.data(), Dst.data(), W, H);
 }
 
 void RepeatGaussianBlur(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H, int Count) {
-    CheckMap(Src, W, H, "RepeatGaussianBlur");
-    CheckMap(Dst, W, H, "RepeatGaussianBlur");
-    const size_t n = Elements(W, H);
+    CheckMapSize(Src, W, H, "RepeatGaussianBlur");
+    CheckMapSize(Dst, W, H, "RepeatGaussianBlur");
+    const size_t n = MapElements(W, H);
     if (n == 0) return;
     if (Src.data() == Dst.data()) {
         BlurMap(Dst, W, H, Count);
@@ -273,8 +260,8 @@ void RepeatGaussianBlur(std::span<const uint8_t> Src, std::span<uint8_t> Dst, in
 }
 
 void BlurMap(std::span<uint8_t> Map, int W, int H, int Count) {
-    CheckMap(Map, W, H, "BlurMap");
-    const size_t n = Elements(W, H);
+    CheckMapSize(Map, W, H, "BlurMap");
+    const size_t n = MapElements(W, H);
     if (n == 0 || Count <= 0) return;
     TByteMap t(n);
     uint8_t* from = Map.data();
