@@ -4,3 +4,6 @@
 #include <functional>
 
 using TNotifyEvent = std::function<void(void* Sender)>;
+
+// Progress of a long operation: Percent from 0 to 100.
+using TPercentEvent = std::function<void(void* Sender, int Percent)>;
