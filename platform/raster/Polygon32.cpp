@@ -1,0 +1,335 @@
+#include "platform/raster/Polygon32.h"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstdint>
+
+// A sparse scanline rasteriser for even-odd and non-zero fills.
+//
+// Sampling: every pixel row is cut into sample lines (8 when antialiased, 1 otherwise) and every
+// sample line into sample columns (8 per pixel, or 1). A sample line at height Y crosses the
+// edges whose ends lie on either side of Y (upper end included); each crossing at x flips the
+// samples at x and to its right. The samples flipped an odd number of times (even-odd), or
+// those whose running winding number is not zero, are covered.
+//
+// Coverage is gathered per pixel without sorting any crossing: a pixel's 64 samples are the 64
+// bits of one word (byte j = sample line j, bit i = sample column i). A flip at column 8p + i on
+// line j is written as "flip byte j of every pixel from p on" (Flip) and "but not its i lowest
+// bits in pixel p" (Low). One pass along the row then keeps the running xor of Flip, and a
+// pixel's covered samples are that xor with its own Low: the coverage is a population count.
+// Only the cells between the leftmost and the rightmost crossing of a row are read, and each is
+// zeroed as it is read, so the buffer is clean for the next row and the next call.
+//
+// Crossings are stepped from line to line by an exact integer DDA, so no rounding drifts along
+// an edge. The rows are processed in bands whose cells fit the first-level cache.
+
+namespace {
+
+using i128 = __int128;
+
+i128 FloorDiv(i128 n, i128 d) {
+    i128 q = n / d;
+    if (n % d != 0 && (n < 0) != (d < 0)) --q;
+    return q;
+}
+
+i128 CeilDiv(i128 n, i128 d) {
+    return -FloorDiv(-n, d);
+}
+
+// One edge while it is scanned: on sample line S it flips the samples from column Q on, where
+// Q = ceil(N / D) and N grows by A * D + B from one line to the next.
+struct TEdge {
+    int64_t S;    // current sample line
+    int64_t SEnd; // first sample line past the edge (or past the bitmap)
+    int64_t Q;    // first flipped sample column on line S
+    int64_t R;    // Q * D - N, in [0, D)
+    int64_t A;    // whole columns per line
+    int64_t B;    // remainder per line, in [0, D)
+    int64_t D;
+    int32_t Dir; // +1 for an edge that runs down, -1 up (winding)
+};
+
+struct TCell {
+    uint64_t Flip;
+    uint64_t Low;
+};
+
+// Buffers kept from call to call, so that filling thousands of strokes allocates nothing.
+struct TScratch {
+    std::vector<TEdge> Edges;
+    std::vector<uint32_t> Active;
+    std::vector<TCell> Cells;
+    std::vector<int32_t> RowMin;
+    std::vector<int32_t> RowMax;
+    std::vector<uint64_t> Crossings; // winding fill: packed (line, column, direction)
+};
+
+thread_local TScratch gScratch;
+
+// The low i bits of every byte.
+constexpr uint64_t LowBits(int i) {
+    return ((uint64_t{1} << i) - 1) * 0x0101010101010101ull;
+}
+constexpr uint64_t kLow[8] = {LowBits(0), LowBits(1), LowBits(2), LowBits(3),
+                              LowBits(4), LowBits(5), LowBits(6), LowBits(7)};
+
+// At most this many cells per band (16 bytes each): a band stays in the first-level cache.
+constexpr int64_t kBandCells = 4096;
+constexpr int kMaxBandRows = 64;
+
+// The sampling grid in the units of the vertices fed to the rasteriser.
+struct TGrid {
+    int64_t Step;  // distance between neighbouring sample lines and columns
+    int64_t Half;  // position of the first sample line (column) of a pixel, from its edge
+    int LineShift; // log2 of the sample lines per pixel row
+    int ColScale;  // eighth-pixel cells per sample column
+};
+
+// Antialiased: vertices in sixteenths of a pixel (eighths, doubled), samples at the odd
+// sixteenths, the centres of the eighth-pixel cells. Aliased: vertices in 16.16, one sample
+// at each pixel's centre.
+constexpr TGrid kGridAA{2, 1, 3, 1};
+constexpr TGrid kGridPixel{65536, 32768, 0, 8};
+
+// The blend weight for each coverage 0..64: alpha x coverage / 64, rounded, halves to even.
+void MakeWeights(uint32_t Alpha, uint8_t* Weights) {
+    for (uint32_t c = 0; c <= 64; ++c) {
+        const uint32_t t = Alpha * c;
+        uint32_t q = t >> 6;
+        const uint32_t r = t & 63;
+        if (r > 32 || (r == 32 && (q & 1))) ++q;
+        Weights[c] = static_cast<uint8_t>(q);
+    }
+}
+
+void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size_t* Starts, size_t StartCount,
+          TColor32 Color, TPolyFillMode FillMode, bool Antialiased) {
+    const int W = Bitmap.Width();
+    const int H = Bitmap.Height();
+    if (W <= 0 || H <= 0 || Count < 2) return;
+    const uint32_t alpha = AlphaComponent(Color);
+    if (alpha == 0) return; // weight 0 everywhere: nothing changes
+
+    const TGrid& g = Antialiased ? kGridAA : kGridPixel;
+    const int64_t linesTotal = int64_t{H} << g.LineShift;
+    auto vertex = [&](const TFixedPoint& P, int64_t& X, int64_t& Y) {
+        if (Antialiased) {
+            X = 2 * ((int64_t{P.X} + 2047) >> 13);
+            Y = 2 * ((int64_t{P.Y} + 2047) >> 13);
+        } else {
+            X = P.X;
+            Y = P.Y;
+        }
+    };
+
+    TScratch& sc = gScratch;
+    sc.Edges.clear();
+    int64_t minX = INT64_MAX, maxX = INT64_MIN;
+    int64_t sLo = INT64_MAX, sHi = INT64_MIN;
+
+    // Build the edges of every contour, each closed back to its first point.
+    for (size_t k = 0; k <= StartCount; ++k) {
+        const size_t b = k == 0 ? 0 : Starts[k - 1];
+        const size_t e = k == StartCount ? Count : Starts[k];
+        if (e <= b) continue;
+        for (size_t i = b; i < e; ++i) {
+            int64_t x0, y0, x1, y1;
+            vertex(Points[i], x0, y0);
+            vertex(Points[i + 1 < e ? i + 1 : b], x1, y1);
+            minX = std::min(minX, x0);
+            maxX = std::max(maxX, x0);
+            if (y0 == y1) continue;
+            int32_t dir = 1;
+            if (y0 > y1) {
+                std::swap(x0, x1);
+                std::swap(y0, y1);
+                dir = -1;
+            }
+            // Sample lines with y0 <= Y < y1, clipped to the bitmap's rows.
+            const int64_t s0 = std::max<int64_t>(static_cast<int64_t>(CeilDiv(y0 - g.Half, g.Step)), 0);
+            const int64_t s1 =
+                std::min<int64_t>(static_cast<int64_t>(CeilDiv(y1 - g.Half, g.Step)), linesTotal);
+            if (s0 >= s1) continue;
+            // The crossing on line s lies at x0 + dx (Y - y0) / dy; the first flipped column is
+            // the least i with i * Step + Half >= that: i = ceil(N / D) with the N and D below.
+            const int64_t dx = x1 - x0, dy = y1 - y0;
+            const i128 n = i128{x0} * dy + i128{dx} * (s0 * g.Step + g.Half - y0) - i128{g.Half} * dy;
+            const i128 d = i128{g.Step} * dy;
+            TEdge edge;
+            edge.S = s0;
+            edge.SEnd = s1;
+            const i128 q = CeilDiv(n, d);
+            edge.Q = static_cast<int64_t>(q);
+            edge.R = static_cast<int64_t>(q * d - n);
+            const i128 inc = i128{dx} * g.Step;
+            const i128 a = FloorDiv(inc, d);
+            edge.A = static_cast<int64_t>(a);
+            edge.B = static_cast<int64_t>(inc - a * d);
+            edge.D = static_cast<int64_t>(d);
+            edge.Dir = dir;
+            sc.Edges.push_back(edge);
+            sLo = std::min(sLo, s0);
+            sHi = std::max(sHi, s1);
+        }
+    }
+    if (sc.Edges.empty()) return;
+
+    // Columns, in eighth-pixel cells: every crossing lies between the extreme vertices.
+    const int64_t ccMin = static_cast<int64_t>(CeilDiv(minX - g.Half, g.Step)) * g.ColScale;
+    const int64_t ccMax = static_cast<int64_t>(CeilDiv(maxX - g.Half, g.Step)) * g.ColScale;
+    if (ccMax < 0 || ccMin >= int64_t{W} * 8) return; // every crossing pairs up outside
+    const int px0 = static_cast<int>(std::clamp<int64_t>(ccMin >> 3, 0, W));
+    const int px1 = static_cast<int>(std::clamp<int64_t>(ccMax >> 3, 0, W));
+    // Crossings left of the bitmap flip from its first sample on; those right of it land on the
+    // spare cell past the last pixel, which is never painted.
+    const int64_t colLo = int64_t{px0} * 8;
+    const int64_t colHi = px1 == W ? int64_t{W} * 8 : int64_t{px1} * 8 + 7;
+    const int bw = px1 - px0 + 1;
+
+    const int bandRows = static_cast<int>(std::clamp<int64_t>(kBandCells / bw, 1, kMaxBandRows));
+    const size_t cellsNeeded = static_cast<size_t>(bandRows) * bw;
+    if (sc.Cells.size() < cellsNeeded) sc.Cells.resize(cellsNeeded, TCell{0, 0});
+    if (sc.RowMin.size() < static_cast<size_t>(bandRows)) {
+        sc.RowMin.resize(bandRows);
+        sc.RowMax.resize(bandRows);
+    }
+
+    std::sort(sc.Edges.begin(), sc.Edges.end(), [](const TEdge& a, const TEdge& b) { return a.S < b.S; });
+    sc.Active.clear();
+
+    uint8_t weights[65];
+    MakeWeights(alpha, weights);
+    const TColor32 color = Color | 0xFF000000u;
+    const uint64_t lineMask = Antialiased ? 7 : 0;
+    const bool winding = FillMode == pfWinding;
+
+    const int rowLo = static_cast<int>(sLo >> g.LineShift);
+    const int rowHi = static_cast<int>(((sHi - 1) >> g.LineShift) + 1);
+    size_t next = 0;
+    TCell* const cells = sc.Cells.data();
+    int32_t* const rowMin = sc.RowMin.data();
+    int32_t* const rowMax = sc.RowMax.data();
+
+    for (int rowTop = rowLo; rowTop < rowHi; rowTop += bandRows) {
+        const int rows = std::min(bandRows, rowHi - rowTop);
+        const int64_t bandS0 = int64_t{rowTop} << g.LineShift;
+        const int64_t bandS1 = int64_t{rowTop + rows} << g.LineShift;
+        while (next < sc.Edges.size() && sc.Edges[next].S < bandS1)
+            sc.Active.push_back(static_cast<uint32_t>(next++));
+        std::fill(rowMin, rowMin + rows, INT32_MAX);
+        std::fill(rowMax, rowMax + rows, -1);
+
+        // Flips the samples of line s from cell column cc (clamped) on.
+        auto flip = [&](int64_t s, int64_t cc) {
+            const int row = static_cast<int>((s - bandS0) >> g.LineShift);
+            const int line = static_cast<int>(s & lineMask);
+            const int p = static_cast<int>((cc >> 3) - px0);
+            const uint64_t mask = Antialiased ? uint64_t{0xFF} << (8 * line) : ~uint64_t{0};
+            TCell& cell = cells[static_cast<size_t>(row) * bw + p];
+            cell.Flip ^= mask;
+            cell.Low ^= kLow[cc & 7] & mask;
+            rowMin[row] = std::min(rowMin[row], p);
+            rowMax[row] = std::max(rowMax[row], p);
+        };
+
+        if (!winding) {
+            for (uint32_t idx : sc.Active) {
+                TEdge& e = sc.Edges[idx];
+                const int64_t end = std::min(e.SEnd, bandS1);
+                int64_t s = e.S, q = e.Q, r = e.R;
+                for (; s < end; ++s) {
+                    flip(s, std::clamp(q * g.ColScale, colLo, colHi));
+                    q += e.A;
+                    r -= e.B;
+                    if (r < 0) {
+                        r += e.D;
+                        ++q;
+                    }
+                }
+                e.S = s;
+                e.Q = q;
+                e.R = r;
+            }
+        } else {
+            // Sort the band's crossings by line and column; the covered spans are where the
+            // running winding number is not zero, and each span's ends are flipped.
+            sc.Crossings.clear();
+            for (uint32_t idx : sc.Active) {
+                TEdge& e = sc.Edges[idx];
+                const int64_t end = std::min(e.SEnd, bandS1);
+                for (; e.S < end; ++e.S) {
+                    const uint64_t cc = static_cast<uint64_t>(std::clamp(e.Q * g.ColScale, colLo, colHi));
+                    sc.Crossings.push_back((static_cast<uint64_t>(e.S - bandS0) << 34) | (cc << 1) |
+                                           (e.Dir > 0 ? 1u : 0u));
+                    e.Q += e.A;
+                    e.R -= e.B;
+                    if (e.R < 0) {
+                        e.R += e.D;
+                        ++e.Q;
+                    }
+                }
+            }
+            std::sort(sc.Crossings.begin(), sc.Crossings.end());
+            int64_t lineOf = -1;
+            int wind = 0;
+            for (uint64_t key : sc.Crossings) {
+                const int64_t sRel = static_cast<int64_t>(key >> 34);
+                const int64_t cc = static_cast<int64_t>((key >> 1) & ((uint64_t{1} << 33) - 1));
+                if (sRel != lineOf) {
+                    lineOf = sRel;
+                    wind = 0;
+                }
+                const int before = wind;
+                wind += (key & 1) ? 1 : -1;
+                if ((before == 0) != (wind == 0)) flip(bandS0 + sRel, cc);
+            }
+        }
+        // Finished edges leave the active list.
+        sc.Active.erase(std::remove_if(sc.Active.begin(), sc.Active.end(),
+                                       [&](uint32_t idx) { return sc.Edges[idx].S >= sc.Edges[idx].SEnd; }),
+                        sc.Active.end());
+
+        // Resolve the band's rows into pixels.
+        for (int r = 0; r < rows; ++r) {
+            if (rowMax[r] < 0) continue;
+            TCell* row = cells + static_cast<size_t>(r) * bw;
+            TColor32* dst = Bitmap.ScanLine(rowTop + r) + px0;
+            const int last = std::min(rowMax[r], W - 1 - px0);
+            uint64_t run = 0;
+            int p = rowMin[r];
+            for (; p <= last; ++p) {
+                run ^= row[p].Flip;
+                const uint64_t bits = run ^ row[p].Low;
+                row[p] = TCell{0, 0};
+                if (bits == 0) continue;
+                const uint32_t w = weights[std::popcount(bits)];
+                if (w == 255)
+                    dst[p] = color;
+                else if (w != 0)
+                    dst[p] = BlendChannels(color, dst[p], w);
+            }
+            for (; p <= rowMax[r]; ++p)
+                row[p] = TCell{0, 0}; // the spare cell past the bitmap
+        }
+    }
+}
+
+} // namespace
+
+void TPolygon32::Clear() {
+    FPoints.clear();
+    FStarts.clear();
+}
+
+void TPolygon32::NewLine() {
+    const size_t start = FPoints.size();
+    if (start == 0 || (!FStarts.empty() && FStarts.back() == start)) return;
+    FStarts.push_back(start);
+}
+
+void TPolygon32::DrawFill(TBitmap32& Bitmap, TColor32 Color) const {
+    Fill(Bitmap, FPoints.data(), FPoints.size(), FStarts.data(), FStarts.size(), Color, FillMode,
+         Antialiased);
+}
