@@ -61,10 +61,17 @@ struct TReference {
             }
     }
 
-    bool Inside(int64_t X, int64_t Y) const {
+    // The edges that a horizontal line at Y crosses.
+    std::vector<TEdge> Crossing(int64_t Y) const {
+        std::vector<TEdge> out;
+        for (const TEdge& e : Edges)
+            if ((e.Y0 > Y) != (e.Y1 > Y)) out.push_back(e);
+        return out;
+    }
+
+    static bool Inside(const std::vector<TEdge>& Crossing, TPolyFillMode Mode, int64_t X, int64_t Y) {
         int wind = 0;
-        for (const TEdge& e : Edges) {
-            if ((e.Y0 > Y) == (e.Y1 > Y)) continue;
+        for (const TEdge& e : Crossing) {
             // Crossing right of X: x0 - X + (x1 - x0)(Y - y0)/(y1 - y0) > 0.
             const i128 num = i128{e.X0 - X} * (e.Y1 - e.Y0) + i128{e.X1 - e.X0} * (Y - e.Y0);
             const bool right = e.Y1 > e.Y0 ? num > 0 : num < 0;
@@ -73,13 +80,28 @@ struct TReference {
         return Mode == pfWinding ? wind != 0 : (wind & 1) != 0;
     }
 
-    int Covered(int X, int Y) const {
-        if (!Antialiased) return Inside(int64_t{X} * 65536 + 32768, int64_t{Y} * 65536 + 32768) ? 64 : 0;
-        int n = 0;
-        for (int j = 0; j < 8; ++j)
-            for (int i = 0; i < 8; ++i)
-                n += Inside(2 * (8 * int64_t{X} + i) + 1, 2 * (8 * int64_t{Y} + j) + 1);
-        return n;
+    // Covered samples (0..64) of every pixel of a W x H bitmap, row by row.
+    std::vector<int> Coverage(int W, int H) const {
+        std::vector<int> cov(static_cast<size_t>(W) * H, 0);
+        for (int y = 0; y < H; ++y) {
+            if (!Antialiased) {
+                const int64_t Y = int64_t{y} * 65536 + 32768;
+                const auto crossing = Crossing(Y);
+                for (int x = 0; x < W; ++x)
+                    cov[static_cast<size_t>(y) * W + x] =
+                        Inside(crossing, Mode, int64_t{x} * 65536 + 32768, Y) ? 64 : 0;
+                continue;
+            }
+            for (int j = 0; j < 8; ++j) {
+                const int64_t Y = 2 * (8 * int64_t{y} + j) + 1;
+                const auto crossing = Crossing(Y);
+                for (int x = 0; x < W; ++x)
+                    for (int i = 0; i < 8; ++i)
+                        cov[static_cast<size_t>(y) * W + x] +=
+                            Inside(crossing, Mode, 2 * (8 * int64_t{x} + i) + 1, Y);
+            }
+        }
+        return cov;
     }
 };
 
@@ -107,15 +129,15 @@ std::string Describe(const TPolygon32& Poly) {
     TBitmap32 back;
     back.Assign(bmp);
     Poly.DrawFill(bmp, Color);
-    const TReference ref(Poly);
+    const std::vector<int> cov = TReference(Poly).Coverage(W, H);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
-            const TColor32 want = Expected(Color, back.Pixel(x, y), ref.Covered(x, y));
+            const int c = cov[static_cast<size_t>(y) * W + x];
+            const TColor32 want = Expected(Color, back.Pixel(x, y), c);
             if (bmp.Pixel(x, y) != want)
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y << ") is " << std::hex << bmp.Pixel(x, y)
-                       << ", expected " << want << std::dec << " (coverage " << ref.Covered(x, y) << ") for "
-                       << Describe(Poly);
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                                     << bmp.Pixel(x, y) << ", expected " << want << std::dec
+                                                     << " (coverage " << c << ") for " << Describe(Poly);
         }
     return ::testing::AssertionSuccess();
 }
@@ -210,7 +232,7 @@ TEST(Polygon32, ClippingAtEverySideMatchesTheUnclippedPicture) {
 
 TEST(Polygon32, AgreesWithThePointInPolygonReferenceOnRandomPolygons) {
     std::mt19937 rng(20240601);
-    for (int n = 0; n < 3000; ++n) {
+    for (int n = 0; n < 2000; ++n) {
         const int kind = n % 4;
         TPolygon32 poly;
         poly.Antialiased = n % 5 != 0;
@@ -229,7 +251,7 @@ TEST(Polygon32, AgreesWithThePointInPolygonReferenceOnRandomPolygons) {
             }
         }
         const TColor32 color = (n % 7 == 0 ? (rng() & 0xFF000000u) : 0xFF000000u) | (rng() & 0xFFFFFF);
-        ASSERT_TRUE(MatchesReference(poly, 27, 21, color)) << "polygon " << n;
+        ASSERT_TRUE(MatchesReference(poly, 21, 17, color)) << "polygon " << n;
     }
 }
 
