@@ -264,8 +264,6 @@ TResolveRow ChooseResolveRow() {
 }
 #endif
 
-const TResolveRow kResolveRow = ChooseResolveRow();
-
 void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size_t* Starts, size_t StartCount,
           TColor32 Color, TPolyFillMode FillMode, bool Antialiased) {
     const int W = Bitmap.Width();
@@ -373,6 +371,7 @@ void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size
     int32_t* const rowMin = sc.RowMin.data();
     int32_t* const rowMax = sc.RowMax.data();
 
+    static const TResolveRow resolveRow = ChooseResolveRow();
     TBand band{cells, rowMin, rowMax, bw, px0, colLo, colHi, 0, 0};
     for (int rowTop = rowLo; rowTop < rowHi; rowTop += bandRows) {
         const int rows = std::min(bandRows, rowHi - rowTop);
@@ -405,8 +404,8 @@ void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size
         }
         for (int r = 0; r < rows; ++r) {
             if (rowMax[r] < 0) continue;
-            kResolveRow(cells + static_cast<size_t>(r) * bw, rowMin[r], rowMax[r],
-                        std::min(rowMax[r], W - 1 - px0), Bitmap.ScanLine(rowTop + r) + px0, color, weights);
+            resolveRow(cells + static_cast<size_t>(r) * bw, rowMin[r], rowMax[r],
+                       std::min(rowMax[r], W - 1 - px0), Bitmap.ScanLine(rowTop + r) + px0, color, weights);
         }
     }
 }
