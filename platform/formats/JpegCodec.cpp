@@ -228,10 +228,8 @@ bool Encode(const TBitmap32& Source, int Quality, jpeg_compress_struct& Info, TE
 } // namespace
 
 void ReadJpeg(TBitmap32& Dest, TStream& Stream) {
-    const int64_t remaining = Stream.Size() - Stream.Position();
-    if (remaining <= 0) RaiseDamaged("JPEG", "the file is empty");
-    std::vector<unsigned char> data(static_cast<size_t>(remaining));
-    data.resize(Stream.Read(data.data(), data.size()));
+    const std::vector<unsigned char> data = ReadToEnd(Stream);
+    if (data.empty()) RaiseDamaged("JPEG", "the file is empty");
     if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xD8)
         RaiseException("Not a JPEG file: the start marker is missing");
 

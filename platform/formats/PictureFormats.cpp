@@ -5,6 +5,7 @@
 #include "platform/rtl/Streams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 
@@ -12,6 +13,7 @@ namespace {
 
 std::mutex gMutex;
 std::vector<TPictureFormat> gFormats;
+std::atomic<int64_t> gReadLimit{MaxBitmapPixels};
 
 std::string Normalized(const std::string& Extension) {
     std::string e = Extension;
@@ -82,12 +84,27 @@ void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format) 
     if (Width <= 0 || Height <= 0)
         RaiseDamaged(Format, "the picture size " + std::to_string(Width) + " x " + std::to_string(Height) +
                                  " is invalid");
-    if (Width > INT32_MAX || Height > INT32_MAX || Width * Height > MaxBitmapPixels)
+    if (Width > INT32_MAX || Height > INT32_MAX || Width * Height > PictureReadLimit())
         RaiseException("The picture is too large (" + std::to_string(Width) + " x " + std::to_string(Height) +
-                       " pixels); at most " + std::to_string(MaxBitmapPixels / (1024 * 1024)) +
+                       " pixels); at most " + std::to_string(PictureReadLimit() / (1024 * 1024)) +
                        " megapixels can be held");
 }
 
 void RaiseDamaged(const std::string& Format, const std::string& Why) {
     RaiseException("Damaged " + Format + " file: " + Why);
+}
+
+void SetPictureReadLimit(int64_t Pixels) {
+    gReadLimit = std::clamp<int64_t>(Pixels, 1, MaxBitmapPixels);
+}
+
+int64_t PictureReadLimit() {
+    return gReadLimit;
+}
+
+std::vector<unsigned char> ReadToEnd(TStream& Stream) {
+    const int64_t remaining = Stream.Size() - Stream.Position();
+    std::vector<unsigned char> data(static_cast<size_t>(std::max<int64_t>(remaining, 0)));
+    data.resize(data.empty() ? 0 : Stream.Read(data.data(), data.size()));
+    return data;
 }

@@ -45,5 +45,13 @@ void RegisterPictureFormats();
 // For the readers: raises the too-large message for a picture the program cannot hold, and a
 // damaged-file message for a size of zero or less. Call it before allocating anything.
 void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format);
+// The largest picture, in pixels, that CheckPictureSize lets through: MaxBitmapPixels unless
+// lowered. The fuzz targets lower it so that each of their runs stays cheap.
+void SetPictureReadLimit(int64_t Pixels);
+int64_t PictureReadLimit();
+
+// The bytes from the stream's position to its end.
+std::vector<unsigned char> ReadToEnd(TStream& Stream);
+
 // Raises "Damaged <Format> file: <Why>".
 [[noreturn]] void RaiseDamaged(const std::string& Format, const std::string& Why);
