@@ -1,5 +1,7 @@
 #include "engine/ParallelRows.h"
 
+#include "engine/SimdKernels.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -138,4 +140,25 @@ void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int 
     // A few bands per thread even out uneven rows.
     const int band = std::max(MinBand, (rows + threads * 4 - 1) / (threads * 4));
     Pool().Run(Begin, End, band, threads, Body);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The vector units
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+std::atomic<bool> Avx2Enabled{true};
+}
+
+bool UseAvx2() {
+#if QUOR_HAS_AVX2_PATH
+    static const bool present = __builtin_cpu_supports("avx2");
+    return present && Avx2Enabled.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
+
+void SetAvx2Enabled(bool Enabled) {
+    Avx2Enabled.store(Enabled);
 }

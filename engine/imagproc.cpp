@@ -2,6 +2,7 @@
 
 #include "engine/MapCheck.h"
 #include "engine/ParallelRows.h"
+#include "engine/SimdKernels.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/HSL.h"
 #include "platform/rtl/Exception.h"
@@ -188,11 +189,42 @@ void SobelHorizontal(std::span<const uint8_t> Src, std::span<int16_t> Dst, int W
 
 namespace {
 
+// Column sums of one output row from the five input rows around it. 16-bit lanes suffice:
+// c0 <= 49 x 255, and the final sum s <= 159 x 255 = 40545.
+QUOR_KERNEL void BlurColumnsBody(const uint8_t* __restrict M2, const uint8_t* __restrict M1,
+                                 const uint8_t* __restrict R, const uint8_t* __restrict P1,
+                                 const uint8_t* __restrict P2, uint16_t* __restrict C0,
+                                 uint16_t* __restrict C1, uint16_t* __restrict C2, int W) {
+    for (int x = 0; x < W; ++x) {
+        const uint16_t outer = static_cast<uint16_t>(M2[x] + P2[x]);
+        const uint16_t inner = static_cast<uint16_t>(M1[x] + P1[x]);
+        const uint16_t mid = R[x];
+        C0[x] = static_cast<uint16_t>(5 * outer + 12 * inner + 15 * mid);
+        C1[x] = static_cast<uint16_t>(4 * outer + 9 * inner + 12 * mid);
+        C2[x] = static_cast<uint16_t>(2 * outer + 4 * inner + 5 * mid);
+    }
+}
+QUOR_DISPATCH(BlurColumns,
+              (const uint8_t* M2, const uint8_t* M1, const uint8_t* R, const uint8_t* P1, const uint8_t* P2,
+               uint16_t* C0, uint16_t* C1, uint16_t* C2, int W),
+              (M2, M1, R, P1, P2, C0, C1, C2, W))
+
+// out[x] = (c2[x-2] + c1[x-1] + c0[x] + c1[x+1] + c2[x+2]) div 159 for x in 2 .. W - 3.
+QUOR_KERNEL void BlurCombineBody(const uint16_t* __restrict C0, const uint16_t* __restrict C1,
+                                 const uint16_t* __restrict C2, uint8_t* __restrict Out, int W) {
+    for (int x = 2; x < W - 2; ++x) {
+        const uint16_t s = static_cast<uint16_t>(C2[x - 2] + C1[x - 1] + C0[x] + C1[x + 1] + C2[x + 2]);
+        Out[x] = static_cast<uint8_t>(s / 159);
+    }
+}
+QUOR_DISPATCH(BlurCombine, (const uint16_t* C0, const uint16_t* C1, const uint16_t* C2, uint8_t* Out, int W),
+              (C0, C1, C2, Out, W))
+
 void BlurRows(const uint8_t* Src, uint8_t* Dst, int W, int H, int First, int Last) {
-    std::vector<int32_t> c(3 * static_cast<size_t>(W));
-    int32_t* c0 = c.data();
-    int32_t* c1 = c0 + W;
-    int32_t* c2 = c1 + W;
+    std::vector<uint16_t> c(3 * static_cast<size_t>(W));
+    uint16_t* c0 = c.data();
+    uint16_t* c1 = c0 + W;
+    uint16_t* c2 = c1 + W;
     for (int y = First; y < Last; ++y) {
         const uint8_t* srow = Src + static_cast<size_t>(y) * W;
         uint8_t* drow = Dst + static_cast<size_t>(y) * W;
@@ -200,22 +232,11 @@ void BlurRows(const uint8_t* Src, uint8_t* Dst, int W, int H, int First, int Las
             std::memcpy(drow, srow, W);
             continue;
         }
-        const uint8_t* m2 = srow - 2 * static_cast<size_t>(W);
-        const uint8_t* m1 = srow - W;
-        const uint8_t* p1 = srow + W;
-        const uint8_t* p2 = srow + 2 * static_cast<size_t>(W);
-        for (int x = 0; x < W; ++x) {
-            const int outer = m2[x] + p2[x], inner = m1[x] + p1[x], mid = srow[x];
-            c0[x] = 5 * outer + 12 * inner + 15 * mid;
-            c1[x] = 4 * outer + 9 * inner + 12 * mid;
-            c2[x] = 2 * outer + 4 * inner + 5 * mid;
-        }
+        BlurColumns(srow - 2 * static_cast<size_t>(W), srow - W, srow, srow + W,
+                    srow + 2 * static_cast<size_t>(W), c0, c1, c2, W);
+        BlurCombine(c0, c1, c2, drow, W);
         drow[0] = srow[0];
         drow[1] = srow[1];
-        for (int x = 2; x < W - 2; ++x) {
-            const int s = c2[x - 2] + c1[x - 1] + c0[x] + c1[x + 1] + c2[x + 2];
-            drow[x] = static_cast<uint8_t>(s / 159);
-        }
         drow[W - 2] = srow[W - 2];
         drow[W - 1] = srow[W - 1];
     }

@@ -1,7 +1,7 @@
 #include "engine/EdgeDetection.h"
 
+#include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "engine/ParallelRows.h"
 #include "engine/imagproc.h"
 #include "tests/support/JpegPhoto.h"
 
@@ -61,8 +61,7 @@ TEST(EdgeDetection, SectorsAgreeWithTheArctangentForEveryGradient) {
 }
 
 TEST(EdgeDetection, DetectMatchesPlain) {
-    for (int threads : {1, 0}) {
-        SetAnalysisThreadCount(threads);
+    ForEachKernelVariant([] {
         for (const auto& [w, h] : Sizes) {
             const size_t n = static_cast<size_t>(w) * h;
             // Smooth random maps make gradients of every strength; raw noise makes many steep ones.
@@ -76,8 +75,7 @@ TEST(EdgeDetection, DetectMatchesPlain) {
                 EXPECT_EQ(dst, pdst) << w << "x" << h << " smooth " << smooth;
             }
         }
-    }
-    SetAnalysisThreadCount(0);
+    });
 }
 
 TEST(EdgeDetection, UniformAndStepMaps) {

@@ -1,7 +1,7 @@
 #include "engine/FeatureExtractor.h"
 
+#include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "engine/ParallelRows.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "tests/support/JpegPhoto.h"
@@ -151,9 +151,8 @@ TEST(FeatureExtractor, TinyAndNarrowPictures) {
 }
 
 TEST(FeatureExtractor, MatchesPlainOnRandomPictures) {
-    std::mt19937 rng(17);
-    for (int threads : {1, 0}) {
-        SetAnalysisThreadCount(threads);
+    ForEachKernelVariant([] {
+        std::mt19937 rng(17);
         for (const auto& [w, h] : {std::pair{50, 50}, {97, 61}, {128, 64}}) {
             TBitmap32 picture;
             picture.SetSize(w, h);
@@ -165,10 +164,9 @@ TEST(FeatureExtractor, MatchesPlainOnRandomPictures) {
                 picture.SetPixel(static_cast<int>(rng() % w), static_cast<int>(rng() % h),
                                  static_cast<TColor32>(rng()));
             auto f = TFeatureExtractor::Extract(picture);
-            EXPECT_TRUE(SameBitmaps(*f, Plain::Extract(picture))) << w << "x" << h << " threads " << threads;
+            EXPECT_TRUE(SameBitmaps(*f, Plain::Extract(picture))) << w << "x" << h;
         }
-    }
-    SetAnalysisThreadCount(0);
+    });
 }
 
 TEST(FeatureExtractor, MatchesPlainOnThePhotos) {
@@ -177,11 +175,8 @@ TEST(FeatureExtractor, MatchesPlainOnThePhotos) {
         if (path.empty()) GTEST_SKIP() << "shared pictures missing";
         TBitmap32 photo;
         ASSERT_TRUE(LoadJpegPhoto(path, photo));
-        auto f = TFeatureExtractor::Extract(photo);
-        EXPECT_TRUE(SameBitmaps(*f, Plain::Extract(photo))) << name;
-        SetAnalysisThreadCount(1);
-        auto again = TFeatureExtractor::Extract(photo);
-        SetAnalysisThreadCount(0);
-        EXPECT_TRUE(SameBitmaps(*f, *again)) << name;
+        const TBitmap32 plain = Plain::Extract(photo);
+        ForEachKernelVariant(
+            [&] { EXPECT_TRUE(SameBitmaps(*TFeatureExtractor::Extract(photo), plain)) << name; });
     }
 }

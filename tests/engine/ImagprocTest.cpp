@@ -1,7 +1,7 @@
 #include "engine/imagproc.h"
 
+#include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "engine/ParallelRows.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/HSL.h"
 #include "platform/rtl/Exception.h"
@@ -45,17 +45,6 @@ TBitmap32 RandomBitmap(int W, int H, uint32_t Seed) {
     return b;
 }
 
-// Runs a check once on one thread and once on all of them.
-template <typename F>
-void OnOneAndManyThreads(F Check) {
-    for (int threads : {1, 0}) {
-        SCOPED_TRACE(threads == 1 ? "one thread" : "all threads");
-        SetAnalysisThreadCount(threads);
-        Check();
-    }
-    SetAnalysisThreadCount(0);
-}
-
 } // namespace
 
 TEST(Imagproc, ColourConversionMatchesTheHslOfEveryColour) {
@@ -71,16 +60,21 @@ TEST(Imagproc, ColourConversionMatchesTheHslOfEveryColour) {
         for (int x = 0; x < w; ++x)
             b.SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(y * w + x));
     TByteMap l(static_cast<size_t>(w) * h), hs(l.size());
-    BitmapToLumaHueSat(b, l, hs);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            float hue, sat, light;
-            const TColor32 c = b.Pixel(x, h - 1 - y);
-            RGBtoHSL(c, hue, sat, light);
-            const size_t i = static_cast<size_t>(y) * w + x;
-            ASSERT_EQ(l[i], Round(light * 255.0)) << std::hex << c;
-            ASSERT_EQ(hs[i], Round(hue * 31.0) * 8 + Round(sat * 7.0)) << std::hex << c;
-        }
+    for (bool avx2 : {true, false}) {
+        SetAvx2Enabled(avx2);
+        BitmapToLumaHueSat(b, l, hs);
+        SetAvx2Enabled(true);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                float hue, sat, light;
+                const TColor32 c = b.Pixel(x, h - 1 - y);
+                RGBtoHSL(c, hue, sat, light);
+                const size_t i = static_cast<size_t>(y) * w + x;
+                ASSERT_EQ(l[i], Round(light * 255.0)) << std::hex << c;
+                ASSERT_EQ(hs[i], Round(hue * 31.0) * 8 + Round(sat * 7.0))
+                    << std::hex << c << (avx2 ? " AVX2" : "");
+            }
+    }
 }
 
 TEST(Imagproc, ColourConversionOfKnownColoursAndRowOrder) {
@@ -101,7 +95,7 @@ TEST(Imagproc, ColourConversionOfKnownColoursAndRowOrder) {
 }
 
 TEST(Imagproc, ConversionMatchesPlainOnRandomPictures) {
-    OnOneAndManyThreads([] {
+    ForEachKernelVariant([] {
         for (const auto& [w, h] : Sizes) {
             const TBitmap32 b = RandomBitmap(w, h, w * 31 + h);
             const size_t n = static_cast<size_t>(w) * h;
@@ -156,7 +150,7 @@ TEST(Imagproc, SobelOfASinglePoint) {
 }
 
 TEST(Imagproc, SobelAndBlurMatchPlainOnRandomMaps) {
-    OnOneAndManyThreads([] {
+    ForEachKernelVariant([] {
         for (const auto& [w, h] : Sizes) {
             SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
             const size_t n = static_cast<size_t>(w) * h;

@@ -1,7 +1,7 @@
 #include "engine/OrientationField.h"
 
+#include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "engine/ParallelRows.h"
 #include "engine/QTypes.h"
 #include "engine/imagproc.h"
 #include "platform/rtl/Exception.h"
@@ -85,9 +85,8 @@ TEST(OrientationField, SmallPicturesHaveNoDirection) {
 }
 
 TEST(OrientationField, MatchesPlainOnRandomMaps) {
-    std::mt19937 rng(11);
-    for (int threads : {1, 0}) {
-        SetAnalysisThreadCount(threads);
+    ForEachKernelVariant([] {
+        std::mt19937 rng(11);
         for (const auto& [w, h] : {std::pair{48, 48}, {49, 50}, {64, 64}, {100, 37}, {37, 100}, {130, 97}}) {
             TByteMap d(static_cast<size_t>(w) * h);
             for (auto& v : d)
@@ -104,8 +103,7 @@ TEST(OrientationField, MatchesPlainOnRandomMaps) {
                 EXPECT_EQ(dir, pdir) << w << "x" << h << " block " << n;
             }
         }
-    }
-    SetAnalysisThreadCount(0);
+    });
 }
 
 TEST(OrientationField, ResizeGridBilinearMatchesPlain) {
@@ -160,10 +158,12 @@ TEST(OrientationField, MatchesPlainOnThePhotos) {
         TSmallIntMap a(n, 0), b(n, 0);
         SobelVertical(l, a, w, h);
         SobelHorizontal(l, b, w, h);
-        TByteMap dir(n, 0);
         Plain::Bytes pdir(n, 0);
-        OrientationField(a, b, dir, w, h, 16);
         Plain::OrientationField(a, b, pdir, w, h, 16);
-        EXPECT_EQ(dir, pdir) << name;
+        ForEachKernelVariant([&] {
+            TByteMap dir(n, 0);
+            OrientationField(a, b, dir, w, h, 16);
+            EXPECT_EQ(dir, pdir) << name;
+        });
     }
 }
