@@ -1,12 +1,14 @@
 #include "engine/QTypes.h"
 
 #include "platform/raster/Bitmap32.h"
+#include "platform/raster/Polygon32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
 #include "platform/rtl/Round.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 // Every float below is a value held in single precision at that step; the expressions that
@@ -100,11 +102,107 @@ void JitterCurveEnds(std::span<TPoint> Points) {
 // Bitmaps
 // ---------------------------------------------------------------------------------------------
 
+void FillStrokeOutline(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Right, TBitmap32& Bitmap,
+                       TColor32 Color, float Scale) {
+    // Each coordinate passes through single precision on its way: v / 65536, times Scale, back
+    // to 16.16.
+    auto scaled = [Scale](TFixed V) {
+        const float f = static_cast<float>(V / 65536.0);
+        const float s = static_cast<float>(static_cast<double>(f) * Scale);
+        return static_cast<TFixed>(Round(static_cast<double>(s) * 65536.0));
+    };
+    TPolygon32 polygon;
+    polygon.Antialiased = true;
+    polygon.FillMode = pfAlternate;
+    for (const TFixedPoint& p : Left)
+        polygon.Add(TFixedPoint{scaled(p.X), scaled(p.Y)});
+    for (auto it = Right.rbegin(); it != Right.rend(); ++it)
+        polygon.Add(TFixedPoint{scaled(it->X), scaled(it->Y)});
+    polygon.DrawFill(Bitmap, Color);
+}
+
+std::unique_ptr<TBitmap32> CropBitmap(const TBitmap32& Source, const TRect& R) {
+    auto result = std::make_unique<TBitmap32>();
+    result->SetSize(std::max(R.Width(), 0), std::max(R.Height(), 0));
+    // Only the part of R inside the source is copied, at its place in R.
+    TRect inside;
+    if (!result->Empty() && IntersectRect(inside, R, Source.BoundsRect())) {
+        const TRect dst =
+            Rect(inside.Left - R.Left, inside.Top - R.Top, inside.Right - R.Left, inside.Bottom - R.Top);
+        result->DrawStretched(dst, inside, Source);
+    }
+    return result;
+}
+
+std::unique_ptr<TBitmap32> ZoomCropBitmap(const TBitmap32& Source, int32_t Percent) {
+    const float f = static_cast<float>(Percent / 200.0);
+    const int32_t hw = Round(Source.Width() * static_cast<double>(f));
+    const int32_t hh = Round(Source.Height() * static_cast<double>(f));
+    const int32_t cx = Source.Width() / 2, cy = Source.Height() / 2;
+    return CropBitmap(Source, Rect(cx - hw, cy - hh, cx + hw, cy + hh));
+}
+
 std::unique_ptr<TBitmap32> NewFilledBitmap(int32_t Width, int32_t Height, TColor32 Color) {
     auto result = std::make_unique<TBitmap32>();
     result->SetSize(Width, Height);
     result->FillRect(0, 0, Width, Height, Color);
     return result;
+}
+
+namespace {
+
+// The point of a circle at angle A (radians, clockwise on screen), each coordinate in single
+// precision.
+void CirclePoint(const TPoint& Center, float Radius, float A, float& X, float& Y) {
+    X = static_cast<float>(std::cos(static_cast<double>(A)) * Radius + Center.X);
+    Y = static_cast<float>(std::sin(static_cast<double>(A)) * Radius + Center.Y);
+}
+
+} // namespace
+
+void DrawDashedCircle(TBitmap32& Bitmap, const TPoint& Center, TColor32 Color1, float Radius,
+                      TColor32 Color2) {
+    Bitmap.PenColor = Color1;
+    float a = 0;
+    bool first = true;
+    float px = 0, py = 0;
+    while (a <= 2 * std::numbers::pi + 0.1) {
+        float x, y;
+        CirclePoint(Center, Radius, a, x, y);
+        if (first) {
+            Bitmap.MoveToF(x, y);
+        } else {
+            Bitmap.MoveToF(px, py);
+            Bitmap.LineToFS(x, y);
+        }
+        first = false;
+        px = x;
+        py = y;
+        a = static_cast<float>(a + 0.1);
+        Bitmap.PenColor = Bitmap.PenColor == Color1 ? Color2 : Color1;
+    }
+}
+
+void DrawCircleArc(TBitmap32& Bitmap, const TPoint& Center, TColor32 Color, float Radius, float StartAngle,
+                   float EndAngle) {
+    Bitmap.PenColor = Color;
+    float a = StartAngle;
+    bool first = true;
+    float px = 0, py = 0;
+    while (a <= EndAngle + 0.1) {
+        float x, y;
+        CirclePoint(Center, Radius, a, x, y);
+        if (first)
+            Bitmap.MoveToF(x, y);
+        else
+            Bitmap.LineXSP(Fixed(px), Fixed(py), Fixed(x), Fixed(y), false);
+        first = false;
+        px = x;
+        py = y;
+        const float next = static_cast<float>(a + 0.1);
+        if (next == a) break; // an end angle too large to step towards
+        a = next;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

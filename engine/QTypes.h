@@ -74,7 +74,7 @@ void JitterCurveEnds(std::span<TPoint> Points);
 void FillStrokeOutline(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Right, TBitmap32& Bitmap,
                        TColor32 Color, float Scale);
 // A new bitmap of R's size holding R's pixels, copied with the source's draw mode and master
-// alpha. R is expected inside the source; parts outside it stay black.
+// alpha. Parts of R outside the source stay 0 (transparent black).
 std::unique_ptr<TBitmap32> CropBitmap(const TBitmap32& Source, const TRect& R);
 // The centred crop of Percent / 100 of each side.
 std::unique_ptr<TBitmap32> ZoomCropBitmap(const TBitmap32& Source, int32_t Percent);
@@ -83,7 +83,8 @@ std::unique_ptr<TBitmap32> NewFilledBitmap(int32_t Width, int32_t Height, TColor
 // A circle of 63 antialiased segments of alternating colour, clockwise on screen from the right.
 void DrawDashedCircle(TBitmap32& Bitmap, const TPoint& Center, TColor32 Color1, float Radius,
                       TColor32 Color2);
-// An arc from StartAngle to EndAngle (radians) in segments coloured by the bitmap's stipple.
+// An arc from StartAngle to EndAngle (radians) in steps of 0.1, its segments coloured by the
+// bitmap's stipple. Stops where the angle no longer grows in single precision.
 void DrawCircleArc(TBitmap32& Bitmap, const TPoint& Center, TColor32 Color, float Radius, float StartAngle,
                    float EndAngle);
 

@@ -148,3 +148,85 @@ TEST(QTypes, HSLToRGBBytesIsAvailable) {
     EXPECT_EQ(g, 128);
     EXPECT_EQ(b, 128);
 }
+
+TEST(QTypes, FillStrokeOutline) {
+    TBitmap32 b;
+    b.SetSize(20, 20);
+    b.Clear(clWhite32);
+    // Left side along the top, right side along the bottom: the right side is walked backwards,
+    // which closes the square (2, 2) - (10, 10); the scale 0.5 halves it to (1, 1) - (5, 5).
+    const TArrayOfFixedPoint left = {FixedPointFromInt(4, 4), FixedPointFromInt(20, 4)};
+    const TArrayOfFixedPoint right = {FixedPointFromInt(4, 20), FixedPointFromInt(20, 20)};
+    FillStrokeOutline(left, right, b, clBlack32, 0.5f);
+    EXPECT_EQ(b.Pixel(2, 2), clBlack32);
+    EXPECT_EQ(b.Pixel(9, 9), clBlack32);
+    EXPECT_EQ(b.Pixel(10, 10), clWhite32);
+    EXPECT_EQ(b.Pixel(1, 1), clWhite32);
+    // Right walked forwards would have crossed the polygon into a bow tie; it does not here.
+    EXPECT_EQ(b.Pixel(9, 2), clBlack32);
+    EXPECT_EQ(b.Pixel(2, 9), clBlack32);
+}
+
+TEST(QTypes, CropAndZoomCrop) {
+    TBitmap32 src;
+    src.SetSize(256, 256);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            src.SetPixel(x, y, Color32(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7));
+    auto whole = ZoomCropBitmap(src, 100);
+    ASSERT_EQ(whole->Width(), 256);
+    ASSERT_EQ(whole->Height(), 256);
+    EXPECT_EQ(whole->Pixel(0, 0), src.Pixel(0, 0));
+    EXPECT_EQ(whole->Pixel(255, 200), src.Pixel(255, 200));
+    auto half = ZoomCropBitmap(src, 50);
+    ASSERT_EQ(half->Width(), 128);
+    ASSERT_EQ(half->Height(), 128);
+    EXPECT_EQ(half->Pixel(0, 0), src.Pixel(64, 64));
+    EXPECT_EQ(half->Pixel(127, 127), src.Pixel(191, 191));
+    auto crop = CropBitmap(src, Rect(250, 10, 260, 12));
+    ASSERT_EQ(crop->Width(), 10);
+    EXPECT_EQ(crop->Pixel(0, 0), src.Pixel(250, 10));
+    EXPECT_EQ(crop->Pixel(5, 1), src.Pixel(255, 11));
+    EXPECT_EQ(crop->Pixel(6, 1), 0u); // outside the source
+    auto none = CropBitmap(src, Rect(5, 5, 3, 3));
+    EXPECT_TRUE(none->Empty());
+}
+
+TEST(QTypes, DashedCircleAndArc) {
+    TBitmap32 b;
+    b.SetSize(60, 60);
+    b.Clear(clWhite32);
+    DrawDashedCircle(b, Point(30, 30), clBlack32, 20, clBlack32);
+    // A solid circle: every row it spans has dark pixels near the radius, and the centre stays white.
+    EXPECT_EQ(b.Pixel(30, 30), clWhite32);
+    for (int y = 12; y <= 48; ++y) {
+        bool dark = false;
+        for (int x = 0; x < 60; ++x)
+            dark = dark || RedComponent(b.Pixel(x, y)) < 128;
+        EXPECT_TRUE(dark) << y;
+    }
+    // Two colours alternate along the circle.
+    TBitmap32 c;
+    c.SetSize(60, 60);
+    c.Clear(clWhite32);
+    DrawDashedCircle(c, Point(30, 30), 0xFFFF0000, 20, 0xFF0000FF);
+    int reds = 0, blues = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const TColor32 p = c.Pixel(x, y);
+            reds += GreenComponent(p) < 100 && BlueComponent(p) < 100;
+            blues += GreenComponent(p) < 100 && RedComponent(p) < 100;
+        }
+    EXPECT_GT(reds, 10);
+    EXPECT_GT(blues, 10);
+
+    TBitmap32 arc;
+    arc.SetSize(60, 60);
+    arc.Clear(clWhite32);
+    arc.SetStipple({clBlack32, clBlack32});
+    DrawCircleArc(arc, Point(30, 30), clBlack32, 20, 0, 1.5f);
+    EXPECT_LT(RedComponent(arc.Pixel(50, 31)) + RedComponent(arc.Pixel(50, 30)) +
+                  RedComponent(arc.Pixel(49, 31)),
+              3 * 255);
+    EXPECT_EQ(arc.Pixel(10, 30), clWhite32); // the left half is not drawn
+}
