@@ -1,0 +1,105 @@
+// The undo history. Every gesture that paints is one step (TQState): the pixels of the feature
+// bitmap and of the drawing as they were before the gesture, for the rectangle it changed,
+// and the stroke log of the strokes it laid. Undo and redo exchange a step's pixels with the
+// document's, so the same step serves both. Old steps are swapped to disk at idle moments.
+#pragma once
+
+#include "platform/rtl/Types.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TBitmap32;
+class TCompressedBitmap;
+class TStrokes;
+
+class TQState {
+public:
+    // Copies of both whole bitmaps and a new stroke log on a temporary file; the rectangle is
+    // the whole feature bitmap until Finish.
+    TQState(const TBitmap32& Feature, const TBitmap32& Dest);
+    // Frees the stroke log (deleting its file), then the feature copy, then the drawing copy.
+    ~TQState();
+    TQState(const TQState&) = delete;
+    TQState& operator=(const TQState&) = delete;
+
+    // Keeps only rectangle R of both copies. A silent abort (EAbort) when the step is already
+    // finished or R holds no pixel of the bitmaps: the empty union (MaxInt, MaxInt, MinInt,
+    // MinInt) of a gesture that drew nothing, a zero width or height, or a rectangle outside.
+    // A rectangle reaching past the bitmaps is cut to them.
+    void Finish(const TRect& R);
+    // Swaps both copies out to disk.
+    void Compress();
+    // True when both copies are swapped out.
+    bool IsCompressed() const;
+    // Bytes of both copies held in memory.
+    int32_t GetMemSize() const;
+
+    TStrokes* Strokes() const { return FStrokes.get(); }
+    const TRect& Rect() const { return FRect; }
+    bool Finished() const { return FFinished; }
+    TCompressedBitmap& FeatureCopy() const { return *FFeature; }
+    TCompressedBitmap& DestCopy() const { return *FDest; }
+
+private:
+    std::unique_ptr<TStrokes> FStrokes;
+    TRect FRect;
+    bool FFinished = false;
+    std::unique_ptr<TCompressedBitmap> FFeature;
+    std::unique_ptr<TCompressedBitmap> FDest;
+};
+
+class TQStates {
+public:
+    TQStates();
+    ~TQStates();
+    TQStates(const TQStates&) = delete;
+    TQStates& operator=(const TQStates&) = delete;
+
+    // Frees the undone steps, appends Step (the history owns it) and applies it.
+    void Add(std::unique_ptr<TQState> Step);
+    // Takes back the last applied step, from before its gesture, into the bitmaps. At the bottom
+    // raises "Imposible hacer undo, estamos al principio de la pila".
+    void Undo(TBitmap32& Feature, TBitmap32& Dest);
+    // Applies the next undone step again. At the top raises
+    // "Imposible hacer redo, estamos en el tope de la pila".
+    void Redo(TBitmap32& Feature, TBitmap32& Dest);
+    // Exchanges Step's pixels with the same rectangles of the bitmaps.
+    void Restore(TBitmap32& Feature, TBitmap32& Dest, TQState& Step);
+    // Takes the last applied step out of the history without touching any pixel and hands it
+    // back to the caller (nil when none is applied). Used right after Add, when what followed
+    // it failed.
+    std::unique_ptr<TQState> DropLast();
+
+    // The applied steps.
+    int32_t Count() const;
+    bool CanUndo() const { return FCurrent > 0; }
+    bool CanRedo() const { return Length() > FCurrent; }
+    // Step I, 0 <= I < Length(); else an index error.
+    TQState* GetState(int32_t I) const;
+    // The strokes of the applied steps.
+    int32_t StrokeCount() const;
+    // Bytes of every step held in memory, applied or undone.
+    int64_t GetMemSize();
+    // The idle swap-out: at most one step per call, the oldest still in memory among those
+    // with at least KeepInMemory newer steps and at or below the current position. Does
+    // nothing while another operation of the history runs.
+    void Compact();
+    // The number of applied steps, 0 <= N <= Length(); else an index error.
+    void SetCurrent(int32_t N);
+
+    int32_t Current() const { return FCurrent; }
+    int32_t Length() const { return static_cast<int32_t>(FSteps.size()); }
+    int32_t KeepInMemory() const { return FKeepInMemory; }
+    bool Busy() const { return FBusy.load(std::memory_order_relaxed); }
+
+private:
+    class TBusyScope;
+
+    std::vector<std::unique_ptr<TQState>> FSteps;
+    int32_t FCurrent = 0;
+    int32_t FKeepInMemory = 3;
+    std::atomic<bool> FBusy{false};
+};

@@ -1,0 +1,294 @@
+#include "document/QStates.h"
+
+#include "document/CompressedBitmap.h"
+#include "engine/Strokes.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Random.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+// Pixels of every value, alpha included: the feature bitmap keeps directions there.
+void Noise(TBitmap32& B, uint32_t Seed) {
+    RandSeed = Seed;
+    for (int y = 0; y < B.Height(); ++y)
+        for (int x = 0; x < B.Width(); ++x)
+            B.SetPixel(x, y,
+                       static_cast<TColor32>(Random(65536)) << 16 | static_cast<TColor32>(Random(65536)));
+}
+
+bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
+    if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
+    for (int y = 0; y < A.Height(); ++y)
+        for (int x = 0; x < A.Width(); ++x)
+            if (A.Pixel(x, y) != B.Pixel(x, y)) return false;
+    return true;
+}
+
+std::unique_ptr<TBitmap32> Clone(const TBitmap32& B) {
+    auto c = std::make_unique<TBitmap32>();
+    c->Assign(B);
+    return c;
+}
+
+int TempFileCount() {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(std::getenv("TMPDIR")))
+        n += e.path().filename().string()[0] == '~';
+    return n;
+}
+
+// A document's two bitmaps and its history; each gesture paints a rectangle of both.
+struct TDocument {
+    TBitmap32 Feature{40, 30};
+    TBitmap32 Dest{40, 30};
+    TQStates History;
+
+    TDocument() {
+        Noise(Feature, 1);
+        Dest.Clear(clWhite32);
+    }
+
+    void Gesture(int I, int Strokes = 1) {
+        auto step = std::make_unique<TQState>(Feature, Dest);
+        const TRect r{I % 10, I % 7, I % 10 + 12, I % 7 + 9};
+        Feature.FillRectS(r, 0x12345600u + static_cast<TColor32>(I));
+        Dest.FillRectS(r, 0xFF000000u + static_cast<TColor32>(I) * 0x010203u);
+        for (int k = 0; k < Strokes; ++k)
+            step->Strokes()->Add({{1, 2}}, {{3, 4}}, clBlack32);
+        step->Finish(r);
+        History.Add(std::move(step));
+    }
+};
+} // namespace
+
+TEST(CompressedBitmap, SwapsOutAndBackBitForBit) {
+    TBitmap32 source(37, 23);
+    Noise(source, 7);
+    const int before = TempFileCount();
+    TCompressedBitmap c(source);
+    EXPECT_EQ(c.GetMemSize(), 37 * 23 * 4 + 54);
+    c.SetCompressed(true);
+    EXPECT_TRUE(c.Compressed());
+    EXPECT_EQ(c.Bitmap(), nullptr);
+    EXPECT_EQ(c.GetMemSize(), 0);
+    const std::string file = c.FileName();
+    EXPECT_EQ(fs::path(file).filename().string()[0], '~');
+    EXPECT_EQ(fs::path(file).extension(), ".bmp");
+    EXPECT_TRUE(fs::exists(file));
+    c.SetCompressed(true); // no second file
+    EXPECT_EQ(c.FileName(), file);
+
+    c.SetCompressed(false);
+    ASSERT_NE(c.Bitmap(), nullptr);
+    EXPECT_TRUE(SamePixels(*c.Bitmap(), source));
+    EXPECT_EQ(c.GetMemSize(), 37 * 23 * 4 + 54);
+    EXPECT_FALSE(fs::exists(file)); // stale once the pixels are back
+
+    c.SetCompressed(true);
+    EXPECT_TRUE(fs::exists(c.FileName()));
+    {
+        TCompressedBitmap other(source);
+        other.SetCompressed(true);
+        EXPECT_EQ(TempFileCount(), before + 2);
+    }
+    EXPECT_EQ(TempFileCount(), before + 1); // freed while swapped out: its file goes
+}
+
+TEST(CompressedBitmap, DamagedOrDeletedSwapFileRaises) {
+    TBitmap32 source(16, 16);
+    Noise(source, 3);
+    auto expectUnreadable = [&](const std::function<void(const std::string&)>& Damage) {
+        TCompressedBitmap c(source);
+        c.SetCompressed(true);
+        Damage(c.FileName());
+        try {
+            c.SetCompressed(false);
+            ADD_FAILURE() << "no Exception";
+        } catch (const Exception& e) {
+            EXPECT_NE(std::string(e.what()).find("Cannot read the undo step swapped out to"),
+                      std::string::npos);
+        }
+        EXPECT_TRUE(c.Compressed());
+        EXPECT_EQ(c.Bitmap(), nullptr);
+    };
+    expectUnreadable([](const std::string& F) { fs::remove(F); });
+    expectUnreadable([](const std::string& F) { fs::resize_file(F, fs::file_size(F) / 2); });
+    expectUnreadable([](const std::string& F) { std::ofstream(F, std::ios::binary) << "not a picture"; });
+    expectUnreadable([](const std::string& F) { // one pixel byte changed
+        std::fstream f(F, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(static_cast<std::streamoff>(fs::file_size(F) - 3));
+        f.put('\x5A');
+    });
+}
+
+TEST(QStates, UndoAndRedoExchangePixels) {
+    TDocument doc;
+    const auto featureBefore = Clone(doc.Feature);
+    const auto destBefore = Clone(doc.Dest);
+    doc.Gesture(3);
+    const auto featureAfter = Clone(doc.Feature);
+    const auto destAfter = Clone(doc.Dest);
+    TQState& step = *doc.History.GetState(0);
+    EXPECT_EQ(step.Rect(), (TRect{3, 3, 15, 12}));
+    EXPECT_EQ(step.FeatureCopy().Bitmap()->Width(), 12);
+    EXPECT_EQ(step.GetMemSize(), 2 * (12 * 9 * 4 + 54));
+
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) doc.History.GetState(0)->Compress(); // swapped out in between
+        doc.History.Undo(doc.Feature, doc.Dest);
+        EXPECT_TRUE(SamePixels(doc.Feature, *featureBefore));
+        EXPECT_TRUE(SamePixels(doc.Dest, *destBefore));
+        EXPECT_EQ(step.DestCopy().Bitmap()->Pixel(0, 0), destAfter->Pixel(3, 3));
+        EXPECT_FALSE(doc.History.CanUndo());
+        EXPECT_TRUE(doc.History.CanRedo());
+        doc.History.Redo(doc.Feature, doc.Dest);
+        EXPECT_TRUE(SamePixels(doc.Feature, *featureAfter));
+        EXPECT_TRUE(SamePixels(doc.Dest, *destAfter));
+        EXPECT_EQ(step.DestCopy().Bitmap()->Pixel(0, 0), clWhite32);
+    }
+}
+
+TEST(QStates, BottomAndTopRaiseAndLeaveTheHistoryAsItWas) {
+    TDocument doc;
+    try {
+        doc.History.Undo(doc.Feature, doc.Dest);
+        ADD_FAILURE();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Imposible hacer undo, estamos al principio de la pila");
+    }
+    doc.Gesture(1);
+    try {
+        doc.History.Redo(doc.Feature, doc.Dest);
+        ADD_FAILURE();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Imposible hacer redo, estamos en el tope de la pila");
+    }
+    EXPECT_EQ(doc.History.Current(), 1);
+    EXPECT_FALSE(doc.History.Busy());
+
+    // A swap file lost behind our back: the undo fails clearly and moves nothing.
+    doc.Gesture(2);
+    const auto dest = Clone(doc.Dest);
+    doc.History.GetState(1)->Compress();
+    fs::remove(doc.History.GetState(1)->DestCopy().FileName());
+    EXPECT_THROW(doc.History.Undo(doc.Feature, doc.Dest), Exception);
+    EXPECT_EQ(doc.History.Current(), 2);
+    EXPECT_TRUE(SamePixels(doc.Dest, *dest));
+    EXPECT_FALSE(doc.History.Busy());
+}
+
+TEST(QStates, AddDiscardsUndoneStepsAndStrokeCountCountsAppliedOnes) {
+    TDocument doc;
+    for (int i = 0; i < 5; ++i)
+        doc.Gesture(i, i + 1);
+    EXPECT_EQ(doc.History.StrokeCount(), 15);
+    const std::string log3 = doc.History.GetState(3)->Strokes()->FileName();
+    doc.History.Undo(doc.Feature, doc.Dest);
+    doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_EQ(doc.History.Count(), 3);
+    EXPECT_EQ(doc.History.StrokeCount(), 6);
+    doc.Gesture(9);
+    EXPECT_EQ(doc.History.Length(), 4);
+    EXPECT_EQ(doc.History.Current(), 4);
+    EXPECT_FALSE(fs::exists(log3));
+    EXPECT_EQ(doc.History.StrokeCount(), 7);
+    while (doc.History.CanUndo())
+        doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_EQ(doc.History.StrokeCount(), 0);
+    EXPECT_EQ(doc.History.Count(), 0);
+    EXPECT_THROW(doc.History.GetState(4), Exception);
+    EXPECT_THROW(doc.History.SetCurrent(5), Exception);
+}
+
+TEST(QStates, CompactionSwapsOneOldStepPerCall) {
+    TDocument doc;
+    for (int i = 0; i < 3; ++i)
+        doc.Gesture(i);
+    doc.History.Compact();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(doc.History.GetState(i)->IsCompressed());
+    for (int i = 3; i < 6; ++i)
+        doc.Gesture(i);
+    const int64_t full = doc.History.GetMemSize();
+    const int32_t one = doc.History.GetState(0)->GetMemSize();
+
+    auto compressed = [&] {
+        std::string s;
+        for (int i = 0; i < doc.History.Length(); ++i)
+            s += doc.History.GetState(i)->IsCompressed() ? '1' : '0';
+        return s;
+    };
+    doc.History.Compact();
+    EXPECT_EQ(compressed(), "100000");
+    EXPECT_EQ(doc.History.GetMemSize(), full - one);
+    doc.History.Compact();
+    doc.History.Compact();
+    doc.History.Compact();
+    EXPECT_EQ(compressed(), "111000");
+
+    // Undo back to one applied step: steps 2 and 1 come back into memory; with current 1
+    // only steps 0 and 1 are candidates.
+    for (int i = 0; i < 5; ++i)
+        doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_EQ(compressed(), "100000");
+    for (int i = 0; i < 5; ++i)
+        doc.History.Compact();
+    EXPECT_EQ(compressed(), "110000");
+    doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_EQ(compressed(), "010000");
+    doc.History.Compact();
+    EXPECT_EQ(compressed(), "110000");
+}
+
+TEST(QStates, FinishAbortsSilentlyOnNothingDrawn) {
+    TDocument doc;
+    TQState step(doc.Feature, doc.Dest);
+    EXPECT_THROW(step.Finish(TRect{INT_MAX, INT_MAX, INT_MIN, INT_MIN}), EAbort);
+    EXPECT_THROW(step.Finish(TRect{5, 5, 5, 9}), EAbort);
+    EXPECT_THROW(step.Finish(TRect{5, 5, 9, 5}), EAbort);
+    EXPECT_THROW(step.Finish(TRect{50, 5, 60, 9}), EAbort); // outside the picture
+    EXPECT_FALSE(step.Finished());
+    step.Finish(TRect{-4, 20, 10, 45}); // cut to the picture
+    EXPECT_EQ(step.Rect(), (TRect{0, 20, 10, 30}));
+    EXPECT_EQ(step.DestCopy().Bitmap()->Height(), 10);
+    EXPECT_THROW(step.Finish(TRect{0, 0, 5, 5}), EAbort);
+}
+
+TEST(QStates, DropLastHandsTheStepBackWithoutTouchingPixels) {
+    TDocument doc;
+    doc.Gesture(1);
+    doc.Gesture(2);
+    const auto dest = Clone(doc.Dest);
+    TQState* second = doc.History.GetState(1);
+    std::unique_ptr<TQState> dropped = doc.History.DropLast();
+    EXPECT_EQ(dropped.get(), second);
+    EXPECT_EQ(doc.History.Length(), 1);
+    EXPECT_EQ(doc.History.Current(), 1);
+    EXPECT_TRUE(SamePixels(doc.Dest, *dest));
+    doc.History.DropLast();
+    EXPECT_EQ(doc.History.DropLast(), nullptr);
+    EXPECT_EQ(doc.History.Length(), 0);
+}
+
+TEST(QStates, DestroyingTheHistoryLeavesNoFiles) {
+    const int before = TempFileCount();
+    {
+        TDocument doc;
+        for (int i = 0; i < 8; ++i) {
+            doc.Gesture(i, 3);
+            doc.History.Compact();
+        }
+        doc.History.Undo(doc.Feature, doc.Dest);
+        EXPECT_GT(TempFileCount(), before);
+    }
+    EXPECT_EQ(TempFileCount(), before);
+}
