@@ -1,5 +1,7 @@
 #include "engine/Utils.h"
 
+#include "platform/formats/JpegCodec.h"
+#include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Streams.h"
@@ -168,6 +170,20 @@ std::string UniqueFileName(const std::string& Folder, const std::string& Base, c
         if (static_cast<int>(std::to_string(i).size()) > width) ++width;
     } while (PathExists(candidate));
     return candidate;
+}
+
+// ---------------------------------------------------------------------------------------------
+// JPEG pictures
+
+void LoadJpegImage(TBitmap32& Dest, TStream& Stream) {
+    // Decoded into a bitmap of its own first, so Dest stays as it was when the data is bad.
+    TBitmap32 picture;
+    ReadJpeg(picture, Stream);
+    Dest.Assign(picture);
+}
+
+void SaveJpegImage(const TBitmap32& Source, TStream& Stream, uint8_t Quality) {
+    WriteJpeg(Source, Stream, Quality);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -39,7 +39,8 @@ std::string UniqueFileName(const std::string& Folder, const std::string& Base, c
 // PadNumber(12, 4) = "1200"; a longer text stays as it is.
 std::string PadNumber(int N, int Width);
 
-// Decodes a JPEG from the stream's position to its end into Dest (opaque pixels).
+// Decodes a JPEG from the stream's position to its end into Dest (opaque pixels); a damaged
+// picture raises an Exception and leaves Dest as it was.
 void LoadJpegImage(TBitmap32& Dest, TStream& Stream);
 // Encodes Source as a JPEG of the given quality (1..100) into the stream at its position.
 void SaveJpegImage(const TBitmap32& Source, TStream& Stream, uint8_t Quality);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -12,8 +13,9 @@
 namespace {
 const std::string& LogPath() {
     static const std::string path = [] {
-        char folder[] = "/tmp/quor-fuzz-strokes-XXXXXX";
+        static char folder[] = "/tmp/quor-fuzz-strokes-XXXXXX";
         if (mkdtemp(folder) == nullptr) std::abort();
+        std::atexit([] { std::filesystem::remove_all(folder); });
         return std::string(folder) + "/~fuzztsk";
     }();
     return path;
