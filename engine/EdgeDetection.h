@@ -1,9 +1,4 @@
 // The border lines of the feature bitmap: a Canny-like edge test on the blurred darkness map,
-// The sector (0, 45, 90 or 135 degrees) of a gradient with components |Gx|, |Gy| <= 1020: the
-// angle of Gx / Gy from the y axis, folded into [0, 180), in steps of 45 degrees centred on
-// the axes and diagonals (157.5 and above counts as 0).
-int GradientSector(int Gx, int Gy);
-
 // Zhang-Suen thinning to lines one pixel wide, and the packing of the border flag with the
 // gradient strength into one byte. Maps follow imagproc.h (flat, bottom-up rows).
 #pragma once
@@ -21,6 +16,8 @@ void DetectEdges(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, in
 // angle of Gx / Gy from the y axis, folded into [0, 180), in steps of 45 degrees centred on
 // the axes and diagonals (157.5 and above counts as 0).
 int GradientSector(int Gx, int Gy);
+// GradientSector of Count gradients at once, the way the edge test computes them.
+void GradientSectors(const int16_t* Gx, const int16_t* Gy, uint8_t* Sector, int Count);
 
 // Zhang-Suen thinning of the 255 regions of a map of 0 and 255, in place, over x in 2 .. W - 2
 // and y in 2 .. H - 2; elements outside that range never change.

@@ -55,9 +55,23 @@ int PlainSector(int gx, int gy) {
 } // namespace
 
 TEST(EdgeDetection, SectorsAgreeWithTheArctangentForEveryGradient) {
-    for (int gy = -1020; gy <= 1020; ++gy)
-        for (int gx = -1020; gx <= 1020; ++gx)
-            ASSERT_EQ(GradientSector(gx, gy), PlainSector(gx, gy)) << gx << ", " << gy;
+    std::vector<int16_t> gx(2041), gy(2041);
+    std::vector<uint8_t> sectors(2041);
+    for (int k = 0; k < 2041; ++k)
+        gx[k] = static_cast<int16_t>(k - 1020);
+    for (bool avx2 : {true, false}) {
+        SetAvx2Enabled(avx2);
+        for (int y = -1020; y <= 1020; ++y) {
+            std::fill(gy.begin(), gy.end(), static_cast<int16_t>(y));
+            GradientSectors(gx.data(), gy.data(), sectors.data(), 2041);
+            for (int k = 0; k < 2041; ++k) {
+                const int expected = PlainSector(gx[k], y);
+                ASSERT_EQ(GradientSector(gx[k], y), expected) << gx[k] << ", " << y;
+                ASSERT_EQ(sectors[k], expected) << gx[k] << ", " << y << (avx2 ? " AVX2" : "");
+            }
+        }
+    }
+    SetAvx2Enabled(true);
 }
 
 TEST(EdgeDetection, DetectMatchesPlain) {
