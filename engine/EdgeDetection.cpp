@@ -12,6 +12,7 @@
 #endif
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------------
@@ -252,9 +253,9 @@ void DetectEdges(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, in
 //
 // Whether a set pixel is removed depends only on its eight neighbours, so each sub-pass reads a
 // table by the neighbours' bit pattern. A pixel that a sub-pass kept stays kept by the next
-// sub-pass of the same kind until one of its neighbours is removed; after a first full sweep
-// only the neighbours of removed pixels are examined again. This visits far fewer pixels than
-// sweeping the whole range every time, and removes exactly the same ones.
+// sub-pass of the same kind until a pixel beside it is removed; so after the first sweeps only
+// the row segments around removed pixels are examined again. This visits
+// far fewer pixels than sweeping the whole range every time, and removes exactly the same ones.
 
 namespace {
 
@@ -280,18 +281,26 @@ struct TThinTables {
 
 constexpr TThinTables ThinTables;
 
+// Row segments of this many pixels are the unit of revisiting.
+constexpr int ThinSegment = 32;
+
 class TThinning {
 public:
-    TThinning(uint8_t* Map, int W, int H) : FMap(Map), FW(W), FH(H), FQueued(MapElements(W, H)) {}
+    TThinning(uint8_t* Map, int W, int H)
+        : FMap(Map), FW(W), FH(H), FSegments((W - 2 + ThinSegment - 1) / ThinSegment) {
+        // Every segment of the range waits for both kinds of sub-pass at first.
+        for (auto& dirty : FDirty) {
+            dirty.assign(static_cast<size_t>(H) * FSegments, 0);
+            for (int y = 2; y <= H - 2; ++y)
+                std::fill_n(dirty.begin() + static_cast<ptrdiff_t>(y) * FSegments, FSegments, uint8_t{1});
+        }
+    }
 
     void Run() {
-        // The first iteration sweeps the whole range in both sub-passes.
-        bool changed = Sweep(0);
-        Forget(1);
-        changed = Sweep(1) || changed;
+        bool changed = true;
         while (changed) {
-            changed = Revisit(0);
-            changed = Revisit(1) || changed;
+            changed = SubPass(0);
+            changed = SubPass(1) || changed;
         }
     }
 
@@ -304,66 +313,71 @@ private:
                (m[I - w - 1] != 0) << 7;
     }
 
-    bool Sweep(int Pass) {
-        const uint8_t* table = ThinTables.Remove[Pass].data();
-        for (int y = 2; y <= FH - 2; ++y) {
-            const size_t base = static_cast<size_t>(y) * FW;
-            for (int x = 2; x <= FW - 2; ++x) {
+    // The set pixels of one segment of row Y that the sub-pass removes, skipping empty stretches
+    // eight at a time (the row below the range's last row keeps the reads inside the map).
+    void FlagSegment(int Y, int Segment, const uint8_t* Table, std::vector<size_t>& Flagged) const {
+        const size_t base = static_cast<size_t>(Y) * FW;
+        const int first = std::max(2, Segment * ThinSegment);
+        const int last = std::min(FW - 2, Segment * ThinSegment + ThinSegment - 1);
+        for (int x = first; x <= last;) {
+            uint64_t eight;
+            std::memcpy(&eight, FMap + base + x, 8);
+            if (eight == 0) {
+                x += 8;
+                continue;
+            }
+            const int end = std::min(x + 8, last + 1);
+            for (; x < end; ++x) {
                 const size_t i = base + x;
-                if (FMap[i] != 0 && table[Pattern(i)]) FFlagged.push_back(i);
+                if (FMap[i] != 0 && Table[Pattern(i)]) Flagged.push_back(i);
             }
         }
-        return Remove();
     }
 
-    bool Revisit(int Pass) {
+    // One sub-pass over the segments whose neighbourhood changed since this kind last ran: flags
+    // from the map as it stands (in row bands, possibly in parallel), then the removals.
+    bool SubPass(int Pass) {
+        std::vector<int> rows;
+        uint8_t* dirty = FDirty[Pass].data();
+        for (int y = 2; y <= FH - 2; ++y)
+            if (std::find(dirty + static_cast<size_t>(y) * FSegments,
+                          dirty + static_cast<size_t>(y + 1) * FSegments,
+                          1) != dirty + static_cast<size_t>(y + 1) * FSegments)
+                rows.push_back(y);
         const uint8_t* table = ThinTables.Remove[Pass].data();
-        const uint8_t bit = static_cast<uint8_t>(1 << Pass);
-        for (size_t i : FDirty[Pass]) {
-            FQueued[i] &= static_cast<uint8_t>(~bit);
-            if (FMap[i] != 0 && table[Pattern(i)]) FFlagged.push_back(i);
-        }
-        FDirty[Pass].clear();
-        return Remove();
-    }
-
-    // Drops the pixels waiting for a sub-pass that sweeps everything anyway.
-    void Forget(int Pass) {
-        for (size_t i : FDirty[Pass])
-            FQueued[i] &= static_cast<uint8_t>(~(1 << Pass));
-        FDirty[Pass].clear();
-    }
-
-    // Clears the flagged pixels and queues their set neighbours inside the range for both kinds
-    // of sub-pass.
-    bool Remove() {
-        const bool any = !FFlagged.empty();
-        const size_t w = FW;
-        for (size_t i : FFlagged) {
+        std::vector<size_t> flagged;
+        std::mutex merge;
+        ParallelRows(0, static_cast<int>(rows.size()), MinRowBand(FW), [&](int first, int last) {
+            std::vector<size_t> mine;
+            for (int k = first; k < last; ++k) {
+                uint8_t* marks = dirty + static_cast<size_t>(rows[k]) * FSegments;
+                for (int seg = 0; seg < FSegments; ++seg)
+                    if (marks[seg]) {
+                        marks[seg] = 0;
+                        FlagSegment(rows[k], seg, table, mine);
+                    }
+            }
+            std::lock_guard lock(merge);
+            flagged.insert(flagged.end(), mine.begin(), mine.end());
+        });
+        for (size_t i : flagged) {
             FMap[i] = 0;
-            const int x = static_cast<int>(i % w), y = static_cast<int>(i / w);
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int nx = x + dx, ny = y + dy;
-                    if ((dx == 0 && dy == 0) || nx < 2 || nx > FW - 2 || ny < 2 || ny > FH - 2) continue;
-                    const size_t j = static_cast<size_t>(ny) * w + nx;
-                    if (FMap[j] == 0) continue;
-                    for (int pass = 0; pass < 2; ++pass)
-                        if (!(FQueued[j] & (1 << pass))) {
-                            FQueued[j] |= static_cast<uint8_t>(1 << pass);
-                            FDirty[pass].push_back(j);
-                        }
-                }
+            const int y = static_cast<int>(i / static_cast<size_t>(FW)), x = static_cast<int>(i % FW);
+            const int s0 = std::max(x - 1, 0) / ThinSegment,
+                      s1 = std::min((x + 1) / ThinSegment, FSegments - 1);
+            for (int r = std::max(y - 1, 2); r <= std::min(y + 1, FH - 2); ++r)
+                for (int seg = s0; seg <= s1; ++seg)
+                    FDirty[0][static_cast<size_t>(r) * FSegments + seg] =
+                        FDirty[1][static_cast<size_t>(r) * FSegments + seg] = 1;
         }
-        FFlagged.clear();
-        return any;
+        return !flagged.empty();
     }
 
     uint8_t* FMap;
     int FW, FH;
-    std::vector<uint8_t> FQueued; // bit 0: waits for the first sub-pass, bit 1: for the second
-    std::vector<size_t> FDirty[2];
-    std::vector<size_t> FFlagged;
+    int FSegments; // per row
+    // Segments waiting for the first and for the second kind of sub-pass, FSegments a row.
+    std::vector<uint8_t> FDirty[2];
 };
 
 } // namespace
