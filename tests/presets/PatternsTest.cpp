@@ -1,0 +1,445 @@
+#include "presets/Patterns.h"
+
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Random.h"
+#include "presets/EditorHooks.h"
+#include "tests/presets/PresetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TBezierCurve Curve(int X0, int Y0, int X1, int Y1, int X2, int Y2, int X3, int Y3) {
+    return {{X0, Y0}, {X1, Y1}, {X2, Y2}, {X3, Y3}};
+}
+
+// A straight curve from (X0, Y0) to (X1, Y1) with its controls on the line.
+TBezierCurve Straight(int X0, int Y0, int X1, int Y1) {
+    return Curve(X0, Y0, X0, Y0, X1, Y1, X1, Y1);
+}
+
+TPatternFrame& AddFrame(TPattern& Pattern, std::initializer_list<TBezierCurve> Curves) {
+    TPatternFrame& frame = Pattern.AddPatternFrame(std::make_unique<TPatternFrame>());
+    for (const TBezierCurve& c : Curves)
+        frame.AddCurve(c);
+    return frame;
+}
+
+TBytes CurveBytes(const TBezierCurve& C) {
+    TBytes b;
+    for (int32_t v : {C.P0.X, C.P0.Y, C.C1.X, C.C1.Y, C.C2.X, C.C2.Y, C.P3.X, C.P3.Y})
+        Put(b, v);
+    return b;
+}
+
+// A file of frames given by their curves.
+TBytes PatternFile(const std::vector<std::vector<TBezierCurve>>& Frames) {
+    TBytes b;
+    Put(b, static_cast<uint32_t>(Frames.size()));
+    for (const auto& frame : Frames) {
+        Put(b, static_cast<uint32_t>(frame.size()));
+        for (const TBezierCurve& c : frame) {
+            const TBytes cb = CurveBytes(c);
+            b.insert(b.end(), cb.begin(), cb.end());
+        }
+    }
+    return b;
+}
+
+void Load(TPattern& Pattern, const TBytes& Bytes) {
+    TMemoryStream s;
+    Fill(s, Bytes);
+    Pattern.LoadFromStream(s);
+}
+
+bool IsDark(TColor32 C) {
+    return (C & 0xFF) < 0x60;
+}
+
+// Installs an editor for one test and removes it afterwards.
+class TTestPatternEditor {
+public:
+    explicit TTestPatternEditor(TPatternEditorHook Hook) { SetPatternEditorHook(std::move(Hook)); }
+    ~TTestPatternEditor() { SetPatternEditorHook(nullptr); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// File format
+
+TEST(PatternFile, WritesCountsAndCurvesFieldByFieldEmptyFramesIncluded) {
+    TPattern p;
+    AddFrame(p, {});
+    AddFrame(p, {Curve(1, -2, 3, 4, 5, 6, 7, 0x01020304)});
+    AddFrame(p, {});
+    TMemoryStream s;
+    p.SaveToStream(s);
+    const TBytes expected = {3, 0, 0, 0,                         // frames
+                             0, 0, 0, 0,                         // frame 0: no curve
+                             1, 0, 0, 0,                         // frame 1: one curve
+                             1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, // start (1, -2)
+                             3, 0, 0, 0, 4,    0,    0,    0,    // control 1
+                             5, 0, 0, 0, 6,    0,    0,    0,    // control 2
+                             7, 0, 0, 0, 0x04, 0x03, 0x02, 0x01, // end
+                             0, 0, 0, 0};                        // frame 2: no curve
+    EXPECT_EQ(StreamBytes(s), expected);
+}
+
+TEST(PatternFile, ReadingDropsEmptyFramesAndKeepsTheOrderOfTheOthers) {
+    const TBezierCurve a = Straight(0, 0, 10, 10), b = Straight(5, 5, 20, 0), c = Straight(1, 2, 3, 4);
+    TPattern p;
+    Load(p, PatternFile({{}, {a, b}, {}, {}, {c}}));
+    ASSERT_EQ(p.FrameCount(), 2);
+    EXPECT_EQ(p.GetFrames(0).Curves, (TBezierCurves{a, b}));
+    EXPECT_EQ(p.GetFrames(1).Curves, (TBezierCurves{c}));
+
+    Load(p, PatternFile({}));
+    EXPECT_EQ(p.FrameCount(), 0);
+    Load(p, PatternFile({{}, {}, {}, {}, {}}));
+    EXPECT_EQ(p.FrameCount(), 0);
+}
+
+TEST(PatternFile, MoreThanSixFramesLoadButNoneCanBeAdded) {
+    TPattern p;
+    Load(p, PatternFile(std::vector<std::vector<TBezierCurve>>(8, {Straight(0, 0, 9, 9)})));
+    EXPECT_EQ(p.FrameCount(), 8);
+    EXPECT_EQ(MessageOf([&] { p.AddPatternFrame(std::make_unique<TPatternFrame>()); }),
+              "AddPatternFrame: MaxFrames reached");
+    EXPECT_EQ(p.FrameCount(), 8);
+}
+
+TEST(PatternFile, SavedAndLoadedThroughAFile) {
+    TPresetFolder folder;
+    TPattern p;
+    AddFrame(p, {Straight(0, 0, 100, 50), Curve(-3, 4, 50, 90, 120, -10, 200, 200)});
+    p.Save();
+    EXPECT_EQ(p.FileName, folder / "stroke0000.stk");
+    TPattern q;
+    q.LoadFromFile(p.FileName);
+    EXPECT_EQ(q.FileName, p.FileName);
+    ASSERT_EQ(q.FrameCount(), 1);
+    EXPECT_EQ(q.GetFrames(0).Curves, p.GetFrames(0).Curves);
+    // Saving again writes over the same file.
+    AddFrame(p, {Straight(1, 1, 2, 2)});
+    p.Save();
+    EXPECT_FALSE(folder.Exists("stroke1000.stk"));
+    q.LoadFromFile(p.FileName);
+    EXPECT_EQ(q.FrameCount(), 2);
+}
+
+TEST(PatternFile, DamagedFilesFailWithAClearMessageInsteadOfAllocating) {
+    TPattern p;
+    AddFrame(p, {Straight(0, 0, 5, 5)});
+    const auto fails = [&](const TBytes& Bytes) { return MessageOf([&] { Load(p, Bytes); }); };
+    EXPECT_EQ(fails({1, 0}), "Damaged pattern file: it ends before its frame count");
+    EXPECT_EQ(fails({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}),
+              "Damaged pattern file: the frame count 4294967295 is more than the file holds");
+    // One frame announcing 2^27 curves (4 GB of records) in a file of a few bytes.
+    EXPECT_EQ(fails({1, 0, 0, 0, 0, 0, 0, 8, 1, 2, 3}),
+              "Damaged pattern file: the curve count 134217728 is more than the file holds");
+    // Two frames announced, the second one missing.
+    TBytes cut = PatternFile({{Straight(0, 0, 1, 1)}, {}});
+    cut.resize(cut.size() - 4);
+    EXPECT_EQ(fails(cut), "Damaged pattern file: it ends before its curve count");
+    TBytes truncated = PatternFile({{Straight(0, 0, 1, 1)}, {Straight(0, 0, 1, 1)}});
+    truncated.resize(truncated.size() - 1);
+    EXPECT_EQ(fails(truncated), "Damaged pattern file: the curve count 1 is more than the file holds");
+    EXPECT_EQ(fails(PatternFile({{Straight(0, 0, 100001, 5)}})),
+              "Damaged pattern file: a curve point lies further than 100000 pixels from the origin");
+    // A failed load leaves no half-read pattern.
+    EXPECT_EQ(p.FrameCount(), 0);
+    Load(p, PatternFile({{Straight(-100000, 100000, 0, 0)}}));
+    EXPECT_EQ(p.FrameCount(), 1);
+}
+
+TEST(PatternFile, AFileThatFailsNamesItselfAndKeepsTheFileName) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "bad.stk", {9, 0, 0, 0});
+    TPattern p;
+    p.FileName = "before";
+    EXPECT_EQ(MessageOf([&] { p.LoadFromFile(folder / "bad.stk"); }),
+              folder / "bad.stk" + ": Damaged pattern file: the frame count 9 is more than the file holds");
+    EXPECT_EQ(p.FileName, "before");
+    EXPECT_THROW(p.LoadFromFile(folder / "missing.stk"), Exception);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frames and lists
+
+TEST(PatternFrames, IndexErrorsNameTheGetter) {
+    TPattern p;
+    TPatternFrame& f = AddFrame(p, {Straight(0, 0, 1, 1)});
+    EXPECT_EQ(MessageOf([&] { f.GetCurves(1); }), "TPatternFrame.GetCurves: Index out of bounds(1)");
+    EXPECT_EQ(MessageOf([&] { f.GetCurves(-1); }), "TPatternFrame.GetCurves: Index out of bounds(-1)");
+    EXPECT_EQ(MessageOf([&] { p.GetFrames(1); }), "TPattern.GetFrames: Index out of bounds(1)");
+    EXPECT_EQ(f.GetCurves(0), Straight(0, 0, 1, 1));
+}
+
+TEST(PatternFrames, RandomCurveDrawsOnlyWhenThereIsAChoice) {
+    TPatternFrame f;
+    f.AddCurve(Straight(0, 0, 1, 1));
+    RandSeed = 77;
+    EXPECT_EQ(f.RandomCurve(), Straight(0, 0, 1, 1));
+    EXPECT_EQ(RandSeed, 77u);
+    f.AddCurve(Straight(2, 2, 3, 3));
+    f.AddCurve(Straight(4, 4, 5, 5));
+    RandSeed = 77;
+    const int32_t expected = Random(3);
+    RandSeed = 77;
+    EXPECT_EQ(f.RandomCurve(), f.Curves[static_cast<size_t>(expected)]);
+    EXPECT_THROW(TPatternFrame().RandomCurve(), Exception);
+}
+
+TEST(PatternFrames, RandomFrameOfTheOnlyCurveDrawsNothing) {
+    TPattern p;
+    AddFrame(p, {});
+    AddFrame(p, {});
+    TPatternFrame& last = AddFrame(p, {Straight(0, 0, 1, 1)});
+    RandSeed = 5;
+    EXPECT_EQ(&p.RandomFrame(), &last);
+    EXPECT_EQ(RandSeed, 5u);
+}
+
+TEST(PatternFrames, RandomFrameDrawsUntilAFrameHoldsACurve) {
+    TPattern p;
+    AddFrame(p, {});
+    AddFrame(p, {});
+    TPatternFrame& full = AddFrame(p, {Straight(0, 0, 1, 1), Straight(1, 1, 2, 2)});
+    AddFrame(p, {});
+    RandSeed = 1234;
+    uint32_t seed = 1234;
+    int draws = 0;
+    for (;;) {
+        RandSeed = seed;
+        const int32_t i = Random(4);
+        seed = RandSeed;
+        ++draws;
+        if (i == 2) break;
+    }
+    RandSeed = 1234;
+    EXPECT_EQ(&p.RandomFrame(), &full);
+    EXPECT_EQ(RandSeed, seed) << draws << " draws expected";
+
+    // A single frame is taken without a draw.
+    TPattern one;
+    TPatternFrame& only = AddFrame(one, {Straight(0, 0, 1, 1), Straight(1, 1, 2, 2)});
+    RandSeed = 9;
+    EXPECT_EQ(&one.RandomFrame(), &only);
+    EXPECT_EQ(RandSeed, 9u);
+}
+
+TEST(PatternFrames, RandomFrameRefusesAPatternWithoutCurves) {
+    TPattern p;
+    for (int i = 0; i < 5; ++i)
+        AddFrame(p, {});
+    EXPECT_EQ(MessageOf([&] { p.RandomFrame(); }), "The pattern holds no curve to draw");
+    EXPECT_THROW(TPattern().RandomFrame(), Exception);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bounds and drawing
+
+TEST(PatternDrawing, BoundsCoverEveryPointOfEveryFrame) {
+    TPattern p;
+    p.ComputeBounds();
+    EXPECT_EQ(p.Bounds, Rect(10000, 10000, -10000, -10000));
+    AddFrame(p, {Curve(10, 20, -5, 30, 40, 25, 15, 22)});
+    AddFrame(p, {});
+    AddFrame(p, {Curve(12, 21, 13, 22, 14, 80, 11, 23)});
+    p.ComputeBounds();
+    EXPECT_EQ(p.Bounds, Rect(-5, 20, 40, 80));
+}
+
+TEST(PatternDrawing, AFlatPatternDrawsNothingNotEvenTheClearing) {
+    TPattern p;
+    AddFrame(p, {Straight(10, 30, 90, 30), Straight(20, 30, 50, 30)});
+    TBitmap32 target(100, 100);
+    target.Clear(0xFF123456);
+    p.SetTarget(&target);
+    p.DrawFrame(0, true);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(target.Pixel(x, y), 0xFF123456u);
+}
+
+TEST(PatternDrawing, FramesAreScaledToTheTargetAndMovedByTheirCorner) {
+    // Frame 0 is a horizontal line at y 20 from x 10 to 50; frame 1 makes the bounds taller.
+    TPattern p;
+    AddFrame(p, {Straight(10, 20, 50, 20)});
+    AddFrame(p, {Straight(10, 60, 50, 60)});
+
+    // 214 x 214: one pattern pixel per target pixel, the corner (10, 20) added.
+    TBitmap32 square(214, 214);
+    p.SetTarget(&square);
+    p.DrawFrame(0, true);
+    EXPECT_EQ(square.Pixel(5, 5), 0xFFCCCCCCu);
+    EXPECT_TRUE(IsDark(square.Pixel(40, 40)));
+    EXPECT_EQ(square.Pixel(40, 80), 0xFFCCCCCCu); // frame 1 is not drawn
+    EXPECT_EQ(square.Pixel(70, 40), 0xFFCCCCCCu); // the line ends at x 60
+
+    // 428 x 300: the shorter side gives 300 / 214, so y 40 lands on Round(56.07) = 56.
+    TBitmap32 wide(428, 300);
+    wide.Clear(0xFFFFFFFF);
+    p.SetTarget(&wide);
+    p.DrawFrame(0, false);
+    EXPECT_TRUE(IsDark(wide.Pixel(50, 56)));
+    EXPECT_EQ(wide.Pixel(50, 40), 0xFFFFFFFFu);
+    EXPECT_EQ(wide.Pixel(90, 56), 0xFFFFFFFFu); // the line ends at Round(60 x 1.4) = 84
+
+    EXPECT_THROW(p.DrawFrame(2, true), Exception);
+    p.SetTarget(nullptr);
+    EXPECT_THROW(p.DrawFrame(0, true), Exception);
+}
+
+TEST(PatternDrawing, ThumbnailReducesEveryFrameDrawnOverTheTarget) {
+    TPattern p;
+    AddFrame(p, {Straight(10, 20, 50, 20)});
+    AddFrame(p, {Straight(10, 60, 50, 60)});
+    TBitmap32 target(80, 80);
+    target.Clear(0xFFFFFFFF);
+    target.StretchFilter = sfNearest;
+    p.SetTarget(&target);
+    const auto thumb = p.Thumbnail(40, 40);
+    ASSERT_EQ(thumb->Width(), 40);
+    ASSERT_EQ(thumb->Height(), 40);
+    // At 80 / 214 the frames lie at y Round(40 x 0.374) = 15 and Round(80 x 0.374) = 30.
+    EXPECT_TRUE(IsDark(target.Pixel(15, 15)));
+    EXPECT_TRUE(IsDark(target.Pixel(15, 30)));
+    EXPECT_EQ(target.StretchFilter, sfNearest);
+    // Halved: both lines are still there, lighter, around y 7 and 15.
+    const auto darkest = [&](int Y0, int Y1) {
+        uint32_t d = 255;
+        for (int y = Y0; y <= Y1; ++y)
+            for (int x = 0; x < 40; ++x)
+                d = std::min(d, thumb->Pixel(x, y) & 0xFF);
+        return d;
+    };
+    EXPECT_LT(darkest(6, 9), 0xE0u);
+    EXPECT_LT(darkest(14, 17), 0xE0u);
+    EXPECT_EQ(darkest(24, 39), 0xFFu);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Manager
+
+TEST(PatternManager, AnEmptyFolderGivesNoPatterns) {
+    TPresetFolder folder;
+    TPatternManager m;
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.ItemIndex, 0);
+    EXPECT_EQ(MessageOf([&] { m.Current(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
+}
+
+TEST(PatternManager, LoadsGoodFilesLogsAndSkipsDamagedOnes) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPresetFolder::Write(folder / "b.stk", {2, 0, 0, 0, 1, 0});
+    TPresetFolder::Write(folder / "c.stk", PatternFile({{}, {}}));
+    TPresetFolder::Write(folder / "d.stk", PatternFile({{Straight(0, 0, 2, 2)}, {Straight(0, 0, 3, 3)}}));
+    TPresetFolder::Write(folder / "e.gst", {0});
+    TPatternManager m;
+    ASSERT_EQ(m.Count(), 3);
+    EXPECT_EQ(m.GetPattern(0).FileName, folder / "a.stk");
+    EXPECT_EQ(m.GetPattern(1).FileName, folder / "c.stk");
+    EXPECT_EQ(m.GetPattern(1).FrameCount(), 0);
+    EXPECT_EQ(m.GetPattern(2).FrameCount(), 2);
+    EXPECT_EQ(folder.Log(),
+              folder / "b.stk" + ": Damaged pattern file: the frame count 2 is more than the file holds\r\n");
+}
+
+TEST(PatternManager, EditAcceptedPadsToFiveFramesAndSaves) {
+    TPresetFolder folder;
+    TPresetFolder::Write(
+        folder / "p.stk",
+        PatternFile({{Straight(0, 0, 1, 1)}, {Straight(0, 0, 2, 2)}, {Straight(0, 0, 3, 3)}}));
+    TPatternManager m;
+    m.EditorCaption = "Edit Current Pattern";
+    TPattern* seen = nullptr;
+    std::string caption;
+    TTestPatternEditor editor([&](TPattern& P, const std::string& Caption) {
+        seen = &P;
+        caption = Caption;
+        EXPECT_EQ(P.FrameCount(), 5);
+        P.GetFrames(3).AddCurve(Straight(7, 7, 8, 8));
+        return int{mrOk};
+    });
+    EXPECT_TRUE(m.Edit());
+    EXPECT_EQ(seen, &m.Current());
+    EXPECT_EQ(caption, "Edit Current Pattern");
+    // Five records are written, frame 4 empty; it is dropped again on reading.
+    const std::string bytes = TPresetFolder::Read(folder / "p.stk");
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 5);
+    TPattern back;
+    back.LoadFromFile(folder / "p.stk");
+    ASSERT_EQ(back.FrameCount(), 4);
+    EXPECT_EQ(back.GetFrames(3).Curves, (TBezierCurves{Straight(7, 7, 8, 8)}));
+}
+
+TEST(PatternManager, EditCancelledKeepsTheEditsInMemoryOnly) {
+    TPresetFolder folder;
+    const TBytes file = PatternFile(std::vector<std::vector<TBezierCurve>>(6, {Straight(0, 0, 1, 1)}));
+    TPresetFolder::Write(folder / "p.stk", file);
+    TPatternManager m;
+    TTestPatternEditor editor([](TPattern& P, const std::string&) {
+        EXPECT_EQ(P.FrameCount(), 6); // six frames get no padding
+        P.GetFrames(0).Clear();
+        return int{mrCancel};
+    });
+    EXPECT_FALSE(m.Edit());
+    EXPECT_EQ(m.Current().GetFrames(0).Count(), 0);
+    EXPECT_EQ(TPresetFolder::Read(folder / "p.stk"), std::string(file.begin(), file.end()));
+}
+
+TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "p.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPatternManager m;
+    TTestPatternEditor editor([](TPattern&, const std::string&) { return int{mrCancel}; });
+    EXPECT_FALSE(m.New());
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+    EXPECT_EQ(m.Current().FrameCount(), 5);
+    EXPECT_TRUE(m.Current().FileName.empty());
+    EXPECT_THROW(m.Current().RandomFrame(), Exception);
+    // Deleting it deletes no file; the first pattern becomes current.
+    m.Delete();
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_EQ(m.ItemIndex, 0);
+    EXPECT_TRUE(folder.Exists("p.stk"));
+}
+
+TEST(PatternManager, NewAcceptedGetsTheNextFreeName) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "stroke0000.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPatternManager m;
+    TTestPatternEditor editor([](TPattern& P, const std::string&) {
+        P.GetFrames(0).AddCurve(Straight(3, 3, 4, 4));
+        return int{mrOk};
+    });
+    EXPECT_TRUE(m.New());
+    EXPECT_EQ(m.Current().FileName, folder / "stroke1000.stk");
+    EXPECT_TRUE(folder.Exists("stroke1000.stk"));
+}
+
+TEST(PatternManager, DeleteRemovesTheFileAndEmptiesTheIndexAtTheEnd) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "p.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPatternManager m;
+    m.Delete();
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.ItemIndex, -1);
+    EXPECT_FALSE(folder.Exists("p.stk"));
+    m.Delete(); // nothing happens below 0
+    EXPECT_EQ(m.ItemIndex, -1);
+}
+
+TEST(PatternManager, EditWithoutAPatternOrAnEditorRaises) {
+    TPresetFolder folder;
+    TPatternManager m;
+    TTestPatternEditor editor([](TPattern&, const std::string&) { return int{mrOk}; });
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
+    SetPatternEditorHook(nullptr);
+    m.Patterns.push_back(std::make_unique<TPattern>());
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "No pattern editor is installed");
+}
