@@ -186,16 +186,22 @@ void TFPickPct::keyPressEvent(QKeyEvent* Event) {
 void TFPickPct::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);
     FCapture = TTarget::None;
-    grabMouse();
+    // The window system grants the grab only to a window on the screen: taken at the first paint.
+    FGrabPending = true;
 }
 
 void TFPickPct::hideEvent(QHideEvent* Event) {
+    FGrabPending = false;
     if (QWidget::mouseGrabber() == this) releaseMouse();
     FCapture = TTarget::None;
     QDialog::hideEvent(Event);
 }
 
 void TFPickPct::paintEvent(QPaintEvent*) {
+    if (FGrabPending) {
+        FGrabPending = false;
+        grabMouse();
+    }
     QPainter painter(this);
     const int w = width();
     const int h = height();

@@ -84,6 +84,7 @@ private:
     TTarget Hit(const QPoint& Client) const;
     void Dispatch(QMouseEvent* Event);
     TTarget FCapture = TTarget::None;
+    bool FGrabPending = false;
 
     TNotifyEvent FOnChange;
     TNotifyEvent FOnEndChange;
