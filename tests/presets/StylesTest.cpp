@@ -1,0 +1,523 @@
+#include "presets/Styles.h"
+
+#include "engine/Utils.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Random.h"
+#include "platform/system/BusyCursor.h"
+#include "presets/DemoStyle.h"
+#include "presets/EditorHooks.h"
+#include "tests/presets/PresetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The 35 header bytes of a style with the given name and values.
+struct THeader {
+    std::string Name;
+    int32_t PolyStep = 25;
+    int32_t Length = 100;
+    float Gain = 2.0f;
+    float Width = 1.0f;
+    uint8_t StopOnBorders = 1;
+    int32_t PreviewDensity = 500;
+    int32_t SecondCount = 150;
+    float PreviewScale = 0.0f;
+    uint8_t DefaultHeading = 96;
+    uint8_t BorderLimit = 128;
+
+    TBytes Bytes() const {
+        TBytes b;
+        Put(b, static_cast<uint32_t>(Name.size()));
+        b.insert(b.end(), Name.begin(), Name.end());
+        Put(b, PolyStep);
+        Put(b, Length);
+        Put(b, Gain);
+        Put(b, Width);
+        Put(b, StopOnBorders);
+        Put(b, PreviewDensity);
+        Put(b, SecondCount);
+        Put(b, PreviewScale);
+        Put(b, DefaultHeading);
+        Put(b, BorderLimit);
+        return b;
+    }
+};
+
+// A small JPEG: a grey square with a dark bar.
+TBytes Jpeg() {
+    TBitmap32 picture(32, 32);
+    picture.Clear(0xFF808080);
+    picture.FillRect(8, 8, 24, 12, 0xFF101010);
+    TMemoryStream s;
+    SaveJpegImage(picture, s, 90);
+    return StreamBytes(s);
+}
+
+TBytes StyleFile(const THeader& Header) {
+    TBytes b = Header.Bytes();
+    const TBytes jpeg = Jpeg();
+    b.insert(b.end(), jpeg.begin(), jpeg.end());
+    return b;
+}
+
+void Load(TQStyle& Style, const TBytes& Bytes) {
+    TMemoryStream s;
+    Fill(s, Bytes);
+    Style.LoadFromStream(s);
+}
+
+bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
+    return A.Width() == B.Width() && A.Height() == B.Height() &&
+           std::memcmp(A.Bits(), B.Bits(), sizeof(TColor32) * static_cast<size_t>(A.Width()) * A.Height()) ==
+               0;
+}
+
+int NonWhitePixels(const TBitmap32& B) {
+    int n = 0;
+    for (int y = 0; y < B.Height(); ++y)
+        for (int x = 0; x < B.Width(); ++x)
+            n += (B.Pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    return n;
+}
+
+class TTestStyleEditor {
+public:
+    explicit TTestStyleEditor(TStyleEditorHook Hook) { SetStyleEditorHook(std::move(Hook)); }
+    ~TTestStyleEditor() { SetStyleEditorHook(nullptr); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The style and its file
+
+TEST(StyleFile, AStyleWithoutANameWritesA35ByteHeaderThenTheFreshPreview) {
+    TQStyle style;
+    TMemoryStream s;
+    style.SaveToStream(s);
+    const TBytes bytes = StreamBytes(s);
+    const TBytes header = {0,    0,    0,    0,                  // name length
+                           25,   0,    0,    0,    100, 0, 0, 0, // precision, length
+                           0,    0,    0,    0x40,               // gain 2.0
+                           0,    0,    0x80, 0x3F,               // width 1.0
+                           1,                                    // stop on borders
+                           0xF4, 0x01, 0,    0,    150, 0, 0, 0, // density, second count
+                           0,    0,    0,    0,                  // preview scale, not yet drawn
+                           96,   128};                           // heading, border limit
+    ASSERT_GT(bytes.size(), header.size() + 2);
+    EXPECT_EQ(TBytes(bytes.begin(), bytes.begin() + 35), header);
+    EXPECT_EQ(bytes[35], 0xFF); // the JPEG's start marker
+    EXPECT_EQ(bytes[36], 0xD8);
+    // The preview was drawn while saving; a reload shows it but keeps the scale written.
+    EXPECT_EQ(style.PreviewScale, 2.0f);
+    EXPECT_FALSE(style.Dirty);
+    TQStyle back;
+    s.SetPosition(0);
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.PreviewScale, 0.0f);
+    EXPECT_EQ(back.Preview->Width(), 512);
+}
+
+TEST(StyleFile, ValuesAndNameComeBackAsWritten) {
+    TQStyle style;
+    style.SetName("Pen \xE9");
+    style.SetPrecision(0);
+    style.SetLength(205);
+    style.SetGain(12.0f);
+    style.SetWidth(1.5f);
+    style.SetBorderLimit(1);
+    style.StopOnBorders = false;
+    TMemoryStream s;
+    style.SaveToStream(s);
+    EXPECT_EQ(TBytes(s.Memory(), s.Memory() + 9), (TBytes{5, 0, 0, 0, 'P', 'e', 'n', ' ', 0xE9}));
+    s.SetPosition(0);
+    TQStyle back;
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.Name, "Pen \xE9");
+    EXPECT_EQ(back.PolyStep, 0);
+    EXPECT_EQ(back.Length, 205);
+    EXPECT_EQ(back.Gain, 12.0f);
+    EXPECT_EQ(back.Width, 1.5f);
+    EXPECT_EQ(back.BorderLimit, 1);
+    EXPECT_FALSE(back.StopOnBorders);
+    EXPECT_EQ(back.PreviewScale, 0.0f); // written before the preview was drawn
+    EXPECT_FALSE(back.Dirty);
+}
+
+TEST(StyleFile, LoadingShowsTheStoredPreviewUntilAValueChanges) {
+    THeader h;
+    h.Name = "stored";
+    h.PreviewScale = 2.0f;
+    h.BorderLimit = 100;
+    TQStyle style;
+    Load(style, StyleFile(h));
+    EXPECT_EQ(style.Name, "stored");
+    EXPECT_EQ(style.PreviewScale, 2.0f);
+    ASSERT_EQ(style.Preview->Width(), 32);
+    TBitmap32 stored;
+    stored.Assign(*style.Preview);
+    RandSeed = 1;
+    EXPECT_TRUE(SamePixels(style.GetPreview(), stored));
+    EXPECT_EQ(RandSeed, 1u);       // nothing was drawn
+    style.SetLength(style.Length); // an equal value still counts as a change
+    EXPECT_TRUE(style.Dirty);
+    EXPECT_EQ(style.GetPreview().Width(), 512);
+    EXPECT_GT(NonWhitePixels(*style.Preview), 1000);
+}
+
+TEST(StyleFile, AssignCopiesValuesButNotThePreviewNorItsState) {
+    TQStyle source;
+    source.SetName("source");
+    source.SetLength(44);
+    source.SetGain(3.5f);
+    source.FileName = "/somewhere/style0000.gst";
+    source.PreviewScale = 2.0f;
+    source.BorderLimit = 50;
+    source.StopOnBorders = false;
+    source.SecondCount = 7;
+    source.PreviewDensity = 300;
+    source.DefaultHeading = 3;
+    source.PolyStep = 9;
+    source.Width = 4.0f;
+    TQStyle target;
+    TBitmap32* preview = target.Preview.get();
+    target.Dirty = false;
+    target.UpdateLock = true;
+    target.Assign(source);
+    EXPECT_EQ(target.Name, "source");
+    EXPECT_EQ(target.Length, 44);
+    EXPECT_EQ(target.Gain, 3.5f);
+    EXPECT_EQ(target.FileName, "/somewhere/style0000.gst");
+    EXPECT_EQ(target.PreviewScale, 2.0f);
+    EXPECT_EQ(target.BorderLimit, 50);
+    EXPECT_FALSE(target.StopOnBorders);
+    EXPECT_EQ(target.SecondCount, 7);
+    EXPECT_EQ(target.PreviewDensity, 300);
+    EXPECT_EQ(target.DefaultHeading, 3);
+    EXPECT_EQ(target.PolyStep, 9);
+    EXPECT_EQ(target.Width, 4.0f);
+    EXPECT_EQ(target.Preview.get(), preview);
+    EXPECT_FALSE(target.Dirty);
+    EXPECT_TRUE(target.UpdateLock);
+}
+
+TEST(StyleFile, SaveWritesBackToItsFileOrToTheNextFreeName) {
+    TPresetFolder folder;
+    TQStyle style;
+    style.SetBorderLimit(100);
+    style.Save();
+    EXPECT_EQ(style.FileName, folder / "style0000.gst");
+    TQStyle other;
+    other.Save();
+    EXPECT_EQ(other.FileName, folder / "style1000.gst");
+    style.SetName("renamed");
+    style.Save();
+    EXPECT_FALSE(folder.Exists("style2000.gst"));
+    TQStyle back;
+    back.LoadFromFile(folder / "style0000.gst");
+    EXPECT_EQ(back.Name, "renamed");
+    EXPECT_EQ(back.FileName, folder / "style0000.gst");
+    back.DeleteFile();
+    EXPECT_FALSE(folder.Exists("style0000.gst"));
+    EXPECT_EQ(back.FileName, folder / "style0000.gst");
+}
+
+TEST(StyleFile, DamagedFilesFailWithAClearMessageAndLeaveTheStyleAsItWas) {
+    TQStyle style;
+    style.SetName("kept");
+    const auto fails = [&](const TBytes& Bytes) { return MessageOf([&] { Load(style, Bytes); }); };
+    EXPECT_EQ(fails({}), "Damaged style file: the file ends inside its header");
+    EXPECT_EQ(fails({3, 0}), "Damaged style file: the file ends inside its header");
+    THeader h;
+    h.Name = "long name";
+    TBytes longName = h.Bytes();
+    longName[0] = 0xFF; // 255 characters in a file of 44 bytes
+    EXPECT_EQ(fails(longName), "Damaged style file: the name length 255 is more than the file holds");
+    longName[3] = 0x7F; // two billion characters
+    EXPECT_EQ(fails(longName), "Damaged style file: the name length 2130706687 is more than the file holds");
+    TBytes cut = h.Bytes();
+    cut.resize(cut.size() - 1);
+    EXPECT_EQ(fails(cut), "Damaged style file: the file ends inside its header");
+
+    h = THeader();
+    h.Length = 0;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the length 0 is outside 1..1000");
+    h.Length = -3;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the length -3 is outside 1..1000");
+    h.Length = 2000000000;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the length 2000000000 is outside 1..1000");
+    h = THeader();
+    h.Gain = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the gain nan is outside 0..100");
+    h = THeader();
+    h.Width = -1.0f;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the width -1 is outside 0..100");
+    h = THeader();
+    h.PolyStep = -1;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the precision -1 is outside 0..1000");
+    h = THeader();
+    h.PreviewDensity = -500;
+    EXPECT_EQ(fails(StyleFile(h)), "Damaged style file: the preview density -500 is below 0");
+    h.PreviewDensity = 1000000;
+    EXPECT_EQ(fails(StyleFile(h)),
+              "Damaged style file: the preview's stroke count 1333433 is outside 0..20000");
+    // Without its preview the header alone fails in the decoder.
+    EXPECT_THROW(Load(style, THeader().Bytes()), Exception);
+    EXPECT_EQ(style.Name, "kept");
+    EXPECT_TRUE(style.Dirty);
+
+    // A precision of 0 is the editor's own; a negative name count reads as no name.
+    h = THeader();
+    h.PolyStep = 0;
+    TBytes negative = StyleFile(h);
+    std::memset(negative.data(), 0xFF, 4);
+    Load(style, negative);
+    EXPECT_EQ(style.Name, "");
+    EXPECT_EQ(style.PolyStep, 0);
+}
+
+TEST(StyleFile, AFileThatFailsNamesItselfAndKeepsTheFileName) {
+    TPresetFolder folder;
+    THeader h;
+    h.Length = 0;
+    TPresetFolder::Write(folder / "bad.gst", StyleFile(h));
+    TQStyle style;
+    EXPECT_EQ(MessageOf([&] { style.LoadFromFile(folder / "bad.gst"); }),
+              folder / "bad.gst" + ": Damaged style file: the length 0 is outside 1..1000");
+    EXPECT_EQ(style.FileName, "");
+    EXPECT_THROW(style.LoadFromFile(folder / "missing.gst"), Exception);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Preview
+
+TEST(StylePreview, TheSamplePictureIsCompiledIn) {
+    const auto data = DemoStyle();
+    ASSERT_EQ(data.size(), 196662u);
+    EXPECT_EQ(data[0], 'B');
+    EXPECT_EQ(data[1], 'M');
+}
+
+TEST(StylePreview, TheSampleIsAnalysedOnceUnderTheHourglass) {
+    std::vector<bool> shown;
+    SetBusyCursorHook([&](bool Busy) { shown.push_back(Busy); });
+    StyleSampleFeature.reset();
+    TQStyle style;
+    style.SetBorderLimit(100);
+    style.GetPreview();
+    ASSERT_TRUE(StyleSampleFeature);
+    EXPECT_EQ(StyleSampleFeature->Width(), 256);
+    EXPECT_EQ(StyleSampleFeature->Height(), 256);
+    style.SetLength(50);
+    style.GetPreview();
+    SetBusyCursorHook(nullptr);
+    EXPECT_EQ(shown, (std::vector<bool>{true, false}));
+}
+
+TEST(StylePreview, TheDefaultBorderLimitLeavesThePreviewBlank) {
+    TQStyle style;
+    const TBitmap32& blank = style.GetPreview();
+    EXPECT_EQ(blank.Width(), 512);
+    EXPECT_EQ(blank.Height(), 512);
+    EXPECT_EQ(NonWhitePixels(blank), 0);
+    EXPECT_EQ(style.PreviewScale, 2.0f);
+    style.SetBorderLimit(100);
+    EXPECT_GT(NonWhitePixels(style.GetPreview()), 20000);
+}
+
+TEST(StylePreview, TheSameDrawsGiveTheSamePreview) {
+    TQStyle style;
+    style.SetBorderLimit(100);
+    RandSeed = 42;
+    TBitmap32 first;
+    first.Assign(style.GetPreview());
+    style.SetGain(style.Gain);
+    RandSeed = 42;
+    EXPECT_TRUE(SamePixels(style.GetPreview(), first));
+    style.SetGain(style.Gain);
+    EXPECT_FALSE(SamePixels(style.GetPreview(), first)); // the generator moved on
+}
+
+TEST(StylePreview, ALockPostponesRedrawingUntilAReleaseAfterAChange) {
+    TQStyle style;
+    style.SetBorderLimit(100);
+    style.GetPreview();
+    TBitmap32 before;
+    before.Assign(*style.Preview);
+
+    // Press and release without a change: the lock stays.
+    style.BeginUpdate();
+    style.EndUpdate();
+    EXPECT_TRUE(style.UpdateLock);
+    style.SetLength(30);
+    EXPECT_TRUE(SamePixels(style.GetPreview(), before)); // locked: not redrawn
+    EXPECT_TRUE(style.Dirty);
+    style.EndUpdate();
+    EXPECT_FALSE(style.UpdateLock);
+    EXPECT_FALSE(style.Dirty);
+    EXPECT_FALSE(SamePixels(*style.Preview, before));
+}
+
+TEST(StylePreview, ValuesAtTheFileLimitsDrawWithoutFault) {
+    using L = TStyleLimits;
+    struct TCase {
+        int32_t PolyStep, Length;
+        float Gain, Width;
+        int32_t Density;
+    };
+    for (const TCase c : {TCase{0, 1, 0.0f, 0.0f, 149}, TCase{L::MaxPolyStep, 30, L::MaxGain, 10.0f, 100},
+                          TCase{1, 300, 2.0f, L::MaxWidth, 0}, TCase{25, 5, 2.0f, 1.0f, 0}}) {
+        THeader h;
+        h.PolyStep = c.PolyStep;
+        h.Length = c.Length;
+        h.Gain = c.Gain;
+        h.Width = c.Width;
+        h.PreviewDensity = c.Density;
+        h.BorderLimit = 100;
+        TQStyle style;
+        Load(style, StyleFile(h));
+        style.SetName("drawn");
+        EXPECT_EQ(style.GetPreview().Width(), 512);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Manager
+
+TEST(StyleManager, AnEmptyFolderGivesNoStyles) {
+    TPresetFolder folder;
+    TStyleManager m;
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.ItemIndex, 0);
+    EXPECT_EQ(MessageOf([&] { m.Current(); }), "TStyleManager.GetQStyle: Index out of bounds(0)");
+    EXPECT_EQ(MessageOf([&] { m.GetQStyle(-1); }), "TStyleManager.GetQStyle: Index out of bounds(-1)");
+}
+
+TEST(StyleManager, LoadsGoodFilesLogsAndSkipsDamagedOnes) {
+    TPresetFolder folder;
+    THeader h;
+    h.Name = "first";
+    TPresetFolder::Write(folder / "a.gst", StyleFile(h));
+    h.Name = "second";
+    TPresetFolder::Write(folder / "c.gst", StyleFile(h));
+    TPresetFolder::Write(folder / "b.gst", {1, 0, 0, 0});
+    TStyleManager m;
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.GetQStyle(0).Name, "first");
+    EXPECT_EQ(m.GetQStyle(1).Name, "second");
+    EXPECT_EQ(m.GetQStyle(1).FileName, folder / "c.gst");
+    EXPECT_EQ(folder.Log(),
+              folder / "b.gst" + ": Damaged style file: the name length 1 is more than the file holds\r\n");
+}
+
+TEST(StyleManager, DeleteMakesTheFirstCurrentOrEmptiesTheIndex) {
+    TPresetFolder folder;
+    THeader h;
+    TPresetFolder::Write(folder / "a.gst", StyleFile(h));
+    TPresetFolder::Write(folder / "b.gst", StyleFile(h));
+    TStyleManager m;
+    m.SetIndex(1);
+    m.Delete();
+    EXPECT_FALSE(folder.Exists("b.gst"));
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_EQ(m.ItemIndex, 0);
+    m.Delete();
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.ItemIndex, -1);
+    m.Delete();
+    EXPECT_EQ(m.ItemIndex, -1);
+}
+
+TEST(StyleManager, EditAcceptedTakesTheTypedNameAndSaves) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.gst", StyleFile(THeader()));
+    TStyleManager m;
+    m.EditorCaption = "Edit Current Style";
+    std::string caption;
+    TTestStyleEditor editor([&](TQStyle& S, const std::string& Caption) {
+        caption = Caption;
+        S.SetLength(44);
+        S.SetBorderLimit(99);
+        return TStyleEditorResult{mrOk, "Fine pen"};
+    });
+    EXPECT_TRUE(m.Edit());
+    EXPECT_EQ(caption, "Edit Current Style");
+    TQStyle back;
+    back.LoadFromFile(folder / "a.gst");
+    EXPECT_EQ(back.Name, "Fine pen");
+    EXPECT_EQ(back.Length, 44);
+    EXPECT_EQ(back.BorderLimit, 99);
+    EXPECT_EQ(back.Preview->Width(), 512);
+}
+
+TEST(StyleManager, EditCancelledRestoresTheValuesButKeepsTheEditedPreview) {
+    TPresetFolder folder;
+    THeader h;
+    h.Name = "original";
+    TPresetFolder::Write(folder / "a.gst", StyleFile(h));
+    TStyleManager m;
+    TBitmap32 edited;
+    TTestStyleEditor editor([&](TQStyle& S, const std::string&) {
+        S.SetLength(30);
+        S.SetBorderLimit(100);
+        S.SetName("changed");
+        edited.Assign(S.GetPreview());
+        return TStyleEditorResult{mrCancel, "typed"};
+    });
+    EXPECT_FALSE(m.Edit());
+    const TQStyle& s = m.Current();
+    EXPECT_EQ(s.Name, "original");
+    EXPECT_EQ(s.Length, 100);
+    EXPECT_EQ(s.BorderLimit, 128);
+    EXPECT_EQ(s.FileName, folder / "a.gst");
+    EXPECT_FALSE(s.Dirty);
+    EXPECT_TRUE(SamePixels(*s.Preview, edited));
+    const TBytes file = StyleFile(h);
+    EXPECT_EQ(TPresetFolder::Read(folder / "a.gst"), std::string(file.begin(), file.end()));
+}
+
+TEST(StyleManager, NewThenCancelKeepsADefaultStyleWithoutAFile) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.gst", StyleFile(THeader()));
+    TStyleManager m;
+    m.EditorCaption = "Create New Style";
+    TTestStyleEditor editor([](TQStyle& S, const std::string&) {
+        S.SetLength(60);
+        return TStyleEditorResult{mrCancel, "typed"};
+    });
+    EXPECT_FALSE(m.New());
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+    EXPECT_EQ(m.Current().Length, 100);
+    EXPECT_EQ(m.Current().Name, "");
+    EXPECT_EQ(m.Current().FileName, "");
+    m.Delete(); // no file to delete
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_TRUE(folder.Exists("a.gst"));
+}
+
+TEST(StyleManager, NewAcceptedIsSavedUnderTheNextFreeName) {
+    TPresetFolder folder;
+    TStyleManager m;
+    TTestStyleEditor editor([](TQStyle&, const std::string&) { return TStyleEditorResult{mrOk, "New one"}; });
+    EXPECT_TRUE(m.New());
+    EXPECT_EQ(m.Current().FileName, folder / "style0000.gst");
+    TStyleManager again;
+    ASSERT_EQ(again.Count(), 1);
+    EXPECT_EQ(again.Current().Name, "New one");
+}
+
+TEST(StyleManager, EditWithoutAStyleOrAnEditorRaises) {
+    TPresetFolder folder;
+    TStyleManager m;
+    TTestStyleEditor editor([](TQStyle&, const std::string&) { return TStyleEditorResult{mrOk, "x"}; });
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "TStyleManager.GetQStyle: Index out of bounds(0)");
+    SetStyleEditorHook(nullptr);
+    m.Styles.push_back(std::make_unique<TQStyle>());
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "No style editor is installed");
+}
