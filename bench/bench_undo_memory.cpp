@@ -4,6 +4,7 @@
 // the history and the temporary-file service are gone.
 #include "document/QStates.h"
 #include "document/UTempManager.h"
+#include "engine/QTypes.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Random.h"
@@ -43,7 +44,7 @@ int FilesIn(const std::string& Folder, const std::string& Ext) {
 }
 
 // One stroke: a slanted band of about 80 by 3 pixels near (Cx, Cy), logged as its outline and
-// painted as the rectangles of its four chunks.
+// filled as the stroke generator fills one.
 void Stroke(TBitmap32& Dest, TStrokes& Log, int Cx, int Cy, TRect& Dirty) {
     const int x0 = Cx + Random(81) - 40;
     const int y0 = Cy + Random(81) - 40;
@@ -55,14 +56,12 @@ void Stroke(TBitmap32& Dest, TStrokes& Log, int Cx, int Cy, TRect& Dirty) {
         const int y = y0 + dy * k;
         left.push_back(FixedPointFromInt(x, y));
         right.push_back(FixedPointFromInt(x, y + 3));
-        if (k < 4) {
-            const TRect r{x, std::min(y, y + dy), x + 20, std::max(y, y + dy) + 3};
-            Dest.FillRectS(r, color);
-            Dirty = TRect{std::min(Dirty.Left, std::max(r.Left, 0)), std::min(Dirty.Top, std::max(r.Top, 0)),
-                          std::max(Dirty.Right, std::min(r.Right, Dest.Width())),
-                          std::max(Dirty.Bottom, std::min(r.Bottom, Dest.Height()))};
-        }
+        // The pixels the band touches, cut to the picture.
+        Dirty = TRect{std::min(Dirty.Left, std::max(x - 1, 0)), std::min(Dirty.Top, std::max(y - 1, 0)),
+                      std::max(Dirty.Right, std::min(x + 2, Dest.Width())),
+                      std::max(Dirty.Bottom, std::min(y + 5, Dest.Height()))};
     }
+    FillStrokeOutline(left, right, Dest, color, 1.0f);
     Log.Add(left, right, color);
 }
 } // namespace
