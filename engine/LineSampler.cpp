@@ -11,6 +11,7 @@
 #include "platform/rtl/Round.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -46,6 +47,27 @@ constexpr int MinAutoWalkLength = 30;
 
 // A new heading within this distance of the exact reverse of the current one is turned round.
 constexpr int UTurnTolerance = 5;
+
+// HeadingBetween depends only on the difference of its points, and the stretches of a curve's
+// control polygons are short and repeat, so the headings of small differences are kept once
+// worked out (per thread; -1 means not yet known).
+constexpr int CachedReach = 31;
+constexpr int CachedSide = 2 * CachedReach + 1;
+
+THeading CachedHeadingBetween(const TPoint& A, const TPoint& B) {
+    const int64_t dx = static_cast<int64_t>(B.X) - A.X;
+    const int64_t dy = static_cast<int64_t>(B.Y) - A.Y;
+    if (dx < -CachedReach || dx > CachedReach || dy < -CachedReach || dy > CachedReach)
+        return HeadingBetween(A, B);
+    thread_local std::array<int16_t, CachedSide* CachedSide> cache = [] {
+        std::array<int16_t, CachedSide * CachedSide> c;
+        c.fill(-1);
+        return c;
+    }();
+    int16_t& h = cache[static_cast<size_t>((dy + CachedReach) * CachedSide + dx + CachedReach)];
+    if (h < 0) h = HeadingBetween(A, B);
+    return static_cast<THeading>(h);
+}
 
 } // namespace
 
@@ -133,7 +155,7 @@ void TLineSampler::AddHeadingPoint(const TPoint& P) {
     if (d > 0) {
         if (d > INT32_MAX - static_cast<int64_t>(std::max(Length, 0)))
             RaiseException("TLineSampler.AddHeadingPoint: the curve is too long");
-        const THeading h = HeadingBetween(LastPoint, P);
+        const THeading h = CachedHeadingBetween(LastPoint, P);
         const size_t old = Headings.size();
         GrowLength(static_cast<int32_t>(d));
         std::fill(Headings.begin() + static_cast<std::ptrdiff_t>(old), Headings.end(), h);
@@ -184,16 +206,32 @@ bool TLineSampler::AutoWalk() {
     return true;
 }
 
+bool TLineSampler::PathHasRecent(int32_t X, int32_t Y) const {
+    const size_t n = Path.size();
+    for (size_t k = n > 4 ? n - 4 : 0; k < n; ++k)
+        if (Path[k].X == X && Path[k].Y == Y) return true;
+    return false;
+}
+
 void TLineSampler::Walk() {
     TTurtle turtle(Point(0, 0), 0);
     const bool source = static_cast<bool>(OnGetDirection);
     THeading h = 0;
     if (Length > 0) Path.reserve(Path.size() + 2 * static_cast<size_t>(Length));
     for (int i = 0; i < Length; ++i) {
-        float fx, fy;
-        turtle.GetSubPixel(fx, fy);
-        AddPathPoint(turtle.NeighbourPixel.X, turtle.NeighbourPixel.Y, fx, fy);
-        AddPathPoint(turtle.MainPixel.X, turtle.MainPixel.Y, fx, fy);
+        // AddPathPoint for the neighbour pixel and then the main pixel, at the turtle's sub-pixel
+        // position, which is worked out only when one of them is new.
+        float fx = 0, fy = 0;
+        bool known = false;
+        if (!PathHasRecent(turtle.NeighbourPixel.X, turtle.NeighbourPixel.Y)) {
+            turtle.GetSubPixel(fx, fy);
+            known = true;
+            Path.push_back(TPathPoint{turtle.NeighbourPixel.X, turtle.NeighbourPixel.Y, fx, fy});
+        }
+        if (!PathHasRecent(turtle.MainPixel.X, turtle.MainPixel.Y)) {
+            if (!known) turtle.GetSubPixel(fx, fy);
+            Path.push_back(TPathPoint{turtle.MainPixel.X, turtle.MainPixel.Y, fx, fy});
+        }
         if (!source)
             turtle.Heading = Headings[static_cast<size_t>(i)];
         else if (i % DirectionInterval == 0)
@@ -203,10 +241,7 @@ void TLineSampler::Walk() {
 }
 
 void TLineSampler::AddPathPoint(int32_t X, int32_t Y, float FX, float FY) {
-    const size_t n = Path.size();
-    for (size_t k = n > 4 ? n - 4 : 0; k < n; ++k)
-        if (Path[k].X == X && Path[k].Y == Y) return;
-    Path.push_back(TPathPoint{X, Y, FX, FY});
+    if (!PathHasRecent(X, Y)) Path.push_back(TPathPoint{X, Y, FX, FY});
 }
 
 void TLineSampler::Execute() {

@@ -87,6 +87,8 @@ public:
     // Walks the turtle and fills Path.
     void Walk();
     void AddPathPoint(int32_t X, int32_t Y, float FX, float FY);
+    // One of the last four entries of Path is the pixel (X, Y).
+    bool PathHasRecent(int32_t X, int32_t Y) const;
     // Generates, logs and fills the stroke. Run once per sampler.
     void Execute();
 
