@@ -7,6 +7,7 @@
 #include "platform/formats/PictureFormats.h"
 #include "platform/formats/PngReader.h"
 #include "platform/formats/TiffReader.h"
+#include "platform/formats/WavefrontRlaReader.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/BmpCodec.h"
 
@@ -47,7 +48,7 @@ void RegisterPictureFormats() {
     RegisterMagick({"pbm"}, "Portable bitmap", "PBM", "PBM");
     RegisterMagick({"pnm"}, "Portable anymap", "PNM", "PNM");
     RegisterMagick({"cut"}, "Dr. Halo picture", "CUT", "CUT");
-    RegisterMagick({"rla", "rpf"}, "Wavefront RLA picture", "RLA", "RLA");
+    Register({"rla", "rpf"}, "Wavefront RLA picture", ReadWavefrontRla);
     Register({"cel", "pic"}, "Autodesk Animator cel", ReadAutodeskCel);
     Register({"eps", "epsf"}, "EPS with TIFF preview", ReadEpsPreview);
     RegisterMagick({"ico"}, "Windows icon", "ICO", "icon");

@@ -110,13 +110,15 @@ TEST_F(Readers, OurOwnReaders) {
     }));
     for (const char* name : {"card-raw.psp", "card-rle.psp", "card-lz77.psp"})
         EXPECT_TRUE(PixelsMatch(Load(name), CardPixel)) << name;
+    EXPECT_TRUE(PixelsMatch(Load("card.rla"), CardPixel));
     // The preview of the EPS file is an LZW-compressed TIFF.
     EXPECT_TRUE(PixelsMatch(Load("card.eps"), CardPixel));
 }
 
 TEST_F(Readers, TruncatedFilesOfOurOwnReadersRaise) {
-    for (const auto& [name, extension] : {std::pair{"card.cel", "cel"}, std::pair{"card-rle.psp", "psp"},
-                                          std::pair{"card-lz77.psp", "psp"}, std::pair{"card.eps", "eps"}}) {
+    for (const auto& [name, extension] :
+         {std::pair{"card.cel", "cel"}, std::pair{"card.rla", "rla"}, std::pair{"card-rle.psp", "psp"},
+          std::pair{"card-lz77.psp", "psp"}, std::pair{"card.eps", "eps"}}) {
         const std::vector<unsigned char> full = FileBytes(Fixture(name));
         for (size_t n = 0; n < full.size(); n += (n < 64 ? 1 : 7)) {
             const std::vector<unsigned char> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
@@ -127,7 +129,8 @@ TEST_F(Readers, TruncatedFilesOfOurOwnReadersRaise) {
 
 TEST_F(Readers, DamagedFilesSayWhichFormat) {
     const std::vector<unsigned char> junk(200, 0x41);
-    for (const char* e : {"tif", "png", "jpg", "bmp", "psp", "cel", "eps", "psd", "pcx", "sgi", "ico"}) {
+    for (const char* e :
+         {"tif", "png", "jpg", "bmp", "psp", "cel", "rla", "eps", "psd", "pcx", "sgi", "ico"}) {
         const std::string m = LoadBytesError(junk, e);
         EXPECT_TRUE(m.starts_with("Not a") || m.starts_with("Damaged")) << e << ": " << m;
     }
