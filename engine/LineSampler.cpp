@@ -275,7 +275,10 @@ void TLineSampler::SampleAcross() {
     const THeading h0 = Headings.empty() ? 0 : Headings[0];
     TTurtle a(Start, static_cast<THeading>(h0 + 64));
     TTurtle b(Start, static_cast<THeading>(h0 - 64));
-    int budget = Round(static_cast<double>(Width) * 255);
+    // A width that is not a number samples nothing; one beyond any picture is held at the
+    // largest budget instead of overflowing.
+    const double widthBudget = static_cast<double>(Width) * 255;
+    int budget = widthBudget >= INT_MAX ? INT_MAX : widthBudget > 0 ? Round(widthBudget) : 0;
     while (budget > 0) {
         SampleRow(a.X, a.Y);
         budget -= 255;
@@ -399,6 +402,9 @@ void TLineSampler::OutlineChunk(int32_t I0, int32_t I1) {
 // The point is in destination pixels but is held against the feature bitmap's size; the two agree
 // at Scale 1, the document's case.
 void TLineSampler::GrowDirtyRect(double X, double Y) {
+    // Points far outside (or not numbers) cannot round into the picture; they are left before
+    // rounding, which would not fit an integer.
+    if (!(X > -1.0 && X < Feature->Width() + 1.0 && Y > -1.0 && Y < Feature->Height() + 1.0)) return;
     const int32_t xi = Round(X);
     const int32_t yi = Round(Y);
     if (xi < 0 || xi >= Feature->Width() || yi < 0 || yi >= Feature->Height()) return;

@@ -15,6 +15,7 @@
 
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -340,8 +341,10 @@ TEST_F(LineSampler, SamplingRowsAlternateSidesFromTheFirstHeading) {
         int Rows;
         int Above; // steps to A's side (heading 64, up)
         int Below; // steps to B's side (heading 192, down)
-    } cases[] = {{1.0f, 1, 0, 0},   {1.5f, 2, 0, 1},   {3.0f, 3, 1, 1},
-                 {10.0f, 10, 4, 5}, {1.002f, 2, 0, 1}, {0.0f, 0, 0, 0}};
+    } cases[] = {{1.0f, 1, 0, 0},   {1.5f, 2, 0, 1},
+                 {3.0f, 3, 1, 1},   {10.0f, 10, 4, 5},
+                 {1.002f, 2, 0, 1}, {0.0f, 0, 0, 0},
+                 {-2.0f, 0, 0, 0},  {std::numeric_limits<float>::quiet_NaN(), 0, 0, 0}};
     for (const TCase& c : cases) {
         auto s = Make(feature, dest);
         s->SetStart(Point(20, 20));
@@ -538,6 +541,8 @@ TEST_F(LineSampler, DirtyRectangle) {
     EXPECT_EQ(s->GetDirtyRect(), Rect(15, 5, 25, 15));
     s->GrowDirtyRect(49.6, 0); // rounds to 50: outside the feature bitmap
     s->GrowDirtyRect(-0.6, 0);
+    s->GrowDirtyRect(1e300, -1e300); // far outside: no integer overflow
+    s->GrowDirtyRect(std::numeric_limits<double>::quiet_NaN(), 3);
     EXPECT_EQ(s->GetDirtyRect(), Rect(15, 5, 25, 15));
     s->GrowDirtyRect(2, 39);
     s->GrowDirtyRect(49, 1);
