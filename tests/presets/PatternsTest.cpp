@@ -98,34 +98,12 @@ TEST(PatternFile, ReadingDropsEmptyFramesAndKeepsTheOrderOfTheOthers) {
     EXPECT_EQ(p.FrameCount(), 0);
     Load(p, PatternFile({{}, {}, {}, {}, {}}));
     EXPECT_EQ(p.FrameCount(), 0);
-}
-
-TEST(PatternFile, MoreThanSixFramesLoadButNoneCanBeAdded) {
-    TPattern p;
-    Load(p, PatternFile(std::vector<std::vector<TBezierCurve>>(8, {Straight(0, 0, 9, 9)})));
+    // Eight frames load; none can then be added.
+    Load(p, PatternFile(std::vector<std::vector<TBezierCurve>>(8, {a})));
     EXPECT_EQ(p.FrameCount(), 8);
     EXPECT_EQ(MessageOf([&] { p.AddPatternFrame(std::make_unique<TPatternFrame>()); }),
               "AddPatternFrame: MaxFrames reached");
     EXPECT_EQ(p.FrameCount(), 8);
-}
-
-TEST(PatternFile, SavedAndLoadedThroughAFile) {
-    TPresetFolder folder;
-    TPattern p;
-    AddFrame(p, {Straight(0, 0, 100, 50), Curve(-3, 4, 50, 90, 120, -10, 200, 200)});
-    p.Save();
-    EXPECT_EQ(p.FileName, folder / "stroke0000.stk");
-    TPattern q;
-    q.LoadFromFile(p.FileName);
-    EXPECT_EQ(q.FileName, p.FileName);
-    ASSERT_EQ(q.FrameCount(), 1);
-    EXPECT_EQ(q.GetFrames(0).Curves, p.GetFrames(0).Curves);
-    // Saving again writes over the same file.
-    AddFrame(p, {Straight(1, 1, 2, 2)});
-    p.Save();
-    EXPECT_FALSE(folder.Exists("stroke1000.stk"));
-    q.LoadFromFile(p.FileName);
-    EXPECT_EQ(q.FrameCount(), 2);
 }
 
 TEST(PatternFile, DamagedFilesFailWithAClearMessageInsteadOfAllocating) {
@@ -153,88 +131,22 @@ TEST(PatternFile, DamagedFilesFailWithAClearMessageInsteadOfAllocating) {
     EXPECT_EQ(p.FrameCount(), 1);
 }
 
-TEST(PatternFile, AFileThatFailsNamesItselfAndKeepsTheFileName) {
-    TPresetFolder folder;
-    TPresetFolder::Write(folder / "bad.stk", {9, 0, 0, 0});
-    TPattern p;
-    p.FileName = "before";
-    EXPECT_EQ(MessageOf([&] { p.LoadFromFile(folder / "bad.stk"); }),
-              folder / "bad.stk" + ": Damaged pattern file: the frame count 9 is more than the file holds");
-    EXPECT_EQ(p.FileName, "before");
-    EXPECT_THROW(p.LoadFromFile(folder / "missing.stk"), Exception);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Frames and lists
 
-TEST(PatternFrames, IndexErrorsNameTheGetter) {
-    TPattern p;
-    TPatternFrame& f = AddFrame(p, {Straight(0, 0, 1, 1)});
-    EXPECT_EQ(MessageOf([&] { f.GetCurves(1); }), "TPatternFrame.GetCurves: Index out of bounds(1)");
-    EXPECT_EQ(MessageOf([&] { f.GetCurves(-1); }), "TPatternFrame.GetCurves: Index out of bounds(-1)");
-    EXPECT_EQ(MessageOf([&] { p.GetFrames(1); }), "TPattern.GetFrames: Index out of bounds(1)");
-    EXPECT_EQ(f.GetCurves(0), Straight(0, 0, 1, 1));
-}
-
-TEST(PatternFrames, RandomCurveDrawsOnlyWhenThereIsAChoice) {
-    TPatternFrame f;
-    f.AddCurve(Straight(0, 0, 1, 1));
-    RandSeed = 77;
-    EXPECT_EQ(f.RandomCurve(), Straight(0, 0, 1, 1));
-    EXPECT_EQ(RandSeed, 77u);
-    f.AddCurve(Straight(2, 2, 3, 3));
-    f.AddCurve(Straight(4, 4, 5, 5));
-    RandSeed = 77;
-    const int32_t expected = Random(3);
-    RandSeed = 77;
-    EXPECT_EQ(f.RandomCurve(), f.Curves[static_cast<size_t>(expected)]);
-    EXPECT_THROW(TPatternFrame().RandomCurve(), Exception);
-}
-
-TEST(PatternFrames, RandomFrameOfTheOnlyCurveDrawsNothing) {
-    TPattern p;
-    AddFrame(p, {});
-    AddFrame(p, {});
-    TPatternFrame& last = AddFrame(p, {Straight(0, 0, 1, 1)});
-    RandSeed = 5;
-    EXPECT_EQ(&p.RandomFrame(), &last);
-    EXPECT_EQ(RandSeed, 5u);
-}
-
-TEST(PatternFrames, RandomFrameDrawsUntilAFrameHoldsACurve) {
-    TPattern p;
-    AddFrame(p, {});
-    AddFrame(p, {});
-    TPatternFrame& full = AddFrame(p, {Straight(0, 0, 1, 1), Straight(1, 1, 2, 2)});
-    AddFrame(p, {});
-    RandSeed = 1234;
-    uint32_t seed = 1234;
-    int draws = 0;
-    for (;;) {
-        RandSeed = seed;
-        const int32_t i = Random(4);
-        seed = RandSeed;
-        ++draws;
-        if (i == 2) break;
-    }
-    RandSeed = 1234;
-    EXPECT_EQ(&p.RandomFrame(), &full);
-    EXPECT_EQ(RandSeed, seed) << draws << " draws expected";
-
-    // A single frame is taken without a draw.
-    TPattern one;
-    TPatternFrame& only = AddFrame(one, {Straight(0, 0, 1, 1), Straight(1, 1, 2, 2)});
-    RandSeed = 9;
-    EXPECT_EQ(&one.RandomFrame(), &only);
-    EXPECT_EQ(RandSeed, 9u);
-}
-
-TEST(PatternFrames, RandomFrameRefusesAPatternWithoutCurves) {
+TEST(PatternFrames, RandomPicksDrawOnlyWhenThereIsAChoiceAndRefuseAPatternWithoutCurves) {
     TPattern p;
     for (int i = 0; i < 5; ++i)
         AddFrame(p, {});
     EXPECT_EQ(MessageOf([&] { p.RandomFrame(); }), "The pattern holds no curve to draw");
-    EXPECT_THROW(TPattern().RandomFrame(), Exception);
+    TPatternFrame& last = AddFrame(p, {Straight(0, 0, 1, 1)});
+    RandSeed = 5;
+    EXPECT_EQ(&p.RandomFrame(), &last);
+    EXPECT_EQ(last.RandomCurve(), Straight(0, 0, 1, 1));
+    EXPECT_EQ(RandSeed, 5u);
+    last.AddCurve(Straight(2, 2, 3, 3));
+    EXPECT_EQ(&p.RandomFrame(), &last); // drawn until the sixth frame comes up
+    EXPECT_NE(RandSeed, 5u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -323,14 +235,6 @@ TEST(PatternDrawing, ThumbnailReducesEveryFrameDrawnOverTheTarget) {
 // ---------------------------------------------------------------------------------------------
 // Manager
 
-TEST(PatternManager, AnEmptyFolderGivesNoPatterns) {
-    TPresetFolder folder;
-    TPatternManager m;
-    EXPECT_EQ(m.Count(), 0);
-    EXPECT_EQ(m.ItemIndex, 0);
-    EXPECT_EQ(MessageOf([&] { m.Current(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
-}
-
 TEST(PatternManager, LoadsGoodFilesLogsAndSkipsDamagedOnes) {
     TPresetFolder folder;
     TPresetFolder::Write(folder / "a.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
@@ -393,6 +297,9 @@ TEST(PatternManager, EditCancelledKeepsTheEditsInMemoryOnly) {
 
 TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
     TPresetFolder folder;
+    TPatternManager empty;
+    EXPECT_EQ(empty.ItemIndex, 0);
+    EXPECT_EQ(MessageOf([&] { empty.Current(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
     TPresetFolder::Write(folder / "p.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
     TPatternManager m;
     TTestPatternEditor editor([](TPattern&, const std::string&) { return int{mrCancel}; });
@@ -407,39 +314,10 @@ TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
     EXPECT_EQ(m.Count(), 1);
     EXPECT_EQ(m.ItemIndex, 0);
     EXPECT_TRUE(folder.Exists("p.stk"));
-}
-
-TEST(PatternManager, NewAcceptedGetsTheNextFreeName) {
-    TPresetFolder folder;
-    TPresetFolder::Write(folder / "stroke0000.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
-    TPatternManager m;
-    TTestPatternEditor editor([](TPattern& P, const std::string&) {
-        P.GetFrames(0).AddCurve(Straight(3, 3, 4, 4));
-        return int{mrOk};
-    });
-    EXPECT_TRUE(m.New());
-    EXPECT_EQ(m.Current().FileName, folder / "stroke1000.stk");
-    EXPECT_TRUE(folder.Exists("stroke1000.stk"));
-}
-
-TEST(PatternManager, DeleteRemovesTheFileAndEmptiesTheIndexAtTheEnd) {
-    TPresetFolder folder;
-    TPresetFolder::Write(folder / "p.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
-    TPatternManager m;
+    // The last one goes with its file.
     m.Delete();
-    EXPECT_EQ(m.Count(), 0);
     EXPECT_EQ(m.ItemIndex, -1);
     EXPECT_FALSE(folder.Exists("p.stk"));
-    m.Delete(); // nothing happens below 0
+    m.Delete();
     EXPECT_EQ(m.ItemIndex, -1);
-}
-
-TEST(PatternManager, EditWithoutAPatternOrAnEditorRaises) {
-    TPresetFolder folder;
-    TPatternManager m;
-    TTestPatternEditor editor([](TPattern&, const std::string&) { return int{mrOk}; });
-    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
-    SetPatternEditorHook(nullptr);
-    m.Patterns.push_back(std::make_unique<TPattern>());
-    EXPECT_EQ(MessageOf([&] { m.Edit(); }), "No pattern editor is installed");
 }
