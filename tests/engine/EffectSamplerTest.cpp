@@ -66,21 +66,6 @@ private:
 
 } // namespace
 
-TEST_F(EffectSampler, Defaults) {
-    TBitmap32 feature(8, 8), dest(8, 8);
-    TEffectSampler s(&feature, &dest);
-    EXPECT_TRUE(s.StopOnBorders);
-    EXPECT_EQ(s.Length, 100);
-    EXPECT_EQ(s.PolyStep, 25);
-    EXPECT_EQ(s.Gain, 2.0f);
-    EXPECT_EQ(s.Width, 1.0f);
-    EXPECT_EQ(s.Scale, 0.0f);
-    EXPECT_EQ(s.Density, 50);
-    EXPECT_EQ(s.DefaultHeading, 0);
-    EXPECT_EQ(s.ColorMode, 0);
-    EXPECT_EQ(s.BorderThreshold, 0);
-}
-
 TEST_F(EffectSampler, BorderLimitToThreshold) {
     TBitmap32 feature(8, 8), dest(8, 8);
     TEffectSampler s(&feature, &dest);
