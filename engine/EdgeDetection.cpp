@@ -314,14 +314,15 @@ private:
     }
 
     // The set pixels of one segment of row Y that the sub-pass removes, skipping empty stretches
-    // eight at a time (the row below the range's last row keeps the reads inside the map).
+    // eight at a time.
     void FlagSegment(int Y, int Segment, const uint8_t* Table, std::vector<size_t>& Flagged) const {
         const size_t base = static_cast<size_t>(Y) * FW;
         const int first = std::max(2, Segment * ThinSegment);
         const int last = std::min(FW - 2, Segment * ThinSegment + ThinSegment - 1);
+        const size_t size = static_cast<size_t>(FW) * FH;
         for (int x = first; x <= last;) {
-            uint64_t eight;
-            std::memcpy(&eight, FMap + base + x, 8);
+            uint64_t eight = 1;
+            if (base + x + 8 <= size) std::memcpy(&eight, FMap + base + x, 8);
             if (eight == 0) {
                 x += 8;
                 continue;
@@ -380,6 +381,12 @@ private:
     std::vector<uint8_t> FDirty[2];
 };
 
+QUOR_KERNEL void PackRunBody(const uint8_t* __restrict Mag, uint8_t* __restrict Edge, size_t Count) {
+    for (size_t i = 0; i < Count; ++i)
+        Edge[i] = static_cast<uint8_t>((Mag[i] >> 1) | (Edge[i] != 0 ? 128 : 0));
+}
+QUOR_DISPATCH(PackRun, (const uint8_t* Mag, uint8_t* Edge, size_t Count), (Mag, Edge, Count))
+
 } // namespace
 
 void ThinEdges(std::span<uint8_t> Map, int W, int H) {
@@ -391,7 +398,9 @@ void ThinEdges(std::span<uint8_t> Map, int W, int H) {
 void PackEdgeFlag(std::span<const uint8_t> Mag, std::span<uint8_t> Edge, int W, int H) {
     CheckMapSize(Mag, W, H, "PackEdgeFlag");
     CheckMapSize(Edge, W, H, "PackEdgeFlag");
-    const size_t n = MapElements(W, H);
-    for (size_t i = 0; i < n; ++i)
-        Edge[i] = static_cast<uint8_t>((Mag[i] >> 1) | (Edge[i] != 0 ? 128 : 0));
+    const uint8_t* mag = Mag.data();
+    uint8_t* edge = Edge.data();
+    ParallelElements(MapElements(W, H), [mag, edge](size_t first, size_t last) {
+        PackRun(mag + first, edge + first, last - first);
+    });
 }

@@ -4,6 +4,7 @@
 #include "engine/MapCheck.h"
 #include "engine/OrientationField.h"
 #include "engine/ParallelRows.h"
+#include "engine/SimdKernels.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 
@@ -13,6 +14,19 @@ template <typename T>
 void Release(std::vector<T>& Map) {
     std::vector<T>().swap(Map);
 }
+
+// One row of feature pixels: alpha direction, red darkness, green hue/saturation, blue edges.
+QUOR_KERNEL void ComposeRowBody(const uint8_t* __restrict Red, const uint8_t* __restrict Green,
+                                const uint8_t* __restrict Blue, const uint8_t* __restrict Alpha,
+                                TColor32* __restrict Out, int W) {
+    for (int x = 0; x < W; ++x)
+        Out[x] = static_cast<TColor32>(Alpha[x]) << 24 | static_cast<TColor32>(Red[x]) << 16 |
+                 static_cast<TColor32>(Green[x]) << 8 | Blue[x];
+}
+QUOR_DISPATCH(ComposeRow,
+              (const uint8_t* Red, const uint8_t* Green, const uint8_t* Blue, const uint8_t* Alpha,
+               TColor32* Out, int W),
+              (Red, Green, Blue, Alpha, Out, W))
 
 } // namespace
 
@@ -111,11 +125,8 @@ void ComposeFeatureBitmap(std::span<const uint8_t> Darkness, std::span<const uin
     ParallelRows(0, H, MinRowBand(W), [&](int first, int last) {
         for (int y = first; y < last; ++y) {
             const size_t row = static_cast<size_t>(y) * W;
-            TColor32* out = Bitmap.ScanLine(H - 1 - y);
-            for (int x = 0; x < W; ++x) {
-                const size_t i = row + x;
-                out[x] = Color32(Darkness[i], HueSat[i], Edges[i], Directions[i]);
-            }
+            ComposeRow(Darkness.data() + row, HueSat.data() + row, Edges.data() + row,
+                       Directions.data() + row, Bitmap.ScanLine(H - 1 - y), W);
         }
     });
 }

@@ -18,26 +18,58 @@ namespace {
 // Block angles
 // ---------------------------------------------------------------------------------------------
 
+// Adds one row's tensor terms to the column sums: P += 2 a b, Q += a^2 - b^2.
+template <typename TSum>
+QUOR_KERNEL void AddTensorRowBody(const int16_t* __restrict A, const int16_t* __restrict B,
+                                  TSum* __restrict P, TSum* __restrict Q, int W) {
+    for (int x = 0; x < W; ++x) {
+        const int32_t a = A[x], b = B[x];
+        P[x] += static_cast<TSum>(2 * a * b);
+        Q[x] += static_cast<TSum>(a * a - b * b);
+    }
+}
+QUOR_KERNEL void AddTensorRow32Body(const int16_t* A, const int16_t* B, int32_t* P, int32_t* Q, int W) {
+    AddTensorRowBody(A, B, P, Q, W);
+}
+QUOR_KERNEL void AddTensorRow64Body(const int16_t* A, const int16_t* B, int64_t* P, int64_t* Q, int W) {
+    AddTensorRowBody(A, B, P, Q, W);
+}
+QUOR_DISPATCH(AddTensorRow32, (const int16_t* A, const int16_t* B, int32_t* P, int32_t* Q, int W),
+              (A, B, P, Q, W))
+QUOR_DISPATCH(AddTensorRow64, (const int16_t* A, const int16_t* B, int64_t* P, int64_t* Q, int W),
+              (A, B, P, Q, W))
+
+inline void AddTensorRow(const int16_t* A, const int16_t* B, int32_t* P, int32_t* Q, int W) {
+    AddTensorRow32(A, B, P, Q, W);
+}
+inline void AddTensorRow(const int16_t* A, const int16_t* B, int64_t* P, int64_t* Q, int W) {
+    AddTensorRow64(A, B, P, Q, W);
+}
+
 // The doubled gradient angle of every block whose (N + 1)-square window fits inside the picture;
-// the other cells keep 0. The sums are taken in 64 bits (with N = 16 they would fit in 32).
-std::vector<float> BlockAngles(const int16_t* A, const int16_t* B, int W, int H, int N) {
+// the other cells keep 0. The window's rows are first summed per column (in TSum), then each
+// block adds its N + 1 columns in 64 bits.
+template <typename TSum>
+std::vector<float> BlockAnglesIn(const int16_t* A, const int16_t* B, int W, int H, int N) {
     const int gw = W / N, gh = H / N, half = N / 2;
     std::vector<float> angle(MapElements(gw, gh), 0.0f);
     const int columns = W - half > half ? (W - half - half + N - 1) / N : 0; // cx = half + k N < W - half
-    ParallelRows(0, gh, 1, [&](int first, int last) {
+    ParallelRows(0, gh, std::max(1, MinRowBand(W) / (N + 1)), [&](int first, int last) {
+        std::vector<TSum> p(W), q(W);
         for (int j = first; j < last; ++j) {
             const int cy = half + j * N;
-            if (cy >= H - half) continue;
+            if (cy >= H - half || columns == 0) continue;
+            std::fill(p.begin(), p.end(), TSum{0});
+            std::fill(q.begin(), q.end(), TSum{0});
+            for (int y = cy - half; y <= cy + half; ++y)
+                AddTensorRow(A + static_cast<size_t>(y) * W, B + static_cast<size_t>(y) * W, p.data(),
+                             q.data(), W);
             for (int k = 0; k < columns; ++k) {
                 const int cx = half + k * N;
                 int64_t sxy = 0, sd = 0;
-                for (int y = cy - half; y <= cy + half; ++y) {
-                    const int16_t* a = A + static_cast<size_t>(y) * W;
-                    const int16_t* b = B + static_cast<size_t>(y) * W;
-                    for (int x = cx - half; x <= cx + half; ++x) {
-                        sxy += 2 * a[x] * b[x];
-                        sd += a[x] * a[x] - b[x] * b[x];
-                    }
+                for (int x = cx - half; x <= cx + half; ++x) {
+                    sxy += p[x];
+                    sd += q[x];
                 }
                 if (sxy != 0 || sd != 0)
                     angle[static_cast<size_t>(j) * gw + k] =
@@ -46,6 +78,12 @@ std::vector<float> BlockAngles(const int16_t* A, const int16_t* B, int W, int H,
         }
     });
     return angle;
+}
+
+// A column of N + 1 rows stays within 32 bits while (N + 1) x 2 x 1020^2 does.
+std::vector<float> BlockAngles(const int16_t* A, const int16_t* B, int W, int H, int N) {
+    if (N + 1 <= 1000) return BlockAnglesIn<int32_t>(A, B, W, H, N);
+    return BlockAnglesIn<int64_t>(A, B, W, H, N);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -142,6 +142,18 @@ void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int 
     Pool().Run(Begin, End, band, threads, Body);
 }
 
+void ParallelElements(size_t Count, const std::function<void(size_t First, size_t Last)>& Body) {
+    constexpr size_t Piece = 65536;
+    const size_t pieces = (Count + Piece - 1) / Piece;
+    if (pieces <= 1) {
+        if (Count > 0) Body(0, Count);
+        return;
+    }
+    ParallelRows(0, static_cast<int>(pieces), 1, [&](int first, int last) {
+        Body(static_cast<size_t>(first) * Piece, std::min(Count, static_cast<size_t>(last) * Piece));
+    });
+}
+
 // ---------------------------------------------------------------------------------------------
 // The vector units
 // ---------------------------------------------------------------------------------------------

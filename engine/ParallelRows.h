@@ -6,6 +6,7 @@
 // only, from inputs that no band writes, so the result never depends on the number of threads.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 // The number of threads the analysis uses: 1 runs everything on the calling thread, 0 (the
@@ -18,3 +19,6 @@ int AnalysisThreadCount();
 // Returns when every band is done; an exception of a band is raised again here (the first one).
 // Called from inside a band, it runs serially.
 void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int First, int Last)>& Body);
+
+// The same for the elements [0, Count) of a flat map, in pieces of 64K elements.
+void ParallelElements(size_t Count, const std::function<void(size_t First, size_t Last)>& Body);

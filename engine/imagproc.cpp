@@ -186,11 +186,28 @@ void BitmapToLumaHueSat(const TBitmap32& Bitmap, std::span<uint8_t> L, std::span
 // Point operations
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+QUOR_KERNEL void MagnitudeRunBody(const int16_t* __restrict A, const int16_t* __restrict B,
+                                  uint8_t* __restrict M, size_t Count) {
+    for (size_t i = 0; i < Count; ++i) {
+        const int16_t a = A[i] < 0 ? static_cast<int16_t>(-A[i]) : A[i];
+        const int16_t b = B[i] < 0 ? static_cast<int16_t>(-B[i]) : B[i];
+        const int16_t s = static_cast<int16_t>(a + b); // at most 2040
+        M[i] = static_cast<uint8_t>(s < 255 ? s : 255);
+    }
+}
+QUOR_DISPATCH(MagnitudeRun, (const int16_t* A, const int16_t* B, uint8_t* M, size_t Count), (A, B, M, Count))
+
+} // namespace
+
 void InvertMap(std::span<uint8_t> Map, int W, int H) {
     CheckMapSize(Map, W, H, "InvertMap");
-    const size_t n = MapElements(W, H);
-    for (size_t i = 0; i < n; ++i)
-        Map[i] = static_cast<uint8_t>(255 - Map[i]);
+    uint8_t* m = Map.data();
+    ParallelElements(MapElements(W, H), [m](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i)
+            m[i] = static_cast<uint8_t>(255 - m[i]);
+    });
 }
 
 void CopyMap(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H) {
@@ -202,9 +219,11 @@ void CopyMap(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H)
 
 void ThresholdMap(std::span<uint8_t> Map, int W, int H) {
     CheckMapSize(Map, W, H, "ThresholdMap");
-    const size_t n = MapElements(W, H);
-    for (size_t i = 0; i < n; ++i)
-        Map[i] = Map[i] > 128 ? 255 : 0;
+    uint8_t* m = Map.data();
+    ParallelElements(MapElements(W, H), [m](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i)
+            m[i] = m[i] > 128 ? 255 : 0;
+    });
 }
 
 void GradientMagnitude(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> M, int W,
@@ -212,9 +231,12 @@ void GradientMagnitude(std::span<const int16_t> A, std::span<const int16_t> B, s
     CheckMapSize(A, W, H, "GradientMagnitude");
     CheckMapSize(B, W, H, "GradientMagnitude");
     CheckMapSize(M, W, H, "GradientMagnitude");
-    const size_t n = MapElements(W, H);
-    for (size_t i = 0; i < n; ++i)
-        M[i] = static_cast<uint8_t>(std::min(255, std::abs(A[i]) + std::abs(B[i])));
+    const int16_t* a = A.data();
+    const int16_t* b = B.data();
+    uint8_t* m = M.data();
+    ParallelElements(MapElements(W, H), [a, b, m](size_t first, size_t last) {
+        MagnitudeRun(a + first, b + first, m + first, last - first);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

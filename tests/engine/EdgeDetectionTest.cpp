@@ -2,8 +2,8 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
+#include "TestPhotos.h"
 #include "engine/imagproc.h"
-#include "tests/support/JpegPhoto.h"
 
 #include <gtest/gtest.h>
 
@@ -184,25 +184,28 @@ TEST(EdgeDetection, PackEdgeFlag) {
 }
 
 TEST(EdgeDetection, MatchesPlainOnThePhotos) {
-    for (const char* name : {"photo-a.jpg", "photo-b.jpg"}) {
-        const std::string path = SharedPhoto(name);
-        if (path.empty()) GTEST_SKIP() << "shared pictures missing";
-        TBitmap32 photo;
-        ASSERT_TRUE(LoadJpegPhoto(path, photo));
+    const auto photos = TestPhotos();
+    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
+    for (const TTestPhoto& item : photos) {
+        const std::string& name = item.Name;
+        const TBitmap32& photo = item.Picture;
         const int w = photo.Width(), h = photo.Height();
         const size_t n = static_cast<size_t>(w) * h;
         TByteMap l(n), hs(n);
         BitmapToLumaHueSat(photo, l, hs);
         InvertMap(l, w, h);
-        TByteMap edges(n, 0);
         Plain::Bytes pedges(n, 0);
-        DetectEdges(l, edges, w, h);
         Plain::DetectEdges(l, pedges, w, h);
-        ASSERT_EQ(edges, pedges) << name;
-        ThresholdMap(edges, w, h);
-        Plain::ThresholdMap(pedges, w, h);
-        ThinEdges(edges, w, h);
-        Plain::ThinEdges(pedges, w, h);
-        EXPECT_EQ(edges, pedges) << name;
+        Plain::Bytes pthin = pedges;
+        Plain::ThresholdMap(pthin, w, h);
+        Plain::ThinEdges(pthin, w, h);
+        ForEachKernelVariant([&] {
+            TByteMap edges(n, 0);
+            DetectEdges(l, edges, w, h);
+            ASSERT_EQ(edges, pedges) << name;
+            ThresholdMap(edges, w, h);
+            ThinEdges(edges, w, h);
+            EXPECT_EQ(edges, pthin) << name;
+        });
     }
 }

@@ -2,9 +2,9 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
+#include "TestPhotos.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
-#include "tests/support/JpegPhoto.h"
 
 #include <gtest/gtest.h>
 
@@ -170,11 +170,11 @@ TEST(FeatureExtractor, MatchesPlainOnRandomPictures) {
 }
 
 TEST(FeatureExtractor, MatchesPlainOnThePhotos) {
-    for (const char* name : {"photo-a.jpg", "photo-b.jpg", "photo-c.jpg"}) {
-        const std::string path = SharedPhoto(name);
-        if (path.empty()) GTEST_SKIP() << "shared pictures missing";
-        TBitmap32 photo;
-        ASSERT_TRUE(LoadJpegPhoto(path, photo));
+    const auto photos = TestPhotos();
+    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
+    for (const TTestPhoto& item : photos) {
+        const std::string& name = item.Name;
+        const TBitmap32& photo = item.Picture;
         const TBitmap32 plain = Plain::Extract(photo);
         ForEachKernelVariant(
             [&] { EXPECT_TRUE(SameBitmaps(*TFeatureExtractor::Extract(photo), plain)) << name; });

@@ -2,11 +2,11 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
+#include "TestPhotos.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/HSL.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Round.h"
-#include "tests/support/JpegPhoto.h"
 
 #include <gtest/gtest.h>
 
@@ -215,26 +215,37 @@ TEST(Imagproc, BlurKeepsUniformMapsAndTheFrame) {
 }
 
 TEST(Imagproc, MatchesPlainOnThePhotos) {
-    const std::string path = SharedPhoto("photo-c.jpg");
-    if (path.empty()) GTEST_SKIP() << "shared pictures missing";
-    TBitmap32 photo;
-    ASSERT_TRUE(LoadJpegPhoto(path, photo));
-    const int w = photo.Width(), h = photo.Height();
-    const size_t n = static_cast<size_t>(w) * h;
-    TByteMap l(n), hs(n);
-    Plain::Bytes pl(n), phs(n);
-    BitmapToLumaHueSat(photo, l, hs);
-    Plain::BitmapToLumaHueSat(photo, pl, phs);
-    ASSERT_EQ(l, pl);
-    ASSERT_EQ(hs, phs);
-    InvertMap(l, w, h);
-    TSmallIntMap v(n), hz(n);
-    SobelVertical(l, v, w, h);
-    SobelHorizontal(l, hz, w, h);
-    TByteMap mag(n);
-    GradientMagnitude(v, hz, mag, w, h);
-    Plain::Bytes pmag = mag;
-    BlurMap(mag, w, h, 10);
-    Plain::BlurMap(pmag, w, h, 10);
-    EXPECT_EQ(mag, pmag);
+    const auto photos = TestPhotos();
+    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
+    for (const TTestPhoto& item : photos) {
+        const std::string& name = item.Name;
+        const TBitmap32& photo = item.Picture;
+        const int w = photo.Width(), h = photo.Height();
+        const size_t n = static_cast<size_t>(w) * h;
+        Plain::Bytes pl(n), phs(n);
+        Plain::BitmapToLumaHueSat(photo, pl, phs);
+        Plain::InvertMap(pl, w, h);
+        Plain::Shorts pv(n), phz(n);
+        Plain::SobelVertical(pl, pv, w, h);
+        Plain::SobelHorizontal(pl, phz, w, h);
+        Plain::Bytes pmag(n);
+        Plain::GradientMagnitude(pv, phz, pmag, w, h);
+        Plain::BlurMap(pmag, w, h, 10);
+        ForEachKernelVariant([&] {
+            TByteMap l(n), hs(n);
+            BitmapToLumaHueSat(photo, l, hs);
+            InvertMap(l, w, h);
+            EXPECT_EQ(l, pl) << name;
+            EXPECT_EQ(hs, phs) << name;
+            TSmallIntMap v(n), hz(n);
+            SobelVertical(l, v, w, h);
+            SobelHorizontal(l, hz, w, h);
+            EXPECT_EQ(v, pv) << name;
+            EXPECT_EQ(hz, phz) << name;
+            TByteMap mag(n);
+            GradientMagnitude(v, hz, mag, w, h);
+            BlurMap(mag, w, h, 10);
+            EXPECT_EQ(mag, pmag) << name;
+        });
+    }
 }

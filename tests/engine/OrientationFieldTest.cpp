@@ -2,10 +2,10 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
+#include "TestPhotos.h"
 #include "engine/QTypes.h"
 #include "engine/imagproc.h"
 #include "platform/rtl/Exception.h"
-#include "tests/support/JpegPhoto.h"
 
 #include <gtest/gtest.h>
 
@@ -145,11 +145,11 @@ TEST(OrientationField, DirectionBytesAgreeWithTheExactConversion) {
 }
 
 TEST(OrientationField, MatchesPlainOnThePhotos) {
-    for (const char* name : {"photo-a.jpg", "photo-b.jpg", "photo-c.jpg"}) {
-        const std::string path = SharedPhoto(name);
-        if (path.empty()) GTEST_SKIP() << "shared pictures missing";
-        TBitmap32 photo;
-        ASSERT_TRUE(LoadJpegPhoto(path, photo));
+    const auto photos = TestPhotos();
+    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
+    for (const TTestPhoto& item : photos) {
+        const std::string& name = item.Name;
+        const TBitmap32& photo = item.Picture;
         const int w = photo.Width(), h = photo.Height();
         const size_t n = static_cast<size_t>(w) * h;
         TByteMap l(n), hs(n);
