@@ -266,25 +266,19 @@ void ResizeGridBilinear(std::span<const float> Src, std::span<float> Dst, int GW
     }
 }
 
-void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> Dir, int W,
-                      int H, int N) {
-    CheckMapSize(A, W, H, "OrientationField");
-    CheckMapSize(B, W, H, "OrientationField");
-    CheckMapSize(Dir, W, H, "OrientationField");
-    if (N < 1) RaiseException("OrientationField: block size must be at least 1");
-    if (MapElements(W, H) == 0) return;
+namespace {
 
-    const int gw = W / N, gh = H / N;
-    const std::vector<float> angle = BlockAngles(A.data(), B.data(), W, H, N);
-    std::vector<float> cosine(angle.size()), sine(angle.size());
-    for (size_t i = 0; i < angle.size(); ++i) {
-        cosine[i] = static_cast<float>(std::cos(static_cast<double>(angle[i])));
-        sine[i] = static_cast<float>(std::sin(static_cast<double>(angle[i])));
+// Every pixel's byte VectorToDirectionByte(-S', C') from the cosine C' and sine S' of the block
+// angles spread to full size; where no interpolation reaches, both are 0 and the byte is 191.
+// The spread values are computed as ResizeGridBilinear computes them, row by row, without
+// keeping them.
+void ExpandBlockAngles(const std::vector<float>& Angle, uint8_t* Dir, int W, int H, int GW, int GH) {
+    std::vector<float> cosine(Angle.size()), sine(Angle.size());
+    for (size_t i = 0; i < Angle.size(); ++i) {
+        cosine[i] = static_cast<float>(std::cos(static_cast<double>(Angle[i])));
+        sine[i] = static_cast<float>(std::sin(static_cast<double>(Angle[i])));
     }
-
-    // The interpolated cosine C' and sine S' of each pixel go straight into its byte
-    // VectorToDirectionByte(-S', C'); where no interpolation reaches, both are 0 and the byte 191.
-    const std::vector<TSample> xs = Samples(W, gw), ys = Samples(H, gh);
+    const std::vector<TSample> xs = Samples(W, GW), ys = Samples(H, GH);
     // The columns that interpolate, [x0, x1), in runs of one grid cell each (the cell grows with x).
     int x0 = 0;
     while (x0 < W - 1 && !xs[x0].Inside)
@@ -300,7 +294,7 @@ void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, st
     ParallelRows(0, H, MinRowBand(W), [&](int first, int last) {
         std::vector<float> cx(W), sy(W);
         for (int y = first; y < last; ++y) {
-            uint8_t* out = Dir.data() + static_cast<size_t>(y) * W;
+            uint8_t* out = Dir + static_cast<size_t>(y) * W;
             const TSample row = ys[y];
             if (y == H - 1 || !row.Inside || x0 == x1) {
                 std::fill(out, out + W, uint8_t{191});
@@ -309,23 +303,37 @@ void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, st
             std::fill(out, out + x0, uint8_t{191});
             std::fill(out + x1, out + W, uint8_t{191});
             const double uy = 1.0 - row.Fraction, fy = row.Fraction;
-            const float* c0 = cosine.data() + static_cast<size_t>(row.Cell) * gw;
-            const float* s0 = sine.data() + static_cast<size_t>(row.Cell) * gw;
+            const float* c0 = cosine.data() + static_cast<size_t>(row.Cell) * GW;
+            const float* s0 = sine.data() + static_cast<size_t>(row.Cell) * GW;
             for (int x = x0; x < x1;) {
                 const int cell = xs[x].Cell;
                 int end = x + 1;
                 while (end < x1 && xs[end].Cell == cell)
                     ++end;
-                // (1 - fx)(1 - fy) c00 is rounded once, like (1 - fx) x ((1 - fy) c00), whose inner
-                // product is exact in double; the same holds for the other three terms.
-                const TCellWeights cw{uy * c0[cell], uy * c0[cell + 1], fy * c0[cell + gw],
-                                      fy * c0[cell + gw + 1]};
-                const TCellWeights sw{uy * s0[cell], uy * s0[cell + 1], fy * s0[cell + gw],
-                                      fy * s0[cell + gw + 1]};
+                // The fractions of interpolating samples come from singles of at least 1, so 1 - f
+                // and f have at most 24 significant bits, and so has a grid value: any product of
+                // two of them is exact in double. (1 - fx)(1 - fy) c00 is therefore rounded once,
+                // exactly like (1 - fx) ((1 - fy) c00), which lets each run share the row factors.
+                const TCellWeights cw{uy * c0[cell], uy * c0[cell + 1], fy * c0[cell + GW],
+                                      fy * c0[cell + GW + 1]};
+                const TCellWeights sw{uy * s0[cell], uy * s0[cell + 1], fy * s0[cell + GW],
+                                      fy * s0[cell + GW + 1]};
                 SpreadRun(ux.data() + x, fx.data() + x, end - x, cw, sw, cx.data() + x, sy.data() + x);
                 x = end;
             }
             DirectionBytes(cx.data() + x0, sy.data() + x0, out + x0, x1 - x0);
         }
     });
+}
+
+} // namespace
+
+void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> Dir, int W,
+                      int H, int N) {
+    CheckMapSize(A, W, H, "OrientationField");
+    CheckMapSize(B, W, H, "OrientationField");
+    CheckMapSize(Dir, W, H, "OrientationField");
+    if (N < 1) RaiseException("OrientationField: block size must be at least 1");
+    if (MapElements(W, H) == 0) return;
+    ExpandBlockAngles(BlockAngles(A.data(), B.data(), W, H, N), Dir.data(), W, H, W / N, H / N);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -15,8 +16,30 @@ namespace {
 std::atomic<int> RequestedThreads{0};
 thread_local bool InsideBand = false;
 
-// Workers sleep until a job is posted, then take bands from a shared counter; the posting
-// thread takes bands too and then waits until every band has finished.
+// Spin for this long before sleeping: the analysis posts its jobs back to back, and waking a
+// sleeping thread costs more than a short job takes.
+constexpr auto SpinTime = std::chrono::microseconds(200);
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Spins until Ready() holds or the spin time is over; true when it holds.
+template <typename F>
+bool SpinUntil(F Ready) {
+    const auto until = std::chrono::steady_clock::now() + SpinTime;
+    for (int i = 0;; ++i) {
+        if (Ready()) return true;
+        CpuRelax();
+        if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) return false;
+    }
+}
+
+// Workers wait (spinning a little, then asleep) until a job is posted, then take bands from a
+// shared counter; the posting thread takes bands too and then waits until every band has
+// finished and every worker has left the job.
 class TRowPool {
 public:
     ~TRowPool() {
@@ -38,19 +61,22 @@ public:
             FBegin = Begin;
             FEnd = End;
             FBand = Band;
-            FNext.store(0);
             FBands = (End - Begin + Band - 1) / Band;
-            FPending = FBands;
+            FNext.store(0);
+            FRemaining.store(FBands);
             FHelpers = Threads - 1;
             FError = nullptr;
-            ++FGeneration;
+            FGeneration.fetch_add(1);
         }
         FWake.notify_all();
         Work();
-        std::unique_lock lock(FMutex);
-        FDone.wait(lock, [this] { return FPending == 0 && FActive == 0; });
-        // Workers that wake only now find nothing to join.
-        FHelpers = 0;
+        auto finished = [this] { return FRemaining.load() == 0 && FActive.load() == 0; };
+        if (!SpinUntil(finished)) {
+            std::unique_lock lock(FMutex);
+            FDone.wait(lock, finished);
+        }
+        std::lock_guard lock(FMutex);
+        FHelpers = 0; // workers that come only now find nothing to join
         FBody = nullptr;
         if (FError) std::rethrow_exception(FError);
     }
@@ -63,18 +89,26 @@ private:
 
     void Loop() {
         uint64_t seen = 0;
-        std::unique_lock lock(FMutex);
         for (;;) {
-            FWake.wait(lock, [&] { return FStopping || (FGeneration != seen && FHelpers > 0); });
-            if (FStopping) return;
-            seen = FGeneration;
+            SpinUntil([&] { return FGeneration.load() != seen || FStopping.load(); });
+            std::unique_lock lock(FMutex);
+            for (;;) {
+                if (FStopping) return;
+                if (FGeneration.load() != seen) {
+                    seen = FGeneration.load();
+                    if (FHelpers > 0) break; // join this job
+                    continue;                // a job that needs no more helpers: let it pass
+                }
+                FWake.wait(lock);
+            }
             --FHelpers;
-            ++FActive;
+            FActive.fetch_add(1);
             lock.unlock();
             Work();
-            lock.lock();
-            --FActive;
-            if (FPending == 0 && FActive == 0) FDone.notify_all();
+            if (FActive.fetch_sub(1) == 1 && FRemaining.load() == 0) {
+                std::lock_guard done(FMutex);
+                FDone.notify_all();
+            }
         }
     }
 
@@ -92,8 +126,10 @@ private:
                 std::lock_guard lock(FMutex);
                 if (!FError) FError = std::current_exception();
             }
-            std::lock_guard lock(FMutex);
-            if (--FPending == 0 && FActive == 0) FDone.notify_all();
+            if (FRemaining.fetch_sub(1) == 1 && FActive.load() == 0) {
+                std::lock_guard done(FMutex);
+                FDone.notify_all();
+            }
         }
         InsideBand = false;
     }
@@ -103,11 +139,15 @@ private:
     std::condition_variable FWake;
     std::condition_variable FDone;
     std::vector<std::thread> FThreads;
+    // The job; written under FMutex before FGeneration moves, read by the threads that join it.
     const std::function<void(int, int)>* FBody = nullptr;
-    int FBegin = 0, FEnd = 0, FBand = 1, FBands = 0, FPending = 0, FHelpers = 0, FActive = 0;
+    int FBegin = 0, FEnd = 0, FBand = 1, FBands = 0;
+    int FHelpers = 0; // workers still wanted, under FMutex
     std::atomic<int> FNext{0};
-    uint64_t FGeneration = 0;
-    bool FStopping = false;
+    std::atomic<int> FRemaining{0}; // bands not finished
+    std::atomic<int> FActive{0};    // workers inside Work
+    std::atomic<uint64_t> FGeneration{0};
+    std::atomic<bool> FStopping{false};
     std::exception_ptr FError;
 };
 

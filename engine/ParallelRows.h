@@ -1,9 +1,10 @@
 // Splitting the rows of a picture's maps across the cores.
 //
 // The analysis kernels give every band of rows to a small process-wide pool of worker threads
-// and wait until all bands are done, so a kernel returns with its whole output written, on the
-// caller's thread, exactly as if it had run alone. Each output element is computed by one band
-// only, from inputs that no band writes, so the result never depends on the number of threads.
+// (which spin briefly between jobs, then sleep) and wait until all bands are done, so a kernel returns with
+// its whole output written, on the caller's thread, exactly as if it had run alone. Each output element is
+// computed by one band only, from inputs that no band writes, so the result never depends on the number of
+// threads.
 #pragma once
 
 #include <cstddef>
