@@ -241,7 +241,7 @@ void DetectEdges(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, in
     CheckMapSize(Src, W, H, "DetectEdges");
     CheckMapSize(Dst, W, H, "DetectEdges");
     if (W < 3 || H < 3) return;
-    TByteMap t(MapElements(W, H));
+    TUnclearedByteMap t(MapElements(W, H));
     GaussianBlur5x5(Src, t, W, H);
     ParallelRows(1, H - 1, MinRowBand(W),
                  [&](int first, int last) { DetectRows(t.data(), Dst.data(), W, first, last); });

@@ -10,9 +10,9 @@
 
 namespace {
 
-template <typename T>
-void Release(std::vector<T>& Map) {
-    std::vector<T>().swap(Map);
+template <typename TMap>
+void Release(TMap& Map) {
+    TMap().swap(Map);
 }
 
 // One row of feature pixels: alpha direction, red darkness, green hue/saturation, blue edges.
@@ -72,31 +72,34 @@ std::unique_ptr<TBitmap32> TFeatureExtractor::Execute() {
     DoProgress(5);
     ClearMaps();
 
-    Darkness.assign(n, 0);
-    HueSat.assign(n, 0);
+    Darkness.resize(n);
+    HueSat.resize(n);
     BitmapToLumaHueSat(*Source, Darkness, HueSat);
     InvertMap(Darkness, w, h);
 
-    VerticalSobel.assign(n, 0);
+    VerticalSobel.resize(n);
+    ClearFrame<int16_t>(VerticalSobel, w, h);
     SobelVertical(Darkness, VerticalSobel, w, h);
     DoProgress(8);
-    HorizontalSobel.assign(n, 0);
+    HorizontalSobel.resize(n);
+    ClearFrame<int16_t>(HorizontalSobel, w, h);
     SobelHorizontal(Darkness, HorizontalSobel, w, h);
     DoProgress(12);
 
-    Magnitude.assign(n, 0);
+    Magnitude.resize(n);
     GradientMagnitude(VerticalSobel, HorizontalSobel, Magnitude, w, h);
     DoProgress(14);
     BlurMap(Magnitude, w, h, 10);
     DoProgress(28);
 
-    Directions.assign(n, 0);
+    Directions.resize(n);
     OrientationField(VerticalSobel, HorizontalSobel, Directions, w, h, BlockSize);
     DoProgress(35);
     Release(VerticalSobel);
     Release(HorizontalSobel);
 
-    Edges.assign(n, 0);
+    Edges.resize(n);
+    ClearFrame<uint8_t>(Edges, w, h);
     DetectEdges(Darkness, Edges, w, h);
     DoProgress(50);
     ThresholdMap(Edges, w, h);

@@ -367,7 +367,7 @@ void RepeatGaussianBlur(std::span<const uint8_t> Src, std::span<uint8_t> Dst, in
     }
     // Passes alternate between Dst and one temporary map, ending in Dst: the first pass goes
     // into Dst when Count is odd, into the temporary when it is even.
-    TByteMap t(n);
+    TUnclearedByteMap t(n);
     const uint8_t* from = Src.data();
     uint8_t* to = Count % 2 == 1 ? Dst.data() : t.data();
     for (int i = 0; i < Count; ++i) {
@@ -381,7 +381,7 @@ void BlurMap(std::span<uint8_t> Map, int W, int H, int Count) {
     CheckMapSize(Map, W, H, "BlurMap");
     const size_t n = MapElements(W, H);
     if (n == 0 || Count <= 0) return;
-    TByteMap t(n);
+    TUnclearedByteMap t(n);
     uint8_t* from = Map.data();
     uint8_t* to = t.data();
     for (int i = 0; i < Count; ++i) {

@@ -12,13 +12,42 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 class TBitmap32;
 
 using TByteMap = std::vector<uint8_t>;
 using TSmallIntMap = std::vector<int16_t>; // the Sobel results, within -1020..1020
+
+// An allocator that leaves elements undefined where a vector would clear them (an explicit value
+// is still copied in). A map that an operation fills completely then costs no clearing pass,
+// and its memory is first touched by the threads that fill it.
+template <typename T>
+struct TUnclearedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = TUnclearedAllocator<U>;
+    };
+    TUnclearedAllocator() = default;
+    template <typename U>
+    TUnclearedAllocator(const TUnclearedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* P) noexcept {
+        ::new (static_cast<void*>(P)) U;
+    }
+    template <typename U, typename... TArgs>
+    void construct(U* P, TArgs&&... Args) {
+        ::new (static_cast<void*>(P)) U(std::forward<TArgs>(Args)...);
+    }
+};
+
+// Maps whose new elements are undefined until an operation writes them.
+using TUnclearedByteMap = std::vector<uint8_t, TUnclearedAllocator<uint8_t>>;
+using TUnclearedSmallIntMap = std::vector<int16_t, TUnclearedAllocator<int16_t>>;
 
 // L := Round(lightness x 255), HS := Round(hue x 31) x 8 + Round(saturation x 7) of every pixel,
 // from the HSL conversion of the raster library (alpha ignored). W and H are the bitmap's.
@@ -42,3 +71,18 @@ void GaussianBlur5x5(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W
 void RepeatGaussianBlur(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H, int Count);
 // Count passes in place.
 void BlurMap(std::span<uint8_t> Map, int W, int H, int Count);
+// Clears the one-element frame (first and last row and column) of a map: the elements that the
+// Sobel pair and the edge test leave alone.
+template <typename T>
+void ClearFrame(std::span<T> Map, int W, int H) {
+    if (W <= 0 || H <= 0) return;
+    const size_t w = static_cast<size_t>(W);
+    for (size_t x = 0; x < w; ++x) {
+        Map[x] = 0;
+        Map[(static_cast<size_t>(H) - 1) * w + x] = 0;
+    }
+    for (size_t y = 1; y + 1 < static_cast<size_t>(H); ++y) {
+        Map[y * w] = 0;
+        Map[y * w + w - 1] = 0;
+    }
+}
