@@ -4,11 +4,14 @@
 // document's, so the same step serves both. Old steps are swapped to disk at idle moments.
 #pragma once
 
+#include "platform/raster/Color32.h"
+#include "platform/rtl/Events.h"
 #include "platform/rtl/Types.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class TBitmap32;
@@ -103,3 +106,27 @@ private:
     int32_t FKeepInMemory = 3;
     std::atomic<bool> FBusy{false};
 };
+
+// ---------------------------------------------------------------------------------------------
+// The strokes of the applied steps, oldest step first, read back from their logs.
+
+// Fills every stroke again into Target with every coordinate times Scale. OnProgress (nil
+// sender) reports at strokes 0, 10, 20, ... the percentage of strokes drawn before that one.
+void RenderStrokes(const TQStates& States, TBitmap32& Target, float Scale, const TPercentEvent& OnProgress);
+
+// Writes every stroke as a filled polygon into a PostScript file, the W x H drawing scaled to K
+// of the largest size that fits an 8.26 by 11.69 inch page and centred on it. Lines end with the
+// bytes 10 then 13; numbers have four decimals and a point whatever the locale. OnProgress (nil
+// sender) reports before each step. A write that fails raises "Disk full"; the file is closed.
+void SaveToPostScript(const std::string& FileName, int32_t W, int32_t H, float K, const TQStates& States,
+                      const TPercentEvent& OnProgress);
+
+// "r g b " of C, each channel / 255 as a PostScript number, each followed by one blank.
+std::string ColorToPSString(TColor32 C);
+// The two numbers joined by one blank.
+std::string PointToPSString(float X, float Y);
+// A number as the export writes it: rounded to 8 significant digits, then half away from zero
+// to 4 decimals, a point, a "-" before negatives that do not round to zero.
+void AppendPSNumber(std::string& Out, float Value);
+// The same worked out from the decimal text of any double: slower; the colour channels use it.
+std::string PSNumberReference(double Value);
