@@ -1,0 +1,312 @@
+// The drawing: creation, settings, strokes at points and along curves, gestures and undo, and the
+// outputs read back from the stroke logs. The views, layers, bands and cursor are in
+// DualImageViews.cpp.
+#include "document/DualImage.h"
+
+#include "document/QStates.h"
+#include "engine/FeatureExtractor.h"
+#include "engine/Utils.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Random.h"
+#include "platform/rtl/Round.h"
+#include "platform/system/BusyCursor.h"
+#include "platform/system/ProcessMessages.h"
+#include "presets/Patterns.h"
+#include "presets/PolyBezierLayer.h"
+
+#include <climits>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+// Every gesture copies both whole bitmaps at its start and frees the copies at its end. glibc
+// would raise its mmap threshold after the first such free and serve the later copies from the
+// heap, where freed picture-sized blocks stay with the process; a fixed threshold keeps every
+// large block in its own mapping, which goes back to the system when it is freed.
+void ReturnLargeBlocksToSystem() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1 << 20); });
+#endif
+}
+
+const TRect EmptyUnion{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+
+TDualImage::TDualImage(TImgView32* SrcView, TImgView32* DstView, float Scale, TPercentEvent OnProgress,
+                       TNotifyEvent OnStart, TNotifyEvent OnEnd)
+    : FSrcView(SrcView), FDstView(DstView), FScale(Scale), FOnProgress(std::move(OnProgress)),
+      FOnStart(std::move(OnStart)), FOnEnd(std::move(OnEnd)) {
+    ReturnLargeBlocksToSystem();
+    if (FSrcView == nullptr || FDstView == nullptr) RaiseException("TDualImage: a view is missing");
+    {
+        TBusyCursor busy;
+        // The drawing's events carry no sender, whoever fires them.
+        TPercentEvent progress;
+        TNotifyEvent start, end;
+        if (FOnProgress) progress = [this](void*, int Percent) { FOnProgress(nullptr, Percent); };
+        if (FOnStart) start = [this](void*) { FOnStart(nullptr); };
+        if (FOnEnd) end = [this](void*) { FOnEnd(nullptr); };
+        FFeature = TFeatureExtractor::Extract(SourceBitmap(), progress, start, end);
+    }
+    FHistory = std::make_unique<TQStates>();
+    SetBrdLimit(127);
+    FActiveView = FSrcView;
+    CreateLayers();
+}
+
+int32_t TDualImage::AddPaletteColor(TColor32 C) {
+    FPalette.push_back(C);
+    return PaletteCount() - 1;
+}
+
+TColor32 TDualImage::GetPaletteColor(int32_t I) const {
+    if (I < 0 || I >= PaletteCount()) RaiseException(IndexErrorText(I, "TDualImage.GetPaletteColor"));
+    return FPalette[static_cast<size_t>(I)];
+}
+
+void TDualImage::SetSize(int32_t Value) {
+    if (Value < 8 || Value > 500) return;
+    FSize = Value;
+    RepaintSource();
+}
+
+void TDualImage::SetBrdLimit(uint8_t Limit) {
+    FBorderThreshold = static_cast<uint8_t>(Round((100 - Limit) / 100.0 * 60));
+}
+
+uint8_t TDualImage::GetBrdLimit() const {
+    return static_cast<uint8_t>(100 - static_cast<uint8_t>(Round(FBorderThreshold / 60.0 * 100)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Strokes
+
+void TDualImage::SetUpColor(TLineSampler& Sampler) {
+    Sampler.SetHueShift(FHueShift);
+    Sampler.SetSaturationShift(FSaturationShift);
+    Sampler.SetLightnessShift(FLightnessShift);
+}
+
+bool TDualImage::HasPatternCurve() const {
+    if (PatternManager == nullptr || PatternManager->ItemIndex < 0 ||
+        PatternManager->ItemIndex >= PatternManager->Count())
+        return false;
+    for (const auto& frame : PatternManager->Current().Frames)
+        if (frame && frame->Count() > 0) return true;
+    return false;
+}
+
+namespace {
+// The ink of one stroke: the fixed ink, or in colour mode 2 a palette colour drawn at random
+// (black without a palette), used as a fixed ink.
+void SetInk(TLineSampler& Sampler, uint8_t ColorMode, TColor32 Ink, const std::vector<TColor32>& Palette) {
+    if (ColorMode != 2) {
+        Sampler.SetInkColor(Ink);
+        Sampler.SetColorMode(ColorMode);
+        return;
+    }
+    const TColor32 ink = Palette.empty()
+                             ? 0xFF000000u
+                             : Palette[static_cast<size_t>(Random(static_cast<int32_t>(Palette.size())))];
+    Sampler.SetInkColor(ink);
+    Sampler.SetColorMode(0);
+}
+} // namespace
+
+void TDualImage::Finished(TLineSampler& Sampler) {
+    FDirtyRect = RectUnion(Sampler.GetDirtyRect(), FDirtyRect);
+}
+
+void TDualImage::StrokeAt(int32_t X, int32_t Y) {
+    Modified = true;
+    if (X < 0 || X >= FFeature->Width() || Y < 0 || Y >= FFeature->Height()) return;
+    if ((FFeature->Pixel(X, Y) & 127) < FBorderThreshold) return;
+    // Pattern strokes need a curve to follow; without one nothing is drawn (and nothing drawn
+    // from the random generator).
+    if (!FAutoMode && !HasPatternCurve()) return;
+
+    TLineSampler sampler(FFeature.get(), &DestBitmap(), FCurrentStep ? FCurrentStep->Strokes() : nullptr);
+    sampler.SetScale(FScale);
+    sampler.SetPolyStep(FPolyStep);
+    sampler.SetStart(Point(X, Y));
+    sampler.SetLength(FLength + Random(FLength / 10) - FLength / 20);
+    sampler.SetGain(FGain);
+    sampler.SetWidth(FWidth);
+    sampler.StopOnBorders = StopOnBorders;
+    SetUpColor(sampler);
+    sampler.SetBorderThreshold(FBorderThreshold);
+    SetInk(sampler, FColorMode, FColor, FPalette);
+    if (FAutoMode) {
+        sampler.SetOnGetDirection(
+            [this](int32_t DX, int32_t DY, THeading& Heading) { GetGuideDirection(DX, DY, Heading); });
+    } else {
+        TBezierCurve curve = PatternManager->Current().RandomFrame().RandomCurve();
+        TPoint points[4] = {curve.P0, curve.C1, curve.C2, curve.P3};
+        ScalePoints(points, static_cast<float>(FSize / 105.0));
+        OffsetPoints(points, Point(X, Y));
+        sampler.SetBezier(points[0], points[1], points[2], points[3]);
+    }
+    sampler.Execute();
+    Finished(sampler);
+}
+
+void TDualImage::SprayAt(int32_t X, int32_t Y) {
+    FDabCenter = Point(X, Y);
+    const int32_t n = StrokeCountFor(FLength, FDensity);
+    for (int32_t i = 0; i < n; ++i) {
+        const float a = static_cast<float>(Random(6283) / 1000.0);
+        const int32_t r = Random(FSize);
+        StrokeAt(Round(X + r * std::cos(static_cast<double>(a))),
+                 Round(Y + r * std::sin(static_cast<double>(a))));
+    }
+    RepaintDest();
+}
+
+void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
+    TLineSampler sampler(FFeature.get(), &DestBitmap(), FCurrentStep ? FCurrentStep->Strokes() : nullptr);
+    sampler.SetScale(FScale);
+    sampler.SetPolyStep(FPolyStep);
+    sampler.SetLength(FLength + Random(FLength / 10) - FLength / 20);
+    sampler.SetGain(FGain);
+    sampler.SetWidth(FWidth);
+    sampler.StopOnBorders = StopOnBorders;
+    SetUpColor(sampler);
+    SetInk(sampler, FColorMode, FColor, FPalette);
+    sampler.SetStart(Curve.P0);
+    sampler.SetBorderThreshold(FBorderThreshold);
+    sampler.SetBezier(Curve.P0, Curve.C1, Curve.C2, Curve.P3);
+    sampler.Execute();
+    Finished(sampler);
+    Modified = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Gestures and undo
+
+void TDualImage::BeginChange() {
+    if (FChangeNesting == 0) {
+        FDirtyRect = EmptyUnion;
+        FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap());
+    }
+    ++FChangeNesting;
+}
+
+void TDualImage::EndChange() {
+    if (FChangeNesting <= 0) return;
+    if (--FChangeNesting > 0) return;
+    std::unique_ptr<TQState> step = std::move(FCurrentStep);
+    try {
+        // A change that drew nothing aborts here and leaves no step.
+        step->Finish(FDirtyRect);
+        FHistory->Add(std::move(step));
+    } catch (...) {
+        // The step is freed with its stroke log; the pixels drawn stay in the drawing.
+        return;
+    }
+    try {
+        if (FOnChange) FOnChange(this);
+    } catch (...) {
+        // The step is in the history and stays there: its strokes are in the drawing.
+    }
+}
+
+void TDualImage::Undo() {
+    FHistory->Undo(*FFeature, DestBitmap());
+    RepaintDest();
+    if (FOnChange) FOnChange(this);
+}
+
+void TDualImage::Redo() {
+    FHistory->Redo(*FFeature, DestBitmap());
+    RepaintDest();
+    if (FOnChange) FOnChange(this);
+}
+
+bool TDualImage::CanUndo() const {
+    return FHistory->CanUndo();
+}
+
+bool TDualImage::CanRedo() const {
+    return FHistory->CanRedo();
+}
+
+int32_t TDualImage::StrokeCount() const {
+    return FHistory->StrokeCount();
+}
+
+void TDualImage::CompressIdle() {
+    FHistory->Compact();
+}
+
+std::string TDualImage::UndoMemoryText() const {
+    return FormatByteSize(static_cast<int32_t>(FHistory->GetMemSize()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outputs
+
+void TDualImage::RenderStrokes(TBitmap32& Target, float Scale) {
+    if (FOnStart) FOnStart(nullptr);
+    ProcessMessages();
+    struct TEnd {
+        TDualImage& Self;
+        ~TEnd() {
+            try {
+                if (Self.FOnEnd) Self.FOnEnd(nullptr);
+            } catch (...) {}
+        }
+    } end{*this};
+    TBusyCursor busy;
+    ::RenderStrokes(*FHistory, Target, Scale, FOnProgress);
+}
+
+void TDualImage::ExportPostScript(const std::string& FileName) {
+    if (FOnStart) FOnStart(nullptr);
+    try {
+        SaveToPostScript(FileName, DestBitmap().Width(), DestBitmap().Height(), 0.8f, *FHistory, FOnProgress);
+    } catch (...) {
+        // The progress display ends also when the file could not be written.
+        if (FOnEnd) FOnEnd(nullptr);
+        throw;
+    }
+    if (FOnEnd) FOnEnd(nullptr);
+    Modified = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Guide directions
+
+void TDualImage::BuildGuideGrid() {
+    FGuideGrid.clear();
+    FGuideCols = FFeature->Width() / 10;
+    FGuideRows = FFeature->Height() / 10;
+    FGuideGrid.resize(static_cast<size_t>(FGuideCols) * static_cast<size_t>(FGuideRows));
+    for (int32_t r = 0; r < FGuideRows; ++r)
+        for (int32_t c = 0; c < FGuideCols; ++c) {
+            const TGuideSample d = GuideDirectionAt(FGuideSamples, Point(c * 10, r * 10));
+            const double angle = std::atan2(-static_cast<double>(d.DY), static_cast<double>(d.DX));
+            FGuideGrid[static_cast<size_t>(r) * FGuideCols + c] =
+                static_cast<uint8_t>(Round((angle + std::numbers::pi) * 255 / (2 * std::numbers::pi)));
+        }
+}
+
+void TDualImage::GetGuideDirection(int32_t X, int32_t Y, THeading& Heading) {
+    if (FGuideGrid.empty()) BuildGuideGrid();
+    // Rounded quotients: x = 14 reads column 1, x = 16 column 2; a rounded column equal to the
+    // column count reads the first cell of the next row.
+    const int64_t index = static_cast<int64_t>(Round(Y / 10.0)) * FGuideCols + Round(X / 10.0);
+    if (index < 0 || index >= static_cast<int64_t>(FGuideGrid.size()))
+        Heading = 32;
+    else
+        Heading = FGuideGrid[static_cast<size_t>(index)];
+}

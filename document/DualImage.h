@@ -1,0 +1,254 @@
+// The open drawing: the photo's view, the drawing's view and the feature bitmap analysed from the
+// photo, every drawing setting of the panels and styles, the undo history, and the strokes it lays
+// at points, as sprays, along pattern curves and along drawn bands.
+//
+// All coordinates of the drawing operations are feature pixels (the photo's size). A gesture is
+// BeginChange, any number of StrokeAt / SprayAt / StrokesAlongCurves, EndChange; it becomes one
+// undo step when it drew something.
+//
+// The order of draws from the process-wide random generator is part of the behaviour (the same
+// seed and the same gestures give the same drawing): for each sprayed stroke the angle and the
+// radius of its start point; then, only when the start test passes, the stroke generator's flip,
+// the length jitter, the palette pick in colour mode 2, and the pattern frame and curve picks.
+#pragma once
+
+#include "engine/LineSampler.h"
+#include "engine/QTypes.h"
+#include "platform/raster/Color32.h"
+#include "platform/rtl/Events.h"
+#include "platform/rtl/Types.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TBitmap32;
+class TImgView32;
+class TPatternManager;
+class TPolyBezierLayer;
+class TPositionedLayer;
+class TQState;
+class TQStates;
+
+// The mouse pointer's position in a view's client pixels, asked when the active view changes;
+// false when it is not known. The display side installs it; without it the cursor keeps its point.
+using TViewMousePosHook = std::function<bool(TImgView32* View, TPoint& Position)>;
+// An empty function removes the hook.
+void SetViewMousePosHook(TViewMousePosHook Hook);
+
+class TDualImage {
+public:
+    // Analyses the source view's bitmap into the feature bitmap under the busy cursor, reporting
+    // through the three events (always with a nil sender); an exception of the analysis leaves
+    // the constructor. Then puts the curve layer on the source view and the overlay and cursor
+    // layers on the source view. Both views are borrowed and must outlive the drawing.
+    TDualImage(TImgView32* SrcView, TImgView32* DstView, float Scale, TPercentEvent OnProgress,
+               TNotifyEvent OnStart, TNotifyEvent OnEnd);
+    // Frees the history (and its steps' files), the curve layer and the feature bitmap. The
+    // overlay and cursor layers leave the views.
+    ~TDualImage();
+    TDualImage(const TDualImage&) = delete;
+    TDualImage& operator=(const TDualImage&) = delete;
+
+    // ---- settings -----------------------------------------------------------------------------
+    void SetDensity(int32_t Value) { FDensity = Value; }
+    // The brush radius; only 8 <= Value <= 500 is taken, then the source view repaints.
+    void SetSize(int32_t Value);
+    void SetLength(int32_t Value) { FLength = Value; }
+    void SetPolyStep(int32_t Value) { FPolyStep = Value; }
+    void SetWidth(float Value) { FWidth = Value; }
+    void SetGain(float Value) { FGain = Value; }
+    // True: strokes follow the picture's directions; false: a curve of the current pattern.
+    void SetAutoMode(bool Value) { FAutoMode = Value; }
+    void SetColor(TColor32 Value) { FColor = Value; }
+    // 0 fixed ink, 1 the photo's colour with the shifts, 2 a random palette ink per stroke.
+    void SetColorMode(uint8_t Value) { FColorMode = Value; }
+    void SetHue(float Value) { FHueShift = Value; }
+    void SetSaturation(float Value) { FSaturationShift = Value; }
+    void SetBrightness(float Value) { FLightnessShift = Value; }
+    // Appends C to the palette and returns its index.
+    int32_t AddPaletteColor(TColor32 C);
+    void ClearPalette() { FPalette.clear(); }
+    // Raises "TDualImage.GetPaletteColor: Index out of bounds(I)" outside 0 .. PaletteCount - 1.
+    TColor32 GetPaletteColor(int32_t I) const;
+    int32_t PaletteCount() const { return static_cast<int32_t>(FPalette.size()); }
+    // Border threshold := Round((100 - Limit) / 100 x 60) as a byte: 100 gives 0, 50 gives 30;
+    // values above 100 give thresholds no feature strength reaches (127 gives 240).
+    void SetBrdLimit(uint8_t Limit);
+    // 100 - Round(threshold / 60 x 100), in 8 bits: 30 gives 50, 240 gives 212.
+    uint8_t GetBrdLimit() const;
+    void SetOnChange(TNotifyEvent Event) { FOnChange = std::move(Event); }
+
+    int32_t Density() const { return FDensity; }
+    int32_t Size() const { return FSize; }
+    int32_t Length() const { return FLength; }
+    int32_t PolyStep() const { return FPolyStep; }
+    float Width() const { return FWidth; }
+    float Gain() const { return FGain; }
+    bool AutoMode() const { return FAutoMode; }
+    TColor32 Color() const { return FColor; }
+    uint8_t ColorMode() const { return FColorMode; }
+    float Hue() const { return FHueShift; }
+    float Saturation() const { return FSaturationShift; }
+    float Brightness() const { return FLightnessShift; }
+    uint8_t BorderThreshold() const { return FBorderThreshold; }
+    float Scale() const { return FScale; }
+
+    // Written directly by the command module: stop each stroke at a border pixel; the patterns
+    // of the Pattern tool (borrowed); the drawing has unsaved strokes.
+    bool StopOnBorders = true;
+    TPatternManager* PatternManager = nullptr;
+    bool Modified = false;
+
+    // ---- strokes ------------------------------------------------------------------------------
+    // One stroke started at feature pixel (X, Y), when that pixel lies inside and its strength
+    // reaches the border threshold. Sets Modified either way.
+    void StrokeAt(int32_t X, int32_t Y);
+    // One dab: StrokeCountFor(length, density) strokes at random points within the brush radius.
+    void SprayAt(int32_t X, int32_t Y);
+    // Strokes along the one-segment shapes of the curve layer, cut into pieces of twice the
+    // stroke length and jittered. A silent abort when the layer is empty or the shape drawn has
+    // not exactly one segment (the strokes of earlier rounds stay).
+    void StrokesAlongCurves();
+    // One stroke along the cubic, without a start test.
+    void StrokeAlongCurve(const TBezierCurve& Curve);
+
+    // ---- gestures and undo --------------------------------------------------------------------
+    // Opens one change (nested calls only count): copies of both bitmaps and a new stroke log.
+    void BeginChange();
+    // Closes the change opened last; the outermost one keeps the changed rectangle as a new undo
+    // step and fires OnChange. A change that drew nothing leaves no step and fires nothing.
+    // Without an open change it does nothing.
+    void EndChange();
+    // Raise "Imposible hacer undo, estamos al principio de la pila" / "Imposible hacer redo,
+    // estamos en el tope de la pila" at the ends of the history; else exchange the step's pixels,
+    // repaint the drawing and fire OnChange.
+    void Undo();
+    void Redo();
+    bool CanUndo() const;
+    bool CanRedo() const;
+    // The strokes of the applied steps.
+    int32_t StrokeCount() const;
+    // Swaps at most one old step to disk; called at every idle moment.
+    void CompressIdle();
+    // The memory the history holds, as "1.5 Mb" and the like.
+    std::string UndoMemoryText() const;
+    int32_t ChangeNesting() const { return FChangeNesting; }
+    // The step of the open change; nil outside a change.
+    TQState* CurrentStep() const { return FCurrentStep.get(); }
+
+    // ---- outputs ------------------------------------------------------------------------------
+    // Fills the applied steps' strokes again into Target with every coordinate times Scale, under
+    // the busy cursor, between OnStart and OnEnd (OnEnd also when it raises).
+    void RenderStrokes(TBitmap32& Target, float Scale);
+    // Writes the applied steps' strokes as a PostScript file and clears Modified. A failure
+    // leaves Modified set and reaches the caller after OnEnd.
+    void ExportPostScript(const std::string& FileName);
+
+    // ---- guide directions, overlay and cursor -------------------------------------------------
+    // The direction source of Auto strokes where the picture's own direction is too weak: the
+    // guide grid cell nearest to (X, Y); 32 past the end of the grid.
+    void GetGuideDirection(int32_t X, int32_t Y, THeading& Heading);
+    // One direction byte per 10 x 10 cell, interpolated from the guide samples.
+    void BuildGuideGrid();
+    const std::vector<uint8_t>& GuideGrid() const { return FGuideGrid; }
+    int32_t GuideCols() const { return FGuideCols; }
+    int32_t GuideRows() const { return FGuideRows; }
+    std::vector<TGuideSample>& GuideSamples() { return FGuideSamples; }
+
+    // Overlay switches; a change repaints the source view.
+    void SetViewBorders(bool Value);
+    void SetViewDirections(bool Value);
+    bool ViewBorders() const { return FViewBorders; }
+    bool ViewDirections() const { return FViewDirections; }
+    // Paint events of the overlay and cursor layers.
+    void PaintOverlay(void* Sender, TBitmap32& Buffer);
+    void PaintCursor(void* Sender, TBitmap32& Buffer);
+
+    // The cursor position in the active view's client pixels; the active view repaints.
+    void SetCursorPos(const TPoint& P);
+    // 0 hidden (default mouse cursor on the source view), 1 circle, 2 cross (both with the cross
+    // mouse cursor); other values are only stored.
+    void SetCursorMode(uint8_t Mode);
+    // Moves the cursor and curve layers to View, takes the mouse position there as the cursor
+    // point, and repaints both views.
+    void SetActiveView(TImgView32* View);
+    void DisableCurveEditing();
+    void EnableCurveEditing();
+
+    TPoint CursorPos() const { return FCursorPos; }
+    uint8_t CursorMode() const { return FCursorMode; }
+    TPoint DabCenter() const { return FDabCenter; }
+
+    // ---- parts ------------------------------------------------------------------------------
+    TImgView32* SrcView() const { return FSrcView; }
+    TImgView32* DstView() const { return FDstView; }
+    TImgView32* ActiveView() const { return FActiveView; }
+    TBitmap32& Feature() const { return *FFeature; }
+    TBitmap32& SourceBitmap() const;
+    TBitmap32& DestBitmap() const;
+    TPolyBezierLayer& CurveLayer() const { return *FCurveLayer; }
+    TPositionedLayer* OverlayLayer() const { return FOverlayLayer; }
+    TPositionedLayer* CursorLayer() const { return FCursorLayer; }
+    TQStates& History() const { return *FHistory; }
+
+private:
+    void CreateLayers();
+    void CurvesChanged(void* Sender);
+    void RepaintSource();
+    void RepaintDest();
+    void RepaintActive();
+    // The stroke generator's settings shared by points and curves: scale, precision, gain, width,
+    // stop on borders, the three shifts and the ink (with the palette draw of colour mode 2).
+    void SetUpColor(TLineSampler& Sampler);
+    // True when the current pattern holds a curve to lay strokes along.
+    bool HasPatternCurve() const;
+    void Finished(TLineSampler& Sampler);
+
+    TImgView32* FSrcView = nullptr; // the photo; borrowed
+    TImgView32* FDstView = nullptr; // the drawing; borrowed
+    TImgView32* FActiveView = nullptr;
+    std::unique_ptr<TBitmap32> FFeature;
+    std::unique_ptr<TPolyBezierLayer> FCurveLayer;
+    TPositionedLayer* FOverlayLayer = nullptr; // owned by the source view's layers
+    TPositionedLayer* FCursorLayer = nullptr;  // owned by the active view's layers
+    std::unique_ptr<TQStates> FHistory;
+    std::unique_ptr<TQState> FCurrentStep;
+    int32_t FChangeNesting = 0;
+    TRect FDirtyRect;
+
+    int32_t FGuideCols = 0;
+    int32_t FGuideRows = 0;
+    std::vector<TGuideSample> FGuideSamples;
+    std::vector<uint8_t> FGuideGrid;
+
+    float FScale = 1.0f;
+    int32_t FDensity = 50;
+    int32_t FSize = 50;
+    int32_t FPolyStep = 25;
+    int32_t FLength = 100;
+    float FGain = 2.0f;
+    float FWidth = 1.0f;
+    bool FAutoMode = false;
+
+    TPoint FCursorPos;
+    TPoint FDabCenter;
+    uint8_t FCursorMode = 0;
+    bool FViewBorders = false;
+    bool FViewDirections = false;
+
+    TNotifyEvent FOnChange;
+    TPercentEvent FOnProgress;
+    TNotifyEvent FOnStart;
+    TNotifyEvent FOnEnd;
+
+    TColor32 FColor = 0xFF000000;
+    std::vector<TColor32> FPalette;
+    uint8_t FColorMode = 1;
+    float FHueShift = 0.0f;
+    float FSaturationShift = 0.0f;
+    float FLightnessShift = 0.0f;
+    uint8_t FBorderThreshold = 240;
+};
