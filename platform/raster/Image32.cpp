@@ -23,7 +23,10 @@ int ToPixel(double V) {
 TCustomImage32::TCustomImage32() : FLayers(std::make_unique<TLayerCollection>(this)) {}
 
 TCustomImage32::~TCustomImage32() {
-    // The layers go first: their OnDestroy handlers may still look at the view.
+    // A view that goes away asks its display for nothing more. The layers go first: their
+    // OnDestroy handlers may still look at the view.
+    OnRepaintRequest = nullptr;
+    OnCursorChange = nullptr;
     FLayers->Clear();
 }
 

@@ -91,6 +91,7 @@ bool TPositionedLayer::DoHitTest(int X, int Y) {
 // ---------------------------------------------------------------------------------------------
 
 TLayerCollection::~TLayerCollection() {
+    FOwner = nullptr;
     Clear();
 }
 
