@@ -1,0 +1,92 @@
+#include "platform/qt/InputEvents.h"
+
+#include "platform/rtl/Exception.h"
+
+#include <cstdio>
+#include <exception>
+
+bool MouseButtonOf(Qt::MouseButton Button, TMouseButton& Result) {
+    switch (Button) {
+    case Qt::LeftButton:
+        Result = mbLeft;
+        return true;
+    case Qt::RightButton:
+        Result = mbRight;
+        return true;
+    case Qt::MiddleButton:
+        Result = mbMiddle;
+        return true;
+    default:
+        return false;
+    }
+}
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons) {
+    TShiftState result = 0;
+    if (Modifiers & Qt::ShiftModifier) result |= ssShift;
+    if (Modifiers & Qt::AltModifier) result |= ssAlt;
+    if (Modifiers & Qt::ControlModifier) result |= ssCtrl;
+    if (Buttons & Qt::LeftButton) result |= ssLeft;
+    if (Buttons & Qt::RightButton) result |= ssRight;
+    if (Buttons & Qt::MiddleButton) result |= ssMiddle;
+    return result;
+}
+
+uint16_t VirtualKeyOf(int QtKey) {
+    if (QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + (QtKey - Qt::Key_A));
+    if (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (QtKey - Qt::Key_0));
+    if (QtKey >= Qt::Key_F1 && QtKey <= Qt::Key_F12)
+        return static_cast<uint16_t>(VK_F1 + (QtKey - Qt::Key_F1));
+    switch (QtKey) {
+    case Qt::Key_Backspace:
+        return VK_BACK;
+    case Qt::Key_Tab:
+        return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Shift:
+        return VK_SHIFT;
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    case Qt::Key_Alt:
+        return VK_MENU;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
+    case Qt::Key_End:
+        return VK_END;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    case Qt::Key_Insert:
+        return VK_INSERT;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    default:
+        return 0;
+    }
+}
+
+void GuardEvent(const std::function<void()>& Handler) {
+    try {
+        Handler();
+    } catch (const EAbort&) {
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "quorvelle: %s\n", E.what());
+    } catch (...) {
+        std::fprintf(stderr, "quorvelle: unknown exception in an event handler\n");
+    }
+}

@@ -1,0 +1,21 @@
+// Qt's input as the image views and the tools see it: mouse buttons, the held keys and buttons,
+// and the classic virtual-key numbers of the keys.
+#pragma once
+
+#include "platform/raster/Input.h"
+
+#include <QtCore/qnamespace.h>
+
+#include <cstdint>
+#include <functional>
+
+// The button of a press or release; false for buttons the views do not know.
+bool MouseButtonOf(Qt::MouseButton Button, TMouseButton& Result);
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
+// The virtual-key number of a Qt key; 0 for keys without one here.
+uint16_t VirtualKeyOf(int QtKey);
+
+// Runs an event handler of the model or the program at the border to Qt's event loop, which an
+// exception must not cross: a silent abort ends the handler quietly, any other exception is
+// written to stderr.
+void GuardEvent(const std::function<void()>& Handler);

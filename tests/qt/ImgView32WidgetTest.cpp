@@ -1,0 +1,245 @@
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/qt/GaugeBar.h"
+#include "platform/qt/InputEvents.h"
+#include "platform/rtl/Exception.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<TImgView32Widget> ShownView(int Width, int Height, int BitmapWidth, int BitmapHeight) {
+    auto widget = std::make_unique<TImgView32Widget>();
+    widget->resize(Width, Height);
+    TImgView32& view = widget->View();
+    view.Color = 0xFF0000FF;
+    view.Bitmap.SetSize(BitmapWidth, BitmapHeight);
+    view.Bitmap.Clear(0xFFFF0000);
+    view.Changed();
+    widget->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(widget.get()));
+    return widget;
+}
+
+QRgb ShownPixel(QWidget* Viewport, int X, int Y) {
+    return Viewport->grab().toImage().pixel(X, Y);
+}
+
+void Wheel(QWidget* Target, int Delta) {
+    const QPointF at(10, 10);
+    QWheelEvent event(at, Target->mapToGlobal(at), QPoint(), QPoint(0, Delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Target, &event);
+}
+
+} // namespace
+
+TEST(ImgView32Widget, ShowsTheModelsBufferAndScrollsWithIt) {
+    auto widget = ShownView(200, 100, 100, 50);
+    TImgView32& view = widget->View();
+    QWidget* port = widget->viewport();
+    EXPECT_EQ(view.ViewportWidth(), 200);
+    EXPECT_EQ(view.ViewportHeight(), 100);
+    EXPECT_FALSE(widget->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(ShownPixel(port, 100, 50), qRgb(255, 0, 0));
+    EXPECT_EQ(ShownPixel(port, 5, 5), qRgb(0, 0, 255));
+
+    // A larger bitmap brings the scroll bars, whose ranges follow the narrowed viewport.
+    view.Bitmap.SetSize(1000, 800);
+    view.Bitmap.Clear(0xFFFF0000);
+    view.Bitmap.FillRect(0, 0, 10, 800, 0xFF00FF00);
+    view.Changed();
+    QApplication::processEvents();
+    QScrollBar* h = widget->horizontalScrollBar();
+    ASSERT_TRUE(h->isVisible());
+    EXPECT_EQ(view.ViewportWidth(), port->width());
+    EXPECT_LT(view.ViewportWidth(), 200);
+    EXPECT_EQ(h->maximum(), view.HorzScrollRange());
+    EXPECT_EQ(widget->verticalScrollBar()->maximum(), 800 - port->height());
+    EXPECT_EQ(ShownPixel(port, 5, 5), qRgb(0, 255, 0));
+
+    // The scroll bar moves the model, which tells its listeners; the model moves the scroll bar.
+    int scrolls = 0;
+    view.OnScroll = [&](void* Sender) {
+        EXPECT_EQ(Sender, &view);
+        ++scrolls;
+    };
+    h->setValue(40);
+    EXPECT_EQ(view.ScrollX(), 40);
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(view.ControlToBitmap(Point(0, 0)), Point(40, 0));
+    EXPECT_EQ(ShownPixel(port, 5, 5), qRgb(255, 0, 0));
+    view.ScrollToCenter(500, 400);
+    EXPECT_EQ(h->value(), view.ScrollX());
+    EXPECT_EQ(h->value(), 500 - view.ViewportWidth() / 2);
+    EXPECT_EQ(scrolls, 2);
+}
+
+TEST(ImgView32Widget, MouseEventsReachTheModelAndItsLayers) {
+    auto widget = ShownView(200, 100, 100, 50);
+    TImgView32& view = widget->View();
+    QWidget* port = widget->viewport();
+    auto* layer = view.Layers().Add<TPositionedLayer>();
+    layer->SetLocation(FloatRect(0, 0, 10, 10));
+    layer->SetScaled(true); // bitmap pixels: client (50, 25)..(60, 35)
+    layer->SetMouseEvents(true);
+
+    std::vector<std::string> log;
+    auto name = [&](TCustomLayer* L) { return std::string(L == layer ? "L" : "-"); };
+    view.OnMouseDown = [&](TCustomImage32* Sender, TMouseButton B, TShiftState S, int X, int Y,
+                           TCustomLayer* L) {
+        EXPECT_EQ(Sender, &view);
+        log.push_back("D" + std::to_string(B) + "/" + std::to_string(S) + " " + std::to_string(X) + "," +
+                      std::to_string(Y) + name(L));
+    };
+    view.OnMouseMove = [&](TCustomImage32*, TShiftState S, int X, int Y, TCustomLayer* L) {
+        log.push_back("M" + std::to_string(S) + " " + std::to_string(X) + "," + std::to_string(Y) + name(L));
+    };
+    view.OnMouseUp = [&](TCustomImage32*, TMouseButton B, TShiftState S, int X, int Y, TCustomLayer* L) {
+        log.push_back("U" + std::to_string(B) + "/" + std::to_string(S) + " " + std::to_string(X) + "," +
+                      std::to_string(Y) + name(L));
+    };
+
+    QTest::mouseMove(port, QPoint(150, 80)); // hovering reaches the model too
+    QTest::mousePress(port, Qt::LeftButton, Qt::ShiftModifier, QPoint(55, 30));
+    QTest::mouseMove(port, QPoint(150, 80));
+    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, QPoint(150, 80));
+    QTest::mousePress(port, Qt::RightButton, Qt::NoModifier, QPoint(150, 80));
+    QTest::mouseRelease(port, Qt::RightButton, Qt::NoModifier, QPoint(150, 80));
+    const std::string left = std::to_string(ssLeft), shiftLeft = std::to_string(ssShift | ssLeft),
+                      right = std::to_string(ssRight);
+    const std::vector<std::string> expected = {
+        "M0 150,80-",   "D0/" + shiftLeft + " 55,30L", "M" + left + " 150,80L",
+        "U0/0 150,80L", "D1/" + right + " 150,80-",    "U1/0 150,80-"};
+    EXPECT_EQ(log, expected);
+
+    // A handler's exception stops at the widget.
+    view.OnMouseDown = [](TCustomImage32*, TMouseButton, TShiftState, int, int, TCustomLayer*) {
+        RaiseException("refused");
+    };
+    testing::internal::CaptureStderr();
+    QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("refused"), std::string::npos);
+}
+
+TEST(ImgView32Widget, WheelNotchesAndKeysReachTheModel) {
+    auto widget = ShownView(200, 100, 1000, 800);
+    TImgView32& view = widget->View();
+    std::string log;
+    bool handle = true;
+    view.OnMouseWheelDown = [&](TCustomImage32*, TShiftState, const TPoint& P, bool& Handled) {
+        log += "down(" + std::to_string(P.X) + ")";
+        Handled = handle;
+    };
+    view.OnMouseWheelUp = [&](TCustomImage32*, TShiftState, const TPoint&, bool& Handled) {
+        log += "up";
+        Handled = handle;
+    };
+    Wheel(widget->viewport(), -120);
+    Wheel(widget->viewport(), 60);
+    EXPECT_EQ(log, "down(10)");
+    Wheel(widget->viewport(), 60);
+    Wheel(widget->viewport(), 240);
+    EXPECT_EQ(log, "down(10)upupup");
+    EXPECT_EQ(view.ScrollY(), 0);
+    // Unhandled, the wheel scrolls the view as well.
+    handle = false;
+    Wheel(widget->viewport(), -120);
+    EXPECT_GT(view.ScrollY(), 0);
+
+    std::vector<int> keys;
+    view.OnKeyDown = [&](TCustomImage32*, uint16_t& Key, TShiftState) { keys.push_back(Key); };
+    view.OnKeyUp = [&](TCustomImage32*, uint16_t& Key, TShiftState) { keys.push_back(-Key); };
+    widget->setFocus();
+    QTest::keyPress(widget.get(), Qt::Key_Shift);
+    QTest::keyRelease(widget.get(), Qt::Key_Shift);
+    QTest::keyClick(widget.get(), Qt::Key_B);
+    EXPECT_EQ(keys, (std::vector<int>{VK_SHIFT, -VK_SHIFT, 'B', -'B'}));
+}
+
+TEST(ImgView32Widget, CursorAndPlainImage) {
+    auto widget = ShownView(100, 100, 10, 10);
+    widget->View().SetCursor(crCross);
+    EXPECT_EQ(widget->viewport()->cursor().shape(), Qt::CrossCursor);
+    widget->View().SetCursor(crDefault);
+    EXPECT_EQ(widget->viewport()->cursor().shape(), Qt::ArrowCursor);
+
+    TImage32Widget image;
+    image.resize(20, 20);
+    image.Image().Bitmap.SetSize(100, 100);
+    image.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&image));
+    EXPECT_EQ(image.horizontalScrollBar()->isVisible(), false);
+    EXPECT_EQ(image.Image().ViewportWidth(), 20);
+    EXPECT_EQ(image.Image().OffsetHorz(), 0.0f);
+}
+
+TEST(GaugeBar, ClampsAndFiresOnlyOnChange) {
+    TGaugeBar gauge;
+    EXPECT_EQ(gauge.Min(), 0);
+    EXPECT_EQ(gauge.Max(), 100);
+    EXPECT_EQ(gauge.Position(), 0);
+    EXPECT_EQ(gauge.LargeChange(), 1);
+    EXPECT_EQ(gauge.SmallChange(), 1);
+    EXPECT_EQ(gauge.Kind(), sbHorizontal);
+    std::vector<int> changes;
+    gauge.OnChange = [&](void* Sender) {
+        EXPECT_EQ(Sender, &gauge);
+        changes.push_back(gauge.Position());
+    };
+    gauge.SetMin(6);
+    gauge.SetMax(100);
+    gauge.SetPosition(4); // clamped to 6: no change a second time
+    gauge.SetPosition(6);
+    gauge.SetPosition(127);
+    gauge.SetPosition(100);
+    EXPECT_EQ(changes, (std::vector<int>{6, 100}));
+    gauge.SetMax(50); // the new range moves the position
+    EXPECT_EQ(changes.back(), 50);
+    gauge.SetMin(80);
+    EXPECT_EQ(gauge.Max(), 80);
+    EXPECT_EQ(gauge.Position(), 80);
+    gauge.SetKind(sbVertical);
+    EXPECT_EQ(gauge.Kind(), sbVertical);
+}
+
+TEST(GaugeBar, MouseAndKeysStepItAndTellBeforeAndAfter) {
+    TGaugeBar gauge;
+    gauge.resize(200, 20);
+    gauge.SetMin(100);
+    gauge.SetMax(1200);
+    gauge.SetLargeChange(220);
+    gauge.SetSmallChange(1);
+    gauge.SetPosition(200);
+    gauge.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
+    std::string log;
+    gauge.OnChange = [&](void*) { log += "C" + std::to_string(gauge.Position()); };
+    gauge.OnMouseDown = [&](void* Sender, TMouseButton B, TShiftState, int, int) {
+        EXPECT_EQ(Sender, &gauge);
+        EXPECT_EQ(B, mbLeft);
+        log += "D";
+    };
+    gauge.OnMouseUp = [&](void*, TMouseButton, TShiftState, int, int) { log += "U"; };
+    // A press on the track beyond the thumb steps by the large change.
+    QTest::mousePress(&gauge, Qt::LeftButton, Qt::NoModifier, QPoint(190, 10));
+    QTest::mouseRelease(&gauge, Qt::LeftButton, Qt::NoModifier, QPoint(190, 10));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front(), 'D');
+    EXPECT_EQ(log.back(), 'U');
+    EXPECT_NE(log.find("C420"), std::string::npos) << log;
+    log.clear();
+    gauge.setFocus();
+    const int before = gauge.Position();
+    QTest::keyClick(&gauge, Qt::Key_Right);
+    EXPECT_EQ(gauge.Position(), before + 1);
+    EXPECT_EQ(log, "C" + std::to_string(before + 1));
+}
