@@ -15,6 +15,7 @@
 #include "presets/Patterns.h"
 #include "presets/PolyBezierLayer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <mutex>
@@ -28,7 +29,9 @@ namespace {
 // Every gesture copies both whole bitmaps at its start and frees the copies at its end. glibc
 // would raise its mmap threshold after the first such free and serve the later copies from the
 // heap, where freed picture-sized blocks stay with the process; a fixed threshold keeps every
-// large block in its own mapping, which goes back to the system when it is freed.
+// large block in its own mapping, which goes back to the system when it is freed. The price is
+// the page faults of fresh mappings at each gesture's start: about 3 ms at 1 megapixel and 25 ms
+// at 6 (bench_document), against some 60 MB kept after 200 gestures on a 6-megapixel picture.
 void ReturnLargeBlocksToSystem() {
 #ifdef __GLIBC__
     static std::once_flag once;
@@ -249,7 +252,8 @@ void TDualImage::CompressIdle() {
 }
 
 std::string TDualImage::UndoMemoryText() const {
-    return FormatByteSize(static_cast<int32_t>(FHistory->GetMemSize()));
+    // Past 2 GB the 32-bit count would read as negative; it shows the largest count instead.
+    return FormatByteSize(static_cast<int32_t>(std::min<int64_t>(FHistory->GetMemSize(), INT32_MAX)));
 }
 
 // ---------------------------------------------------------------------------------------------

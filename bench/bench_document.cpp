@@ -1,0 +1,234 @@
+// The drawing as the tools drive it, on the 1-megapixel photo: one dab of the spray with the
+// default style, a whole one-dab gesture, undo and redo of a step, the re-render at twice the
+// size, the PostScript export of 100,000 strokes; and the memory 200 gestures leave on a
+// 6-megapixel picture.
+#include "document/DualImage.h"
+#include "document/QStates.h"
+#include "document/UTempManager.h"
+#include "engine/Strokes.h"
+#include "platform/formats/PictureFormats.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Random.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <malloc.h>
+#include <memory>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string gRoot;
+
+double StatusMB(const char* Field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(Field, 0) == 0) return std::atof(line.c_str() + std::strlen(Field)) / 1024.0;
+    return 0;
+}
+
+// A drawing over a photo as the loader makes it, with the default style and the Auto tool.
+struct TDrawing {
+    TImgView32 Src;
+    TImgView32 Dst;
+    std::unique_ptr<TDualImage> Doc;
+    std::string Error;
+
+    explicit TDrawing(const std::string& Photo) {
+        try {
+            RegisterPictureFormats();
+            Src.Bitmap.LoadFromFile(Photo);
+            Init();
+        } catch (const std::exception& e) {
+            Error = e.what();
+        }
+    }
+    TDrawing(int W, int H) {
+        // A picture with edges everywhere: bands of colour crossed by stripes.
+        Src.Bitmap.SetSize(W, H);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                Src.Bitmap.SetPixel(x, y,
+                                    Color32(static_cast<uint8_t>(x / 7 * 37),
+                                            static_cast<uint8_t>((x + y) / 23 * 53),
+                                            static_cast<uint8_t>(y / 11 * 29)));
+        Init();
+    }
+    void Init() {
+        Dst.Bitmap.SetSize(Src.Bitmap.Width(), Src.Bitmap.Height());
+        Dst.Bitmap.Clear(clWhite32);
+        Src.SetViewportSize(800, 600);
+        Dst.SetViewportSize(800, 600);
+        Doc = std::make_unique<TDualImage>(&Src, &Dst, 1.0f, nullptr, nullptr, nullptr);
+        // The default style: precision 25, length 100, gain 2.0, width 1.0, stop on borders;
+        // border limit 90 (strength threshold 6); density 50 and size 50 of a new drawing.
+        Doc->SetBrdLimit(90);
+        Doc->SetAutoMode(true);
+    }
+    int W() const { return Src.Bitmap.Width(); }
+    int H() const { return Src.Bitmap.Height(); }
+    void Gesture() {
+        Doc->BeginChange();
+        Doc->SprayAt(50 + Random(W() - 100), 50 + Random(H() - 100));
+        Doc->EndChange();
+    }
+};
+
+TDrawing& PhotoDrawing() {
+    static TDrawing drawing(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    return drawing;
+}
+} // namespace
+
+// One dab (StrokeCountFor(100, 50) = 166 points within the radius 50) at a random centre, inside
+// one long change.
+static void BM_SprayAt_Default(benchmark::State& State) {
+    TDrawing& d = PhotoDrawing();
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return;
+    }
+    RandSeed = 0;
+    d.Doc->BeginChange();
+    const int before = d.Doc->CurrentStep()->Strokes()->Count();
+    for (auto _ : State)
+        d.Doc->SprayAt(50 + Random(d.W() - 100), 50 + Random(d.H() - 100));
+    State.counters["strokes_drawn"] = benchmark::Counter(
+        static_cast<double>(d.Doc->CurrentStep()->Strokes()->Count() - before) / State.iterations());
+    d.Doc->EndChange();
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_SprayAt_Default)->Unit(benchmark::kMillisecond);
+
+// A whole gesture of one dab: copies of both bitmaps, the dab, the step cut to its rectangle.
+static void BM_Gesture_OneDab(benchmark::State& State) {
+    TDrawing& d = PhotoDrawing();
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return;
+    }
+    RandSeed = 1;
+    for (auto _ : State)
+        d.Gesture();
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_Gesture_OneDab)->Unit(benchmark::kMillisecond);
+
+// Undo and redo of the last one-dab step.
+static void BM_UndoRedo(benchmark::State& State) {
+    TDrawing& d = PhotoDrawing();
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return;
+    }
+    RandSeed = 2;
+    d.Gesture();
+    const TRect r = d.Doc->History().GetState(d.Doc->History().Count() - 1)->Rect();
+    for (auto _ : State) {
+        d.Doc->Undo();
+        d.Doc->Redo();
+    }
+    State.counters["step_kpixels"] = r.Width() * r.Height() / 1000.0;
+}
+BENCHMARK(BM_UndoRedo)->Unit(benchmark::kMicrosecond);
+
+// The applied steps' strokes (a fresh drawing of 30 one-dab gestures) filled again into a
+// bitmap of twice the size.
+static void BM_RenderStrokes_TwiceTheSize(benchmark::State& State) {
+    TDrawing d(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return;
+    }
+    RandSeed = 3;
+    for (int g = 0; g < 30; ++g)
+        d.Gesture();
+    TBitmap32 target(2 * d.W(), 2 * d.H());
+    for (auto _ : State) {
+        State.PauseTiming();
+        target.Clear(clWhite32);
+        State.ResumeTiming();
+        d.Doc->RenderStrokes(target, 2.0f);
+    }
+    State.SetItemsProcessed(State.iterations() * d.Doc->StrokeCount());
+    State.counters["strokes"] = d.Doc->StrokeCount();
+}
+BENCHMARK(BM_RenderStrokes_TwiceTheSize)->Unit(benchmark::kMillisecond);
+
+// 100,000 strokes as a PostScript file.
+static void BM_ExportPostScript_100k(benchmark::State& State) {
+    TDrawing d(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return;
+    }
+    RandSeed = 4;
+    d.Doc->BeginChange();
+    while (d.Doc->CurrentStep()->Strokes()->Count() < 100000)
+        d.Doc->SprayAt(50 + Random(d.W() - 100), 50 + Random(d.H() - 100));
+    d.Doc->EndChange();
+    const std::string name = gRoot + "/drawing.ps";
+    for (auto _ : State)
+        d.Doc->ExportPostScript(name);
+    const auto bytes = static_cast<int64_t>(fs::file_size(name));
+    State.SetItemsProcessed(State.iterations() * d.Doc->StrokeCount());
+    State.SetBytesProcessed(State.iterations() * bytes);
+    State.counters["strokes"] = d.Doc->StrokeCount();
+    State.counters["file_MB"] = static_cast<double>(bytes) / 1048576.0;
+    fs::remove(name);
+}
+BENCHMARK(BM_ExportPostScript_100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 200 one-dab gestures on a 6-megapixel picture, one idle compaction after each. The resident
+// memory of the new drawing (photo, drawing, feature bitmap, view buffers), what the gestures add
+// to it, and how much of that is memory the allocator keeps rather than memory in use.
+static void BM_Gestures200_6MP_Memory(benchmark::State& State) {
+    for (auto _ : State) {
+        malloc_trim(0);
+        const double before = StatusMB("VmRSS:");
+        TDrawing d(3000, 2000);
+        RandSeed = 5;
+        malloc_trim(0);
+        const double start = StatusMB("VmRSS:");
+        for (int g = 0; g < 200; ++g) {
+            d.Gesture();
+            d.Doc->CompressIdle();
+        }
+        const double end = StatusMB("VmRSS:");
+        malloc_trim(0);
+        State.counters["rss_drawing_MB"] = start - before;
+        State.counters["rss_growth_MB"] = end - start;
+        State.counters["trim_would_free_MB"] = end - StatusMB("VmRSS:");
+        State.counters["history_in_memory_MB"] =
+            static_cast<double>(d.Doc->History().GetMemSize()) / 1048576.0;
+        State.counters["strokes"] = d.Doc->StrokeCount();
+    }
+}
+BENCHMARK(BM_Gestures200_6MP_Memory)->Iterations(1)->Unit(benchmark::kSecond);
+
+int main(int argc, char** argv) {
+    // Private temporary and state folders: the undo steps' files never touch the user's.
+    char root[] = "/tmp/quor-bench-document-XXXXXX";
+    if (mkdtemp(root) == nullptr) return 1;
+    gRoot = root;
+    fs::create_directories(gRoot + "/tmp");
+    setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
+    setenv("XDG_STATE_HOME", (gRoot + "/state").c_str(), 1);
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(gRoot, ec);
+    });
+    TempManager();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
