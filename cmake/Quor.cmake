@@ -60,8 +60,14 @@ function(quor_qt_library name)
         target_link_libraries(${name} INTERFACE ${ARG_DEPS} Qt6::Widgets)
         return()
     endif()
+    # moc reruns only when a file it read before changes, so a header that the glob finds later
+    # would never be looked at. The list of the folder's files is one of the headers it reads.
+    list(JOIN sources "\n// " listing)
+    file(CONFIGURE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${name}_files.h" CONTENT "// ${listing}\n")
+    list(APPEND sources "${CMAKE_CURRENT_BINARY_DIR}/${name}_files.h")
     add_library(${name} STATIC ${sources})
-    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON
+        AUTOGEN_BUILD_DIR "${CMAKE_CURRENT_BINARY_DIR}/${name}_moc")
     target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
 endfunction()
