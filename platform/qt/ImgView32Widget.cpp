@@ -3,6 +3,7 @@
 #include "platform/qt/InputEvents.h"
 #include "platform/qt/ScreenCursors.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -46,6 +47,10 @@ TCustomImage32Widget::TCustomImage32Widget(std::unique_ptr<TCustomImage32> Model
     setVerticalScrollBarPolicy(policy);
     FModel->OnRepaintRequest = [this](bool Immediate) { ModelChanged(Immediate); };
     FModel->OnCursorChange = [this](TCursor Cursor) { ShowCursor(Cursor); };
+    FModel->OnQueryMousePosition = [this] {
+        const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+        return Point(p.x(), p.y());
+    };
     ShowCursor(FModel->Cursor());
     SyncViewport();
 }
@@ -53,6 +58,7 @@ TCustomImage32Widget::TCustomImage32Widget(std::unique_ptr<TCustomImage32> Model
 TCustomImage32Widget::~TCustomImage32Widget() {
     FModel->OnRepaintRequest = nullptr;
     FModel->OnCursorChange = nullptr;
+    FModel->OnQueryMousePosition = nullptr;
 }
 
 TImgView32Widget::TImgView32Widget(QWidget* Parent)

@@ -27,6 +27,7 @@ TCustomImage32::~TCustomImage32() {
     // OnDestroy handlers may still look at the view.
     OnRepaintRequest = nullptr;
     OnCursorChange = nullptr;
+    OnQueryMousePosition = nullptr;
     FLayers->Clear();
 }
 

@@ -103,6 +103,9 @@ public:
     // The mouse pointer shown over the view.
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
+    // Where the mouse pointer is now, in client pixels (it may lie outside the viewport), as the
+    // display knows it; (0, 0) without a display.
+    TPoint MousePosition() const { return OnQueryMousePosition ? OnQueryMousePosition() : TPoint{}; }
 
     // Input from the display, in client pixels. Each finds the layer under the mouse (or the
     // one that holds it since a press), then fires the matching event with it.
@@ -123,9 +126,11 @@ public:
     TImgKeyEvent OnKeyDown;
     TImgKeyEvent OnKeyUp;
 
-    // The display's hooks: a repaint request (at once or soon) and a new mouse pointer.
+    // The display's hooks: a repaint request (at once or soon), a new mouse pointer, and the
+    // pointer's position.
     std::function<void(bool Immediate)> OnRepaintRequest;
     std::function<void(TCursor Cursor)> OnCursorChange;
+    std::function<TPoint()> OnQueryMousePosition;
 
 protected:
     // The bitmap's placement when it is not scrolled: the top-left corner.

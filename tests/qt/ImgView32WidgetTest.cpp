@@ -171,6 +171,12 @@ TEST(ImgView32Widget, CursorAndPlainImage) {
     EXPECT_EQ(widget->viewport()->cursor().shape(), Qt::CrossCursor);
     widget->View().SetCursor(crDefault);
     EXPECT_EQ(widget->viewport()->cursor().shape(), Qt::ArrowCursor);
+    // The pointer's position in client pixels, wherever it is.
+    QCursor::setPos(widget->viewport()->mapToGlobal(QPoint(-7, 12)));
+    if (QCursor::pos() == widget->viewport()->mapToGlobal(QPoint(-7, 12))) {
+        EXPECT_EQ(widget->View().MousePosition(), Point(-7, 12));
+    }
+    EXPECT_EQ(TImgView32().MousePosition(), Point(0, 0));
 
     TImage32Widget image;
     image.resize(20, 20);
