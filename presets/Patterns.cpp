@@ -10,6 +10,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "presets/EditorHooks.h"
+#include "presets/PresetFiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -230,18 +231,7 @@ void TPattern::SaveToStream(TStream& Stream) const {
 // TPatternManager
 
 TPatternManager::TPatternManager() {
-    TStringList files;
-    GetFiles(AppFolder(), "*.stk", &files);
-    for (const std::string& name : files) {
-        auto pattern = std::make_unique<TPattern>();
-        try {
-            pattern->LoadFromFile(name);
-        } catch (const Exception& e) {
-            LogException(e);
-            continue;
-        }
-        Patterns.push_back(std::move(pattern));
-    }
+    LoadPresetFiles("*.stk", Patterns);
 }
 
 TPatternManager::~TPatternManager() = default;

@@ -8,6 +8,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "presets/EditorHooks.h"
+#include "presets/PresetFiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -201,18 +202,7 @@ void TQStyle::Save() {
 // TStyleManager
 
 TStyleManager::TStyleManager() {
-    TStringList files;
-    GetFiles(AppFolder(), "*.gst", &files);
-    for (const std::string& name : files) {
-        auto style = std::make_unique<TQStyle>();
-        try {
-            style->LoadFromFile(name);
-        } catch (const Exception& e) {
-            LogException(e);
-            continue;
-        }
-        Styles.push_back(std::move(style));
-    }
+    LoadPresetFiles("*.gst", Styles);
 }
 
 TStyleManager::~TStyleManager() = default;

@@ -1,0 +1,28 @@
+// Loading every preset file of one kind from the application folder.
+#pragma once
+
+#include "engine/Utils.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/StringList.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Loads each file of the application folder that matches Mask into a new T, in the order the
+// folder lists them. A file that fails to load is skipped and its message goes to the error log.
+template <typename T>
+void LoadPresetFiles(const std::string& Mask, std::vector<std::unique_ptr<T>>& Into) {
+    TStringList files;
+    GetFiles(AppFolder(), Mask, &files);
+    for (const std::string& name : files) {
+        auto preset = std::make_unique<T>();
+        try {
+            preset->LoadFromFile(name);
+        } catch (const Exception& e) {
+            LogException(e);
+            continue;
+        }
+        Into.push_back(std::move(preset));
+    }
+}
