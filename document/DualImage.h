@@ -19,7 +19,6 @@
 #include "platform/rtl/Types.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,12 +30,6 @@ class TPolyBezierLayer;
 class TPositionedLayer;
 class TQState;
 class TQStates;
-
-// The mouse pointer's position in a view's client pixels, asked when the active view changes;
-// false when it is not known. The display side installs it; without it the cursor keeps its point.
-using TViewMousePosHook = std::function<bool(TImgView32* View, TPoint& Position)>;
-// An empty function removes the hook.
-void SetViewMousePosHook(TViewMousePosHook Hook);
 
 class TDualImage {
 public:

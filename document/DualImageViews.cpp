@@ -19,20 +19,11 @@
 #include <numbers>
 
 namespace {
-TViewMousePosHook& MousePosHook() {
-    static TViewMousePosHook hook;
-    return hook;
-}
-
 TFloatRect ToFloatRect(const TRect& R) {
     return FloatRect(static_cast<float>(R.Left), static_cast<float>(R.Top), static_cast<float>(R.Right),
                      static_cast<float>(R.Bottom));
 }
 } // namespace
-
-void SetViewMousePosHook(TViewMousePosHook Hook) {
-    MousePosHook() = std::move(Hook);
-}
 
 TBitmap32& TDualImage::SourceBitmap() const {
     return FSrcView->Bitmap;
@@ -100,8 +91,7 @@ void TDualImage::SetActiveView(TImgView32* View) {
     FActiveView = View;
     if (FCursorLayer != nullptr) FCursorLayer->SetLayerCollection(&View->Layers());
     FCurveLayer->SetImage(View);
-    TPoint p;
-    if (MousePosHook() && MousePosHook()(View, p)) FCursorPos = p;
+    FCursorPos = View->MousePosition();
     FSrcView->Invalidate();
     FDstView->Invalidate();
 }

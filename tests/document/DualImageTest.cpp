@@ -575,13 +575,8 @@ TEST(DualImageTest, CursorModesAndActiveView) {
     EXPECT_GT(onCircle, 40);
     EXPECT_EQ(elsewhere, 0);
 
-    SetViewMousePosHook([&](TImgView32* View, TPoint& P) {
-        EXPECT_EQ(View, &d.Views.Dst);
-        P = Point(7, 9);
-        return true;
-    });
+    d.Views.Dst.OnQueryMousePosition = [] { return Point(7, 9); };
     doc.SetActiveView(&d.Views.Dst);
-    SetViewMousePosHook(nullptr);
     EXPECT_EQ(doc.ActiveView(), &d.Views.Dst);
     EXPECT_EQ(doc.CursorPos(), Point(7, 9));
     EXPECT_EQ(doc.CursorLayer()->LayerCollection(), &d.Views.Dst.Layers());
