@@ -81,9 +81,9 @@ int32_t TPolyBezier::AddSegment(const TPolyBezierSegment& Segment) {
 TPolyBezierSegment TPolyBezier::MakeCubicSegment(const TPoint& C1, const TPoint& C2, const TPoint& End) {
     TPolyBezierSegment segment;
     segment.Kind = skCubic;
-    segment.C1 = C1;
-    segment.C2 = C2;
-    segment.End = End;
+    segment.SetC1(C1);
+    segment.SetC2(C2);
+    segment.SetEnd(End);
     return segment;
 }
 
@@ -96,15 +96,15 @@ void TPolyBezier::AddBezier(const TPoint& C1, const TPoint& C2, const TPoint& En
 TPoint TPolyBezier::SegmentStart(int32_t Index) const {
     if (Index <= 0) return Origin;
     const TPolyBezierSegment& previous = Segments[static_cast<size_t>(Index - 1)];
-    return previous.Kind == skLine ? TPoint(previous.C1) : TPoint(previous.End);
+    return previous.Kind == skLine ? previous.C1() : previous.End();
 }
 
 TBezierCurve TPolyBezier::GetBezier(int32_t Index) const {
     const TPolyBezierSegment segment = GetSegment(Index);
     const TPoint start = SegmentStart(Index);
-    if (segment.Kind == skCubic) return TBezierCurve{start, segment.C1, segment.C2, segment.End};
-    const TPoint middle = MidPoint(start, segment.C1);
-    return TBezierCurve{start, middle, middle, segment.C1};
+    if (segment.Kind == skCubic) return TBezierCurve{start, segment.C1(), segment.C2(), segment.End()};
+    const TPoint middle = MidPoint(start, segment.C1());
+    return TBezierCurve{start, middle, middle, segment.C1()};
 }
 
 bool TPolyBezier::WithinTolerance(const TPoint& P, const TPoint& Local) const {
@@ -123,13 +123,13 @@ bool TPolyBezier::HitTest(const TPoint& Offset, int X, int Y) {
         const TPolyBezierSegment& segment = Segments[static_cast<size_t>(i)];
         int32_t handle = 0;
         if (segment.Kind == skLine) {
-            if (WithinTolerance(segment.C1, local)) handle = 1;
+            if (WithinTolerance(segment.C1(), local)) handle = 1;
         } else if (segment.Kind == skCubic) {
-            if (WithinTolerance(segment.C1, local))
+            if (WithinTolerance(segment.C1(), local))
                 handle = 2;
-            else if (WithinTolerance(segment.C2, local))
+            else if (WithinTolerance(segment.C2(), local))
                 handle = 3;
-            else if (WithinTolerance(segment.End, local))
+            else if (WithinTolerance(segment.End(), local))
                 handle = 4;
         }
         if (handle != 0) {
@@ -151,25 +151,25 @@ void TPolyBezier::MoveSelected(int X, int Y, bool Straighten) {
     if (SelectedSegment >= SegmentCount()) return;
     TPolyBezierSegment& segment = Segments[static_cast<size_t>(SelectedSegment)];
     if (segment.Kind == skLine) {
-        segment.C1 = Point(X, Y);
+        segment.SetC1(Point(X, Y));
     } else if (segment.Kind == skCubic) {
         switch (SelectedHandle) {
         case 2:
-            segment.C1 = Point(X, Y);
+            segment.SetC1(Point(X, Y));
             break;
         case 3:
-            segment.C2 = Point(X, Y);
+            segment.SetC2(Point(X, Y));
             break;
         case 4:
-            segment.End = Point(X, Y);
+            segment.SetEnd(Point(X, Y));
             break;
         default:
             return;
         }
         if (Straighten) {
-            const TPoint middle = MidPoint(SegmentStart(SelectedSegment), segment.End);
-            segment.C1 = middle;
-            segment.C2 = middle;
+            const TPoint middle = MidPoint(SegmentStart(SelectedSegment), segment.End());
+            segment.SetC1(middle);
+            segment.SetC2(middle);
         }
     } else {
         return;
@@ -181,13 +181,13 @@ void TPolyBezier::MoveHandle(int Handle, int X, int Y) {
     if (SelectedSegment < 0 || SelectedSegment >= SegmentCount()) return;
     TPolyBezierSegment& segment = Segments[static_cast<size_t>(SelectedSegment)];
     if (segment.Kind == skLine) {
-        segment.C1 = Point(X, Y);
+        segment.SetC1(Point(X, Y));
     } else if (segment.Kind == skCubic && Handle == 2) {
-        segment.C1 = Point(X, Y);
+        segment.SetC1(Point(X, Y));
     } else if (segment.Kind == skCubic && Handle == 3) {
-        segment.C2 = Point(X, Y);
+        segment.SetC2(Point(X, Y));
     } else if (segment.Kind == skCubic && Handle == 4) {
-        segment.End = Point(X, Y);
+        segment.SetEnd(Point(X, Y));
     } else {
         return;
     }
@@ -281,7 +281,7 @@ void TPolyBezier::Paint(const TPoint& Offset, TBitmap32& Bitmap) {
     for (int32_t i = 0; i < SegmentCount(); ++i) {
         const TPolyBezierSegment segment = Segments[static_cast<size_t>(i)];
         const TPoint start = SegmentStart(i);
-        const TPoint c1 = segment.C1, c2 = segment.C2, end = segment.End;
+        const TPoint c1 = segment.C1(), c2 = segment.C2(), end = segment.End();
         if (segment.Kind == skLine) {
             PaintHandle(start, HandlesVisible);
             PaintHandle(c1, HandlesVisible);

@@ -19,13 +19,30 @@ class TBitmap32;
 
 // One piece of a chain, 25 bytes without gaps. Kind 0 is a line to C1 (C2 and End unused);
 // kind 1 a cubic through the controls C1 and C2 to End. A piece starts where the one before it
-// ends, the first one at the shape's origin.
+// ends, the first one at the shape's origin. The coordinates are single fields, read and written
+// through the point accessors, so that nothing ever points at a misaligned point.
 #pragma pack(push, 1)
 struct TPolyBezierSegment {
     uint8_t Kind = 0;
-    TPoint C1;
-    TPoint C2;
-    TPoint End;
+    int32_t C1X = 0, C1Y = 0;
+    int32_t C2X = 0, C2Y = 0;
+    int32_t EndX = 0, EndY = 0;
+
+    TPoint C1() const { return TPoint{C1X, C1Y}; }
+    TPoint C2() const { return TPoint{C2X, C2Y}; }
+    TPoint End() const { return TPoint{EndX, EndY}; }
+    void SetC1(const TPoint& P) {
+        C1X = P.X;
+        C1Y = P.Y;
+    }
+    void SetC2(const TPoint& P) {
+        C2X = P.X;
+        C2Y = P.Y;
+    }
+    void SetEnd(const TPoint& P) {
+        EndX = P.X;
+        EndY = P.Y;
+    }
 };
 #pragma pack(pop)
 static_assert(sizeof(TPolyBezierSegment) == 25);

@@ -24,7 +24,7 @@ std::unique_ptr<TPolyBezier> StraightCubic() {
 TPolyBezierSegment Line(int X, int Y) {
     TPolyBezierSegment segment;
     segment.Kind = skLine;
-    segment.C1 = Point(X, Y);
+    segment.SetC1(Point(X, Y));
     return segment;
 }
 
@@ -32,9 +32,9 @@ TPolyBezierSegment Line(int X, int Y) {
 
 TEST(PolyBezier, SegmentRecordIs25PackedBytes) {
     EXPECT_EQ(sizeof(TPolyBezierSegment), 25u);
-    EXPECT_EQ(offsetof(TPolyBezierSegment, C1), 1u);
-    EXPECT_EQ(offsetof(TPolyBezierSegment, C2), 9u);
-    EXPECT_EQ(offsetof(TPolyBezierSegment, End), 17u);
+    EXPECT_EQ(offsetof(TPolyBezierSegment, C1X), 1u);
+    EXPECT_EQ(offsetof(TPolyBezierSegment, C2X), 9u);
+    EXPECT_EQ(offsetof(TPolyBezierSegment, EndX), 17u);
 }
 
 TEST(PolyBezier, ChainStartsBeziersAndIndexErrors) {
@@ -144,20 +144,20 @@ TEST(PolyBezier, MovingPoints) {
     ASSERT_TRUE(shape.HitTest(Point(0, 0), 32, 30));
     EXPECT_EQ(shape.SelectedHandle, 3);
     shape.MoveSelected(7, 8, false);
-    EXPECT_EQ(shape.GetSegment(0).C2, Point(7, 8));
+    EXPECT_EQ(shape.GetSegment(0).C2(), Point(7, 8));
     // The origin moves the start of segment 0 with it.
     ASSERT_TRUE(shape.HitTest(Point(0, 0), 0, 0));
     shape.MoveSelected(4, 4, true);
     EXPECT_EQ(shape.Origin, Point(4, 4));
     EXPECT_EQ(shape.SegmentStart(0), Point(4, 4));
-    EXPECT_EQ(shape.GetSegment(0).C2, Point(7, 8));
+    EXPECT_EQ(shape.GetSegment(0).C2(), Point(7, 8));
 
     // A line's point moves whatever the handle.
     TPolyBezier line(Point(0, 0));
     line.AddSegment(Line(9, 9));
     line.SelectedSegment = 0;
     line.MoveHandle(3, 1, 2);
-    EXPECT_EQ(line.GetSegment(0).C1, Point(1, 2));
+    EXPECT_EQ(line.GetSegment(0).C1(), Point(1, 2));
 
     // Without a selected segment there is nothing to move (and no notification).
     TPolyBezier fresh(Point(0, 0));
@@ -167,7 +167,7 @@ TEST(PolyBezier, MovingPoints) {
     fresh.MoveHandle(2, 1, 1);
     fresh.SelectedSegment = 5;
     fresh.MoveSelected(1, 1, false);
-    EXPECT_EQ(fresh.GetSegment(0).C1, Point(9, 9));
+    EXPECT_EQ(fresh.GetSegment(0).C1(), Point(9, 9));
     EXPECT_EQ(changes, 0);
 }
 
