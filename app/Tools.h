@@ -1,0 +1,63 @@
+// The tool manager: one input controller of each kind for the open drawing, hooked to the mouse
+// events of both views and to the wheel and key events of the source view. It converts view
+// positions into source-bitmap pixels and routes each event to the selected tool.
+#pragma once
+
+#include "app/InputController.h"
+
+#include <cstdint>
+#include <memory>
+
+class TImgView32;
+
+class TToolManager {
+public:
+    // Makes the five controllers and hooks the views of Document; no tool is selected.
+    explicit TToolManager(TDualImage* Document);
+    // Frees the controllers and unhooks the views (which outlive the manager). It does not touch
+    // the drawing, which may already be gone.
+    ~TToolManager();
+    TToolManager(const TToolManager&) = delete;
+    TToolManager& operator=(const TToolManager&) = delete;
+
+    // 0 none, 1 Pointer, 2 add curve, 3 Free Hand, 4 Pattern, 5 Auto-sketch. Above 5 raises
+    // "Tool not implemented" (Tool keeps the number, the selected controller stays).
+    void SetTool(uint8_t ATool);
+    // Mouse and wheel events reach the tool only while enabled; keys always do.
+    void SetEnabled(bool Value) { Enabled = Value; }
+    // A client position of the drawing's active view into source-bitmap pixels.
+    void ViewToSource(int& X, int& Y) const;
+
+    // The view handlers.
+    void MouseDown(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
+                   TCustomLayer* Layer);
+    void MouseMove(TCustomImage32* Sender, TShiftState Shift, int X, int Y, TCustomLayer* Layer);
+    void MouseUp(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
+                 TCustomLayer* Layer);
+    void MouseWheelDown(TCustomImage32* Sender, TShiftState Shift, const TPoint& MousePos, bool& Handled);
+    void MouseWheelUp(TCustomImage32* Sender, TShiftState Shift, const TPoint& MousePos, bool& Handled);
+    void KeyDown(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift);
+    void KeyUp(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift);
+
+    TAbstractInputController* Current() const { return FCurrent; }
+    TPointerInputController& PointerController() const { return *FPointer; }
+    TAddCurveInputController& AddCurveController() const { return *FAddCurve; }
+    TBandInputController& BandController() const { return *FBand; }
+    TAutoInputController& AutoController() const { return *FAuto; }
+    TPatternInputController& PatternController() const { return *FPattern; }
+
+    // The selected tool's number; the main window chooses its panels by it.
+    uint8_t Tool = 0;
+    bool Enabled = true;
+
+private:
+    TDualImage* FDocument; // borrowed
+    TImgView32* FSrcView;  // borrowed, kept to unhook it
+    TImgView32* FDstView;
+    TAbstractInputController* FCurrent = nullptr;
+    std::unique_ptr<TPointerInputController> FPointer;
+    std::unique_ptr<TAddCurveInputController> FAddCurve;
+    std::unique_ptr<TAutoInputController> FAuto;
+    std::unique_ptr<TPatternInputController> FPattern;
+    std::unique_ptr<TBandInputController> FBand;
+};
