@@ -1,0 +1,257 @@
+#include "app/UFormStyle.h"
+
+#include "app/TiledImage.h"
+#include "engine/QTypes.h"
+#include "platform/qt/GaugeBar.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/qt/InputEvents.h"
+#include "platform/raster/BmpCodec.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Round.h"
+#include "platform/rtl/Streams.h"
+#include "platform/system/BusyCursor.h"
+#include "presets/DemoStyle.h"
+#include "presets/EditorHooks.h"
+#include "presets/Styles.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+
+TFormStyle* FormStyle = nullptr;
+
+namespace {
+// The dialog's layout: the two pictures on the left over the first tile, the gauges on the
+// right over the second.
+constexpr int FormWidth = 632;
+constexpr int FormHeight = 284;
+constexpr int PictureWidth = 170;
+constexpr int PictureHeight = 211;
+constexpr int SplitX = 370;
+
+// Up to five significant digits, without trailing zeros: 2, 2.5, 1.25.
+QString ShortGeneral(double Value) {
+    return QString::fromStdString(FloatToStrGeneral(Value, 5, 0));
+}
+
+TGaugeBar* Gauge(QWidget* Parent, int Min, int Max, int Position) {
+    auto* gauge = new TGaugeBar(Parent);
+    gauge->SetMin(Min);
+    gauge->SetMax(Max);
+    gauge->SetPosition(Position);
+    return gauge;
+}
+} // namespace
+
+int32_t TFormStyle::GaugeToLength(int32_t Position) {
+    const float e = static_cast<float>(std::exp(std::exp(Position / 200.0)));
+    const float t = static_cast<float>(2.0 * e * e - 10.0);
+    return Round(t);
+}
+
+int32_t TFormStyle::LengthToGauge(int32_t Length) {
+    const long double v = 200.0L * std::log(std::log(std::sqrt((Length + 10.0L) / 2.0L)));
+    return Round(static_cast<double>(v));
+}
+
+TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
+    setObjectName(QStringLiteral("FormStyle"));
+    setWindowTitle(QStringLiteral("Edit Style"));
+    setFixedSize(FormWidth, FormHeight);
+
+    backBmp1 = new TTiledImage(this);
+    backBmp1->setGeometry(0, 0, SplitX, FormHeight);
+    BackBmp2 = new TTiledImage(this);
+    BackBmp2->setGeometry(SplitX, 0, FormWidth - SplitX, FormHeight);
+
+    // The pictures, framed by their captions.
+    auto* sampleCaption = new QLabel(QStringLiteral("Sample"), backBmp1);
+    sampleCaption->setGeometry(10, 6, PictureWidth, 16);
+    auto* previewCaption = new QLabel(QStringLiteral("Preview"), backBmp1);
+    previewCaption->setGeometry(190, 6, PictureWidth, 16);
+    Image322 = new TImage32Widget(backBmp1);
+    Image322->setGeometry(10, 24, PictureWidth, PictureHeight);
+    Image322->Image().SetScaleMode(smStretch);
+    Image321 = new TImage32Widget(backBmp1);
+    Image321->setGeometry(190, 24, PictureWidth, PictureHeight);
+    Image321->Image().SetScaleMode(smStretch);
+    for (TImage32Widget* image : {Image321, Image322}) {
+        image->setFrameShape(QFrame::Box);
+        image->Image().Color = 0xFFFFFFFF;
+    }
+
+    lblStyleName = new QLabel(QStringLiteral("Style name:"), backBmp1);
+    lblStyleName->setGeometry(10, 248, 70, 24);
+    edStyleName = new QLineEdit(backBmp1);
+    edStyleName->setGeometry(84, 248, 276, 24);
+
+    // Gauges with their captions and value labels, one row each.
+    struct TRow {
+        const char* Caption;
+        TGaugeBar*& Gauge;
+        QLabel*& Value;
+        int Min, Max, Position;
+    };
+    TRow rows[] = {
+        {"Precision", gaPolyStep, lblPolyStep, 6, 100, 25},  {"Length", gaLength, lblLength, 1, 170, 100},
+        {"Gain", gaGain, lblGain, 100, 1200, 200},           {"Width", gaWidth, lblWidth, 10, 100, 10},
+        {"Border limit", gaBrdLimit, lblBorder, 1, 100, 99},
+    };
+    int y = 14;
+    for (TRow& row : rows) {
+        auto* caption = new QLabel(QString::fromLatin1(row.Caption), BackBmp2);
+        caption->setGeometry(10, y, 80, 22);
+        row.Gauge = Gauge(BackBmp2, row.Min, row.Max, row.Position);
+        row.Gauge->setGeometry(92, y, 120, 22);
+        row.Value = new QLabel(BackBmp2);
+        row.Value->setGeometry(218, y, 44, 22);
+        y += 34;
+    }
+    cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), BackBmp2);
+    cbStopBorder->setGeometry(10, y, 160, 22);
+
+    btAccept = new QPushButton(QStringLiteral("Accept"), BackBmp2);
+    btAccept->setGeometry(94, 248, 80, 26);
+    btAccept->setDefault(true);
+    btCancel = new QPushButton(QStringLiteral("Cancel"), BackBmp2);
+    btCancel->setGeometry(180, 248, 80, 26);
+
+    // Accept gives OK; Cancel, Escape and the close box give Cancel.
+    connect(btAccept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(edStyleName, &QLineEdit::textChanged, this,
+            [this] { GuardEvent([this] { edStyleNameChange(); }); });
+    for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit}) {
+        gauge->OnChange = [this](void* Sender) { OnChange(Sender); };
+        gauge->OnMouseDown = [this](void* Sender, TMouseButton, TShiftState, int, int) {
+            OnMouseDown(Sender);
+        };
+        gauge->OnMouseUp = [this](void* Sender, TMouseButton, TShiftState, int, int) { OnMouseUp(Sender); };
+    }
+    connect(cbStopBorder, &QCheckBox::clicked, this,
+            [this] { GuardEvent([this] { OnChange(cbStopBorder); }); });
+    cbStopBorder->installEventFilter(this);
+    lblStyleName->installEventFilter(this);
+
+    FormCreate();
+}
+
+TFormStyle::~TFormStyle() = default;
+
+void TFormStyle::FormCreate() {
+    for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit})
+        gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
+    Loading = false;
+    const std::span<const unsigned char> sample = DemoStyle();
+    TMemoryStream stream;
+    stream.WriteBuffer(sample.data(), sample.size());
+    stream.SetPosition(0);
+    ReadBmp(Image322->Image().Bitmap, stream);
+    Image322->Image().Bitmap.StretchFilter = sfMitchell;
+    Image322->Image().Changed();
+    const QImage tile = BackgroundTile();
+    backBmp1->SetPicture(tile);
+    BackBmp2->SetPicture(tile);
+}
+
+void TFormStyle::SetStyle(TQStyle* AStyle) {
+    Style = AStyle;
+    Loading = true;
+    gaPolyStep->SetPosition(gaPolyStep->Max() - Style->PolyStep);
+    gaLength->SetPosition(LengthToGauge(Style->Length));
+    gaGain->SetPosition(Round(Style->Gain * 100.0));
+    gaWidth->SetPosition(Round(Style->Width * 10.0));
+    cbStopBorder->setChecked(Style->StopOnBorders);
+    gaBrdLimit->SetPosition(Style->BorderLimit);
+    edStyleName->setText(QString::fromStdString(Style->Name));
+    Loading = false;
+}
+
+void TFormStyle::OnChange(void* /*Sender*/) {
+    if (Loading || Style == nullptr) return;
+    Style->SetWidth(static_cast<float>(gaWidth->Position() / 10.0));
+    lblWidth->setText(ShortGeneral(Style->Width));
+    Style->SetPrecision(gaPolyStep->Max() - gaPolyStep->Position());
+    lblPolyStep->setText(QString::number(gaPolyStep->Position()));
+    Style->SetLength(GaugeToLength(gaLength->Position()));
+    lblLength->setText(QString::number(Style->Length));
+    Style->SetGain(static_cast<float>(gaGain->Position() / 100.0));
+    lblGain->setText(ShortGeneral(Style->Gain));
+    Style->SetBorderLimit(static_cast<uint8_t>(gaBrdLimit->Position()));
+    lblBorder->setText(QString::number(Style->BorderLimit));
+    Style->StopOnBorders = cbStopBorder->isChecked();
+}
+
+void TFormStyle::OnMouseDown(void* /*Sender*/) {
+    if (Style != nullptr) Style->BeginUpdate();
+}
+
+void TFormStyle::OnMouseUp(void* /*Sender*/) {
+    if (Style == nullptr) return;
+    Style->EndUpdate();
+    UpdatePreview();
+}
+
+void TFormStyle::edStyleNameChange() {
+    btAccept->setEnabled(!edStyleName->text().isEmpty());
+}
+
+void TFormStyle::UpdatePreview() {
+    if (Style == nullptr) return;
+    TBitmap32& preview = Style->GetPreview();
+    TBitmap32& shown = Image321->Image().Bitmap;
+    shown.SetSize(preview.Width(), preview.Height());
+    shown.StretchFilter = sfMitchell;
+    std::unique_ptr<TBitmap32> middle = ZoomCropBitmap(preview, 94);
+    middle->StretchFilter = sfMitchell;
+    shown.DrawStretched(shown.BoundsRect(), middle->BoundsRect(), *middle);
+    Image321->Image().Changed();
+}
+
+void TFormStyle::showEvent(QShowEvent* Event) {
+    QDialog::showEvent(Event);
+    GuardEvent([this] { FormShow(); });
+}
+
+void TFormStyle::FormShow() {
+    edStyleNameChange();
+    const TBusyCursor busy;
+    OnChange(this);
+    repaint();
+    UpdatePreview();
+}
+
+bool TFormStyle::eventFilter(QObject* Watched, QEvent* Event) {
+    const bool press = Event->type() == QEvent::MouseButtonPress;
+    const bool release = Event->type() == QEvent::MouseButtonRelease;
+    if (Watched == cbStopBorder && press) {
+        GuardEvent([this] { OnMouseDown(cbStopBorder); });
+    } else if ((Watched == cbStopBorder || Watched == lblStyleName) && release) {
+        // The box takes its click first, so the preview shows the new state.
+        Watched->event(Event);
+        GuardEvent([this, Watched] { OnMouseUp(Watched); });
+        return true;
+    }
+    return QDialog::eventFilter(Watched, Event);
+}
+
+void InstallStyleEditor() {
+    SetStyleEditorHook([](TQStyle& Style, const std::string& Caption) {
+        TFormStyle form;
+        FormStyle = &form;
+        struct TForget {
+            ~TForget() { FormStyle = nullptr; }
+        } forget;
+        form.SetStyle(&Style);
+        if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
+        TStyleEditorResult result;
+        result.ModalResult = form.exec() == QDialog::Accepted ? mrOk : mrCancel;
+        result.StyleName = form.edStyleName->text().toStdString();
+        return result;
+    });
+}

@@ -1,0 +1,79 @@
+// The style editor: a modal dialog in which the user edits one drawing style with a live
+// preview. The dialog changes the style it was given while the user works; whether the changes
+// are kept is the style manager's business (it takes them back on Cancel).
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TGaugeBar;
+class TImage32Widget;
+class TQStyle;
+class TTiledImage;
+
+class TFormStyle : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormStyle(QWidget* Parent = nullptr);
+    ~TFormStyle() override;
+
+    // Shows the style's values on the controls without writing them back; the style is borrowed
+    // and changed by every control change from then on.
+    void SetStyle(TQStyle* AStyle);
+    // Every control into the style through its setters, and the value labels from the style.
+    void OnChange(void* Sender);
+    // Mouse down on a control: the preview waits; mouse up: it is redrawn when the values
+    // changed, and shown.
+    void OnMouseDown(void* Sender);
+    void OnMouseUp(void* Sender);
+    void edStyleNameChange();
+    // The middle 94 % of the style's preview, stretched over the preview view.
+    void UpdatePreview();
+
+    // The length gauge's scale, shared with the main window: positions 1..170 give lengths
+    // 5..205, close together for short strokes and far apart for long ones.
+    static int32_t GaugeToLength(int32_t Position);
+    static int32_t LengthToGauge(int32_t Length);
+
+    TQStyle* Style = nullptr;
+    bool Loading = false;
+
+    TTiledImage* backBmp1;
+    TTiledImage* BackBmp2;
+    TGaugeBar* gaPolyStep;
+    TGaugeBar* gaLength;
+    TGaugeBar* gaGain;
+    TGaugeBar* gaWidth;
+    TGaugeBar* gaBrdLimit;
+    QLabel* lblPolyStep;
+    QLabel* lblLength;
+    QLabel* lblGain;
+    QLabel* lblWidth;
+    QLabel* lblBorder;
+    QLabel* lblStyleName; // "Style name:"; a mouse release on it also shows the preview
+    QCheckBox* cbStopBorder;
+    QLineEdit* edStyleName;
+    TImage32Widget* Image321; // the style's preview
+    TImage32Widget* Image322; // the sample picture the previews are drawn from
+    QPushButton* btAccept;
+    QPushButton* btCancel;
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+};
+
+// The dialog while the style manager shows it; none otherwise.
+extern TFormStyle* FormStyle;
+
+// Makes the style manager's New and Edit run this dialog.
+void InstallStyleEditor();
