@@ -2,6 +2,8 @@
 // file. Usage: dialog_gallery WHICH OUTPUT.png   (run under X, for example xvfb-run -a)
 // WHICH is one of: style, pattern, colors, help, about.
 #include "app/UFormStyle.h"
+#include "app/UPatternEdit.h"
+#include "presets/Patterns.h"
 #include "presets/Styles.h"
 
 #include <QApplication>
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     const QString output = QString::fromLocal8Bit(argv[2]);
     std::unique_ptr<QWidget> window;
     TQStyle style;
+    TPattern pattern;
     if (std::strcmp(which, "style") == 0) {
         auto form = std::make_unique<TFormStyle>();
         style.SetName("Fine pen");
@@ -43,6 +46,22 @@ int main(int argc, char** argv) {
         style.SetGain(2.5f);
         form->SetStyle(&style);
         form->setWindowTitle("Edit Current Style");
+        window = std::move(form);
+    } else if (std::strcmp(which, "pattern") == 0) {
+        // Two frames of hand-drawn looking curves; the second frame is on the layer.
+        for (int f = 0; f < 5; ++f) {
+            auto frame = std::make_unique<TPatternFrame>();
+            if (f < 2) {
+                frame->AddCurve(TBezierCurve{{20 + 10 * f, 40}, {70, 10}, {120, 90}, {190, 50}});
+                frame->AddCurve(TBezierCurve{{30, 160}, {60, 110 - 20 * f}, {130, 200}, {180, 150}});
+            }
+            pattern.AddPatternFrame(std::move(frame));
+        }
+        auto form = std::make_unique<TFPatternEdit>();
+        form->setWindowTitle("Edit Current Pattern");
+        form->Pattern = &pattern;
+        TFPatternEdit* editor = form.get();
+        QTimer::singleShot(300, [editor] { editor->SelectFrame(1); });
         window = std::move(form);
     } else {
         std::fprintf(stderr, "unknown window: %s\n", which);

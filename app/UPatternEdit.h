@@ -1,0 +1,82 @@
+// The pattern editor: a modal dialog in which the user draws the curves of a stroke pattern,
+// frame by frame. Five slots show the frames as thumbnails; the selected frame's curves lie as
+// editable shapes on a curve layer over the drawing view, and every edit there rewrites that
+// frame of the pattern at once. The dialog edits the pattern it was given; the pattern manager
+// saves it on Accept.
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QFrame;
+class QPushButton;
+class TAbstractInputController;
+class TAddCurveInputController;
+class TImage32Widget;
+class TImgView32Widget;
+class TPattern;
+class TPointerInputController;
+class TPolyBezierLayer;
+class TShape;
+class TTiledImage;
+
+class TFPatternEdit : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int SlotCount = 5;
+
+    explicit TFPatternEdit(QWidget* Parent = nullptr);
+    ~TFPatternEdit() override;
+
+    // The tool buttons: select and drag points, or draw a new curve.
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    // Slot k's image is named "Image32" + (k + 1): its eighth character picks the frame.
+    void Image32Click(QWidget* Sender);
+    // Shows frame I on the layer (one shape per curve) and lowers its slot.
+    void SelectFrame(int32_t I);
+    // The layer changed: the current frame becomes the layer's curves, and its slot is redrawn.
+    void LayerChanged(void* Sender);
+    void PrepareThumbnail(TImage32Widget* Image);
+    void ClearThumbnail(TImage32Widget* Image);
+    TImage32Widget* CurrentThumbnailImage() const;
+    void UpdateThumbnail();
+
+    int32_t CurrentFrame = 0;
+    bool Loading = false;
+    TAbstractInputController* ActiveController = nullptr;
+    std::unique_ptr<TPointerInputController> PointerController;
+    std::unique_ptr<TAddCurveInputController> AddCurveController;
+    std::unique_ptr<TPolyBezierLayer> Layer;
+    // The pattern being edited; set by the caller before showing, not owned.
+    TPattern* Pattern = nullptr;
+
+    TTiledImage* backBmp1; // behind the tool buttons
+    TTiledImage* backBmp2; // behind the slots
+    TTiledImage* backBmp3; // behind the drawing view
+    TImgView32Widget* ImgView;
+    TShape* Shape1;           // the frame around ImgView
+    QPushButton* JvXPButton1; // pointer
+    QPushButton* JvXPButton2; // add curve
+    QPushButton* JvXPButton3; // "Accept"
+    QPushButton* JvXPButton4; // "Cancel"
+    std::array<QFrame*, SlotCount> Bevels;
+    std::array<TImage32Widget*, SlotCount> Images;
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void SwitchController(TAbstractInputController* Controller, bool Cross);
+};
+
+// The dialog while the pattern manager shows it; none otherwise.
+extern TFPatternEdit* FPatternEdit;
+
+// Makes the pattern manager's New and Edit run this dialog.
+void InstallPatternEditor();
