@@ -1,0 +1,199 @@
+#include "app/HlpWnd.h"
+
+#include "app/Shape.h"
+#include "platform/qt/InputEvents.h"
+#include "platform/system/ApplicationFolder.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextBrowser>
+#include <QTextDocument>
+
+#include <algorithm>
+
+TFHlpWnd* FHlpWnd = nullptr;
+
+namespace {
+constexpr int ClientWidth = 523;
+constexpr int ClientHeight = 295;
+constexpr int ViewHeight = 277;
+const QColor Cream(255, 251, 240);
+
+QLabel* LinkLabel(const QString& Text, QWidget* Parent) {
+    auto* label = new QLabel(Text, Parent);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setStyleSheet(QStringLiteral("QLabel { color: #0000c0; text-decoration: underline; }"
+                                        "QLabel:disabled { color: #a0a0a0; text-decoration: none; }"));
+    label->adjustSize();
+    return label;
+}
+
+QLabel* Separator(QWidget* Parent) {
+    auto* label = new QLabel(QStringLiteral("|"), Parent);
+    label->adjustSize();
+    return label;
+}
+} // namespace
+
+TFHlpWnd::TFHlpWnd(QWidget* Parent)
+    : QWidget(Parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("FHlpWnd"));
+    setWindowTitle(QStringLiteral("Help Window"));
+    // The client area and a border of one pixel around it.
+    setFixedSize(ClientWidth + 2, ClientHeight + 2);
+
+    HTMLViewer1 = new QTextBrowser(this);
+    HTMLViewer1->setGeometry(1, 1, ClientWidth, ViewHeight);
+    HTMLViewer1->setFrameShape(QFrame::NoFrame);
+    HTMLViewer1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    HTMLViewer1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    HTMLViewer1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    HTMLViewer1->setOpenLinks(false);
+    QPalette palette = HTMLViewer1->palette();
+    palette.setColor(QPalette::Base, Cream);
+    HTMLViewer1->setPalette(palette);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    HTMLViewer1->document()->setDefaultFont(font);
+    HTMLViewer1->document()->setDefaultStyleSheet(
+        QStringLiteral("pre, code, tt { font-family: \"Courier New\", monospace; }"));
+    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& Link) { GuardEvent([&] { LinkClicked(Link); }); });
+
+    Shape1 = new TShape(this);
+    Shape1->setGeometry(1, 1 + ViewHeight, ClientWidth, ClientHeight - ViewHeight);
+    Shape1->SetBrushColor(RGBToColor(255, 251, 240));
+    Shape1->SetPenWidth(0);
+
+    const int linksY = 1 + ViewHeight + 1;
+    lblBack = LinkLabel(QStringLiteral("<< Back"), this);
+    QLabel* leftBar = Separator(this);
+    lblNext = LinkLabel(QStringLiteral("Next >>"), this);
+    lblBack->move(8, linksY);
+    leftBar->move(lblBack->geometry().right() + 6, linksY);
+    lblNext->move(leftBar->geometry().right() + 6, linksY);
+    Label1 = LinkLabel(QStringLiteral("Close"), this);
+    QLabel* rightBar = Separator(this);
+    Label2 = LinkLabel(QStringLiteral("More Help"), this);
+    Label1->move(ClientWidth - 8 - Label1->width(), linksY);
+    rightBar->move(Label1->x() - 6 - rightBar->width(), linksY);
+    Label2->move(rightBar->x() - 6 - Label2->width(), linksY);
+    for (QLabel* link : {lblBack, lblNext, Label1, Label2})
+        link->installEventFilter(this);
+
+    HTMLViewer1HistoryChange();
+}
+
+TFHlpWnd::~TFHlpWnd() = default;
+
+std::string TFHlpWnd::HelpFolder() {
+    return ApplicationFolder() + "Help/";
+}
+
+void TFHlpWnd::ShowHelp(const std::string& Keyword) {
+    const std::string path = HelpFolder() + (Keyword.empty() ? std::string("tools") : Keyword) + ".html";
+    if (QFileInfo(QString::fromStdString(path)).isFile())
+        LoadPage(path);
+    else
+        HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+    show();
+    raise();
+}
+
+void TFHlpWnd::LoadPage(const std::string& FileName) {
+    // Opening a page while an older one is on view drops the newer ones, as a browser does; the
+    // page on view again is not entered twice.
+    FHistory.erase(FHistory.begin(), FHistory.begin() + FHistoryIndex);
+    FHistoryIndex = 0;
+    if (FHistory.empty() || FHistory.front() != FileName) FHistory.insert(FHistory.begin(), FileName);
+    if (static_cast<int>(FHistory.size()) > MaxHistory) FHistory.resize(MaxHistory);
+    ShowHistoryPage();
+}
+
+void TFHlpWnd::ShowHistoryPage() {
+    if (FHistoryIndex >= 0 && FHistoryIndex < static_cast<int>(FHistory.size())) {
+        const QString page = QString::fromStdString(FHistory[static_cast<size_t>(FHistoryIndex)]);
+        if (QFileInfo(page).isFile())
+            HTMLViewer1->setSource(QUrl::fromLocalFile(page), QTextDocument::HtmlResource);
+        else
+            HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+    }
+    HTMLViewer1HistoryChange();
+}
+
+void TFHlpWnd::lblBackClick() {
+    if (FHistoryIndex >= static_cast<int>(FHistory.size()) - 1) return;
+    ++FHistoryIndex;
+    ShowHistoryPage();
+}
+
+void TFHlpWnd::lblNextClick() {
+    if (FHistoryIndex < 1) return;
+    --FHistoryIndex;
+    ShowHistoryPage();
+}
+
+void TFHlpWnd::HTMLViewer1HistoryChange() {
+    lblBack->setEnabled(FHistoryIndex < static_cast<int>(FHistory.size()) - 1);
+    lblNext->setEnabled(FHistoryIndex >= 1);
+}
+
+void TFHlpWnd::Label2Click() {
+    if (HelpCmd != nullptr) HelpCmd->trigger();
+}
+
+void TFHlpWnd::Label1Click() {
+    hide();
+}
+
+void TFHlpWnd::LinkClicked(const QUrl& Link) {
+    const QUrl target = HTMLViewer1->source().resolved(Link);
+    if (target.isLocalFile()) {
+        const QString file = target.toLocalFile();
+        if (file == HTMLViewer1->source().toLocalFile() && target.hasFragment()) {
+            HTMLViewer1->scrollToAnchor(target.fragment());
+        } else if (QFileInfo(file).isFile()) {
+            LoadPage(file.toStdString());
+            if (target.hasFragment()) HTMLViewer1->scrollToAnchor(target.fragment());
+        } else {
+            HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+        }
+    } else if (Link.isRelative() && Link.hasFragment()) {
+        HTMLViewer1->scrollToAnchor(Link.fragment());
+    } else {
+        QDesktopServices::openUrl(target);
+    }
+}
+
+void TFHlpWnd::paintEvent(QPaintEvent* /*Event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Cream);
+    painter.setPen(QColor(120, 120, 120));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+bool TFHlpWnd::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Event->type() == QEvent::MouseButtonRelease) {
+        auto* label = qobject_cast<QLabel*>(Watched);
+        const auto* mouse = static_cast<QMouseEvent*>(Event);
+        if (label != nullptr && label->isEnabled() && mouse->button() == Qt::LeftButton &&
+            label->rect().contains(mouse->position().toPoint())) {
+            GuardEvent([&] {
+                if (label == lblBack)
+                    lblBackClick();
+                else if (label == lblNext)
+                    lblNextClick();
+                else if (label == Label2)
+                    Label2Click();
+                else if (label == Label1)
+                    Label1Click();
+            });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(Watched, Event);
+}

@@ -1,0 +1,71 @@
+// The context-help window: a borderless window on top of the others that shows one HTML page per
+// help keyword from the Help/ folder beside the program, with back and next through the pages it
+// has shown, a link to the full manual and a close link.
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QTextBrowser;
+class QUrl;
+class TShape;
+
+class TFHlpWnd : public QWidget {
+    Q_OBJECT
+public:
+    // The most pages the history keeps.
+    static constexpr int MaxHistory = 100;
+
+    explicit TFHlpWnd(QWidget* Parent = nullptr);
+    ~TFHlpWnd() override;
+
+    // Shows the page of the keyword ("tools" for an empty one), or an apology when the page is
+    // missing, and makes the window visible where it was last.
+    void ShowHelp(const std::string& Keyword);
+    // One page older, one page newer.
+    void lblBackClick();
+    void lblNextClick();
+    // "<< Back" is enabled while an older page exists, "Next >>" while a newer one does.
+    void HTMLViewer1HistoryChange();
+    // "More Help": the command module's help-file action.
+    void Label2Click();
+    // "Close": hides the window.
+    void Label1Click();
+
+    // The pages shown, newest first, and the one on view (0 = newest).
+    const std::vector<std::string>& History() const { return FHistory; }
+    int HistoryIndex() const { return FHistoryIndex; }
+    // The folder the pages are read from: Help/ in the application folder.
+    static std::string HelpFolder();
+
+    // The action "More Help" runs; borrowed from the command module, set at start-up.
+    QAction* HelpCmd = nullptr;
+
+    QTextBrowser* HTMLViewer1;
+    QLabel* lblBack;
+    QLabel* lblNext;
+    QLabel* Label2; // "More Help"
+    QLabel* Label1; // "Close"
+    TShape* Shape1; // the strip under the links
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    // Loads a page file into the view and makes it the newest history entry.
+    void LoadPage(const std::string& FileName);
+    // Shows the history entry at FHistoryIndex.
+    void ShowHistoryPage();
+    void LinkClicked(const QUrl& Link);
+
+    std::vector<std::string> FHistory;
+    int FHistoryIndex = 0;
+};
+
+// The one help window, made at start-up.
+extern TFHlpWnd* FHlpWnd;

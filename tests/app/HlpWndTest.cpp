@@ -1,0 +1,128 @@
+// The help window: the page of a keyword from Help/ beside the program, the apology for a
+// missing one, and back and next through the pages shown.
+#include "app/HlpWnd.h"
+
+#include "platform/system/ApplicationFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+// Pages named after keywords, each saying its own name, in the application folder's Help/.
+struct THelpPages {
+    std::string Folder = TFHlpWnd::HelpFolder();
+    THelpPages(std::initializer_list<const char*> Keywords) {
+        std::filesystem::create_directories(Folder);
+        for (const char* keyword : Keywords) {
+            std::ofstream page(Folder + keyword + ".html");
+            page << "<html><body><h2>Page " << keyword << "</h2><p><a href=\"second.html\">second</a></p>"
+                 << "</body></html>";
+        }
+    }
+    ~THelpPages() { std::filesystem::remove_all(Folder); }
+};
+
+void ClickLabel(QLabel* Label) {
+    QTest::mouseClick(Label, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+}
+
+bool Shows(const TFHlpWnd& W, const char* Text) {
+    return W.HTMLViewer1->toPlainText().contains(QString::fromLatin1(Text));
+}
+} // namespace
+
+TEST(HlpWndTest, AKeywordShowsItsPageAndAMissingOneTheApology) {
+    THelpPages pages{"tools", "general"};
+    TFHlpWnd help;
+    EXPECT_FALSE(help.isVisible());
+    EXPECT_TRUE(help.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(help.windowFlags() & Qt::WindowStaysOnTopHint);
+
+    help.ShowHelp("general");
+    EXPECT_TRUE(help.isVisible());
+    EXPECT_TRUE(Shows(help, "Page general"));
+
+    // A control without a keyword has the tools page.
+    help.ShowHelp("");
+    EXPECT_TRUE(Shows(help, "Page tools"));
+    EXPECT_EQ(help.History().front(), pages.Folder + "tools.html");
+
+    help.Label1Click();
+    EXPECT_FALSE(help.isVisible());
+    help.ShowHelp("nothing-here");
+    EXPECT_TRUE(help.isVisible());
+    EXPECT_EQ(help.HTMLViewer1->toPlainText(), "Sorry there is not help available");
+    EXPECT_TRUE(help.HTMLViewer1->toHtml().contains("<h3", Qt::CaseInsensitive));
+    // The history survives hiding and takes no missing page.
+    EXPECT_EQ(help.History().size(), 2u);
+}
+
+TEST(HlpWndTest, BackAndNextWalkThePagesShown) {
+    THelpPages pages{"a", "b", "c", "second"};
+    TFHlpWnd help;
+    EXPECT_FALSE(help.lblBack->isEnabled());
+    EXPECT_FALSE(help.lblNext->isEnabled());
+    help.ShowHelp("a");
+    EXPECT_FALSE(help.lblBack->isEnabled());
+    help.ShowHelp("b");
+    help.ShowHelp("c");
+    EXPECT_TRUE(help.lblBack->isEnabled());
+    EXPECT_FALSE(help.lblNext->isEnabled());
+
+    ClickLabel(help.lblBack);
+    EXPECT_TRUE(Shows(help, "Page b"));
+    ClickLabel(help.lblBack);
+    EXPECT_TRUE(Shows(help, "Page a"));
+    EXPECT_FALSE(help.lblBack->isEnabled());
+    EXPECT_TRUE(help.lblNext->isEnabled());
+    // A disabled link does nothing.
+    ClickLabel(help.lblBack);
+    EXPECT_TRUE(Shows(help, "Page a"));
+    ClickLabel(help.lblNext);
+    EXPECT_TRUE(Shows(help, "Page b"));
+    EXPECT_EQ(help.HistoryIndex(), 1);
+
+    // A link of the page opens the linked page as the newest one; the newer pages go.
+    help.HTMLViewer1->anchorClicked(QUrl(QStringLiteral("second.html")));
+    EXPECT_TRUE(Shows(help, "Page second"));
+    ASSERT_EQ(help.History().size(), 3u);
+    EXPECT_EQ(help.History()[0], pages.Folder + "second.html");
+    EXPECT_EQ(help.History()[1], pages.Folder + "b.html");
+    EXPECT_FALSE(help.lblNext->isEnabled());
+}
+
+TEST(HlpWndTest, TheHistoryKeepsTheNewestHundredPages) {
+    THelpPages pages{"p"};
+    TFHlpWnd help;
+    for (int i = 0; i < 120; ++i) {
+        std::ofstream(pages.Folder + "n" + std::to_string(i) + ".html") << "<p>" << i << "</p>";
+        help.ShowHelp("n" + std::to_string(i));
+    }
+    ASSERT_EQ(help.History().size(), 100u);
+    EXPECT_EQ(help.History().front(), pages.Folder + "n119.html");
+    EXPECT_EQ(help.History().back(), pages.Folder + "n20.html");
+    // The same page twice in a row is one entry.
+    help.ShowHelp("n119");
+    EXPECT_EQ(help.History()[1], pages.Folder + "n118.html");
+}
+
+TEST(HlpWndTest, MoreHelpRunsTheHelpFileAction) {
+    TFHlpWnd help;
+    QAction action;
+    int runs = 0;
+    QObject::connect(&action, &QAction::triggered, [&] { ++runs; });
+    help.HelpCmd = &action;
+    help.ShowHelp("general");
+    ClickLabel(help.Label2);
+    EXPECT_EQ(runs, 1);
+    ClickLabel(help.Label1);
+    EXPECT_FALSE(help.isVisible());
+}
