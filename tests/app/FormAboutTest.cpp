@@ -1,0 +1,46 @@
+// The About box: the memory lines read at every show, and the animation and credits that move
+// only while the box is shown.
+#include "app/UFormAbout.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTest>
+#include <gtest/gtest.h>
+
+TEST(FormAboutTest, ShowingAndHidingStartsAndStopsTheAnimationEachTime) {
+    TFormAbout about;
+    EXPECT_EQ(about.windowTitle(), "About");
+    EXPECT_EQ(about.size(), QSize(511, 350));
+    EXPECT_FALSE(about.anim->Active());
+    EXPECT_TRUE(about.lblTotal->text().isEmpty());
+
+    for (int round = 0; round < 2; ++round) {
+        about.show();
+        EXPECT_TRUE(about.anim->Active());
+        EXPECT_TRUE(about.JvSecretPanel1->Active());
+        const QRegularExpression total(QStringLiteral("^Total phisycal memory: [1-9][0-9]*$"));
+        const QRegularExpression free(QStringLiteral("^Free phisycal memory: [0-9]+$"));
+        EXPECT_TRUE(total.match(about.lblTotal->text()).hasMatch()) << about.lblTotal->text().toStdString();
+        EXPECT_TRUE(free.match(about.lblFree->text()).hasMatch()) << about.lblFree->text().toStdString();
+        about.lblTotal->clear();
+
+        const int frame = about.anim->FrameIndex();
+        const int offset = about.JvSecretPanel1->Offset();
+        QTest::qWait(300);
+        EXPECT_NE(about.anim->FrameIndex(), frame);
+        EXPECT_NE(about.JvSecretPanel1->Offset(), offset);
+
+        about.hide();
+        EXPECT_FALSE(about.anim->Active());
+        EXPECT_FALSE(about.JvSecretPanel1->Active());
+        const int stopped = about.anim->FrameIndex();
+        QTest::qWait(300);
+        EXPECT_EQ(about.anim->FrameIndex(), stopped);
+    }
+}
+
+TEST(FormAboutTest, TheMemoryCountsAreWholeBytesOfThisMachine) {
+    const uint64_t total = TotalPhysicalMemory();
+    EXPECT_GT(total, 1u << 20);
+    EXPECT_LE(FreePhysicalMemory(), total);
+}
