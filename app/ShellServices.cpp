@@ -1,0 +1,142 @@
+#include "app/ShellServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <vector>
+
+namespace {
+TMessageBoxHook& MessageBoxHook() {
+    static TMessageBoxHook hook;
+    return hook;
+}
+
+TFileDialogHook& FileDialogHook() {
+    static TFileDialogHook hook;
+    return hook;
+}
+
+TShellOpenHook& ShellOpenHook() {
+    static TShellOpenHook hook;
+    return hook;
+}
+
+TTerminateHook& TerminateHook() {
+    static TTerminateHook hook;
+    return hook;
+}
+
+std::vector<std::string> Split(const std::string& Text, char Separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t end = Text.find(Separator, start);
+        parts.push_back(Text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+std::string Trim(const std::string& Text) {
+    const size_t first = Text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return Text.substr(first, Text.find_last_not_of(' ') - first + 1);
+}
+
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
+} // namespace
+
+void SetMessageBoxHook(TMessageBoxHook Hook) {
+    MessageBoxHook() = std::move(Hook);
+}
+
+QMessageBox::StandardButton MessageBox(QMessageBox::Icon Icon, const std::string& Caption,
+                                       const std::string& Text, QMessageBox::StandardButtons Buttons) {
+    if (MessageBoxHook()) return MessageBoxHook()(Icon, Caption, Text, Buttons);
+    // A carriage return alone breaks a line of a message, as on the system where the texts were
+    // written; Qt breaks lines at line feeds only.
+    QString text = QString::fromStdString(Text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(Icon, QString::fromStdString(Caption), text, Buttons, DialogParent());
+    // The first button of the row is the default one, as in the system's message boxes.
+    for (const QMessageBox::StandardButton b :
+         {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+        if (Buttons.testFlag(b)) {
+            box.setDefaultButton(b);
+            break;
+        }
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void SetFileDialogHook(TFileDialogHook Hook) {
+    FileDialogHook() = std::move(Hook);
+}
+
+std::string QtFileFilter(const std::string& Filter) {
+    const std::vector<std::string> parts = Split(Filter, '|');
+    std::string result;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string description = Trim(parts[i]);
+        // The description may show the patterns itself; Qt takes them from one pair of brackets.
+        if (const size_t bracket = description.find(" ("); bracket != std::string::npos)
+            description = description.substr(0, bracket);
+        std::string patterns;
+        for (const std::string& p : Split(parts[i + 1], ';')) {
+            const std::string pattern = Trim(p);
+            if (pattern.empty()) continue;
+            if (!patterns.empty()) patterns += ' ';
+            patterns += pattern;
+        }
+        if (!result.empty()) result += ";;";
+        result += description + " (" + patterns + ")";
+    }
+    return result;
+}
+
+bool TFileDialog::Execute() {
+    std::optional<std::string> chosen;
+    if (FileDialogHook()) {
+        chosen = FileDialogHook()(TFileDialogRequest{FSave, Title, Filter, DefaultExt});
+    } else {
+        const QString filter = QString::fromStdString(QtFileFilter(Filter));
+        const QString title = QString::fromStdString(Title);
+        const QString start = QString::fromStdString(FileName);
+        const QString name = FSave ? QFileDialog::getSaveFileName(DialogParent(), title, start, filter)
+                                   : QFileDialog::getOpenFileName(DialogParent(), title, start, filter);
+        if (!name.isEmpty()) chosen = name.toStdString();
+    }
+    if (!chosen || chosen->empty()) return false;
+    std::string name = *chosen;
+    if (!DefaultExt.empty() && QFileInfo(QString::fromStdString(name)).suffix().isEmpty()) {
+        if (name.back() != '.') name += '.';
+        name += DefaultExt;
+    }
+    FileName = name;
+    return true;
+}
+
+void SetShellOpenHook(TShellOpenHook Hook) {
+    ShellOpenHook() = std::move(Hook);
+}
+
+bool ShellOpen(const std::string& FileName) {
+    if (ShellOpenHook()) return ShellOpenHook()(FileName);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName)));
+}
+
+void SetTerminateHook(TTerminateHook Hook) {
+    TerminateHook() = std::move(Hook);
+}
+
+void TerminateApplication() {
+    if (TerminateHook()) {
+        TerminateHook()();
+        return;
+    }
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,70 @@
+// The desktop services the commands and windows ask for: message boxes, file dialogs, opening a
+// file with the desktop and ending the application. Each goes through a hook, so tests answer
+// the questions instead of a person; without a hook the real Qt dialog or service runs.
+#pragma once
+
+#include <QMessageBox>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// ---- message boxes ------------------------------------------------------------------------------
+
+using TMessageBoxHook =
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon Icon, const std::string& Caption,
+                                              const std::string& Text, QMessageBox::StandardButtons Buttons)>;
+// An empty function restores the real message box.
+void SetMessageBoxHook(TMessageBoxHook Hook);
+
+// A modal message box with that icon, caption, text and buttons (the first button is the
+// default); returns the button pressed, or Cancel / No / OK for a box closed otherwise (its
+// escape button).
+QMessageBox::StandardButton MessageBox(QMessageBox::Icon Icon, const std::string& Caption,
+                                       const std::string& Text,
+                                       QMessageBox::StandardButtons Buttons = QMessageBox::Ok);
+
+// ---- file dialogs -------------------------------------------------------------------------------
+
+struct TFileDialogRequest {
+    bool Save = false;
+    std::string Title;
+    // "Description|patterns|Description|patterns", patterns separated by ";".
+    std::string Filter;
+    std::string DefaultExt;
+};
+// Returns the chosen name as the user gave it, or nothing when the dialog was cancelled.
+using TFileDialogHook = std::function<std::optional<std::string>(const TFileDialogRequest& Request)>;
+void SetFileDialogHook(TFileDialogHook Hook);
+
+// The same filter in Qt's notation: "Description (patterns);;...".
+std::string QtFileFilter(const std::string& Filter);
+
+// An open or save dialog. Execute shows it and returns false when the user cancels; otherwise
+// FileName holds the choice, with "." + DefaultExt appended when the chosen name has no
+// extension.
+class TFileDialog {
+public:
+    explicit TFileDialog(bool Save) : FSave(Save) {}
+    bool Execute();
+
+    std::string Title;
+    std::string Filter;
+    std::string DefaultExt;
+    std::string FileName;
+
+private:
+    bool FSave;
+};
+
+// ---- desktop ------------------------------------------------------------------------------------
+
+// Opens the file with the desktop's program for it (the "open" operation); false when none.
+using TShellOpenHook = std::function<bool(const std::string& FileName)>;
+void SetShellOpenHook(TShellOpenHook Hook);
+bool ShellOpen(const std::string& FileName);
+
+// Tells the application to end: its event loop returns after the current event.
+using TTerminateHook = std::function<void()>;
+void SetTerminateHook(TTerminateHook Hook);
+void TerminateApplication();

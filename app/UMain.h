@@ -1,0 +1,203 @@
+// The main window: the photo and the drawing side by side and, below them, the strip of tool
+// panels through which the user sets the parameters of the open drawing and picks styles and
+// patterns. Most buttons and menu items run the command module's actions; the window itself
+// keeps its gauges, value boxes, lists and previews in step with the drawing, answers the
+// command module's events, takes dropped files, runs context help and compacts the undo history
+// when the program is idle.
+#pragma once
+
+#include "platform/qt/Colors.h"
+#include "platform/qt/ImageList.h"
+#include "platform/raster/Color32.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class TGaugeBar;
+class TImage32Widget;
+class TImageListViewer;
+class TImgView32Widget;
+class TQuickValue;
+class TQuorSlider;
+class TShape;
+class TSimpleColorSelector;
+class TBitmap32;
+class TBitmap32List;
+
+// The help keyword of a control: the page of the help folder that context help shows for it.
+void SetHelpKeyword(QWidget* Control, const std::string& Keyword);
+// The keyword of the control or of the nearest of its parents that has one; empty when none.
+std::string HelpKeywordOf(const QWidget* Control);
+
+class TFMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Needs the embedded pictures and the command module; installs the module's views and
+    // events.
+    explicit TFMain(QWidget* Parent = nullptr);
+    ~TFMain() override;
+
+    // ---- views ----------------------------------------------------------------------------------
+    QWidget* panDual;
+    TImgView32Widget* ImgSrc;
+    QSplitter* glSplitter;
+    TImgView32Widget* ImgDst;
+
+    // ---- the strip of panels --------------------------------------------------------------------
+    QWidget* panPanels;
+    QWidget* panTools;
+    QWidget* panPS;
+    QWidget* panStyle;
+    QWidget* PanSize;
+    QWidget* panPattern;
+    QWidget* panColors;
+    QWidget* backgroundBitmap;
+
+    QToolButton* btPtr;
+    QToolButton* btAuto;
+    QToolButton* btPat;
+    QToolButton* btFree;
+    QToolButton* btHelp;
+
+    QLabel* lblPSCount;
+    QLabel* Label11;
+    QPushButton* btPS;
+
+    QComboBox* cbStyles;
+    TImage32Widget* ImgPreviewStyle;
+    QToolButton* btStyleNew;
+    QToolButton* btStyleEdit;
+    QToolButton* btStyleDel;
+    TGaugeBar* gaPolyStep;
+    TGaugeBar* gaLength;
+    TGaugeBar* gaGain;
+    TGaugeBar* gaWidth;
+    TGaugeBar* gaBrdLimit;
+    QLabel* lblPolyStep;
+    QLabel* lblLength;
+    QLabel* lblGain;
+    QLabel* lblWidth;
+    QLabel* lblBorder;
+    QCheckBox* cbStopBorder;
+
+    TQuickValue* qvDensity;
+    TQuickValue* qvSize;
+    TImage32Widget* ImgSize;
+
+    TImageList PatternImageList{40, 40};
+    TImageListViewer* PatternImageListViewer;
+    QToolButton* btPatNew;
+    QToolButton* btPatEdit;
+    QToolButton* btPatDel;
+
+    // The colour section, driven by the colour panel.
+    QToolButton* btVar;
+    QToolButton* btAutoColor;
+    QToolButton* btFixed;
+    QToolButton* btnReset;
+    QWidget* panVar;
+    QWidget* panFixed;
+    QWidget* panAuto;
+    QWidget* ColorPages;
+    TSimpleColorSelector* ColorSelectorVar;
+    TSimpleColorSelector* ColorSelectorFixed;
+    std::array<TShape*, 10> VariantShapes{};
+    TShape* shapeFixed = nullptr;
+    TQuorSlider* slidHue;
+    TQuorSlider* slidSat;
+    TQuorSlider* slidBright;
+
+    QLabel* StatusPanel;
+    QProgressBar* progBar;
+
+    // The handle picture of the curve shapes.
+    std::unique_ptr<TBitmap32List> Bitmap32List1;
+
+    bool ContextHelpMode = false;
+
+    // ---- panels, gauges and lists -----------------------------------------------------------------
+    void FormCreate();
+    void UpdateUI();
+    void gaPolyStepChange();
+    void gaLengthChange();
+    void gaGainChange();
+    void gaWidthChange();
+    void gaBrdLimitChange();
+    void gaDensityChange();
+    void gaSizeChange();
+    void cbStopBorderClick();
+    void JvXPCheckbox1Click();
+    void btPSClick();
+    void cbStylesChange();
+    void UpdateStyleFrame(int Index);
+    void AddStyleFrameToImageList();
+    void FillStyleList();
+    void AddPatternFrameToImageList();
+    void UpdatePatternFrame(int Index);
+    void FillPatternList();
+    void PatternImageListViewerMouseUpThumb(int Index);
+    void ImgScroll(void* Sender);
+    TColor32 GetSelectedColor() const;
+
+    static int32_t GaugeToLength(int32_t Position);
+    static int32_t LengthToGauge(int32_t Length);
+
+    // ---- events of the command module -------------------------------------------------------------
+    void StartContextHelp(void* Sender);
+    void ShowProgress(void* Sender, int Percent);
+    void BeginProgress(void* Sender);
+    void EndProgress(void* Sender);
+    void OnUpdatePatternFrame(void* Sender, int Index);
+    void OnUpdateStyleFrame(void* Sender, int Index);
+    void OnDeletePatternFrame(void* Sender, int Index);
+    void OnDeleteStyleFrame(void* Sender, int Index);
+
+    // ---- application hooks --------------------------------------------------------------------
+    // A dropped list of files: one is loaded, more are refused with a message.
+    void DropFiles(const QStringList& FileNames);
+    // Sees every event of the application before its receiver: forwards Shift to the source
+    // view, ends context help at the next left press, and runs the command keys. True when the
+    // event was handled.
+    bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
+    // One call per idle period of the event loop: one compaction step of the undo history.
+    void ApplicationEvents1Idle(bool& Done);
+    // The close question; false keeps the window open.
+    bool FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
+
+private:
+    void BuildMenu();
+    void BuildViews();
+    void BuildPanels();
+    QWidget* BuildToolsPanel();
+    QWidget* BuildPSPanel();
+    QWidget* BuildStylePanel();
+    QWidget* BuildSizePanel();
+    QWidget* BuildPatternPanel();
+    QWidget* BuildColorsPanel();
+    void BuildStatusBar();
+    void ShowHelpAt(const QPoint& GlobalPos);
+    void SetGaugeLabel(QLabel* Label, const std::string& Text);
+
+    class TAppEventFilter;
+    std::unique_ptr<TAppEventFilter> FEventFilter;
+    bool FScrolling = false;
+};
+
+extern TFMain* FMain;

@@ -1,0 +1,171 @@
+// The main window: the gauges and their conversions, the panels per tool, the brush preview,
+// the scroll coupling of the views, Shift forwarding and idle work.
+#include "app/PendingUnits.h"
+#include "controls/QuickValue.h"
+#include "document/DualImage.h"
+#include "platform/qt/GaugeBar.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Format.h"
+#include "tests/app/ShellFixture.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSplitter>
+
+namespace {
+
+using MainWindow = TShellTest;
+
+TEST(LengthGauge, ConvertsBothWays) {
+    const std::pair<int, int> toLength[] = {{1, 5},     {2, 5},     {80, 30},  {100, 44},
+                                            {140, 102}, {160, 161}, {170, 205}};
+    for (const auto& [position, length] : toLength)
+        EXPECT_EQ(TFMain::GaugeToLength(position), length) << position;
+    const std::pair<int, int> toGauge[] = {{5, 1}, {30, 81}, {44, 100}, {100, 139}, {205, 170}};
+    for (const auto& [length, position] : toGauge)
+        EXPECT_EQ(TFMain::LengthToGauge(length), position) << length;
+}
+
+TEST_F(MainWindow, GaugesWriteTheDrawingAndReadItBack) {
+    SetDecimalSeparator('.');
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    TDualImage& d = *Domain->Document;
+    d.SetGain(2.5f);
+    d.SetWidth(1.5f);
+    FMain->UpdateUI();
+    EXPECT_EQ(FMain->gaGain->Position(), 250);
+    EXPECT_EQ(FMain->gaWidth->Position(), 15);
+    EXPECT_FLOAT_EQ(d.Gain(), 2.5f);
+    EXPECT_FLOAT_EQ(d.Width(), 1.5f);
+    EXPECT_EQ(FMain->lblGain->text().toStdString(), "2.5");
+    EXPECT_EQ(FMain->lblWidth->text().toStdString(), "1.5");
+
+    // Borders 99 reads back through the drawing's percent as 98.
+    FMain->gaBrdLimit->SetPosition(99);
+    FMain->UpdateUI();
+    EXPECT_EQ(FMain->gaBrdLimit->Position(), 98);
+    EXPECT_EQ(FMain->lblBorder->text().toStdString(), "98");
+
+    // Precision runs the other way round.
+    FMain->gaPolyStep->SetPosition(90);
+    EXPECT_EQ(d.PolyStep(), 10);
+    EXPECT_EQ(FMain->lblPolyStep->text().toStdString(), "90");
+    FMain->gaLength->SetPosition(160);
+    EXPECT_EQ(d.Length(), 161);
+    EXPECT_EQ(FMain->lblLength->text().toStdString(), "161");
+
+    // A brush size outside the value box's range stays on the drawing only until the next
+    // refresh, which writes the box's value back.
+    const int size = FMain->qvSize->Position();
+    d.SetSize(300);
+    FMain->UpdateUI();
+    EXPECT_EQ(FMain->qvSize->Position(), size);
+    EXPECT_EQ(d.Size(), size);
+    EXPECT_EQ(d.Density(), FMain->qvDensity->Position());
+}
+
+TEST_F(MainWindow, EachToolShowsItsPanels) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    auto shown = [](QWidget* w) { return !w->isHidden(); };
+    EXPECT_TRUE(FMain->btPtr->isChecked());
+    EXPECT_TRUE(shown(FMain->panStyle) && shown(FMain->panPS));
+    EXPECT_FALSE(shown(FMain->PanSize) || shown(FMain->panPattern));
+    Domain->AutoDirCommand->trigger();
+    EXPECT_TRUE(FMain->btAuto->isChecked());
+    EXPECT_TRUE(shown(FMain->panStyle) && shown(FMain->PanSize));
+    EXPECT_FALSE(shown(FMain->panPS) || shown(FMain->panPattern));
+    Domain->PatternCommand->trigger();
+    EXPECT_TRUE(shown(FMain->PanSize) && shown(FMain->panPattern));
+    Domain->FreeHandCommand->trigger();
+    EXPECT_TRUE(FMain->btFree->isChecked());
+    EXPECT_FALSE(shown(FMain->panPattern));
+    // No tool: at the next refresh no button is down, and the panels stay as they were.
+    Domain->ContextHelpCommand->trigger();
+    FMain->UpdateUI();
+    for (QToolButton* b : {FMain->btPtr, FMain->btAuto, FMain->btPat, FMain->btFree})
+        EXPECT_FALSE(b->isChecked());
+    EXPECT_TRUE(shown(FMain->PanSize));
+}
+
+TEST_F(MainWindow, BrushPreviewShowsTheSizeThatFits) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    FMain->qvDensity->SetPosition(5);
+    FMain->qvSize->SetPosition(150);
+    FMain->gaSizeChange();
+    const TBitmap32& b = FMain->ImgSize->Image().Bitmap;
+    ASSERT_EQ(b.Width(), 144);
+    ASSERT_EQ(b.Height(), 73);
+    // The circle of radius 31 about the middle (72, 36); the percentage at the top left.
+    int dark = 0;
+    for (int x = 0; x < 144; ++x)
+        if ((b.Pixel(x, 36 - 31) & 0xFF) < 128) ++dark;
+    EXPECT_GT(dark, 0);
+    int text = 0;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 30; ++x)
+            if ((b.Pixel(x, y) & 0xFF) < 100) ++text;
+    EXPECT_GT(text, 5);
+    EXPECT_EQ(Domain->Document->Size(), 150);
+}
+
+TEST_F(MainWindow, APatternThumbnailPicksThePatternTool) {
+    FMain->PatternImageListViewerMouseUpThumb(2);
+    EXPECT_EQ(Domain->PatternManager->ItemIndex, 0);
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    FMain->PatternImageListViewerMouseUpThumb(2);
+    EXPECT_EQ(Domain->PatternManager->ItemIndex, 2);
+    EXPECT_EQ(Domain->ToolManager->Tool, 4);
+}
+
+TEST_F(MainWindow, ShiftReachesTheSourceViewWhateverHasTheFocus) {
+    std::vector<uint16_t> keys;
+    FMain->ImgSrc->View().OnKeyDown = [&](TCustomImage32*, uint16_t& Key, TShiftState) {
+        keys.push_back(Key);
+    };
+    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_TRUE(FMain->ApplicationEvents1Message(FMain->cbStyles, &shift));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0], VK_SHIFT);
+    // Other keys are not forwarded.
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    EXPECT_FALSE(FMain->ApplicationEvents1Message(FMain->cbStyles, &other));
+    EXPECT_EQ(keys.size(), 1u);
+    FMain->ImgSrc->View().OnKeyDown = nullptr;
+}
+
+TEST_F(MainWindow, TheViewsScrollTogether) {
+    ASSERT_TRUE(Open(MakePicture(600, 500)));
+    FMain->resize(900, 700);
+    FMain->show();
+    QApplication::processEvents();
+    TImgView32& src = FMain->ImgSrc->View();
+    TImgView32& dst = FMain->ImgDst->View();
+    ASSERT_GT(dst.HorzScrollRange(), 0);
+    dst.SetScroll(120, 90);
+    const TPoint a = src.ControlToBitmap(TPoint{src.ViewportWidth() / 2, src.ViewportHeight() / 2});
+    const TPoint b = dst.ControlToBitmap(TPoint{dst.ViewportWidth() / 2, dst.ViewportHeight() / 2});
+    EXPECT_NEAR(a.X, b.X, 1);
+    EXPECT_NEAR(a.Y, b.Y, 1);
+    FMain->hide();
+}
+
+TEST_F(MainWindow, IdleWorkNeedsADrawing) {
+    bool done = false;
+    FMain->ApplicationEvents1Idle(done);
+    EXPECT_TRUE(done);
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    for (int i = 0; i < 5; ++i) {
+        Domain->Document->BeginChange();
+        Domain->Document->SprayAt(60 + 20 * i, 75);
+        Domain->Document->EndChange();
+    }
+    const std::string before = Domain->Document->UndoMemoryText();
+    for (int i = 0; i < 5; ++i)
+        FMain->ApplicationEvents1Idle(done);
+    // The old steps went to disk: the history holds less memory.
+    EXPECT_NE(Domain->Document->UndoMemoryText(), before);
+}
+
+} // namespace

@@ -1,0 +1,170 @@
+// Writing the drawing out: Save by extension, the render at another size and resolution with
+// its dialog, and the PostScript export.
+#include "app/UImgSizeDlg.h"
+#include "controls/FloatEd.h"
+#include "document/DualImage.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Format.h"
+#include "tests/app/ShellFixture.h"
+
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <tiffio.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+class SaveDrawing : public TShellTest {
+protected:
+    void SetUp() override {
+        TShellTest::SetUp();
+        ASSERT_TRUE(Open(MakePicture(200, 150)));
+        Domain->Document->BeginChange();
+        Domain->Document->SprayAt(100, 75);
+        Domain->Document->EndChange();
+        ASSERT_TRUE(Domain->Document->Modified);
+    }
+
+    // Saves under Name and returns the first bytes of the file written (empty when none).
+    std::string Save(const std::string& Name) {
+        FileNames.push_back(Folder() + Name);
+        Domain->SaveCommand->trigger();
+        return Head(Folder() + Name);
+    }
+
+    static std::string Head(const std::string& File) {
+        std::ifstream in(File, std::ios::binary);
+        std::string bytes(4, '\0');
+        if (!in.read(bytes.data(), 4)) return {};
+        return bytes;
+    }
+
+    static float TiffResolution(const std::string& File, uint32_t* Width = nullptr) {
+        TIFF* tif = TIFFOpen(File.c_str(), "r");
+        if (tif == nullptr) return -1;
+        float resolution = 0;
+        TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution);
+        if (Width != nullptr) TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, Width);
+        TIFFClose(tif);
+        return resolution;
+    }
+};
+
+TEST_F(SaveDrawing, TheExtensionChoosesTheFormat) {
+    EXPECT_EQ(Save("a.bmp").substr(0, 2), "BM");
+    EXPECT_FALSE(Domain->Document->Modified);
+    EXPECT_EQ(Save("b.JPEG").substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(Save("c.jpeg").substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(Save("d.tif").substr(0, 2), "II");
+    EXPECT_FLOAT_EQ(TiffResolution(Folder() + "d.tif"), 200.0f);
+    // A name without extension gets the dialog's default one.
+    FileNames.push_back(Folder() + "plain");
+    Domain->SaveCommand->trigger();
+    EXPECT_EQ(Head(Folder() + "plain.jpg").substr(0, 2), "\xFF\xD8");
+    ASSERT_FALSE(Requests.empty());
+    EXPECT_EQ(Requests.back().DefaultExt, "jpg");
+    EXPECT_EQ(Requests.back().Filter, "JPEG (*.jpg)|*.jpg|BMP (*.bmp)|*.bmp|TIFF (*.tif)|*.tif");
+}
+
+TEST_F(SaveDrawing, AnUnknownExtensionOrAFailedWriteKeepsTheDrawingUnsaved) {
+    EXPECT_EQ(Save("e.png"), "");
+    EXPECT_TRUE(Domain->Document->Modified);
+    EXPECT_EQ(Save("no/such/folder/f.bmp"), "");
+    EXPECT_TRUE(Domain->Document->Modified);
+    // Cancelling the dialog changes nothing.
+    Domain->SaveCommand->trigger();
+    EXPECT_TRUE(Domain->Document->Modified);
+}
+
+TEST_F(SaveDrawing, RenderAtAnotherSizeAndResolution) {
+    QTimer::singleShot(0, FImgSizeDlg, [] {
+        EXPECT_EQ(FImgSizeDlg->seHorizPixels->value(), 200);
+        EXPECT_EQ(FImgSizeDlg->seVertPixels->value(), 150);
+        EXPECT_EQ(FImgSizeDlg->seRes->value(), 200);
+        FImgSizeDlg->seRes->setValue(300);
+        FImgSizeDlg->seHorizPixels->setValue(400);
+        FImgSizeDlg->btOk->click();
+    });
+    FileNames.push_back(Folder() + "big.tif");
+    Domain->RenderAll->trigger();
+    uint32_t width = 0;
+    EXPECT_FLOAT_EQ(TiffResolution(Folder() + "big.tif", &width), 300.0f);
+    EXPECT_EQ(width, 400u);
+    EXPECT_FALSE(Domain->Document->Modified);
+
+    // Cancel in the size dialog: no file dialog.
+    const size_t requests = Requests.size();
+    QTimer::singleShot(0, FImgSizeDlg, [] { FImgSizeDlg->btCancel->click(); });
+    Domain->RenderAll->trigger();
+    EXPECT_EQ(Requests.size(), requests);
+}
+
+TEST_F(SaveDrawing, PostScriptIsConfirmedWithThePathOnASecondLine) {
+    FileNames.push_back(Folder() + "drawing");
+    Domain->PostScriptCommand->trigger();
+    const std::string file = Folder() + "drawing.ps";
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("%!PS-Adobe-2.0", 0), 0u);
+    EXPECT_FALSE(Domain->Document->Modified);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
+    EXPECT_EQ(Messages[0].Caption, "Quorvelle");
+    EXPECT_EQ(Messages[0].Text, "The file was succesfully exported as a PostScript file:\r\n" + file);
+}
+
+TEST(EstimatedSize, FourSignificantDigits) {
+    SetDecimalSeparator('.');
+    EXPECT_EQ(FormatEstimatedSize(800LL * 600 * 3), "1.373 MBytes");
+    EXPECT_EQ(FormatEstimatedSize(100LL * 100 * 3), "29.3 KBytes");
+    EXPECT_EQ(FormatEstimatedSize(10LL * 10 * 3), "300 Bytes");
+    EXPECT_EQ(FormatEstimatedSize(2000LL * 2000 * 3), "11.44 MBytes");
+    EXPECT_EQ(FormatEstimatedSize(40000LL * 40000 * 3), "4.47 GBytes");
+}
+
+class ImgSizeDialog : public TShellTest {};
+
+TEST_F(ImgSizeDialog, SizesKeepTheDrawingsAspect) {
+    SetDecimalSeparator('.');
+    TFImgSizeDlg& d = *FImgSizeDlg;
+    d.SetImageWidth(800);
+    d.SetImageHeight(600);
+    d.SetResolution(200);
+    d.FormShow();
+    EXPECT_EQ(d.seHorizInches->GetValue(), 4.0L);
+    EXPECT_EQ(d.seVertInches->GetValue(), 3.0L);
+    EXPECT_EQ(d.lblEstimSize->text().toStdString(), "Estimated Size:1.373 MBytes");
+
+    // A width in pixels brings the height and both sizes.
+    d.seHorizPixels->setValue(1000);
+    EXPECT_EQ(d.seVertPixels->value(), 750);
+    EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), 5.0, 1e-9);
+    EXPECT_NEAR(static_cast<double>(d.seVertInches->GetValue()), 3.75, 1e-9);
+    // A size in inches brings the other size and both pixel sizes.
+    d.seHorizInches->SetValue(2);
+    EXPECT_NEAR(static_cast<double>(d.seVertInches->GetValue()), 1.5, 1e-9);
+    EXPECT_EQ(d.seHorizPixels->value(), 400);
+    EXPECT_EQ(d.seVertPixels->value(), 300);
+    // The resolution changes only the pixel sizes.
+    d.seRes->setValue(100);
+    EXPECT_EQ(d.seHorizPixels->value(), 200);
+    EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), 2.0, 1e-9);
+
+    // Centimetres: the sizes times 2.54, rounded to two decimals.
+    d.rbCentimeters->click();
+    EXPECT_EQ(d.gbSizeInches->title().toStdString(), "Size in Centimeters");
+    EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), 5.08, 1e-9);
+    EXPECT_NEAR(static_cast<double>(d.seVertInches->GetValue()), 3.81, 1e-9);
+    EXPECT_EQ(d.seHorizPixels->value(), 200);
+    d.rbInches->click();
+    EXPECT_EQ(d.gbSizeInches->title().toStdString(), "Size in Inches");
+    EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), 2.0, 1e-9);
+}
+
+} // namespace
