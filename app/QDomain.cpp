@@ -1,6 +1,8 @@
 #include "app/QDomain.h"
 
-#include "app/PendingUnits.h"
+#include "app/Tools.h"
+#include "app/UColorPanel.h"
+#include "app/UFormAbout.h"
 #include "app/UImgSizeDlg.h"
 #include "app/UMain.h"
 #include "app/UResample.h"
@@ -398,9 +400,7 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
     }
     Document->SetOnChange([this](void*) { UpdateActions(); });
     Document->PatternManager = PatternManager.get();
-#if QUOR_HAVE_COLOR_PANEL
     if (ColorPanel != nullptr) ColorPanel->ResetVariants();
-#endif
     ToolManager = std::make_unique<TToolManager>(Document.get());
     PointerCommandExecute(PointerCommand);
     UpdateActions();
@@ -589,9 +589,7 @@ void TDomain::ContextHelpCommandExecute(void*) {
 }
 
 void TDomain::AboutCommandExecute(void*) {
-#if QUOR_HAVE_ABOUT
     if (FormAbout != nullptr) FormAbout->exec();
-#endif
 }
 
 // ---------------------------------------------------------------------------------------------

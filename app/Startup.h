@@ -10,7 +10,7 @@
 void InitializeUnits();
 
 // The Qt side of the lower layers' hooks: the hourglass, letting the window system catch up
-// during long work, the views' mouse position, and the two preset editors.
+// during long work, and the two preset editors.
 void InstallPlatformHooks();
 
 // The application's title.

@@ -1,8 +1,11 @@
 #include "app/UMain.h"
 
-#include "app/PendingUnits.h"
+#include "app/HlpWnd.h"
 #include "app/QDomain.h"
+#include "app/Shape.h"
 #include "app/ShellServices.h"
+#include "app/Tools.h"
+#include "app/UColorPanel.h"
 #include "app/UdmGlobalConfig.h"
 #include "controls/ControlPictures.h"
 #include "controls/ImageListViewer.h"
@@ -250,11 +253,7 @@ bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
         if (Domain != nullptr && Domain->ToolManager) Domain->ToolManager->SetEnabled(true);
         QApplication::restoreOverrideCursor();
         const std::string keyword = HelpKeywordOf(static_cast<QWidget*>(Receiver));
-#if QUOR_HAVE_HELP_WINDOW
         if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(keyword);
-#else
-        (void)keyword;
-#endif
         return true;
     }
     return false;
@@ -307,10 +306,8 @@ TFMain::~TFMain() {
             *e = nullptr;
     }
     SetPolyBezierHandleBitmap(nullptr);
-#if QUOR_HAVE_COLOR_PANEL
     delete ColorPanel;
     ColorPanel = nullptr;
-#endif
     if (FMain == this) FMain = nullptr;
 }
 
@@ -615,7 +612,6 @@ QWidget* TFMain::BuildColorsPanel() {
         slider->SetPosition(50);
         y += 33;
     }
-#if QUOR_HAVE_COLOR_PANEL
     for (int i = 0; i < 10; ++i) {
         auto* swatch = new TShape(panVar);
         swatch->SetShape(stCircle);
@@ -627,12 +623,6 @@ QWidget* TFMain::BuildColorsPanel() {
     shapeFixed->SetShape(stRectangle);
     shapeFixed->SetPenColor(clGray);
     shapeFixed->setGeometry(160, 40, 40, 40);
-#else
-    // Without the colour panel the section shows its pages as they are made.
-    panVar->hide();
-    panFixed->hide();
-    panAuto->hide();
-#endif
     return panel;
 }
 
@@ -681,14 +671,12 @@ void TFMain::FormCreate() {
     // 3. The large step of every gauge.
     for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit})
         gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
-        // 4. The colour panel over the colour controls.
-#if QUOR_HAVE_COLOR_PANEL
+    // 4. The colour panel over the colour controls.
     auto* s = VariantShapes.data();
     ColorPanel = new TColorPanel(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9], shapeFixed,
                                  ColorSelectorVar, ColorSelectorFixed, btnReset, slidHue, slidSat, slidBright,
                                  btVar, btAutoColor, btFixed, panVar, panAuto, panFixed, ColorPages);
     ColorPanel->GetDocument = [] { return Domain != nullptr ? Domain->Document.get() : nullptr; };
-#endif
     PatternImageListViewer->SetColor(RGBToColor(222, 229, 239));
     // 5. The preset buttons show glyphs only.
     for (QToolButton* b : {btPatNew, btPatDel, btPatEdit, btStyleNew, btStyleDel, btStyleEdit})
@@ -755,9 +743,7 @@ int32_t TFMain::LengthToGauge(int32_t Length) {
 
 void TFMain::UpdateUI() {
     progBar->hide();
-#if QUOR_HAVE_COLOR_PANEL
     if (ColorPanel != nullptr) ColorPanel->UpdateFromImage();
-#endif
     TDualImage* document = Domain->Document.get();
     if (document != nullptr) {
         panDual->show();
@@ -807,7 +793,6 @@ void TFMain::UpdateUI() {
         qvSize->SetPosition(document->Size());
         gaBrdLimit->SetPosition(document->GetBrdLimit());
         StatusPanel->setText(QString::fromStdString(document->UndoMemoryText()));
-#if QUOR_HAVE_COLOR_PANEL
         if (ColorPanel != nullptr) {
             switch (document->ColorMode()) {
             case 0:
@@ -824,7 +809,6 @@ void TFMain::UpdateUI() {
             }
             ColorPanel->SetFixedColor(static_cast<TColor>(WinColor(document->Color())));
         }
-#endif
     } else {
         panDual->hide();
         panPanels->hide();
@@ -1033,9 +1017,7 @@ void TFMain::ImgScroll(void* Sender) {
 }
 
 TColor32 TFMain::GetSelectedColor() const {
-#if QUOR_HAVE_COLOR_PANEL
     if (ColorPanel != nullptr) return ColorToColor32(ColorPanel->SelectedColor);
-#endif
     return 0xFF000000;
 }
 

@@ -1,6 +1,6 @@
 // The command module: enabling after a load, a gesture, undo, redo and Close; the command keys;
 // the discard question; the preset commands.
-#include "app/PendingUnits.h"
+#include "app/Tools.h"
 #include "document/DualImage.h"
 #include "presets/EditorHooks.h"
 #include "presets/Patterns.h"

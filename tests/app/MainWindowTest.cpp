@@ -1,6 +1,6 @@
 // The main window: the gauges and their conversions, the panels per tool, the brush preview,
 // the scroll coupling of the views, Shift forwarding and idle work.
-#include "app/PendingUnits.h"
+#include "app/Tools.h"
 #include "controls/QuickValue.h"
 #include "document/DualImage.h"
 #include "platform/qt/GaugeBar.h"
