@@ -5,6 +5,7 @@
 #include "app/UdmGlobalConfig.h"
 #include "controls/ImageListViewer.h"
 #include "engine/Utils.h"
+#include "platform/formats/PictureFormats.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
@@ -129,6 +130,7 @@ TEST(DisplayRequirement, OneParagraphPerRequirementNotMet) {
 }
 
 TEST(PictureDialogFilter, OffersEveryRegisteredExtensionAllFirst) {
+    RegisterPictureFormats();
     const std::string filter = PictureDialogFilter();
     EXPECT_EQ(filter.rfind("All (", 0), 0u);
     for (const char* ext : {"*.bmp", "*.jpg", "*.png", "*.tif"})
