@@ -4,6 +4,7 @@
 #include "controls/QuorSlider.h"
 #include "controls/SimpleColorSelector.h"
 #include "document/DualImage.h"
+#include "platform/qt/InputEvents.h"
 #include "platform/raster/Color32.h"
 #include "platform/rtl/Exception.h"
 
@@ -39,15 +40,24 @@ TColorPanel::TColorPanel(TShape* Variant0, TShape* Variant1, TShape* Variant2, T
                                      Variant5, Variant6, Variant7, Variant8, Variant9},
       FFixedSwatch(FixedSwatch), FVariantSelector(VariantSelector), FFixedSelector(FixedSelector),
       FHueSlider(HueSlider), FSaturationSlider(SaturationSlider), FBrightnessSlider(BrightnessSlider) {
-    QObject::connect(FResetButton, &QAbstractButton::clicked, [this] { ResetClick(FResetButton); });
-    FVariantSelector->OnSelectColor = [this](void* Sender) { AddVariant(Sender); };
-    FFixedSelector->OnSelectColor = [this](void* Sender) { FixedColorSelected(Sender); };
-    FHueSlider->OnChanged = [this](void* Sender) { HueChange(Sender); };
-    FSaturationSlider->OnChanged = [this](void* Sender) { SaturationChange(Sender); };
-    FBrightnessSlider->OnChanged = [this](void* Sender) { BrightnessChange(Sender); };
-    QObject::connect(FVariantsButton, &QAbstractButton::clicked, [this] { VariantsClick(FVariantsButton); });
-    QObject::connect(FAutoButton, &QAbstractButton::clicked, [this] { AutoClick(FAutoButton); });
-    QObject::connect(FFixedButton, &QAbstractButton::clicked, [this] { FixedClick(FFixedButton); });
+    // Every handler runs at the border to Qt's event loop, which no exception may cross.
+    FConnections.push_back(QObject::connect(FResetButton, &QAbstractButton::clicked,
+                                            [this] { GuardEvent([this] { ResetClick(FResetButton); }); }));
+    FVariantSelector->OnSelectColor = [this](void* Sender) { GuardEvent([&] { AddVariant(Sender); }); };
+    FFixedSelector->OnSelectColor = [this](void* Sender) { GuardEvent([&] { FixedColorSelected(Sender); }); };
+    FHueSlider->OnChanged = [this](void* Sender) { GuardEvent([&] { HueChange(Sender); }); };
+    FSaturationSlider->OnChanged = [this](void* Sender) { GuardEvent([&] { SaturationChange(Sender); }); };
+    FBrightnessSlider->OnChanged = [this](void* Sender) { GuardEvent([&] { BrightnessChange(Sender); }); };
+    // The mode buttons stay down while their mode is on.
+    for (QAbstractButton* b : {FVariantsButton, FAutoButton, FFixedButton})
+        b->setCheckable(true);
+    FConnections.push_back(QObject::connect(FVariantsButton, &QAbstractButton::clicked, [this] {
+        GuardEvent([this] { VariantsClick(FVariantsButton); });
+    }));
+    FConnections.push_back(QObject::connect(FAutoButton, &QAbstractButton::clicked,
+                                            [this] { GuardEvent([this] { AutoClick(FAutoButton); }); }));
+    FConnections.push_back(QObject::connect(FFixedButton, &QAbstractButton::clicked,
+                                            [this] { GuardEvent([this] { FixedClick(FFixedButton); }); }));
 
     auto* layout = qobject_cast<QGridLayout*>(Container->layout());
     if (layout == nullptr && Container->layout() == nullptr) {
@@ -67,11 +77,19 @@ TColorPanel::TColorPanel(TShape* Variant0, TShape* Variant1, TShape* Variant2, T
     SetFixedColor(clBlack);
 }
 
+TColorPanel::~TColorPanel() {
+    // The controls may outlive the panel: they must not call it any more.
+    for (const QMetaObject::Connection& c : FConnections)
+        QObject::disconnect(c);
+    FVariantSelector->OnSelectColor = nullptr;
+    FFixedSelector->OnSelectColor = nullptr;
+    for (TQuorSlider* slider : {FHueSlider, FSaturationSlider, FBrightnessSlider})
+        slider->OnChanged = nullptr;
+}
+
 void TColorPanel::ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVisible, uint8_t Mode) {
-    for (QAbstractButton* b : {FVariantsButton, FAutoButton, FFixedButton}) {
-        b->setCheckable(true);
+    for (QAbstractButton* b : {FVariantsButton, FAutoButton, FFixedButton})
         b->setChecked(b == Button);
-    }
     for (QWidget* p : {FVariantsPage, FAutoPage, FFixedPage})
         if (p != Page) p->hide();
     Page->show();

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class TDualImage;
 class TQuorSlider;
@@ -32,6 +33,8 @@ public:
                 TQuorSlider* SaturationSlider, TQuorSlider* BrightnessSlider, QAbstractButton* VariantsButton,
                 QAbstractButton* AutoButton, QAbstractButton* FixedButton, QWidget* VariantsPage,
                 QWidget* AutoPage, QWidget* FixedPage, QWidget* Container);
+    // Unhooks the controls, which the main window frees afterwards.
+    ~TColorPanel();
     TColorPanel(const TColorPanel&) = delete;
     TColorPanel& operator=(const TColorPanel&) = delete;
 
@@ -100,6 +103,7 @@ private:
     TQuorSlider* FHueSlider;
     TQuorSlider* FSaturationSlider;
     TQuorSlider* FBrightnessSlider;
+    std::vector<QMetaObject::Connection> FConnections;
 };
 
 // The one colour panel of the program; the main window makes it at its creation and frees it
