@@ -86,7 +86,7 @@ void TToolManager::ViewToSource(int& X, int& Y) const {
     const TPoint p = view->ControlToBitmap(Point(X, Y));
     X = p.X;
     Y = p.Y;
-    if (view == FDocument->DstView()) {
+    if (view == FDocument->DstView() && FDocument->DestBitmap().Width() > 0) {
         // The width ratio serves both axes; the loader gives both bitmaps one size.
         const double ratio = static_cast<double>(FDocument->SourceBitmap().Width()) /
                              static_cast<double>(FDocument->DestBitmap().Width());
