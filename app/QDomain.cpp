@@ -191,6 +191,9 @@ TDomain::TDomain(QObject* Parent) : QObject(Parent) {
     for (int i = 0; i < 5; ++i)
         iconActions[i]->setIcon(QIcon(QPixmap::fromImage(LoadAppPicture(QString::fromUtf8(icons[i])))));
 
+    OpenPictureDialog.Title = "Open";
+    SaveImageDialog.Title = "Save As";
+    SavePostScriptDlg.Title = "Save As";
     SavePostScriptDlg.DefaultExt = "ps";
     SavePostScriptDlg.Filter = "Postscript (*.ps) | *.ps";
     OpenPictureDialog.Filter = PictureDialogFilter();

@@ -375,9 +375,13 @@ QWidget* TFMain::BuildToolsPanel() {
                                                           {btHelp, Domain->ContextHelpCommand}};
     for (const auto& [button, action] : bindings) {
         BindButton(button, action);
-        button->setCheckable(button != btHelp);
+        button->setCheckable(true);
         button->setObjectName(action->objectName().replace(QStringLiteral("Command"), QString()));
     }
+    // One radio group: the button of the tool in use is down, "What is this?" among them.
+    FToolGroup = new QButtonGroup(panel);
+    for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
+        FToolGroup->addButton(b);
     grid->addWidget(btPtr, 0, 0);
     grid->addWidget(btAuto, 0, 1);
     grid->addWidget(btPat, 1, 0);
@@ -776,8 +780,11 @@ void TFMain::UpdateUI() {
             panels = &none;
             break;
         }
-        for (QToolButton* b : {btPtr, btAuto, btPat, btFree})
+        // No tool leaves no button down; an exclusive group would keep one.
+        FToolGroup->setExclusive(false);
+        for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
             b->setChecked(b == panels->Button);
+        FToolGroup->setExclusive(true);
         if (panels->Button != nullptr) {
             panStyle->setVisible(panels->Style);
             panPS->setVisible(panels->PS);

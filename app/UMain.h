@@ -18,6 +18,7 @@
 #include <string>
 
 class QAbstractButton;
+class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -198,6 +199,7 @@ private:
     class TAppEventFilter;
     std::unique_ptr<TAppEventFilter> FEventFilter;
     bool FScrolling = false;
+    QButtonGroup* FToolGroup = nullptr;
 };
 
 extern TFMain* FMain;
