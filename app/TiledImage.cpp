@@ -1,5 +1,7 @@
 #include "app/TiledImage.h"
 
+#include "app/UdmGlobalConfig.h"
+
 #include <QPainter>
 
 TTiledImage::TTiledImage(QWidget* Parent) : QWidget(Parent) {}
@@ -15,17 +17,8 @@ void TTiledImage::paintEvent(QPaintEvent* /*Event*/) {
     painter.drawTiledPixmap(rect(), QPixmap::fromImage(FPicture));
 }
 
-// SEAM (temporary): the embedded-pictures module is written alongside; until it is in, the
-// windows show no tile.
-#if __has_include("app/UdmGlobalConfig.h")
-#include "app/UdmGlobalConfig.h"
 QImage BackgroundTile() {
     QImage picture;
     if (dmGlobalConfig != nullptr) dmGlobalConfig->LoadBackground(picture);
     return picture;
 }
-#else
-QImage BackgroundTile() {
-    return QImage();
-}
-#endif

@@ -21,5 +21,5 @@ private:
 };
 
 // The program's background tile (the embedded-pictures module's background), as a picture for a
-// tiled control; a null picture before that module exists.
+// tiled control; a null picture while that module does not exist (tests of a lone window).
 QImage BackgroundTile();

@@ -1,5 +1,6 @@
 #include "app/UFormAbout.h"
 
+#include "app/UdmGlobalConfig.h"
 #include "controls/InfoLabel.h"
 #include "platform/qt/Bitmap32Image.h"
 #include "platform/qt/InputEvents.h"
@@ -28,9 +29,19 @@ constexpr int FormHeight = 350;
 constexpr int FrameSize = 64;
 constexpr int FrameCount = 8;
 
-// SEAM (temporary): the embedded-pictures module is written alongside; until it is in, the box
-// shows no splash picture.
-QImage SplashPicture();
+// The embedded splash picture; none while the embedded-pictures module does not exist (tests of a
+// lone box) or when its picture cannot be read.
+QImage SplashPicture() {
+    if (dmGlobalConfig == nullptr) return QImage();
+    dmGlobalConfig->splashImage.SetPosition(0);
+    TBitmap32 bitmap;
+    try {
+        ReadBmp(bitmap, dmGlobalConfig->splashImage);
+    } catch (const Exception&) {
+        return QImage();
+    }
+    return Bitmap32AsQImage(std::as_const(bitmap)).copy();
+}
 
 // One line of /proc/meminfo ("MemAvailable:  123456 kB") in bytes; false when it is missing.
 bool MemInfo(const char* Key, uint64_t& Bytes) {
@@ -266,27 +277,3 @@ void TFormAbout::FormHide() {
     anim->SetActive(false);
     JvSecretPanel1->SetActive(false);
 }
-
-#if __has_include("app/UdmGlobalConfig.h")
-#include "app/UdmGlobalConfig.h"
-namespace {
-QImage SplashPicture() {
-    if (dmGlobalConfig == nullptr) return QImage();
-    dmGlobalConfig->splashImage.SetPosition(0);
-    TBitmap32 bitmap;
-    try {
-        ReadBmp(bitmap, dmGlobalConfig->splashImage);
-    } catch (const Exception&) {
-        // A box without its picture is still an About box.
-        return QImage();
-    }
-    return Bitmap32AsQImage(std::as_const(bitmap)).copy();
-}
-} // namespace
-#else
-namespace {
-QImage SplashPicture() {
-    return QImage();
-}
-} // namespace
-#endif

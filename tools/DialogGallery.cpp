@@ -7,6 +7,7 @@
 #include "app/UFormAbout.h"
 #include "app/UFormStyle.h"
 #include "app/UPatternEdit.h"
+#include "app/UdmGlobalConfig.h"
 #include "controls/ControlPictures.h"
 #include "controls/QuorSlider.h"
 #include "controls/SimpleColorSelector.h"
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: dialog_gallery style|pattern|colors|help|about OUTPUT.png\n");
         return 2;
     }
+    // The embedded pictures, as start-up makes them first.
+    TdmGlobalConfig pictures;
+    dmGlobalConfig = &pictures;
     const char* which = argv[1];
     const QString output = QString::fromLocal8Bit(argv[2]);
     std::unique_ptr<QWidget> window;
