@@ -225,8 +225,7 @@ private:
 
 bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
     const QEvent::Type type = Event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress &&
-        type != QEvent::MouseButtonDblClick)
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress)
         return false;
     // Events reach the window first and then the control; the control's turn decides.
     if (!Receiver->isWidgetType()) return false;
@@ -512,8 +511,8 @@ QWidget* TFMain::BuildSizePanel() {
         box->TextBox = TQuickValue::TBox{1, 3, 64, 13};
         box->GlyphBox = TQuickValue::TBox{2, 73, 7, 11};
     }
-    qvDensity->OnChangePos = [this](void*) { gaDensityChange(); };
-    qvSize->OnChangePos = [this](void*) { gaSizeChange(); };
+    qvDensity->OnChangePos = [this](void*) { GuardEvent([this] { gaDensityChange(); }); };
+    qvSize->OnChangePos = [this](void*) { GuardEvent([this] { gaSizeChange(); }); };
     layout->addWidget(new QLabel(QStringLiteral("Density"), body), 0, 0);
     layout->addWidget(qvDensity, 0, 1);
     layout->addWidget(new QLabel(QStringLiteral("Size"), body), 1, 0);
@@ -688,8 +687,9 @@ void TFMain::FormCreate() {
     // 6.
     ContextHelpMode = false;
     // 7. The two views share the room; the odd pixel goes to the photo.
-    const int w = std::max(panDual->width() - glSplitter->handleWidth(), 0);
-    glSplitter->setSizes({w / 2 + w % 2, w / 2});
+    // (Before the window is laid out the room is unknown; the splitter then halves it itself.)
+    const int w = panDual->width() - glSplitter->handleWidth();
+    if (w > 0) glSplitter->setSizes({w / 2 + w % 2, w / 2});
     // 8.
     FillPatternList();
     FillStyleList();
