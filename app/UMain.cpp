@@ -477,7 +477,8 @@ QWidget* TFMain::BuildStylePanel() {
         label->setMinimumWidth(30);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(label, row, 2);
-        gauge->OnChange = [this, handler](void*) { (this->*handler)(); };
+        void (TFMain::*change)() = handler;
+        gauge->OnChange = [this, change](void*) { (this->*change)(); };
         ++row;
     }
     cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), body);
