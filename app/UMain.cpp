@@ -4,6 +4,7 @@
 #include "app/QDomain.h"
 #include "app/Shape.h"
 #include "app/ShellServices.h"
+#include "app/TiledImage.h"
 #include "app/Tools.h"
 #include "app/UColorPanel.h"
 #include "app/UdmGlobalConfig.h"
@@ -64,12 +65,6 @@ const QColor BackdropBottom(78, 73, 97);
 // The views' surround: the paper of the drawing stands out against it.
 constexpr TColor32 ViewSurround = 0xFF8E8A9A;
 
-QImage BackgroundPicture() {
-    QImage tile;
-    if (dmGlobalConfig != nullptr) dmGlobalConfig->LoadBackground(tile);
-    return tile;
-}
-
 // The window's backdrop: a vertical gradient behind everything.
 class TGradient : public QWidget {
 public:
@@ -83,28 +78,6 @@ protected:
         gradient.setColorAt(1, BackdropBottom);
         painter.fillRect(rect(), gradient);
     }
-};
-
-// A picture repeated over the whole control.
-class TTile : public QWidget {
-public:
-    explicit TTile(QWidget* Parent) : QWidget(Parent) {}
-    void SetPicture(const QImage& Picture) {
-        FPicture = Picture;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        if (FPicture.isNull())
-            painter.fillRect(rect(), PanelColor);
-        else
-            painter.drawTiledPixmap(rect(), QPixmap::fromImage(FPicture));
-    }
-
-private:
-    QImage FPicture;
 };
 
 // One panel of the strip: a caption bar over a face of the panel colour or of the background
@@ -643,7 +616,7 @@ void TFMain::BuildPanels() {
     PanSize = BuildSizePanel();
     panPattern = BuildPatternPanel();
     panColors = BuildColorsPanel();
-    backgroundBitmap = new TTile(panPanels);
+    backgroundBitmap = new TTiledImage(panPanels);
     backgroundBitmap->setObjectName(QStringLiteral("backgroundBitmap"));
     for (QWidget* panel : {panTools, panPS, panStyle, PanSize, panPattern, panColors})
         strip->addWidget(panel);
@@ -666,8 +639,8 @@ void TFMain::BuildStatusBar() {
 
 void TFMain::FormCreate() {
     // 1. The background picture behind the panels.
-    const QImage tile = BackgroundPicture();
-    static_cast<TTile*>(backgroundBitmap)->SetPicture(tile);
+    const QImage tile = BackgroundTile();
+    backgroundBitmap->SetPicture(tile);
     for (QWidget* panel : {panPS, panPattern, PanSize, panStyle})
         static_cast<TToolPanel*>(panel)->SetPicture(tile);
     // 2. Dropped files.

@@ -33,6 +33,7 @@ class TImgView32Widget;
 class TQuickValue;
 class TQuorSlider;
 class TShape;
+class TTiledImage;
 class TSimpleColorSelector;
 class TBitmap32;
 class TBitmap32List;
@@ -64,7 +65,7 @@ public:
     QWidget* PanSize;
     QWidget* panPattern;
     QWidget* panColors;
-    QWidget* backgroundBitmap;
+    TTiledImage* backgroundBitmap;
 
     QToolButton* btPtr;
     QToolButton* btAuto;
