@@ -5,7 +5,4 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-if [ -x build/app/quorvelle ]; then
-    exec build/app/quorvelle "$@"
-fi
-echo "Everything is built; the main window comes later, so there is no program to start yet."
+exec build/app/quorvelle
