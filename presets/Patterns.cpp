@@ -186,15 +186,7 @@ std::unique_ptr<TBitmap32> TPattern::Thumbnail(int32_t Width, int32_t Height) {
 // TPattern: files
 
 void TPattern::LoadFromFile(const std::string& FileName) {
-    TFileStream stream(FileName, TFileMode::fmOpenRead);
-    try {
-        LoadFromStream(stream);
-    } catch (const EAbort&) {
-        throw;
-    } catch (const Exception& e) {
-        RaiseException(FileName + ": " + e.Message());
-    }
-    this->FileName = FileName;
+    LoadPresetFile(*this, FileName);
 }
 
 void TPattern::LoadFromStream(TStream& Stream) {

@@ -3,11 +3,27 @@
 
 #include "engine/Utils.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 
 #include <memory>
 #include <string>
 #include <vector>
+
+// Reads Preset from the file FileName and remembers the name. A failure names the file in its
+// message; the file is closed on every path.
+template <typename T>
+void LoadPresetFile(T& Preset, const std::string& FileName) {
+    TFileStream stream(FileName, TFileMode::fmOpenRead);
+    try {
+        Preset.LoadFromStream(stream);
+    } catch (const EAbort&) {
+        throw;
+    } catch (const Exception& e) {
+        RaiseException(FileName + ": " + e.Message());
+    }
+    Preset.FileName = FileName;
+}
 
 // Loads each file of the application folder that matches Mask into a new T, in the order the
 // folder lists them. A file that fails to load is skipped and its message goes to the error log.

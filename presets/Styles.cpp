@@ -117,15 +117,7 @@ void TQStyle::DeleteFile() {
 // Files
 
 void TQStyle::LoadFromFile(const std::string& FileName) {
-    TFileStream stream(FileName, TFileMode::fmOpenRead);
-    try {
-        LoadFromStream(stream);
-    } catch (const EAbort&) {
-        throw;
-    } catch (const Exception& e) {
-        RaiseException(FileName + ": " + e.Message());
-    }
-    this->FileName = FileName;
+    LoadPresetFile(*this, FileName);
 }
 
 void TQStyle::LoadFromStream(TStream& Stream) {
