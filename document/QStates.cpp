@@ -53,8 +53,10 @@ TQState::~TQState() {
 }
 
 void TQState::Finish(const TRect& R) {
+    // A finished step keeps its rectangle: its copies have that rectangle's size.
+    if (FFinished) Abort();
     FRect = R;
-    if (FFinished || R.Right == R.Left || R.Bottom == R.Top || R.Left == INT_MAX || R.Top == INT_MAX ||
+    if (R.Right == R.Left || R.Bottom == R.Top || R.Left == INT_MAX || R.Top == INT_MAX ||
         R.Right == INT_MIN || R.Bottom == INT_MIN)
         Abort();
     FFeature->SetCompressed(false);
@@ -78,8 +80,8 @@ bool TQState::IsCompressed() const {
     return FFeature->Compressed() && FDest->Compressed();
 }
 
-int32_t TQState::GetMemSize() const {
-    return FFeature->GetMemSize() + FDest->GetMemSize();
+int64_t TQState::GetMemSize() const {
+    return int64_t{FFeature->GetMemSize()} + FDest->GetMemSize();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -37,8 +37,8 @@ public:
     void Compress();
     // True when both copies are swapped out.
     bool IsCompressed() const;
-    // Bytes of both copies held in memory.
-    int32_t GetMemSize() const;
+    // Bytes of both copies held in memory (two copies of the largest picture pass 2 GB).
+    int64_t GetMemSize() const;
 
     TStrokes* Strokes() const { return FStrokes.get(); }
     const TRect& Rect() const { return FRect; }

@@ -219,7 +219,7 @@ TEST(QStates, CompactionSwapsOneOldStepPerCall) {
     for (int i = 3; i < 6; ++i)
         doc.Gesture(i);
     const int64_t full = doc.History.GetMemSize();
-    const int32_t one = doc.History.GetState(0)->GetMemSize();
+    const int64_t one = doc.History.GetState(0)->GetMemSize();
 
     auto compressed = [&] {
         std::string s;
@@ -261,6 +261,7 @@ TEST(QStates, FinishAbortsSilentlyOnNothingDrawn) {
     EXPECT_EQ(step.Rect(), (TRect{0, 20, 10, 30}));
     EXPECT_EQ(step.DestCopy().Bitmap()->Height(), 10);
     EXPECT_THROW(step.Finish(TRect{0, 0, 5, 5}), EAbort);
+    EXPECT_EQ(step.Rect(), (TRect{0, 20, 10, 30})); // still the rectangle of its copies
 }
 
 TEST(QStates, DropLastHandsTheStepBackWithoutTouchingPixels) {
