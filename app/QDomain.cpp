@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 
 TDomain* Domain = nullptr;
 
@@ -248,6 +249,10 @@ void TDomain::UpdateActions() {
     ContextHelpCommand->setEnabled(true);
     AboutCommand->setEnabled(true);
     StopOnBordersCommand->setEnabled(document);
+    // The view ticks show the open drawing's flags: a new drawing starts without overlays, and
+    // without a drawing nothing is shown.
+    ViewBordersCommand->setChecked(document && Document->ViewBorders());
+    ViewDirectionsCommand->setChecked(document && Document->ViewDirections());
     Changed();
 }
 
@@ -418,17 +423,25 @@ void TDomain::SaveImage(TBitmap32& Bitmap, double Resolution) {
     const std::string fileName = SaveImageDialog.FileName;
     TBusyCursor busy;
     const std::string ext = UpperCase(ExtractFileExt(fileName));
+    // A write that fails leaves no new file behind that could pass for a saved drawing.
+    std::error_code error;
+    const bool existed = std::filesystem::exists(fileName, error);
     bool written = false;
-    if (ext == ".BMP") {
-        Bitmap.SaveToFile(fileName);
-        written = true;
-    } else if (ext == ".JPG" || ext == ".JPEG") {
-        TFileStream file(fileName, TFileMode::fmCreate);
-        WriteJpeg(Bitmap, file, 90);
-        written = true;
-    } else if (ext == ".TIF" || ext == ".TIFF") {
-        TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
-        written = true;
+    try {
+        if (ext == ".BMP") {
+            Bitmap.SaveToFile(fileName);
+            written = true;
+        } else if (ext == ".JPG" || ext == ".JPEG") {
+            TFileStream file(fileName, TFileMode::fmCreate);
+            WriteJpeg(Bitmap, file, 90);
+            written = true;
+        } else if (ext == ".TIF" || ext == ".TIFF") {
+            TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
+            written = true;
+        }
+    } catch (...) {
+        if (!existed) std::filesystem::remove(fileName, error);
+        throw;
     }
     if (written && Document) Document->Modified = false;
 }
@@ -446,9 +459,12 @@ void TDomain::RenderAtSize() {
     FImgSizeDlg->SetResolution(200);
     if (FImgSizeDlg->ShowModal() != QDialog::Accepted) return;
     auto bitmap = std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
-    bitmap->Clear(0xFFFFFFFF);
-    const float scale = static_cast<float>(static_cast<double>(bitmap->Width()) / drawing.Width());
-    Document->RenderStrokes(*bitmap, scale);
+    {
+        TBusyCursor busy;
+        bitmap->Clear(0xFFFFFFFF);
+        const float scale = static_cast<float>(static_cast<double>(bitmap->Width()) / drawing.Width());
+        Document->RenderStrokes(*bitmap, scale);
+    }
     SaveImage(*bitmap, static_cast<double>(FImgSizeDlg->GetResolution()));
 }
 

@@ -98,6 +98,25 @@ std::string QtFileFilter(const std::string& Filter) {
     return result;
 }
 
+std::string NameWithExtension(const std::string& Name, const std::string& SelectedFilter,
+                              const std::string& DefaultExt) {
+    if (DefaultExt.empty() || Name.empty() || !QFileInfo(QString::fromStdString(Name)).suffix().isEmpty())
+        return Name;
+    // "BMP (*.bmp)" names the extension "bmp"; "All (*.bmp *.jpg)" or "*.*" name none.
+    std::string ext = DefaultExt;
+    const size_t open = SelectedFilter.rfind('(');
+    const size_t close = SelectedFilter.rfind(')');
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+        const std::string patterns = Trim(SelectedFilter.substr(open + 1, close - open - 1));
+        if (patterns.size() > 2 && patterns.compare(0, 2, "*.") == 0 &&
+            patterns.find_first_of(" *?;", 2) == std::string::npos)
+            ext = patterns.substr(2);
+    }
+    std::string name = Name;
+    if (name.back() != '.') name += '.';
+    return name + ext;
+}
+
 bool TFileDialog::Execute() {
     std::optional<std::string> chosen;
     if (FileDialogHook()) {
@@ -106,17 +125,17 @@ bool TFileDialog::Execute() {
         const QString filter = QString::fromStdString(QtFileFilter(Filter));
         const QString title = QString::fromStdString(Title);
         const QString start = QString::fromStdString(FileName);
-        const QString name = FSave ? QFileDialog::getSaveFileName(DialogParent(), title, start, filter)
-                                   : QFileDialog::getOpenFileName(DialogParent(), title, start, filter);
-        if (!name.isEmpty()) chosen = name.toStdString();
+        QString selected = QString::fromStdString(SelectedFilter);
+        const QString name =
+            FSave ? QFileDialog::getSaveFileName(DialogParent(), title, start, filter, &selected)
+                  : QFileDialog::getOpenFileName(DialogParent(), title, start, filter, &selected);
+        if (!name.isEmpty()) {
+            chosen = name.toStdString();
+            SelectedFilter = selected.toStdString();
+        }
     }
     if (!chosen || chosen->empty()) return false;
-    std::string name = *chosen;
-    if (!DefaultExt.empty() && QFileInfo(QString::fromStdString(name)).suffix().isEmpty()) {
-        if (name.back() != '.') name += '.';
-        name += DefaultExt;
-    }
-    FileName = name;
+    FileName = NameWithExtension(*chosen, SelectedFilter, DefaultExt);
     return true;
 }
 

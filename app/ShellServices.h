@@ -40,9 +40,15 @@ void SetFileDialogHook(TFileDialogHook Hook);
 // The same filter in Qt's notation: "Description (patterns);;...".
 std::string QtFileFilter(const std::string& Filter);
 
+// The name a dialog with a default extension returns for Name: unchanged when Name has an
+// extension; otherwise with the extension of the file type chosen in the dialog (SelectedFilter,
+// in Qt's notation) when that type names one plain extension, else with DefaultExt. Without a
+// DefaultExt nothing is appended.
+std::string NameWithExtension(const std::string& Name, const std::string& SelectedFilter,
+                              const std::string& DefaultExt);
+
 // An open or save dialog. Execute shows it and returns false when the user cancels; otherwise
-// FileName holds the choice, with "." + DefaultExt appended when the chosen name has no
-// extension.
+// FileName holds the choice, completed by NameWithExtension.
 class TFileDialog {
 public:
     explicit TFileDialog(bool Save) : FSave(Save) {}
@@ -52,6 +58,8 @@ public:
     std::string Filter;
     std::string DefaultExt;
     std::string FileName;
+    // The file type chosen at the last showing (Qt's notation); the next showing starts with it.
+    std::string SelectedFilter;
 
 private:
     bool FSave;

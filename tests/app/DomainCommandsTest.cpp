@@ -126,6 +126,16 @@ TEST_F(DomainCommands, StopOnBordersFollowsTheCheckBox) {
     EXPECT_TRUE(Domain->ViewBordersCommand->isChecked());
     Domain->ViewBordersCommand->trigger();
     EXPECT_FALSE(Domain->Document->ViewBorders());
+
+    // A tick never outlives its drawing: the next drawing starts without overlays.
+    Domain->ViewBordersCommand->trigger();
+    Domain->ViewDirectionsCommand->trigger();
+    Domain->CloseCommand->trigger();
+    EXPECT_FALSE(Domain->ViewBordersCommand->isChecked());
+    EXPECT_FALSE(Domain->ViewDirectionsCommand->isChecked());
+    Domain->ViewBordersCommand->setChecked(true);
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    EXPECT_FALSE(Domain->ViewBordersCommand->isChecked());
 }
 
 TEST_F(DomainCommands, ExitAsksOverUnsavedStrokes) {

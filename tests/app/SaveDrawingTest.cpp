@@ -5,6 +5,7 @@
 #include "document/DualImage.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
+#include "platform/rtl/Exception.h"
 #include "platform/rtl/Format.h"
 #include "tests/app/ShellFixture.h"
 
@@ -15,6 +16,7 @@
 
 #include <tiffio.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -77,9 +79,24 @@ TEST_F(SaveDrawing, AnUnknownExtensionOrAFailedWriteKeepsTheDrawingUnsaved) {
     EXPECT_TRUE(Domain->Document->Modified);
     EXPECT_EQ(Save("no/such/folder/f.bmp"), "");
     EXPECT_TRUE(Domain->Document->Modified);
+    // A write that fails half-way leaves no file that could pass for a saved drawing.
+    TBitmap32 empty;
+    FileNames.push_back(Folder() + "g.jpg");
+    EXPECT_THROW(Domain->SaveImage(empty, 200.0), Exception);
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "g.jpg"));
+    EXPECT_TRUE(Domain->Document->Modified);
     // Cancelling the dialog changes nothing.
     Domain->SaveCommand->trigger();
     EXPECT_TRUE(Domain->Document->Modified);
+}
+
+TEST(SaveDialogName, ANameWithoutExtensionTakesTheChosenTypes) {
+    EXPECT_EQ(NameWithExtension("/a/drawing", "BMP (*.bmp)", "jpg"), "/a/drawing.bmp");
+    EXPECT_EQ(NameWithExtension("/a/drawing.", "TIFF (*.tif)", "jpg"), "/a/drawing.tif");
+    EXPECT_EQ(NameWithExtension("/a/drawing", "", "jpg"), "/a/drawing.jpg");
+    EXPECT_EQ(NameWithExtension("/a/drawing", "All (*.bmp *.jpg)", "jpg"), "/a/drawing.jpg");
+    EXPECT_EQ(NameWithExtension("/a.b/drawing.png", "BMP (*.bmp)", "jpg"), "/a.b/drawing.png");
+    EXPECT_EQ(NameWithExtension("/a/photo", "All (*.bmp *.jpg)", ""), "/a/photo");
 }
 
 TEST_F(SaveDrawing, RenderAtAnotherSizeAndResolution) {
