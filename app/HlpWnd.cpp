@@ -5,11 +5,13 @@
 #include "platform/system/ApplicationFolder.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QTextDocument>
 
@@ -100,8 +102,25 @@ void TFHlpWnd::ShowHelp(const std::string& Keyword) {
         LoadPage(path);
     else
         HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+    if (!FPlaced) PlaceOverActiveWindow();
     show();
     raise();
+}
+
+void TFHlpWnd::PlaceOverActiveWindow() {
+    // Without a title bar the window cannot be dragged anywhere: the first time it shows it goes
+    // to the middle of the window the help was asked in (or of the screen), and stays where it is
+    // from then on.
+    FPlaced = true;
+    QRect area;
+    if (const QWidget* active = QApplication::activeWindow(); active != nullptr && active != this)
+        area = active->frameGeometry();
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (!area.isValid()) return;
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(area.center());
+    move(frame.topLeft());
 }
 
 void TFHlpWnd::LoadPage(const std::string& FileName) {

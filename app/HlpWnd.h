@@ -24,7 +24,8 @@ public:
     ~TFHlpWnd() override;
 
     // Shows the page of the keyword ("tools" for an empty one), or an apology when the page is
-    // missing, and makes the window visible where it was last.
+    // missing, and makes the window visible where it was last (the first time over the middle of
+    // the active window).
     void ShowHelp(const std::string& Keyword);
     // One page older, one page newer.
     void lblBackClick();
@@ -62,9 +63,11 @@ private:
     // Shows the history entry at FHistoryIndex.
     void ShowHistoryPage();
     void LinkClicked(const QUrl& Link);
+    void PlaceOverActiveWindow();
 
     std::vector<std::string> FHistory;
     int FHistoryIndex = 0;
+    bool FPlaced = false; // moved to its first place
 };
 
 // The one help window, made at start-up.

@@ -45,14 +45,21 @@ TAbstractInputController::TAbstractInputController(TPolyBezierLayer* Layer)
 
 TAbstractInputController::~TAbstractInputController() = default;
 
+void TAbstractInputController::ForgetLostShift(TShiftState Shift) {
+    // The Shift release goes to whichever program has the keyboard then: one that happened
+    // while this window had lost it never arrives, and the mouse says so.
+    if (FShiftDown && (Shift & ssShift) == 0) FShiftDown = false;
+}
+
 void TAbstractInputController::MouseDown(TCustomImage32* /*Sender*/, TMouseButton /*Button*/,
-                                         TShiftState /*Shift*/, int /*X*/, int /*Y*/,
-                                         TCustomLayer* /*Layer*/) {
+                                         TShiftState Shift, int /*X*/, int /*Y*/, TCustomLayer* /*Layer*/) {
+    ForgetLostShift(Shift);
     if (FShiftDown) Abort();
 }
 
-void TAbstractInputController::MouseMove(TCustomImage32* /*Sender*/, TShiftState /*Shift*/, int /*X*/,
-                                         int /*Y*/, TCustomLayer* /*Layer*/) {
+void TAbstractInputController::MouseMove(TCustomImage32* /*Sender*/, TShiftState Shift, int /*X*/, int /*Y*/,
+                                         TCustomLayer* /*Layer*/) {
+    ForgetLostShift(Shift);
     if (FShiftDown && FDocument != nullptr) {
         const TPoint now = ScreenCursorPos();
         const double dy = static_cast<double>(FSavedCursorPos.Y) - now.Y;
@@ -62,8 +69,9 @@ void TAbstractInputController::MouseMove(TCustomImage32* /*Sender*/, TShiftState
     }
 }
 
-void TAbstractInputController::MouseUp(TCustomImage32* /*Sender*/, TMouseButton /*Button*/,
-                                       TShiftState /*Shift*/, int /*X*/, int /*Y*/, TCustomLayer* /*Layer*/) {
+void TAbstractInputController::MouseUp(TCustomImage32* /*Sender*/, TMouseButton /*Button*/, TShiftState Shift,
+                                       int /*X*/, int /*Y*/, TCustomLayer* /*Layer*/) {
+    ForgetLostShift(Shift);
     if (FShiftDown) Abort();
 }
 
@@ -243,6 +251,7 @@ void TBandInputController::MouseDown(TCustomImage32* Sender, TMouseButton Button
 void TBandInputController::MouseUp(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X,
                                    int Y, TCustomLayer* Layer) {
     // A release under Shift reaches no tool, but the band's change still closes.
+    ForgetLostShift(Shift);
     Finish(!FShiftDown);
     TAbstractInputController::MouseUp(Sender, Button, Shift, X, Y, Layer);
 }
@@ -258,8 +267,13 @@ void TBandInputController::Finish(bool Fill) {
     // one-segment shape aborts it silently).
     auto close = [this] {
         FPoints.clear();
+        try {
+            if (FDocument != nullptr) FDocument->EndChange();
+        } catch (...) {
+            FLayer->Clear();
+            throw;
+        }
         FLayer->Clear();
-        if (FDocument != nullptr) FDocument->EndChange();
     };
     try {
         if (Fill && FDocument != nullptr) FDocument->StrokesAlongCurves();

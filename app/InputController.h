@@ -5,6 +5,7 @@
 // Rules every controller inherits:
 // - Shift held (as the key events report it) makes a mouse move set the brush radius to the
 //   distance in screen pixels from where Shift went down; presses and moves then reach no tool.
+//   A mouse event that finds Shift up ends that state (its key release went to another window).
 // - The wheel grows or shrinks the brush radius by one per notch.
 // - A gesture that opens a change of the drawing (BeginChange) always closes it (EndChange):
 //   on the release, also when Shift is held by then, and when the tool is switched off in the
@@ -65,6 +66,9 @@ public:
     TPolyBezierLayer* Layer() const { return FLayer; }
 
 protected:
+    // A mouse event that sees Shift up ends a Shift state whose key release never came.
+    void ForgetLostShift(TShiftState Shift);
+
     TPoint FSavedCursorPos; // screen position of the pointer when Shift went down
     bool FShiftDown = false;
     uint8_t FCursorMode = 0;  // 0 none, 1 circle, 2 cross

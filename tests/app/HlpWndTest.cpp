@@ -126,3 +126,19 @@ TEST(HlpWndTest, MoreHelpRunsTheHelpFileAction) {
     ClickLabel(help.Label1);
     EXPECT_FALSE(help.isVisible());
 }
+
+// The window has no title bar to drag it by: it first shows over the middle of the window the
+// help was asked in, and later shows where it was.
+TEST(HlpWndTest, FirstShowsOverTheActiveWindowThenKeepsItsPlace) {
+    QWidget main;
+    main.setGeometry(300, 200, 900, 700);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    TFHlpWnd help;
+    help.ShowHelp("a");
+    EXPECT_EQ(help.frameGeometry().center(), main.frameGeometry().center());
+    help.Label1Click();
+    help.move(20, 30);
+    help.ShowHelp("b");
+    EXPECT_EQ(help.pos(), QPoint(20, 30));
+}

@@ -85,6 +85,16 @@ void Hover(TImgView32Widget& W, QPoint P) {
 void Release(TImgView32Widget& W, QPoint P) {
     Mouse(W.viewport(), QEvent::MouseButtonRelease, P, Qt::LeftButton, Qt::NoButton);
 }
+// The same with Shift held, as the mouse reports it.
+void ShiftHover(TImgView32Widget& W, QPoint P) {
+    Mouse(W.viewport(), QEvent::MouseMove, P, Qt::NoButton, Qt::NoButton, Qt::ShiftModifier);
+}
+void ShiftPress(TImgView32Widget& W, QPoint P) {
+    Mouse(W.viewport(), QEvent::MouseButtonPress, P, Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
+}
+void ShiftRelease(TImgView32Widget& W, QPoint P) {
+    Mouse(W.viewport(), QEvent::MouseButtonRelease, P, Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+}
 void Key(QWidget* W, QEvent::Type Type, int K) {
     QKeyEvent e(Type, K, Type == QEvent::KeyPress ? Qt::ShiftModifier : Qt::NoModifier);
     QApplication::sendEvent(W, &e);
@@ -197,23 +207,35 @@ TEST(ToolManagerTest, ShiftSetsTheBrushRadiusAndKeepsTheToolOut) {
     EXPECT_EQ(desk.Tools->AutoController().SavedCursorPos(), Point(300, 200));
 
     desk.Screen = Point(420, 200);
-    Hover(desk.SrcWidget, QPoint(50, 50));
+    ShiftHover(desk.SrcWidget, QPoint(50, 50));
     EXPECT_EQ(desk.Doc->Size(), 120);
     // Up to 500 by Shift, which the wheel never reaches.
     desk.Screen = Point(300, 700);
-    Hover(desk.SrcWidget, QPoint(50, 50));
+    ShiftHover(desk.SrcWidget, QPoint(50, 50));
     EXPECT_EQ(desk.Doc->Size(), 500);
 
     // Neither press nor release reaches the tool: no change opens, nothing is drawn.
-    Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
+    ShiftPress(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
-    Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
+    ShiftRelease(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->History().Count(), 0);
     EXPECT_EQ(desk.Changes, 0);
 
     Key(&desk.SrcWidget, QEvent::KeyRelease, Qt::Key_Shift);
     EXPECT_FALSE(desk.Tools->AutoController().ShiftDown());
     // The release of a press that Shift dropped closes nothing.
+    Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
+    EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
+
+    // Shift let go while another window had the keyboard: the release never comes, and the
+    // next mouse event, which finds Shift up, gives the tool back instead of resizing the brush.
+    Key(&desk.SrcWidget, QEvent::KeyPress, Qt::Key_Shift);
+    desk.Screen = Point(310, 700);
+    Hover(desk.SrcWidget, QPoint(50, 50));
+    EXPECT_FALSE(desk.Tools->AutoController().ShiftDown());
+    EXPECT_EQ(desk.Doc->Size(), 500);
+    Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
+    EXPECT_EQ(desk.Doc->ChangeNesting(), 1);
     Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
 }
@@ -224,7 +246,7 @@ TEST(ToolManagerTest, AGestureClosesItsChangeWhateverHappensBeforeTheRelease) {
     // Shift going down in the middle of a gesture: the release still closes the change.
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     Key(&desk.SrcWidget, QEvent::KeyPress, Qt::Key_Shift);
-    Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
+    ShiftRelease(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
     Key(&desk.SrcWidget, QEvent::KeyRelease, Qt::Key_Shift);
 
