@@ -78,7 +78,11 @@ void TToolManager::SetTool(uint8_t ATool) {
     TAbstractInputController* old = FCurrent;
     FCurrent = next;
     if (old != nullptr) old->Deactivate();
-    if (next != nullptr) next->Activate();
+    if (next != nullptr)
+        next->Activate();
+    else
+        // No tool (context help): the brush no longer follows the mouse, so it is not shown.
+        FDocument->SetCursorMode(0);
 }
 
 void TToolManager::ViewToSource(int& X, int& Y) const {

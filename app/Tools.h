@@ -21,7 +21,8 @@ public:
     TToolManager& operator=(const TToolManager&) = delete;
 
     // 0 none, 1 Pointer, 2 add curve, 3 Free Hand, 4 Pattern, 5 Auto-sketch. Above 5 raises
-    // "Tool not implemented" (Tool keeps the number, the selected controller stays).
+    // "Tool not implemented" (Tool keeps the number, the selected controller stays). With no
+    // tool the drawing shows no brush.
     void SetTool(uint8_t ATool);
     // Mouse and wheel events reach the tool only while enabled; keys always do.
     void SetEnabled(bool Value) { Enabled = Value; }

@@ -128,8 +128,10 @@ TEST(ToolManagerTest, SelectingToolsSwitchesTheDrawingsModeCursorAndCurveEditing
     tools.SetTool(4);
     EXPECT_FALSE(desk.Doc->AutoMode());
 
-    // "What is this?" leaves no tool; Auto-sketch afterwards is activated afresh.
+    // "What is this?" leaves no tool, and no brush frozen on the picture; Auto-sketch afterwards
+    // is activated afresh.
     tools.SetTool(0);
+    EXPECT_EQ(desk.Doc->CursorMode(), 0);
     desk.Doc->SetAutoMode(false);
     tools.SetTool(5);
     EXPECT_TRUE(desk.Doc->AutoMode());
