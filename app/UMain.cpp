@@ -47,6 +47,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
@@ -254,7 +256,23 @@ TFMain::TFMain(QWidget* Parent) : QMainWindow(Parent) {
     BuildViews();
     BuildPanels();
     layout->addWidget(panDual, 1);
-    layout->addWidget(panPanels);
+    // The strip never makes the window wider than the screen: where its panels do not fit, it
+    // scrolls sideways, and the window keeps its size whichever tool shows which panels.
+    FPanelsArea = new QScrollArea(backdrop);
+    FPanelsArea->setObjectName(QStringLiteral("panPanelsArea"));
+    FPanelsArea->setFrameShape(QFrame::NoFrame);
+    FPanelsArea->setFocusPolicy(Qt::NoFocus);
+    FPanelsArea->setWidgetResizable(true);
+    FPanelsArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FPanelsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    FPanelsArea->viewport()->setAutoFillBackground(false);
+    FPanelsArea->setWidget(panPanels);
+    FPanelsArea->setFixedHeight(PanelsHeight);
+    QScrollBar* bar = FPanelsArea->horizontalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int Maximum) {
+        FPanelsArea->setFixedHeight(PanelsHeight + (Maximum > 0 ? bar->sizeHint().height() : 0));
+    });
+    layout->addWidget(FPanelsArea);
     BuildMenu();
     BuildStatusBar();
     FormCreate();
@@ -726,6 +744,7 @@ void TFMain::UpdateUI() {
     if (document != nullptr) {
         panDual->show();
         panPanels->show();
+        FPanelsArea->show();
         const int tool = Domain->ToolManager ? Domain->ToolManager->Tool : 0;
         struct TPanels {
             QToolButton* Button;
@@ -793,6 +812,7 @@ void TFMain::UpdateUI() {
     } else {
         panDual->hide();
         panPanels->hide();
+        FPanelsArea->hide();
         lblPSCount->setText(QStringLiteral("0 Vectors"));
         gaPolyStep->SetPosition(4);
         gaLength->SetPosition(100);

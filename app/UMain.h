@@ -24,6 +24,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QSplitter;
 class QToolButton;
 class TGaugeBar;
@@ -199,6 +200,7 @@ private:
 
     class TAppEventFilter;
     std::unique_ptr<TAppEventFilter> FEventFilter;
+    QScrollArea* FPanelsArea = nullptr;
     bool FScrolling = false;
     QButtonGroup* FToolGroup = nullptr;
 };
