@@ -36,6 +36,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 TDomain* Domain = nullptr;
 
@@ -54,6 +55,30 @@ std::string ExtractFileExt(const std::string& FileName) {
     const size_t dot = FileName.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     return FileName.substr(dot);
+}
+
+// Runs Write, which writes FileName. Returns the message of a failure (empty when none); a write
+// that fails leaves no new file behind that could pass for a saved drawing.
+std::string TryWriteFile(const std::string& FileName, const std::function<void()>& Write) {
+    std::error_code error;
+    const bool existed = std::filesystem::exists(FileName, error);
+    try {
+        Write();
+        return {};
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::exception& E) {
+        if (!existed) std::filesystem::remove(FileName, error);
+        const std::string message = E.what();
+        return message.empty() ? "The file could not be written" : message;
+    }
+}
+
+// A drawing that could not be written out is said so, since the file dialog closing alone looks
+// like success; then the command ends silently.
+[[noreturn]] void SaveFailed(const std::string& Message) {
+    MessageBox(QMessageBox::Critical, "Error saving file", Message);
+    Abort();
 }
 
 std::string ProgramFileName() {
@@ -421,28 +446,26 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
 void TDomain::SaveImage(TBitmap32& Bitmap, double Resolution) {
     if (!SaveImageDialog.Execute()) return;
     const std::string fileName = SaveImageDialog.FileName;
-    TBusyCursor busy;
     const std::string ext = UpperCase(ExtractFileExt(fileName));
-    // A write that fails leaves no new file behind that could pass for a saved drawing.
-    std::error_code error;
-    const bool existed = std::filesystem::exists(fileName, error);
     bool written = false;
-    try {
-        if (ext == ".BMP") {
-            Bitmap.SaveToFile(fileName);
-            written = true;
-        } else if (ext == ".JPG" || ext == ".JPEG") {
-            TFileStream file(fileName, TFileMode::fmCreate);
-            WriteJpeg(Bitmap, file, 90);
-            written = true;
-        } else if (ext == ".TIF" || ext == ".TIFF") {
-            TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
-            written = true;
-        }
-    } catch (...) {
-        if (!existed) std::filesystem::remove(fileName, error);
-        throw;
+    std::string failure;
+    {
+        TBusyCursor busy;
+        failure = TryWriteFile(fileName, [&] {
+            if (ext == ".BMP") {
+                Bitmap.SaveToFile(fileName);
+                written = true;
+            } else if (ext == ".JPG" || ext == ".JPEG") {
+                TFileStream file(fileName, TFileMode::fmCreate);
+                WriteJpeg(Bitmap, file, 90);
+                written = true;
+            } else if (ext == ".TIF" || ext == ".TIFF") {
+                TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
+                written = true;
+            }
+        });
     }
+    if (!failure.empty()) SaveFailed(failure);
     if (written && Document) Document->Modified = false;
 }
 
@@ -458,7 +481,13 @@ void TDomain::RenderAtSize() {
     FImgSizeDlg->SetImageHeight(drawing.Height());
     FImgSizeDlg->SetResolution(200);
     if (FImgSizeDlg->ShowModal() != QDialog::Accepted) return;
-    auto bitmap = std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
+    std::unique_ptr<TBitmap32> bitmap;
+    try {
+        bitmap = std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
+    } catch (const std::exception& E) {
+        // A size beyond what can be held.
+        SaveFailed(E.what());
+    }
     {
         TBusyCursor busy;
         bitmap->Clear(0xFFFFFFFF);
@@ -475,13 +504,15 @@ void TDomain::RenderAllExecute(void*) {
 void TDomain::PostScriptCommandExecute(void*) {
     if (!Document) return;
     if (!SavePostScriptDlg.Execute()) return;
+    const std::string fileName = SavePostScriptDlg.FileName;
+    std::string failure;
     {
         TBusyCursor busy;
-        Document->ExportPostScript(SavePostScriptDlg.FileName);
+        failure = TryWriteFile(fileName, [&] { Document->ExportPostScript(fileName); });
     }
+    if (!failure.empty()) SaveFailed(failure);
     MessageBox(QMessageBox::Information, "Quorvelle",
-               Format("The file was succesfully exported as a PostScript file:\r\n%s",
-                      SavePostScriptDlg.FileName.c_str()));
+               Format("The file was succesfully exported as a PostScript file:\r\n%s", fileName.c_str()));
 }
 
 // ---------------------------------------------------------------------------------------------

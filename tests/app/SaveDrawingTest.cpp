@@ -77,14 +77,21 @@ TEST_F(SaveDrawing, TheExtensionChoosesTheFormat) {
 TEST_F(SaveDrawing, AnUnknownExtensionOrAFailedWriteKeepsTheDrawingUnsaved) {
     EXPECT_EQ(Save("e.png"), "");
     EXPECT_TRUE(Domain->Document->Modified);
+    EXPECT_TRUE(Messages.empty());
+    // A write that fails is said so, since the dialog closing alone would look like success.
     EXPECT_EQ(Save("no/such/folder/f.bmp"), "");
     EXPECT_TRUE(Domain->Document->Modified);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(Messages[0].Caption, "Error saving file");
+    EXPECT_FALSE(Messages[0].Text.empty());
     // A write that fails half-way leaves no file that could pass for a saved drawing.
     TBitmap32 empty;
     FileNames.push_back(Folder() + "g.jpg");
-    EXPECT_THROW(Domain->SaveImage(empty, 200.0), Exception);
+    EXPECT_THROW(Domain->SaveImage(empty, 200.0), EAbort);
     EXPECT_FALSE(std::filesystem::exists(Folder() + "g.jpg"));
     EXPECT_TRUE(Domain->Document->Modified);
+    EXPECT_EQ(Messages.size(), 2u);
     // Cancelling the dialog changes nothing.
     Domain->SaveCommand->trigger();
     EXPECT_TRUE(Domain->Document->Modified);
@@ -120,6 +127,16 @@ TEST_F(SaveDrawing, RenderAtAnotherSizeAndResolution) {
     QTimer::singleShot(0, FImgSizeDlg, [] { FImgSizeDlg->btCancel->click(); });
     Domain->RenderAll->trigger();
     EXPECT_EQ(Requests.size(), requests);
+
+    // A size beyond what the program can hold is said so, and no file is asked for.
+    QTimer::singleShot(0, FImgSizeDlg, [] {
+        FImgSizeDlg->seHorizPixels->setValue(40000);
+        FImgSizeDlg->btOk->click();
+    });
+    Domain->RenderAll->trigger();
+    EXPECT_EQ(Requests.size(), requests);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Caption, "Error saving file");
 }
 
 TEST_F(SaveDrawing, PostScriptIsConfirmedWithThePathOnASecondLine) {
