@@ -286,6 +286,9 @@ bool TDomain::IsShortCut(const QKeyEvent& Event) {
     if (key == 0 || key == Qt::Key_unknown || key == Qt::Key_Shift || key == Qt::Key_Control ||
         key == Qt::Key_Alt || key == Qt::Key_Meta)
         return false;
+    // No command starts inside a gesture: an undo, a load or a save between the press and the
+    // release would tear the gesture's undo step apart.
+    if (Document && Document->ChangeNesting() > 0) return false;
     const QKeySequence pressed(
         QKeyCombination(Event.modifiers() & ~Qt::KeypadModifier, static_cast<Qt::Key>(key)));
     for (const TActionItem& item : FActionList) {

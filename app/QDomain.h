@@ -81,7 +81,8 @@ public:
     };
     const std::vector<TActionItem>& ActionList() const { return FActionList; }
     // A key goes to the first action in list order whose shortcut or secondary shortcut it is;
-    // that action runs when it is enabled. True when an enabled action took the key.
+    // that action runs when it is enabled. True when an enabled action took the key. While a
+    // gesture has the drawing's change open, no key runs a command.
     bool IsShortCut(const QKeyEvent& Event);
 
     // ---- dialogs --------------------------------------------------------------------------------

@@ -109,6 +109,15 @@ TEST_F(DomainCommands, KeyAGoesToRedoFirst) {
     EXPECT_EQ(Domain->Document->StrokeCount(), 0);
     // Shift+A is not A.
     EXPECT_EQ(PressKey(Qt::Key_A, Qt::ShiftModifier), 0);
+
+    // Inside a gesture no key runs a command: an undo there would tear the gesture's step.
+    Dab(100, 75);
+    Domain->Document->BeginChange();
+    EXPECT_EQ(PressKey(Qt::Key_Z, Qt::ControlModifier), 0);
+    EXPECT_EQ(PressKey(Qt::Key_O, Qt::ControlModifier), 0);
+    Domain->Document->EndChange();
+    EXPECT_TRUE(Domain->UndoCommand->isEnabled());
+    EXPECT_EQ(PressKey(Qt::Key_Z, Qt::ControlModifier), 1);
 }
 
 TEST_F(DomainCommands, StopOnBordersFollowsTheCheckBox) {
