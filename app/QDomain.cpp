@@ -468,6 +468,11 @@ void TDomain::SaveImage(TBitmap32& Bitmap, double Resolution) {
             }
         });
     }
+    // Nothing is written under a name the writers do not know; said so, like a failed write.
+    if (failure.empty() && !written)
+        failure =
+            "The drawing can be saved as JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif, .tiff), not as \"" +
+            ExtractFileExt(fileName) + "\"";
     if (!failure.empty()) SaveFailed(failure);
     if (written && Document) Document->Modified = false;
 }

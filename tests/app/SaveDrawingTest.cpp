@@ -75,10 +75,13 @@ TEST_F(SaveDrawing, TheExtensionChoosesTheFormat) {
 }
 
 TEST_F(SaveDrawing, AnUnknownExtensionOrAFailedWriteKeepsTheDrawingUnsaved) {
+    // Neither is silent, since the dialog closing alone would look like success.
     EXPECT_EQ(Save("e.png"), "");
     EXPECT_TRUE(Domain->Document->Modified);
-    EXPECT_TRUE(Messages.empty());
-    // A write that fails is said so, since the dialog closing alone would look like success.
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Caption, "Error saving file");
+    EXPECT_NE(Messages[0].Text.find(".png"), std::string::npos);
+    Messages.clear();
     EXPECT_EQ(Save("no/such/folder/f.bmp"), "");
     EXPECT_TRUE(Domain->Document->Modified);
     ASSERT_EQ(Messages.size(), 1u);
