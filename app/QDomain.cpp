@@ -638,7 +638,10 @@ void TDomain::HelpCommandExecute(void* Sender) {
 }
 
 void TDomain::HelpCmdExecute(void*) {
-    ShellOpen(HelpCmdFileName);
+    // Without a browser for the manual nothing would appear at all; say where it lies instead.
+    if (!ShellOpen(HelpCmdFileName))
+        MessageBox(QMessageBox::Information, "Help",
+                   "No program could open the manual. It is the file " + HelpCmdFileName);
 }
 
 void TDomain::ContextHelpCommandExecute(void*) {

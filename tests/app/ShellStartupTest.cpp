@@ -110,6 +110,12 @@ TEST_F(ShellStartup, ActionsCarryTheirCaptionsAndKeys) {
     Domain->HelpCommand->trigger();
     ASSERT_EQ(Opened.size(), 1u);
     EXPECT_EQ(Opened[0], Folder() + "Manual/index.html");
+    EXPECT_TRUE(Messages.empty());
+    // With no program to open it, the manual's place is said instead of nothing happening.
+    SetShellOpenHook([](const std::string&) { return false; });
+    Domain->HelpCommand->trigger();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].Text.find("Manual/index.html"), std::string::npos);
 }
 
 TEST(DisplayRequirement, OneParagraphPerRequirementNotMet) {
