@@ -223,13 +223,17 @@ void TDualImage::EndChange() {
     }
 }
 
+// Undo and redo exchange pixels with the history; in the middle of a gesture the open step's
+// copies would then no longer match the pictures, so both wait until the change is closed.
 void TDualImage::Undo() {
+    if (FChangeNesting > 0) Abort();
     FHistory->Undo(*FFeature, DestBitmap());
     RepaintDest();
     if (FOnChange) FOnChange(this);
 }
 
 void TDualImage::Redo() {
+    if (FChangeNesting > 0) Abort();
     FHistory->Redo(*FFeature, DestBitmap());
     RepaintDest();
     if (FOnChange) FOnChange(this);

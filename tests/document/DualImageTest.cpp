@@ -386,6 +386,14 @@ TEST(DualImageTest, GesturesNestAndBecomeUndoSteps) {
     EXPECT_FALSE(doc.CanRedo());
     EXPECT_TRUE(doc.CanUndo());
     EXPECT_FALSE(doc.UndoMemoryText().empty());
+
+    // In the middle of a gesture undo waits: the open step would no longer match the pictures.
+    doc.BeginChange();
+    EXPECT_THROW(doc.Undo(), EAbort);
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), drawn);
+    doc.EndChange();
+    doc.Undo();
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), blank);
 }
 
 TEST(DualImageTest, AStepStaysWhenTheChangeEventFails) {
