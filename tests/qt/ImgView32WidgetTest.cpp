@@ -4,7 +4,9 @@
 #include "platform/rtl/Exception.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -37,6 +39,17 @@ void Wheel(QWidget* Target, int Delta) {
     QWheelEvent event(at, Target->mapToGlobal(at), QPoint(), QPoint(0, Delta), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(Target, &event);
+}
+
+// The scroll bars stand where the model's scroll position is, and span its ranges.
+void ExpectBarsShowModel(TImgView32Widget* Widget, const char* When) {
+    TImgView32& view = Widget->View();
+    EXPECT_EQ(view.ViewportWidth(), Widget->viewport()->width()) << When;
+    EXPECT_EQ(view.ViewportHeight(), Widget->viewport()->height()) << When;
+    EXPECT_EQ(Widget->horizontalScrollBar()->maximum(), view.HorzScrollRange()) << When;
+    EXPECT_EQ(Widget->verticalScrollBar()->maximum(), view.VertScrollRange()) << When;
+    EXPECT_EQ(Widget->horizontalScrollBar()->value(), view.ScrollX()) << When;
+    EXPECT_EQ(Widget->verticalScrollBar()->value(), view.ScrollY()) << When;
 }
 
 } // namespace
@@ -80,6 +93,62 @@ TEST(ImgView32Widget, ShowsTheModelsBufferAndScrollsWithIt) {
     EXPECT_EQ(h->value(), view.ScrollX());
     EXPECT_EQ(h->value(), 500 - view.ViewportWidth() / 2);
     EXPECT_EQ(scrolls, 2);
+}
+
+TEST(ImgView32Widget, TwoCoupledViewsKeepTheirBarsOnTheModelThroughAReload) {
+    // Two views side by side that follow each other's scrolling, as the drawing window has them.
+    QWidget window;
+    window.resize(900, 500);
+    auto* panel = new QWidget(&window);
+    (new QHBoxLayout(&window))->addWidget(panel);
+    auto* splitter = new QSplitter(panel);
+    (new QHBoxLayout(panel))->addWidget(splitter);
+    TImgView32Widget* views[2] = {new TImgView32Widget(splitter), new TImgView32Widget(splitter)};
+    bool following = false;
+    for (int i = 0; i < 2; ++i)
+        views[i]->View().OnScroll = [&, i](void*) {
+            if (following) return;
+            TImgView32& view = views[i]->View();
+            const TPoint a = view.ControlToBitmap(Point(0, 0));
+            const TPoint b = view.ControlToBitmap(Point(view.ViewportWidth(), view.ViewportHeight()));
+            following = true;
+            views[1 - i]->View().ScrollToCenter((a.X + b.X) / 2, (a.Y + b.Y) / 2);
+            following = false;
+        };
+    const auto load = [&](int Width, int Height) {
+        for (TImgView32Widget* w : views) {
+            w->View().Bitmap.SetSize(Width, Height);
+            w->View().Changed();
+        }
+    };
+    const auto check = [&](const char* When) {
+        QApplication::processEvents();
+        for (TImgView32Widget* w : views)
+            ExpectBarsShowModel(w, When);
+    };
+    load(1000, 900);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    check("shown");
+    views[0]->horizontalScrollBar()->setValue(views[0]->horizontalScrollBar()->maximum());
+    views[0]->verticalScrollBar()->setValue(views[0]->verticalScrollBar()->maximum());
+    check("scrolled to the corner");
+    EXPECT_GT(views[1]->View().ScrollY(), 0);
+
+    // The next picture: the views are hidden, the source is emptied, both get the new size while
+    // hidden, and come back in a window of another size.
+    panel->hide();
+    views[0]->View().Bitmap.SetSize(0, 0);
+    views[0]->View().Changed();
+    load(1100, 700);
+    panel->show();
+    window.resize(700, 600);
+    check("reloaded");
+    Wheel(views[1]->viewport(), -120);
+    check("wheel over the drawing");
+    views[0]->View().ScrollToCenter(0, 0);
+    check("back to the top-left");
+    EXPECT_EQ(views[1]->View().ScrollX(), 0);
 }
 
 TEST(ImgView32Widget, MouseEventsReachTheModelAndItsLayers) {
