@@ -372,7 +372,9 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
     int h = picture->Height();
     if (int64_t{w} * h == 0) RaiseException("Invalid Image");
     if (int64_t{w} * h < MinPicturePixels) {
-        MessageBox(QMessageBox::Critical, "Error loading image", "The source image is too small");
+        MessageBox(QMessageBox::Critical, "Error loading image",
+                   "The source image is too small (" + std::to_string(w) + " x " + std::to_string(h) +
+                       " pixels): a picture needs at least 10,000 pixels, for example 100 x 100");
         Abort();
     }
     if (int64_t{w} * h > ResampleAbovePixels && FResample != nullptr) {

@@ -56,7 +56,8 @@ TEST_F(OpenPicture, PicturesUnderTenThousandPixelsAreRefused) {
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(Messages[0].Caption, "Error loading image");
-    EXPECT_EQ(Messages[0].Text, "The source image is too small");
+    EXPECT_EQ(Messages[0].Text, "The source image is too small (99 x 101 pixels): a picture needs at least "
+                                "10,000 pixels, for example 100 x 100");
     EXPECT_TRUE(FMain->ImgSrc->View().Bitmap.Empty());
 }
 
