@@ -522,7 +522,7 @@ void TDomain::PostScriptCommandExecute(void*) {
     }
     if (!failure.empty()) SaveFailed(failure);
     MessageBox(QMessageBox::Information, "Quorvelle",
-               Format("The file was succesfully exported as a PostScript file:\r\n%s", fileName.c_str()));
+               Format("The file was successfully exported as a PostScript file:\r\n%s", fileName.c_str()));
 }
 
 // ---------------------------------------------------------------------------------------------

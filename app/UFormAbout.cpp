@@ -267,8 +267,8 @@ void TFormAbout::hideEvent(QHideEvent* Event) {
 }
 
 void TFormAbout::FormShow() {
-    lblTotal->setText(QStringLiteral("Total phisycal memory: ") + QString::number(TotalPhysicalMemory()));
-    lblFree->setText(QStringLiteral("Free phisycal memory: ") + QString::number(FreePhysicalMemory()));
+    lblTotal->setText(QStringLiteral("Total physical memory: ") + QString::number(TotalPhysicalMemory()));
+    lblFree->setText(QStringLiteral("Free physical memory: ") + QString::number(FreePhysicalMemory()));
     anim->SetActive(true);
     JvSecretPanel1->SetActive(true);
 }

@@ -392,7 +392,7 @@ QWidget* TFMain::BuildPSPanel() {
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);
     lblPSCount->setFont(big);
-    Label11 = new QLabel(QStringLiteral("Export to Postscipt"), panel->Body());
+    Label11 = new QLabel(QStringLiteral("Export to Postscript"), panel->Body());
     btPS = new QPushButton(QStringLiteral("PostScript..."), panel->Body());
     btPS->setFocusPolicy(Qt::NoFocus);
     connect(btPS, &QPushButton::clicked, this, [this] { GuardEvent([this] { btPSClick(); }); });
@@ -1088,7 +1088,7 @@ void TFMain::dropEvent(QDropEvent* Event) {
 
 void TFMain::DropFiles(const QStringList& FileNames) {
     if (FileNames.size() >= 2) {
-        MessageBox(QMessageBox::Information, "Information", "You can dron only one file");
+        MessageBox(QMessageBox::Information, "Information", "You can drop only one file");
         return;
     }
     if (FileNames.isEmpty()) return;

@@ -18,8 +18,8 @@ TEST(FormAboutTest, ShowingAndHidingStartsAndStopsTheAnimationEachTime) {
         about.show();
         EXPECT_TRUE(about.anim->Active());
         EXPECT_TRUE(about.JvSecretPanel1->Active());
-        const QRegularExpression total(QStringLiteral("^Total phisycal memory: [1-9][0-9]*$"));
-        const QRegularExpression free(QStringLiteral("^Free phisycal memory: [0-9]+$"));
+        const QRegularExpression total(QStringLiteral("^Total physical memory: [1-9][0-9]*$"));
+        const QRegularExpression free(QStringLiteral("^Free physical memory: [0-9]+$"));
         EXPECT_TRUE(total.match(about.lblTotal->text()).hasMatch()) << about.lblTotal->text().toStdString();
         EXPECT_TRUE(free.match(about.lblFree->text()).hasMatch()) << about.lblFree->text().toStdString();
         about.lblTotal->clear();

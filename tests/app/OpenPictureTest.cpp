@@ -167,7 +167,7 @@ TEST_F(OpenPicture, DroppingTwoFilesLoadsNothing) {
     FMain->DropFiles(
         {QString::fromStdString(MakePicture(160, 120)), QString::fromStdString(MakePicture(170, 120))});
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Text, "You can dron only one file");
+    EXPECT_EQ(Messages[0].Text, "You can drop only one file");
     EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
     EXPECT_EQ(FMain->ImgDst->View().Bitmap.Width(), 200);
 }

@@ -153,7 +153,7 @@ TEST_F(SaveDrawing, PostScriptIsConfirmedWithThePathOnASecondLine) {
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
     EXPECT_EQ(Messages[0].Caption, "Quorvelle");
-    EXPECT_EQ(Messages[0].Text, "The file was succesfully exported as a PostScript file:\r\n" + file);
+    EXPECT_EQ(Messages[0].Text, "The file was successfully exported as a PostScript file:\r\n" + file);
 }
 
 TEST(EstimatedSize, FourSignificantDigits) {
