@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, builds and runs every test; then builds
-# everything again with AddressSanitizer and UndefinedBehaviorSanitizer (clang), runs every test
-# again and gives each fuzz target a short run. Exits non-zero on any failure.
+# Installs what is missing, checks the formatting and that every include points down the layers,
+# builds and runs every test; then builds everything again with AddressSanitizer and
+# UndefinedBehaviorSanitizer (clang), runs every test again and gives each fuzz target a short
+# run. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -9,6 +10,9 @@ jobs=$(nproc)
 
 echo "== formatting"
 git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+echo "== include directions"
+scripts/check-includes.sh
 
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Holds every #include "folder/..." of the program's sources to the layering: a folder includes
+# its own headers and those of the folders it may use, which all lie below it. tests/, bench/,
+# fuzz/ and tools/ sit on top and may include any folder. Lists each include against the
+# direction and exits non-zero when there is one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+below_qt="platform/rtl platform/system platform/raster platform/formats"
+declare -A uses=(
+    [platform/rtl]=""
+    [platform/system]="platform/rtl"
+    [platform/raster]="platform/rtl"
+    [platform/formats]="platform/raster platform/system platform/rtl"
+    [platform/qt]="$below_qt"
+    # The engine's file routines save JPEG through the picture-format registry.
+    [engine]="$below_qt"
+    [presets]="engine $below_qt"
+    [document]="presets engine $below_qt"
+    [controls]="platform/qt $below_qt"
+    [app]="controls document presets engine platform/qt $below_qt"
+)
+
+# The layer of a path: platform/<part> or the first folder.
+layer_of() {
+    case $1 in
+        platform/*/*)
+            local rest=${1#platform/}
+            echo "platform/${rest%%/*}"
+            ;;
+        */*) echo "${1%%/*}" ;;
+        *) echo "" ;;
+    esac
+}
+
+bad=0
+while IFS= read -r file; do
+    from=$(layer_of "$file")
+    [[ -v "uses[$from]" ]] || continue
+    while IFS=: read -r line target; do
+        case $target in
+            */*) ;;
+            *) continue ;; # a header of the same folder
+        esac
+        to=$(layer_of "$target")
+        [[ $to == "$from" ]] && continue
+        if [[ " ${uses[$from]} " != *" $to "* ]]; then
+            echo "$file:$line: $from may not include \"$target\"" >&2
+            bad=1
+        fi
+    done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
+        sed -E 's/^([0-9]+):[^"]*"([^"]+)".*/\1:\2/')
+done < <(find platform engine presets document controls app -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+exit $bad
