@@ -6,7 +6,8 @@
 # Every colour picture is the same 16 x 8 test card: pixel (x, y) has red = 16 x, green = 32 y,
 # blue = (7 x y) mod 256; the tests compute it the same way. Grey pictures have grey = 16 x + 2 y.
 # Formats ImageMagick cannot write (CUT, RLA, WMF, the Autodesk cel, Paint Shop Pro and the
-# binary EPS wrapper) are put together byte by byte by tools/make_format_fixtures.py.
+# binary EPS wrapper) are put together byte by byte by tools/make_format_fixtures.py, and so
+# are the orientation tags ImageMagick does not write and the PNG cut-out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/tests/formats/fixtures"
@@ -60,6 +61,22 @@ convert "$card" -strip "PNG8:$out/card-palette.png"
 convert "$card" -strip -depth 16 "PNG48:$out/card-16bit.png"
 convert "$card" -strip -interlace PNG "PNG24:$out/card-interlaced.png"
 convert "$card" -strip -alpha set -channel A -fx "0.5" +channel "PNG32:$out/card-alpha.png"
+
+# Turned pictures: the card stored as a camera leaves it, so that turning it as the Orientation
+# tag says shows it upright. JPEG has all eight (the EXIF segment is put in by
+# make_format_fixtures.py, from the stored pictures left in the work folder), TIFF one, PNG
+# and Photoshop one each (their EXIF data added by make_format_fixtures.py too).
+stored=("" "-flop" "-rotate 180" "-flip" "-transpose" "-rotate 270" "-transverse" "-rotate 90")
+for o in 1 2 3 4 5 6 7 8; do
+    # shellcheck disable=SC2086
+    convert "$card" ${stored[o - 1]} -strip -quality 95 -sampling-factor 1x1 "$work/orient$o.jpg"
+done
+convert "$card" -transverse -strip -orient RightBottom -compress LZW "$out/card-orient7.tif"
+convert "$card" -rotate 270 -strip "PNG24:$work/orient6.png"
+convert "$card" -rotate 90 -strip "$work/orient8.psd"
+
+# Transparency: the card at half opacity as a 32-bit Targa (the formats ImageMagick reads).
+convert "$card" -strip -alpha set -channel A -fx "0.5" +channel "$out/card-alpha.tga"
 
 # The formats read through ImageMagick.
 convert "$card" -strip "$out/card.psd"

@@ -3,8 +3,10 @@
 
 Usage: make_format_fixtures.py CARD.ppm CARD-LZW.tif OUT_FOLDER (run by make-format-fixtures.sh).
 Each file holds the 16 x 8 test card of the shell script, or the grey ramp where the format
-has no colour of its own.
+has no colour of its own. The turned pictures that the shell script leaves beside CARD.ppm
+get their orientation tags here.
 """
+import os
 import struct
 import sys
 import zlib
@@ -44,20 +46,22 @@ def rla_channel(values):
     return struct.pack('>h', len(data)) + data
 
 
-def rla():
+def rla(matte=False):
+    # With a matte, alpha = 17 x: transparent in the left column, opaque in the right one.
     head = struct.pack('>4h', 0, W - 1, 0, H - 1)         # window
     head += struct.pack('>4h', 0, W - 1, 0, H - 1)        # active window
-    head += struct.pack('>6h', 0, 0, 3, 0, 0, -2)         # frame, storage, channels, mattes, aux, revision
+    head += struct.pack('>6h', 0, 0, 3, int(matte), 0, -2)  # frame, storage, channels, mattes, aux, revision
     head += b'2.2'.ljust(16, b'\0') + b'\0' * 96 + struct.pack('>i', 0)
     head += b'\0' * (128 + 128 + 64 + 32 + 32 + 20 + 24 + 8)
     head += b'rgb'.ljust(32, b'\0')
     head += struct.pack('>h', 0) + b'\0' * (12 + 32)
-    head += struct.pack('>5h', 8, 0, 0, 0, 0) + b'\0' * (32 + 36) + struct.pack('>i', 0)
+    head += struct.pack('>5h', 8, 0, 8 if matte else 0, 0, 0) + b'\0' * (32 + 36) + struct.pack('>i', 0)
     assert len(head) == 740
     lines = []
     for y in range(H - 1, -1, -1):                        # bottom line first
         row = PIX[y * W:(y + 1) * W]
-        lines.append(b''.join(rla_channel([p[c] for p in row]) for c in range(3)))
+        line = b''.join(rla_channel([p[c] for p in row]) for c in range(3))
+        lines.append(line + (rla_channel([17 * x for x in range(W)]) if matte else b''))
     offsets, pos = [], 740 + 4 * H
     for line in lines:
         offsets.append(pos)
@@ -172,6 +176,65 @@ def psp(compression):
     return signature + struct.pack('<HH', 5, 0) + psp_block(0, general) + bank
 
 
+# --- Orientation: EXIF data holding only the Orientation tag --------------------------------------
+def exif(orientation, little):
+    e = '<' if little else '>'
+    head = (b'II' if little else b'MM') + struct.pack(e + 'HI', 42, 8)
+    # One directory entry: tag, type SHORT, count 1, the value in the first half of four bytes.
+    entry = struct.pack(e + 'HHIHH', 0x0112, 3, 1, orientation, 0)
+    return head + struct.pack(e + 'H', 1) + entry + struct.pack(e + 'I', 0)
+
+
+def jpeg_with_exif(jpeg, orientation):
+    # An APP1 segment right after the start marker; odd orientations big-endian, even little.
+    payload = b'Exif\0\0' + exif(orientation, orientation % 2 == 0)
+    return jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(payload) + 2) + payload + jpeg[2:]
+
+
+def png_chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+
+def png_with_exif(png, orientation):
+    # The eXIf chunk holds the TIFF structure without JPEG's "Exif" prefix; it goes before IDAT.
+    at = png.index(b'IDAT') - 4
+    return png[:at] + png_chunk(b'eXIf', exif(orientation, True)) + png[at:]
+
+
+def psd_with_exif(psd, orientation):
+    # Photoshop keeps EXIF data among its image resources (resource 1058), without a prefix.
+    pos = 26
+    pos += 4 + struct.unpack('>I', psd[pos:pos + 4])[0]   # past the colour mode data
+    length = struct.unpack('>I', psd[pos:pos + 4])[0]
+    data = exif(orientation, False)
+    block = b'8BIM' + struct.pack('>H', 1058) + b'\0\0' + struct.pack('>I', len(data)) + data
+    block += b'\0' * (len(data) % 2)
+    resources = psd[pos + 4:pos + 4 + length] + block
+    return psd[:pos] + struct.pack('>I', len(resources)) + resources + psd[pos + 4 + length:]
+
+
+# --- PNG cut-out: the card with alpha = 17 x, 8 bits a sample -------------------------------------
+def cutout_png():
+    raw = b''.join(b'\0' + b''.join(bytes(PIX[y * W + x]) + bytes([17 * x]) for x in range(W))
+                   for y in range(H))
+    head = struct.pack('>IIBBBBB', W, H, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', head) + png_chunk(b'IDAT', zlib.compress(raw)) +
+            png_chunk(b'IEND', b''))
+
+
+work = os.path.dirname(card_path)
+
+
+def stored(name):
+    return open(os.path.join(work, name), 'rb').read()
+
+
+for o in range(1, 9):
+    save('card-orient%d.jpg' % o, jpeg_with_exif(stored('orient%d.jpg' % o), o))
+save('card-orient6.png', png_with_exif(stored('orient6.png'), 6))
+save('card-orient8.psd', psd_with_exif(stored('orient8.psd'), 8))
+save('card-cutout.png', cutout_png())
+save('card-matte.rla', rla(True))
 save('grey.cut', cut())
 save('card.rla', rla())
 save('halves.wmf', wmf())

@@ -1,6 +1,7 @@
 #include "platform/formats/JpegCodec.h"
 
 #include "platform/formats/PictureFormats.h"
+#include "platform/formats/PictureOrientation.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -9,6 +10,7 @@
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -77,6 +79,7 @@ struct TDecodeJob {
     size_t Size;
     TBitmap32* Dest;
     std::exception_ptr Failure; // an Exception of ours raised between libjpeg calls
+    int Orientation;            // of the EXIF segment, 0 without one
 };
 
 enum class TDecodeResult { Ok, JpegError, OurError };
@@ -100,7 +103,11 @@ TDecodeResult Decode(TDecodeJob& Job, jpeg_decompress_struct& Info, TErrorManage
     if (setjmp(Err.Jump)) return TDecodeResult::JpegError;
     jpeg_create_decompress(&Info);
     jpeg_mem_src(&Info, Job.Data, static_cast<unsigned long>(Job.Size));
+    jpeg_save_markers(&Info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&Info, TRUE);
+    for (jpeg_saved_marker_ptr m = Info.marker_list; m != nullptr && Job.Orientation == 0; m = m->next)
+        if (m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            Job.Orientation = ExifOrientation(m->data, m->data_length);
 
     try {
         CheckPictureSize(Info.image_width, Info.image_height, "JPEG");
@@ -233,7 +240,7 @@ void ReadJpeg(TBitmap32& Dest, TStream& Stream) {
     if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xD8)
         RaiseException("Not a JPEG file: the start marker is missing");
 
-    TDecodeJob job{data.data(), data.size(), &Dest, nullptr};
+    TDecodeJob job{data.data(), data.size(), &Dest, nullptr, 0};
     jpeg_decompress_struct info{};
     TErrorManager err;
     InitErrors(err);
@@ -247,6 +254,7 @@ void ReadJpeg(TBitmap32& Dest, TStream& Stream) {
     switch (result) {
     case TDecodeResult::Ok:
         if (truncated) RaiseDamaged("JPEG", "the data is truncated");
+        ApplyOrientation(Dest, job.Orientation);
         break;
     case TDecodeResult::OurError:
         std::rethrow_exception(job.Failure);

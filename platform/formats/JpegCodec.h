@@ -5,8 +5,9 @@
 class TBitmap32;
 class TStream;
 
-// Decodes a JPEG from the stream's position to its end into Dest (opaque, top row first).
-// Grey, colour and CMYK pictures are read; a damaged or truncated file raises an Exception.
+// Decodes a JPEG from the stream's position to its end into Dest (opaque, top row first),
+// turned upright as the Orientation of its EXIF segment says. Grey, colour and CMYK pictures
+// are read; a damaged or truncated file raises an Exception.
 void ReadJpeg(TBitmap32& Dest, TStream& Stream);
 
 // Encodes Source (alpha dropped) as a baseline JPEG of the given quality (1..100) at the

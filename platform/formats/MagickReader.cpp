@@ -1,6 +1,7 @@
 #include "platform/formats/MagickReader.h"
 
 #include "platform/formats/PictureFormats.h"
+#include "platform/formats/PictureOrientation.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -82,6 +83,14 @@ void CopyPixels(Magick::Image& Image, TBitmap32& Dest) {
     }
 }
 
+// The Orientation of the picture's EXIF data (a Photoshop file keeps it among its resources).
+// What ImageMagick reports as the orientation is not used: for a Targa file it is the corner
+// the rows start from, which the coder has applied already.
+int ExifOrientationOf(const Magick::Image& Image) {
+    const Magick::Blob exif = Image.profile("EXIF");
+    return ExifOrientation(static_cast<const unsigned char*>(exif.data()), exif.length());
+}
+
 } // namespace
 
 void ReadWithMagick(TBitmap32& Dest, TStream& Stream, const std::string& Magick, const std::string& Format) {
@@ -139,6 +148,7 @@ void ReadWithMagick(TBitmap32& Dest, TStream& Stream, const std::string& Magick,
         image.read(blob);
         CheckPictureSize(static_cast<int64_t>(image.columns()), static_cast<int64_t>(image.rows()), Format);
         CopyPixels(image, Dest);
+        ApplyOrientation(Dest, ExifOrientationOf(image));
     } catch (const Magick::Exception& e) {
         if (IsResourceLimit(e))
             RaiseException("The picture is too large (" + std::to_string(width) + " x " +

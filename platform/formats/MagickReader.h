@@ -10,5 +10,5 @@ class TStream;
 
 // Reads from the stream's position to its end with ImageMagick's coder Magick ("TGA", "PSD",
 // ...). Format names the file in messages. Of a file with several pictures, the first is read;
-// of an icon file, the largest.
+// of an icon file, the largest. The Orientation of the picture's EXIF data turns it upright.
 void ReadWithMagick(TBitmap32& Dest, TStream& Stream, const std::string& Magick, const std::string& Format);

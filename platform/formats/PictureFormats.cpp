@@ -23,6 +23,34 @@ std::string Normalized(const std::string& Extension) {
     return e;
 }
 
+// What the user sees of a picture with transparency: its pixels laid over white paper, each
+// channel c of alpha a becoming (c a + 255 (255 - a)) / 255 rounded to the nearest integer
+// (255 is odd, so no result lies half-way). A picture whose alpha is zero everywhere has the
+// byte unset, not a blank picture: it is opaque as it is.
+void LayOverWhitePaper(TBitmap32& Picture) {
+    TColor32* p = Picture.Bits();
+    const size_t n = static_cast<size_t>(Picture.Width()) * static_cast<size_t>(Picture.Height());
+    bool transparent = false, unset = true;
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t a = AlphaComponent(p[i]);
+        transparent = transparent || a != 0xFF;
+        unset = unset && a == 0;
+    }
+    if (!transparent) return;
+    if (unset) {
+        for (size_t i = 0; i < n; ++i)
+            p[i] |= 0xFF000000u;
+        return;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t a = AlphaComponent(p[i]);
+        if (a == 0xFF) continue;
+        const uint32_t paper = 255 * (255 - a) + 127;
+        auto over = [&](uint32_t c) { return static_cast<uint8_t>((c * a + paper) / 255); };
+        p[i] = Color32(over(RedComponent(p[i])), over(GreenComponent(p[i])), over(BlueComponent(p[i])));
+    }
+}
+
 } // namespace
 
 void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
@@ -69,6 +97,7 @@ void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension)
     if (!format || !format->Reader)
         RaiseException("Unknown picture format: no reader for \"." + ext + "\" files");
     format->Reader(Dest, Stream);
+    LayOverWhitePaper(Dest);
 }
 
 void LoadPictureFile(TBitmap32& Dest, const std::string& FileName) {

@@ -33,7 +33,10 @@ std::vector<TPictureFormat> PictureFormats();
 // an empty string when the name has none.
 std::string PictureFileExtension(const std::string& FileName);
 
-// Reads a picture file with the reader registered for its extension.
+// Reads a picture file with the reader registered for its extension. What comes back is what
+// the user sees: upright, and laid over white paper where the picture is transparent (every
+// pixel has alpha $FF). A picture whose alpha is zero everywhere is opaque: the writer left
+// that byte unset.
 void LoadPictureFile(TBitmap32& Dest, const std::string& FileName);
 // The same for bytes in a stream, read with the reader of Extension.
 void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension);

@@ -1,6 +1,7 @@
 #include "platform/formats/PngReader.h"
 
 #include "platform/formats/PictureFormats.h"
+#include "platform/formats/PictureOrientation.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -27,6 +28,7 @@ struct TPngJob {
     std::vector<png_bytep>* Rows;
     std::exception_ptr Failure; // an Exception of ours raised between libpng calls
     char Message[256];
+    int Orientation; // of the eXIf chunk, 0 without one
 };
 
 void OnError(png_structp Png, png_const_charp Message) {
@@ -87,7 +89,10 @@ TResult Decode(png_structp Png, png_infop Info, TPngJob& Job) {
     for (png_uint_32 y = 0; y < h; ++y)
         (*Job.Rows)[y] = reinterpret_cast<png_bytep>(Job.Dest->ScanLine(static_cast<int>(y)));
     png_read_image(Png, Job.Rows->data());
-    png_read_end(Png, nullptr);
+    png_read_end(Png, Info); // an eXIf chunk may follow the picture data
+    png_uint_32 exifSize = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(Png, Info, &exifSize, &exif) != 0) Job.Orientation = ExifOrientation(exif, exifSize);
     return TResult::Ok;
 }
 
@@ -99,7 +104,7 @@ void ReadPng(TBitmap32& Dest, TStream& Stream) {
         RaiseException("Not a PNG file: the signature is missing");
 
     std::vector<png_bytep> rows;
-    TPngJob job{data.data(), data.size(), 0, &Dest, &rows, nullptr, {}};
+    TPngJob job{data.data(), data.size(), 0, &Dest, &rows, nullptr, {}, 0};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, OnError, OnWarning);
     if (!png) RaiseException("PNG reader could not start");
     png_infop info = png_create_info_struct(png);
@@ -111,6 +116,7 @@ void ReadPng(TBitmap32& Dest, TStream& Stream) {
     png_destroy_read_struct(&png, &info, nullptr);
     switch (result) {
     case TResult::Ok:
+        ApplyOrientation(Dest, job.Orientation);
         return;
     case TResult::OurError:
         std::rethrow_exception(job.Failure);

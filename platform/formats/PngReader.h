@@ -1,5 +1,6 @@
 // PNG pictures through libpng: every colour type and depth, interlaced or not. Transparency
-// in the file becomes the bitmap's alpha; everything else is opaque.
+// in the file becomes the bitmap's alpha; everything else is opaque. The Orientation of an
+// eXIf chunk turns the picture upright.
 #pragma once
 
 class TBitmap32;

@@ -1,6 +1,7 @@
 #include "platform/formats/TiffReader.h"
 
 #include "platform/formats/PictureFormats.h"
+#include "platform/formats/PictureOrientation.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -129,13 +130,22 @@ void ReadTiffMemory(TBitmap32& Dest, const unsigned char* Data, size_t Size, con
     if (!TIFFRGBAImageOK(tif.get(), reason))
         RaiseException(std::string("Unsupported ") + Format + " file: " + reason);
 
+    // libtiff flips rows and columns for the orientations 1 to 4 but cannot swap them for 5 to
+    // 8: it is asked for the rows as stored (an orientation asked for as the file's own is left
+    // alone), and all eight are turned upright here.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT)
+        orientation = ORIENTATION_TOPLEFT;
+
     Dest.SetSize(static_cast<int>(width), static_cast<int>(height));
     auto* raster = reinterpret_cast<uint32_t*>(Dest.Bits());
-    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster, ORIENTATION_TOPLEFT, 1))
+    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster, orientation, 1))
         RaiseDamaged(Format, file.Error.empty() ? "the picture data cannot be decoded" : file.Error);
     const size_t count = size_t{width} * height;
     for (size_t i = 0; i < count; ++i)
         raster[i] = FromRaster(raster[i]);
+    ApplyOrientation(Dest, orientation);
 }
 
 void ReadTiff(TBitmap32& Dest, TStream& Stream) {

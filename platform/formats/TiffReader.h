@@ -1,5 +1,6 @@
 // TIFF pictures through libtiff: every compression and layout that libtiff decodes, LZW
-// among them. The first page of a file with several is read.
+// among them. The first page of a file with several is read, turned upright as its
+// Orientation tag says.
 #pragma once
 
 #include <cstddef>
