@@ -16,9 +16,10 @@ function(quor_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# One GoogleTest program per test folder; every test of it is registered with ctest.
+# One GoogleTest program per test folder; every test of it is registered with ctest. With
+# PRIVATE_FOLDERS the program runs with its temporary, state and application folders private.
 function(quor_test name)
-    cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "QT;PRIVATE_FOLDERS" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
     if(NOT sources)
         return()
@@ -26,6 +27,9 @@ function(quor_test name)
     if(ARG_QT)
         # Widget tests share one QApplication on the offscreen platform.
         list(APPEND sources "${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp")
+    endif()
+    if(ARG_PRIVATE_FOLDERS)
+        list(APPEND sources "${CMAKE_SOURCE_DIR}/tests/support/PrivateFolders.cpp")
     endif()
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)

@@ -9,13 +9,8 @@ constexpr int SmallPhotoWidth = 200;
 constexpr int SmallPhotoHeight = 150;
 
 inline void SmallPhoto(TBitmap32& B) {
+    if (LoadSharedPhotoPiece("photo-a.jpg", 400, 300, SmallPhotoWidth, SmallPhotoHeight, B)) return;
     B.SetSize(SmallPhotoWidth, SmallPhotoHeight);
-    TBitmap32 photo;
-    const std::string path = SharedPhoto("photo-a.jpg");
-    if (!path.empty() && LoadJpegPhoto(path, photo)) {
-        B.Draw(0, 0, Rect(400, 300, 400 + SmallPhotoWidth, 300 + SmallPhotoHeight), photo);
-        return;
-    }
     for (int y = 0; y < SmallPhotoHeight; ++y)
         for (int x = 0; x < SmallPhotoWidth; ++x) {
             const bool disc = (x - 100) * (x - 100) + (y - 70) * (y - 70) < 50 * 50;

@@ -113,13 +113,9 @@ constexpr int PieceLeft = 312, PieceTop = 362, PieceWidth = 400, PieceHeight = 3
 } // namespace
 
 TEST(GoldenDrawing, EveryToolOnPhotoAGivesTheStoredDrawing) {
-    const std::string path = SharedPhoto("photo-a.jpg");
-    TBitmap32 photo;
-    if (path.empty() || !LoadJpegPhoto(path, photo)) GTEST_SKIP() << "shared pictures missing";
-
     TImgView32 src, dst;
-    src.Bitmap.SetSize(PieceWidth, PieceHeight);
-    src.Bitmap.Draw(0, 0, Rect(PieceLeft, PieceTop, PieceLeft + PieceWidth, PieceTop + PieceHeight), photo);
+    if (!LoadSharedPhotoPiece("photo-a.jpg", PieceLeft, PieceTop, PieceWidth, PieceHeight, src.Bitmap))
+        GTEST_SKIP() << "shared pictures missing";
     dst.Bitmap.SetSize(PieceWidth, PieceHeight);
     dst.Bitmap.Clear(clWhite32);
     src.SetViewportSize(PieceWidth, PieceHeight);

@@ -2,8 +2,8 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "TestPhotos.h"
 #include "engine/imagproc.h"
+#include "tests/support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -184,15 +184,11 @@ TEST(EdgeDetection, PackEdgeFlag) {
 }
 
 TEST(EdgeDetection, MatchesPlainOnThePhotos) {
-    const auto photos = TestPhotos();
-    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
-    for (const TTestPhoto& item : photos) {
-        const std::string& name = item.Name;
-        const TBitmap32& photo = item.Picture;
-        const int w = photo.Width(), h = photo.Height();
-        const size_t n = static_cast<size_t>(w) * h;
+    for (const TTestPhoto& photo : TestPhotos()) {
+        const int w = photo.W, h = photo.H;
+        const size_t n = photo.N;
         TByteMap l(n), hs(n);
-        BitmapToLumaHueSat(photo, l, hs);
+        BitmapToLumaHueSat(photo.Picture, l, hs);
         InvertMap(l, w, h);
         Plain::Bytes pedges(n, 0);
         Plain::DetectEdges(l, pedges, w, h);
@@ -202,10 +198,10 @@ TEST(EdgeDetection, MatchesPlainOnThePhotos) {
         ForEachKernelVariant([&] {
             TByteMap edges(n, 0);
             DetectEdges(l, edges, w, h);
-            ASSERT_EQ(edges, pedges) << name;
+            ASSERT_EQ(edges, pedges) << photo.Name;
             ThresholdMap(edges, w, h);
             ThinEdges(edges, w, h);
-            EXPECT_EQ(edges, pthin) << name;
+            EXPECT_EQ(edges, pthin) << photo.Name;
         });
     }
 }

@@ -2,9 +2,9 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "TestPhotos.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "tests/support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -170,13 +170,10 @@ TEST(FeatureExtractor, MatchesPlainOnRandomPictures) {
 }
 
 TEST(FeatureExtractor, MatchesPlainOnThePhotos) {
-    const auto photos = TestPhotos();
-    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
-    for (const TTestPhoto& item : photos) {
-        const std::string& name = item.Name;
-        const TBitmap32& photo = item.Picture;
-        const TBitmap32 plain = Plain::Extract(photo);
-        ForEachKernelVariant(
-            [&] { EXPECT_TRUE(SameBitmaps(*TFeatureExtractor::Extract(photo), plain)) << name; });
+    for (const TTestPhoto& photo : TestPhotos()) {
+        const TBitmap32 plain = Plain::Extract(photo.Picture);
+        ForEachKernelVariant([&] {
+            EXPECT_TRUE(SameBitmaps(*TFeatureExtractor::Extract(photo.Picture), plain)) << photo.Name;
+        });
     }
 }

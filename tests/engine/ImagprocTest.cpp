@@ -2,11 +2,11 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "TestPhotos.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/HSL.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Round.h"
+#include "tests/support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -215,15 +215,11 @@ TEST(Imagproc, BlurKeepsUniformMapsAndTheFrame) {
 }
 
 TEST(Imagproc, MatchesPlainOnThePhotos) {
-    const auto photos = TestPhotos();
-    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
-    for (const TTestPhoto& item : photos) {
-        const std::string& name = item.Name;
-        const TBitmap32& photo = item.Picture;
-        const int w = photo.Width(), h = photo.Height();
-        const size_t n = static_cast<size_t>(w) * h;
+    for (const TTestPhoto& photo : TestPhotos()) {
+        const int w = photo.W, h = photo.H;
+        const size_t n = photo.N;
         Plain::Bytes pl(n), phs(n);
-        Plain::BitmapToLumaHueSat(photo, pl, phs);
+        Plain::BitmapToLumaHueSat(photo.Picture, pl, phs);
         Plain::InvertMap(pl, w, h);
         Plain::Shorts pv(n), phz(n);
         Plain::SobelVertical(pl, pv, w, h);
@@ -233,19 +229,19 @@ TEST(Imagproc, MatchesPlainOnThePhotos) {
         Plain::BlurMap(pmag, w, h, 10);
         ForEachKernelVariant([&] {
             TByteMap l(n), hs(n);
-            BitmapToLumaHueSat(photo, l, hs);
+            BitmapToLumaHueSat(photo.Picture, l, hs);
             InvertMap(l, w, h);
-            EXPECT_EQ(l, pl) << name;
-            EXPECT_EQ(hs, phs) << name;
+            EXPECT_EQ(l, pl) << photo.Name;
+            EXPECT_EQ(hs, phs) << photo.Name;
             TSmallIntMap v(n), hz(n);
             SobelVertical(l, v, w, h);
             SobelHorizontal(l, hz, w, h);
-            EXPECT_EQ(v, pv) << name;
-            EXPECT_EQ(hz, phz) << name;
+            EXPECT_EQ(v, pv) << photo.Name;
+            EXPECT_EQ(hz, phz) << photo.Name;
             TByteMap mag(n);
             GradientMagnitude(v, hz, mag, w, h);
             BlurMap(mag, w, h, 10);
-            EXPECT_EQ(mag, pmag) << name;
+            EXPECT_EQ(mag, pmag) << photo.Name;
         });
     }
 }

@@ -2,10 +2,10 @@
 
 #include "KernelVariants.h"
 #include "PlainAnalysis.h"
-#include "TestPhotos.h"
 #include "engine/QTypes.h"
 #include "engine/imagproc.h"
 #include "platform/rtl/Exception.h"
+#include "tests/support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -145,15 +145,11 @@ TEST(OrientationField, DirectionBytesAgreeWithTheExactConversion) {
 }
 
 TEST(OrientationField, MatchesPlainOnThePhotos) {
-    const auto photos = TestPhotos();
-    if (photos.empty()) GTEST_SKIP() << "shared pictures missing";
-    for (const TTestPhoto& item : photos) {
-        const std::string& name = item.Name;
-        const TBitmap32& photo = item.Picture;
-        const int w = photo.Width(), h = photo.Height();
-        const size_t n = static_cast<size_t>(w) * h;
+    for (const TTestPhoto& photo : TestPhotos()) {
+        const int w = photo.W, h = photo.H;
+        const size_t n = photo.N;
         TByteMap l(n), hs(n);
-        BitmapToLumaHueSat(photo, l, hs);
+        BitmapToLumaHueSat(photo.Picture, l, hs);
         InvertMap(l, w, h);
         TSmallIntMap a(n, 0), b(n, 0);
         SobelVertical(l, a, w, h);
@@ -163,7 +159,7 @@ TEST(OrientationField, MatchesPlainOnThePhotos) {
         ForEachKernelVariant([&] {
             TByteMap dir(n, 0);
             OrientationField(a, b, dir, w, h, 16);
-            EXPECT_EQ(dir, pdir) << name;
+            EXPECT_EQ(dir, pdir) << photo.Name;
         });
     }
 }

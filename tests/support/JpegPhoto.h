@@ -1,4 +1,5 @@
-// Loads a JPEG photo straight through libjpeg, for tests and benchmarks of the picture analysis.
+// Loads a JPEG photo straight through libjpeg, for tests and benchmarks of the picture analysis,
+// and the shared photos that tests draw on.
 #pragma once
 
 #include "platform/raster/Bitmap32.h"
@@ -53,4 +54,21 @@ inline std::string SharedPhoto(const std::string& Name) {
     }
 #endif
     return {};
+}
+
+// A shared photo, or a W x H piece of it from (Left, Top); false when the shared pictures are
+// missing.
+inline bool LoadSharedPhoto(const std::string& Name, TBitmap32& Photo) {
+    const std::string path = SharedPhoto(Name);
+    return !path.empty() && LoadJpegPhoto(path, Photo);
+}
+
+inline bool LoadSharedPhotoPiece(const std::string& Name, int Left, int Top, int W, int H, TBitmap32& Piece) {
+    TBitmap32 photo;
+    if (!LoadSharedPhoto(Name, photo)) return false;
+    Piece.SetSize(W, H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            Piece.SetPixel(x, y, photo.Pixel(Left + x, Top + y));
+    return true;
 }

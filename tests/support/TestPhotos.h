@@ -6,31 +6,42 @@
 #include "platform/raster/Bitmap32.h"
 #include "tests/support/JpegPhoto.h"
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <string>
 #include <vector>
 
 struct TTestPhoto {
     std::string Name;
     TBitmap32 Picture;
+    int W = 0;
+    int H = 0;
+    size_t N = 0; // pixels
 };
 
-// Empty when the shared pictures are missing.
+// None, and the running test marked skipped, when the shared pictures are missing.
 inline std::vector<TTestPhoto> TestPhotos() {
     std::vector<TTestPhoto> photos;
     for (const char* name : {"photo-a.jpg", "photo-b.jpg", "photo-c.jpg"}) {
-        const std::string path = SharedPhoto(name);
+        TTestPhoto photo{name, {}};
         TBitmap32 full;
-        if (path.empty() || !LoadJpegPhoto(path, full)) return {};
+        if (!LoadSharedPhoto(name, full)) {
+            [] { GTEST_SKIP() << "shared pictures missing"; }();
+            return {};
+        }
 #ifdef NDEBUG
-        photos.push_back({name, std::move(full)});
+        photo.Picture = std::move(full);
 #else
-        TBitmap32 piece;
-        piece.SetSize(320, 240);
+        photo.Picture.SetSize(320, 240);
         for (int y = 0; y < 240; ++y)
             for (int x = 0; x < 320; ++x)
-                piece.SetPixel(x, y, full.Pixel(x + full.Width() / 3, y + full.Height() / 3));
-        photos.push_back({name, std::move(piece)});
+                photo.Picture.SetPixel(x, y, full.Pixel(x + full.Width() / 3, y + full.Height() / 3));
 #endif
+        photo.W = photo.Picture.Width();
+        photo.H = photo.Picture.Height();
+        photo.N = static_cast<size_t>(photo.W) * photo.H;
+        photos.push_back(std::move(photo));
     }
     return photos;
 }

@@ -1,6 +1,6 @@
-// Every test of the shell points the temporary folder, the state folder and the application
-// folder at private folders, so the temporary-file service and the preset managers never touch
-// the user's own files or the presets beside the test program.
+// A test program built with this file points the temporary folder, the state folder and the
+// application folder at private folders, so the temporary-file service and the preset managers
+// never touch the user's own files or the presets beside the test program.
 #include "platform/system/ApplicationFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace {
 class TPrivateFolders : public ::testing::Environment {
 public:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quor-app-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "quor-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         FRoot = pattern;
         for (const char* folder : {"/tmp", "/state", "/application"})
