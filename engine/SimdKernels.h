@@ -1,11 +1,20 @@
-// How the analysis kernels reach the vector units.
+// How the analysis kernels reach the vector units, in two ways.
 //
-// A kernel is written once as plain loops over rows (QUOR_KERNEL, always inlined) that the
-// compiler vectorises; a wrapper instantiates it twice, once for the machine's baseline and once
-// for AVX2 (QUOR_AVX2), and UseAvx2() picks one at run time. Both copies compute the same
-// results: the kernels use integers, or floating-point steps that the compiler may neither
-// reorder nor contract (no fast-math, no fused multiply-add), so the plain copy is the reference
-// of the wide one.
+// Most kernels are written once as plain loops over rows (QUOR_KERNEL, always inlined) that the
+// compiler vectorises; QUOR_DISPATCH instantiates such a body twice, once for the machine's
+// baseline and once for AVX2 (QUOR_AVX2), and UseAvx2() picks one at run time.
+//
+// Where the compiler does not vectorise the loop (a table lookup, branches per pixel, an arc
+// tangent), the AVX2 copy is written by hand with intrinsics beside the plain function it
+// copies, in a QUOR_HAS_AVX2_PATH block, and the caller asks UseAvx2() itself: the colour
+// conversion (imagproc.cpp), the edge decision and the gradient sectors (EdgeDetection.cpp) and
+// the direction bytes (OrientationField.cpp). Such a copy does the same arithmetic step for step,
+// or, where it takes a shortcut (a polynomial for the arc tangent), hands the lanes that land
+// near a rounding boundary to the plain conversion.
+//
+// Either way both copies compute the same results: the kernels use integers, or floating-point
+// steps that the compiler may neither reorder nor contract (no fast-math, no fused multiply-add),
+// so the plain copy is the reference of the wide one, and the tests hold each against the other.
 #pragma once
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))

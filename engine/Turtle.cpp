@@ -19,8 +19,10 @@
 // 0.699 just beside it, 1 at 45 degrees, about 1.5 near the vertical) and the odd ends (entries 0
 // and 313). Between them the table follows a monotone piecewise cubic (Fritsch-Carlson), so that
 // every entry changes smoothly and monotonically between its two fixed neighbours, and is given
-// to three decimals. Walking every direction with the corrected heading strays at most about
-// 2.5 degrees from it, 0.8 degrees on average; the plain angle strays up to about 6 degrees.
+// to three decimals. A turtle walking 1,000 steps with the corrected heading of a direction
+// (every direction, one per hundredth of a degree) strays at most 2.5 degrees from it, 0.8
+// degrees on average (in the first quadrant alone 2.1 and 0.9); with the plain angle it strays
+// up to 6.0 degrees (5.6 in the first quadrant), 2.6 on average.
 
 namespace {
 
