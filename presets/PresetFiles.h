@@ -6,6 +6,8 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 
+#include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,17 @@ void LoadPresetFile(T& Preset, const std::string& FileName) {
     Preset.FileName = FileName;
 }
 
+// Appends the message of a preset file that failed to load to the error log. A log that cannot
+// be written (a read-only current directory, a full disk) never stops the program: the message
+// then goes to stderr.
+inline void LogPresetFailure(const Exception& Failure) {
+    try {
+        LogException(Failure);
+    } catch (const std::exception& logFailure) {
+        std::fprintf(stderr, "quorvelle: %s\nquorvelle: %s\n", Failure.what(), logFailure.what());
+    }
+}
+
 // Loads each file of the application folder that matches Mask into a new T, in the order the
 // folder lists them. A file that fails to load is skipped and its message goes to the error log.
 template <typename T>
@@ -36,7 +49,7 @@ void LoadPresetFiles(const std::string& Mask, std::vector<std::unique_ptr<T>>& I
         try {
             preset->LoadFromFile(name);
         } catch (const Exception& e) {
-            LogException(e);
+            LogPresetFailure(e);
             continue;
         }
         Into.push_back(std::move(preset));

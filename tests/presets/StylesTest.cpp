@@ -324,6 +324,25 @@ TEST(StyleManager, LoadsGoodFilesLogsAndSkipsDamagedOnes) {
               folder / "b.gst" + ": Damaged style file: the name length 1 is more than the file holds\r\n");
 }
 
+TEST(StyleManager, ALogThatCannotBeWrittenNeverStopsTheLoading) {
+    TPresetFolder folder;
+    THeader h;
+    h.Name = "good";
+    TPresetFolder::Write(folder / "a.gst", StyleFile(h));
+    TPresetFolder::Write(folder / "b.gst", {1, 0, 0, 0});
+    // A folder where "quor.log" should be: no line can be appended, as in a read-only directory.
+    std::filesystem::create_directory(folder / "quor.log");
+    testing::internal::CaptureStderr();
+    TStyleManager m;
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(m.Count(), 1);
+    EXPECT_EQ(m.GetQStyle(0).Name, "good");
+    EXPECT_NE(
+        err.find(folder / "b.gst" + ": Damaged style file: the name length 1 is more than the file holds"),
+        std::string::npos)
+        << err;
+}
+
 TEST(StyleManager, DeleteMakesTheFirstCurrentOrEmptiesTheIndex) {
     TPresetFolder folder;
     THeader h;
