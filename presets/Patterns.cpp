@@ -140,17 +140,22 @@ void TPattern::ComputeBounds() {
 
 void TPattern::DrawFrame(int32_t FrameIndex, bool Clear) {
     if (Target == nullptr) RaiseException("TPattern.DrawFrame: no target bitmap");
-    const TPatternFrame& frame = GetFrames(FrameIndex);
+    GetFrames(FrameIndex);
     ComputeBounds();
+    DrawFrameInBounds(FrameIndex, Clear);
+}
+
+void TPattern::DrawFrameInBounds(int32_t FrameIndex, bool Clear) {
+    const TPatternFrame& frame = GetFrames(FrameIndex);
     if (Bounds.Right == Bounds.Left || Bounds.Bottom == Bounds.Top) return;
     if (Clear) Target->Clear(ThumbnailGrey);
     const float scale =
         static_cast<float>(std::min(Target->Width() / FrameViewSize, Target->Height() / FrameViewSize));
-    // The pattern's top-left corner is added to every point (not taken away): thumbnails show
-    // each frame where the pattern stands, pushed right and down by its distance from the origin.
+    // The pattern's top-left corner goes to the target's, so the whole pattern shows wherever it
+    // was drawn in the editor.
     auto place = [&](const TPoint& P) {
-        return Point(RoundToPixel((static_cast<double>(P.X) + Bounds.Left) * scale),
-                     RoundToPixel((static_cast<double>(P.Y) + Bounds.Top) * scale));
+        return Point(RoundToPixel((static_cast<double>(P.X) - Bounds.Left) * scale),
+                     RoundToPixel((static_cast<double>(P.Y) - Bounds.Top) * scale));
     };
     TBezierHelper helper;
     for (const TBezierCurve& c : frame.Curves)
@@ -168,8 +173,10 @@ void TPattern::DrawCurvePiece(const TPoint& Q0, const TPoint& Q1, const TPoint& 
 
 std::unique_ptr<TBitmap32> TPattern::Thumbnail(int32_t Width, int32_t Height) {
     if (Target == nullptr) RaiseException("TPattern.Thumbnail: no target bitmap");
+    // The bounds are the same for every frame: computed once, not once per frame.
+    ComputeBounds();
     for (int32_t i = 0; i < FrameCount(); ++i)
-        DrawFrame(i, false);
+        DrawFrameInBounds(i, false);
     auto result = std::make_unique<TBitmap32>(Width, Height);
     // The target is the caller's: its drawing properties are lent for the reduction only.
     const TStretchFilter filter = Target->StretchFilter;
@@ -194,6 +201,9 @@ void TPattern::LoadFromStream(TStream& Stream) {
     // The frames are gathered aside, so a damaged file leaves no half-read pattern behind.
     std::vector<std::unique_ptr<TPatternFrame>> frames;
     const uint32_t count = ReadCount(Stream, CountBytes, "frame count");
+    if (count > MaxFileFrames)
+        RaiseDamaged("pattern", "the frame count " + std::to_string(count) + " is more than " +
+                                    std::to_string(MaxFileFrames));
     for (uint32_t i = 0; i < count; ++i) {
         auto frame = std::make_unique<TPatternFrame>();
         frame->LoadFromStream(Stream);

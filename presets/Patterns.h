@@ -24,6 +24,10 @@ class TStream;
 // The most frames that AddPatternFrame lets a pattern have; a file may hold more.
 inline constexpr int32_t MaxFrames = 6;
 
+// The most frames a pattern file may hold. The editor makes at most MaxFrames; a file with far
+// more is damaged, and its thumbnail would keep the start busy.
+inline constexpr int32_t MaxFileFrames = 1000;
+
 // The largest coordinate magnitude a pattern file may hold. Curves are drawn in the editor's
 // pixels (about 210 across) and the mouse cannot reach anywhere near this far; a file beyond it
 // is damaged, and its strokes would walk millions of steps.
@@ -71,15 +75,17 @@ public:
     // Bounds := the extent of every point of every curve (control points included), starting
     // from (10000, 10000, -10000, -10000), which a pattern without curves keeps.
     void ComputeBounds();
-    // Draws frame FrameIndex into Target at Min(width, height) / 214 target pixels per pattern
-    // pixel, each point moved by (Bounds.Left, Bounds.Top) first, as the control polygons of the
-    // eight pieces of each curve in antialiased black. With Clear the target is first filled
-    // light grey ($FFCCCCCC). A pattern whose points share one x or one y draws nothing and
+    // Computes the bounds, then draws frame FrameIndex into Target at Min(width, height) / 214
+    // target pixels per pattern pixel, each point moved by (-Bounds.Left, -Bounds.Top) first (the
+    // pattern's top-left corner goes to the target's), as the control polygons of the eight
+    // pieces of each curve in antialiased black. With Clear the target is first filled light
+    // grey ($FFCCCCCC). A pattern whose points share one x or one y draws nothing and
     // leaves the target as it was. Raises an Exception without a target or for an index that
     // is not a frame's.
     void DrawFrame(int32_t FrameIndex, bool Clear);
-    // Draws every frame into Target without clearing, one over the other, and returns a new
-    // Width x Height bitmap holding the whole target reduced with the Mitchell filter.
+    // Draws every frame into Target without clearing, one over the other (the bounds computed
+    // once for all of them), and returns a new Width x Height bitmap holding the whole target
+    // reduced with the Mitchell filter.
     std::unique_ptr<TBitmap32> Thumbnail(int32_t Width, int32_t Height);
     // A frame holding a curve, for the Pattern tool: the frame of the only curve without a
     // draw; otherwise frames are drawn at random until one holds a curve. A pattern without
@@ -102,6 +108,8 @@ public:
     TBitmap32* Target = nullptr;
 
 private:
+    // DrawFrame with the Bounds as they stand.
+    void DrawFrameInBounds(int32_t FrameIndex, bool Clear);
     void DrawCurvePiece(const TPoint& Q0, const TPoint& Q1, const TPoint& Q2, const TPoint& Q3);
 };
 

@@ -342,6 +342,47 @@ TEST(DualImageTest, SameSeedAndGesturesGiveTheSameDrawing) {
     EXPECT_NE(Bytes(a.Views.Dst.Bitmap), std::vector<uint8_t>(200 * 150 * 4, 0xFF));
 }
 
+TEST(DualImageTest, PatternStrokesDoNotDependOnThePatternsThumbnail) {
+    // A pattern drawn low and right in the editor, whose thumbnail is drawn before the spray, as
+    // the main window does. The strokes are the ones this pattern has always given.
+    TDocument d(200, 150);
+    TDualImage& doc = d.Doc;
+    auto patterns = TwoFramePattern();
+    for (auto& frame : patterns->Current().Frames)
+        for (TBezierCurve& c : frame->Curves)
+            for (TPoint* p : {&c.P0, &c.C1, &c.C2, &c.P3})
+                *p = Point(p->X + 90, p->Y + 120);
+    TBitmap32 target(80, 80);
+    patterns->Current().SetTarget(&target);
+    patterns->Current().Thumbnail(40, 40);
+    patterns->Current().SetTarget(nullptr);
+    doc.PatternManager = patterns.get();
+    doc.SetBrdLimit(90);
+    RandSeed = 77;
+    doc.BeginChange();
+    doc.SprayAt(100, 60);
+    doc.SprayAt(120, 90);
+    doc.EndChange();
+    doc.PatternManager = nullptr;
+    // FNV-1a over every logged point and colour.
+    uint64_t hash = 14695981039346656037ull;
+    const auto add = [&](uint32_t V) {
+        for (int i = 0; i < 4; ++i)
+            hash = (hash ^ ((V >> (8 * i)) & 0xFF)) * 1099511628211ull;
+    };
+    const auto strokes = Logged(doc);
+    for (const TStrokeOutline& s : strokes) {
+        add(s.Color);
+        for (const auto* side : {&s.Left, &s.Right})
+            for (const TFixedPoint& p : *side) {
+                add(static_cast<uint32_t>(p.X));
+                add(static_cast<uint32_t>(p.Y));
+            }
+    }
+    EXPECT_EQ(strokes.size(), 131u);
+    EXPECT_EQ(hash, 8038974177834956126ull);
+}
+
 TEST(DualImageTest, GesturesNestAndBecomeUndoSteps) {
     TDocument d;
     TDualImage& doc = d.Doc;

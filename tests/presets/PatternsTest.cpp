@@ -123,12 +123,17 @@ TEST(PatternFile, DamagedFilesFailWithAClearMessageInsteadOfAllocating) {
     TBytes truncated = PatternFile({{Straight(0, 0, 1, 1)}, {Straight(0, 0, 1, 1)}});
     truncated.resize(truncated.size() - 1);
     EXPECT_EQ(fails(truncated), "Damaged pattern file: the curve count 1 is more than the file holds");
+    // More frames than anyone draws: refused before a frame is read.
+    EXPECT_EQ(fails(PatternFile(std::vector<std::vector<TBezierCurve>>(1001))),
+              "Damaged pattern file: the frame count 1001 is more than 1000");
     EXPECT_EQ(fails(PatternFile({{Straight(0, 0, 100001, 5)}})),
               "Damaged pattern file: a curve point lies further than 100000 pixels from the origin");
     // A failed load leaves no half-read pattern.
     EXPECT_EQ(p.FrameCount(), 0);
     Load(p, PatternFile({{Straight(-100000, 100000, 0, 0)}}));
     EXPECT_EQ(p.FrameCount(), 1);
+    Load(p, PatternFile(std::vector<std::vector<TBezierCurve>>(1000, {Straight(0, 0, 1, 1)})));
+    EXPECT_EQ(p.FrameCount(), 1000);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -175,39 +180,41 @@ TEST(PatternDrawing, AFlatPatternDrawsNothingNotEvenTheClearing) {
             ASSERT_EQ(target.Pixel(x, y), 0xFF123456u);
 }
 
-TEST(PatternDrawing, FramesAreScaledToTheTargetAndMovedByTheirCorner) {
-    // Frame 0 is a horizontal line at y 20 from x 10 to 50; frame 1 makes the bounds taller.
+TEST(PatternDrawing, FramesAreScaledToTheTargetWithThePatternsCornerAtItsCorner) {
+    // Frame 0 is a horizontal line at y 40 from x 10 to 50; frame 1 sets the top at y 20.
     TPattern p;
-    AddFrame(p, {Straight(10, 20, 50, 20)});
-    AddFrame(p, {Straight(10, 60, 50, 60)});
+    AddFrame(p, {Straight(10, 40, 50, 40)});
+    AddFrame(p, {Straight(30, 20, 70, 20)});
 
-    // 214 x 214: one pattern pixel per target pixel, the corner (10, 20) added.
+    // 214 x 214: one pattern pixel per target pixel, the corner (10, 20) taken away.
     TBitmap32 square(214, 214);
     p.SetTarget(&square);
     p.DrawFrame(0, true);
     EXPECT_EQ(square.Pixel(5, 5), 0xFFCCCCCCu);
-    EXPECT_TRUE(IsDark(square.Pixel(40, 40)));
-    EXPECT_EQ(square.Pixel(40, 80), 0xFFCCCCCCu); // frame 1 is not drawn
-    EXPECT_EQ(square.Pixel(70, 40), 0xFFCCCCCCu); // the line ends at x 60
+    EXPECT_TRUE(IsDark(square.Pixel(20, 20)));
+    EXPECT_EQ(square.Pixel(20, 0), 0xFFCCCCCCu);  // frame 1 is not drawn
+    EXPECT_EQ(square.Pixel(50, 20), 0xFFCCCCCCu); // the line ends at x 40
 
-    // 428 x 300: the shorter side gives 300 / 214, so y 40 lands on Round(56.07) = 56.
+    // 428 x 300: the shorter side gives 300 / 214, so y 20 lands on Round(28.04) = 28.
     TBitmap32 wide(428, 300);
     wide.Clear(0xFFFFFFFF);
     p.SetTarget(&wide);
     p.DrawFrame(0, false);
-    EXPECT_TRUE(IsDark(wide.Pixel(50, 56)));
-    EXPECT_EQ(wide.Pixel(50, 40), 0xFFFFFFFFu);
-    EXPECT_EQ(wide.Pixel(90, 56), 0xFFFFFFFFu); // the line ends at Round(60 x 1.4) = 84
+    EXPECT_TRUE(IsDark(wide.Pixel(30, 28)));
+    EXPECT_EQ(wide.Pixel(30, 20), 0xFFFFFFFFu);
+    EXPECT_EQ(wide.Pixel(62, 28), 0xFFFFFFFFu); // the line ends at Round(40 x 1.4) = 56
 
     EXPECT_THROW(p.DrawFrame(2, true), Exception);
     p.SetTarget(nullptr);
     EXPECT_THROW(p.DrawFrame(0, true), Exception);
 }
 
-TEST(PatternDrawing, ThumbnailReducesEveryFrameDrawnOverTheTarget) {
+TEST(PatternDrawing, ThumbnailShowsEveryFrameOfAPatternDrawnLowInTheEditor) {
+    // Curves far below and right of the editor's origin: a corner added instead of taken away
+    // would push both beyond the 214 pixels the target shows.
     TPattern p;
-    AddFrame(p, {Straight(10, 20, 50, 20)});
-    AddFrame(p, {Straight(10, 60, 50, 60)});
+    AddFrame(p, {Straight(100, 120, 180, 120)});
+    AddFrame(p, {Straight(100, 200, 180, 200)});
     TBitmap32 target(80, 80);
     target.Clear(0xFFFFFFFF);
     target.StretchFilter = sfNearest;
@@ -215,11 +222,11 @@ TEST(PatternDrawing, ThumbnailReducesEveryFrameDrawnOverTheTarget) {
     const auto thumb = p.Thumbnail(40, 40);
     ASSERT_EQ(thumb->Width(), 40);
     ASSERT_EQ(thumb->Height(), 40);
-    // At 80 / 214 the frames lie at y Round(40 x 0.374) = 15 and Round(80 x 0.374) = 30.
-    EXPECT_TRUE(IsDark(target.Pixel(15, 15)));
+    // At 80 / 214 the frames lie at y 0 and Round(80 x 0.374) = 30.
+    EXPECT_TRUE(IsDark(target.Pixel(15, 0)));
     EXPECT_TRUE(IsDark(target.Pixel(15, 30)));
     EXPECT_EQ(target.StretchFilter, sfNearest);
-    // Halved: both lines are still there, lighter, around y 7 and 15.
+    // Halved: both lines are still there, lighter, around y 0 and 15.
     const auto darkest = [&](int Y0, int Y1) {
         uint32_t d = 255;
         for (int y = Y0; y <= Y1; ++y)
@@ -227,7 +234,7 @@ TEST(PatternDrawing, ThumbnailReducesEveryFrameDrawnOverTheTarget) {
                 d = std::min(d, thumb->Pixel(x, y) & 0xFF);
         return d;
     };
-    EXPECT_LT(darkest(6, 9), 0xE0u);
+    EXPECT_LT(darkest(0, 2), 0xE0u);
     EXPECT_LT(darkest(14, 17), 0xE0u);
     EXPECT_EQ(darkest(24, 39), 0xFFu);
 }
