@@ -175,10 +175,10 @@ std::string UniqueFileName(const std::string& Folder, const std::string& Base, c
 // ---------------------------------------------------------------------------------------------
 // JPEG pictures
 
-void LoadJpegImage(TBitmap32& Dest, TStream& Stream) {
+void LoadJpegImage(TBitmap32& Dest, TStream& Stream, int32_t MaxWidth, int32_t MaxHeight) {
     // Decoded into a bitmap of its own first, so Dest stays as it was when the data is bad.
     TBitmap32 picture;
-    ReadJpeg(picture, Stream);
+    ReadJpegWithin(picture, Stream, std::max(MaxWidth, 1), std::max(MaxHeight, 1));
     Dest.Assign(picture);
 }
 

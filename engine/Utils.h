@@ -40,8 +40,9 @@ std::string UniqueFileName(const std::string& Folder, const std::string& Base, c
 std::string PadNumber(int N, int Width);
 
 // Decodes a JPEG from the stream's position to its end into Dest (opaque pixels); a damaged
-// picture raises an Exception and leaves Dest as it was.
-void LoadJpegImage(TBitmap32& Dest, TStream& Stream);
+// picture raises an Exception and leaves Dest as it was. A picture wider than MaxWidth or taller
+// than MaxHeight is refused as damaged before it is decoded, and so is data that ends early.
+void LoadJpegImage(TBitmap32& Dest, TStream& Stream, int32_t MaxWidth, int32_t MaxHeight);
 // Encodes Source as a JPEG of the given quality (1..100) into the stream at its position.
 void SaveJpegImage(const TBitmap32& Source, TStream& Stream, uint8_t Quality);
 

@@ -1,7 +1,7 @@
 // Style files ("*.gst") from outside bytes. A damaged file may only raise an Exception and leave
 // the style as it was; a style that loads holds values inside the file limits and is written
-// back with the same header.
-#include "platform/formats/PictureFormats.h"
+// back with the same header. The loader's own bound on the preview's size keeps every run small,
+// so no lower picture limit is set here.
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -12,12 +12,6 @@
 #include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    static const bool limited = [] {
-        // Previews above a quarter megapixel only slow the search down.
-        SetPictureReadLimit(int64_t{1} << 18);
-        return true;
-    }();
-    (void)limited;
     TMemoryStream stream;
     stream.WriteBuffer(Data, Size);
     stream.SetPosition(0);

@@ -145,7 +145,7 @@ void TQStyle::LoadFromStream(TStream& Stream) {
     ReadField(Stream, r.BorderLimit);
     CheckRecord(r);
     auto preview = std::make_unique<TBitmap32>();
-    LoadJpegImage(*preview, Stream);
+    LoadJpegImage(*preview, Stream, TStyleLimits::MaxPreviewSide, TStyleLimits::MaxPreviewSide);
 
     Name = std::move(name);
     PolyStep = r.PolyStep;

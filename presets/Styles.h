@@ -34,6 +34,9 @@ struct TStyleLimits {
     static constexpr float MaxWidth = 100.0f;
     // The preview draws StrokeCountFor(Length, PreviewDensity) strokes.
     static constexpr int32_t MaxPreviewStrokes = 20000;
+    // The stored preview is drawn 512 x 512; a larger one (twice that is allowed) would only
+    // take memory and time to decode.
+    static constexpr int32_t MaxPreviewSide = 1024;
 };
 
 class TQStyle {

@@ -78,6 +78,8 @@ struct TDecodeJob {
     const unsigned char* Data;
     size_t Size;
     TBitmap32* Dest;
+    int MaxWidth;
+    int MaxHeight;
     std::exception_ptr Failure; // an Exception of ours raised between libjpeg calls
     int Orientation;            // of the EXIF segment, 0 without one
 };
@@ -110,6 +112,12 @@ TDecodeResult Decode(TDecodeJob& Job, jpeg_decompress_struct& Info, TErrorManage
             Job.Orientation = ExifOrientation(m->data, m->data_length);
 
     try {
+        if ((Job.MaxWidth > 0 && Info.image_width > static_cast<JDIMENSION>(Job.MaxWidth)) ||
+            (Job.MaxHeight > 0 && Info.image_height > static_cast<JDIMENSION>(Job.MaxHeight)))
+            RaiseDamaged("JPEG", "the picture is " + std::to_string(Info.image_width) + " x " +
+                                     std::to_string(Info.image_height) + " pixels, larger than the " +
+                                     std::to_string(Job.MaxWidth) + " x " + std::to_string(Job.MaxHeight) +
+                                     " expected");
         CheckPictureSize(Info.image_width, Info.image_height, "JPEG");
     } catch (...) {
         Job.Failure = std::current_exception();
@@ -235,12 +243,16 @@ bool Encode(const TBitmap32& Source, int Quality, jpeg_compress_struct& Info, TE
 } // namespace
 
 void ReadJpeg(TBitmap32& Dest, TStream& Stream) {
+    ReadJpegWithin(Dest, Stream, 0, 0);
+}
+
+void ReadJpegWithin(TBitmap32& Dest, TStream& Stream, int MaxWidth, int MaxHeight) {
     const std::vector<unsigned char> data = ReadToEnd(Stream);
     if (data.empty()) RaiseDamaged("JPEG", "the file is empty");
     if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xD8)
         RaiseException("Not a JPEG file: the start marker is missing");
 
-    TDecodeJob job{data.data(), data.size(), &Dest, nullptr, 0};
+    TDecodeJob job{data.data(), data.size(), &Dest, MaxWidth, MaxHeight, nullptr, 0};
     jpeg_decompress_struct info{};
     TErrorManager err;
     InitErrors(err);

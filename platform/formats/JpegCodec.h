@@ -9,6 +9,9 @@ class TStream;
 // turned upright as the Orientation of its EXIF segment says. Grey, colour and CMYK pictures
 // are read; a damaged or truncated file raises an Exception.
 void ReadJpeg(TBitmap32& Dest, TStream& Stream);
+// ReadJpeg for a picture of known size, such as a preview inside another file: one wider than
+// MaxWidth or taller than MaxHeight is refused as damaged before anything is decoded.
+void ReadJpegWithin(TBitmap32& Dest, TStream& Stream, int MaxWidth, int MaxHeight);
 
 // Encodes Source (alpha dropped) as a baseline JPEG of the given quality (1..100) at the
 // stream's position. No resolution is stored.

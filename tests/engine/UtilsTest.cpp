@@ -227,7 +227,7 @@ TEST(Jpeg, SavesAndLoadsThroughStreamsAtTheirPositions) {
     EXPECT_GT(s.Size(), 4);
     s.SetPosition(4);
     TBitmap32 back;
-    LoadJpegImage(back, s);
+    LoadJpegImage(back, s, 32, 16);
     ASSERT_EQ(back.Width(), 32);
     ASSERT_EQ(back.Height(), 16);
     for (const TPoint p : {TPoint{4, 8}, TPoint{28, 8}}) {
@@ -245,6 +245,9 @@ TEST(Jpeg, SavesAndLoadsThroughStreamsAtTheirPositions) {
     TMemoryStream bad;
     bad.WriteValue<uint32_t>(0x12345678);
     bad.SetPosition(0);
-    EXPECT_THROW(LoadJpegImage(back, bad), Exception);
+    EXPECT_THROW(LoadJpegImage(back, bad, 32, 16), Exception);
+    // A picture larger than asked for is refused before it is decoded.
+    s.SetPosition(4);
+    EXPECT_THROW(LoadJpegImage(back, s, 32, 15), Exception);
     EXPECT_EQ(back.Width(), 32);
 }

@@ -58,6 +58,13 @@ TBytes Jpeg() {
     return StreamBytes(s);
 }
 
+// The offset of the first JPEG marker 0xFF Code in Bytes, or 0.
+size_t FindMarker(const TBytes& Bytes, uint8_t Code) {
+    for (size_t i = 0; i + 1 < Bytes.size(); ++i)
+        if (Bytes[i] == 0xFF && Bytes[i + 1] == Code) return i;
+    return 0;
+}
+
 TBytes StyleFile(const THeader& Header) {
     TBytes b = Header.Bytes();
     const TBytes jpeg = Jpeg();
@@ -206,6 +213,21 @@ TEST(StyleFile, DamagedFilesFailWithAClearMessageAndLeaveTheStyleAsItWas) {
               "Damaged style file: the preview's stroke count 1333433 is outside 0..20000");
     // Without its preview the header alone fails in the decoder.
     EXPECT_THROW(Load(style, THeader().Bytes()), Exception);
+    // A preview that claims 16000 x 16000 pixels is refused before it is decoded; one that ends
+    // early is refused too.
+    TBytes huge = StyleFile(THeader());
+    const size_t sof = FindMarker(huge, 0xC0);
+    ASSERT_NE(sof, 0u);
+    for (size_t i : {sof + 5, sof + 7}) {
+        huge[i] = 0x3E;
+        huge[i + 1] = 0x80;
+    }
+    EXPECT_EQ(fails(huge),
+              "Damaged JPEG file: the picture is 16000 x 16000 pixels, larger than the 1024 x 1024 "
+              "expected");
+    TBytes early = StyleFile(THeader());
+    early.resize(FindMarker(early, 0xDA) + 20); // a few bytes into the scan
+    EXPECT_EQ(fails(early), "Damaged JPEG file: the data is truncated");
     EXPECT_EQ(style.Name, "kept");
     EXPECT_TRUE(style.Dirty);
 
