@@ -1,0 +1,303 @@
+// What the user waits for, one action at a time, on the 1-megapixel photo enlarged to 1, 6 and 24
+// megapixels and kept at full size: the press that starts a spray gesture (with its first dab), a
+// later dab, the release, undo and redo of a step that covers most of the picture (in memory and
+// swapped out), and the longest that one idle swap-out call holds the window's thread.
+//
+// Every benchmark times each action on its own (manual time, real time) and reports the mean as
+// its time, with the fastest, the median and the slowest action as counters: on a machine that
+// others share, the fastest and the median say more than the mean.
+#include "document/DualImage.h"
+#include "document/QStates.h"
+#include "document/UTempManager.h"
+#include "platform/formats/PictureFormats.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Random.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+using TClock = std::chrono::steady_clock;
+
+std::string gRoot;
+
+// The photo enlarged to about Megapixels, analysed, with a white drawing of its size, the
+// default style and the Auto tool.
+struct TDrawing {
+    TImgView32 Src;
+    TImgView32 Dst;
+    std::unique_ptr<TDualImage> Doc;
+    int Megapixels = 0;
+    std::string Error;
+    std::string Status; // what the status bar would show after each change
+
+    explicit TDrawing(int AMegapixels) : Megapixels(AMegapixels) {
+        try {
+            RegisterPictureFormats();
+            TBitmap32 photo;
+            photo.LoadFromFile(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+            const double f =
+                std::sqrt(Megapixels * 1e6 / (static_cast<double>(photo.Width()) * photo.Height()));
+            const int w = static_cast<int>(photo.Width() * f), h = static_cast<int>(photo.Height() * f);
+            Src.Bitmap.SetSize(w, h);
+            photo.StretchFilter = sfLinear;
+            Src.Bitmap.DrawStretched(TRect{0, 0, w, h}, TRect{0, 0, photo.Width(), photo.Height()}, photo);
+            Dst.Bitmap.SetSize(w, h);
+            Dst.Bitmap.Clear(clWhite32);
+            Src.SetViewportSize(800, 600);
+            Dst.SetViewportSize(800, 600);
+            Doc = std::make_unique<TDualImage>(&Src, &Dst, 1.0f, nullptr, nullptr, nullptr);
+            Doc->SetBrdLimit(90);
+            Doc->SetAutoMode(true);
+            // The main window shows the stroke count and the history's memory after each change.
+            Doc->SetOnChange(
+                [this](void*) { Status = std::to_string(Doc->StrokeCount()) + Doc->UndoMemoryText(); });
+        } catch (const std::exception& e) {
+            Error = e.what();
+        }
+    }
+    int W() const { return Src.Bitmap.Width(); }
+    int H() const { return Src.Bitmap.Height(); }
+    TQStates& History() const { return Doc->History(); }
+
+    // Takes back every step, so that the next gesture frees them all.
+    void UndoAll() {
+        while (Doc->CanUndo())
+            Doc->Undo();
+    }
+    void Dab() { Doc->SprayAt(50 + Random(W() - 100), 50 + Random(H() - 100)); }
+    // One dab that drew something (a dab on a flat part of the photo leaves no step).
+    void SmallGesture() {
+        const int n = History().Length();
+        while (History().Length() == n) {
+            Doc->BeginChange();
+            Dab();
+            Doc->EndChange();
+        }
+    }
+    // Dabs on a grid 200 pixels apart: a step that changes most of the picture.
+    void LargeGestureOpen() {
+        Doc->BeginChange();
+        for (int y = 100; y < H(); y += 200)
+            for (int x = 100; x < W(); x += 200)
+                Doc->SprayAt(x, y);
+    }
+    void LargeGesture() {
+        LargeGestureOpen();
+        Doc->EndChange();
+    }
+};
+
+// One drawing at a time: the benchmarks run size by size, and a 24-megapixel drawing is large.
+TDrawing& Drawing(int Megapixels) {
+    static std::unique_ptr<TDrawing> drawing;
+    if (!drawing || drawing->Megapixels != Megapixels) {
+        drawing.reset();
+        drawing = std::make_unique<TDrawing>(Megapixels);
+    }
+    return *drawing;
+}
+
+double Ms(TClock::duration D) {
+    return std::chrono::duration<double, std::milli>(D).count();
+}
+
+// Times Action once per iteration (Prepare and Tidy untimed) and reports the times.
+void Measure(benchmark::State& State, const std::function<void()>& Prepare,
+             const std::function<void()>& Action, const std::function<void()>& Tidy) {
+    std::vector<double> times;
+    for (auto _ : State) {
+        if (Prepare) Prepare();
+        const auto start = TClock::now();
+        Action();
+        const double ms = Ms(TClock::now() - start);
+        State.SetIterationTime(ms / 1000.0);
+        times.push_back(ms);
+        if (Tidy) Tidy();
+    }
+    std::sort(times.begin(), times.end());
+    if (times.empty()) return;
+    State.counters["min_ms"] = times.front();
+    State.counters["median_ms"] = times[times.size() / 2];
+    State.counters["max_ms"] = times.back();
+}
+
+TDrawing* Ready(benchmark::State& State, int Megapixels) {
+    TDrawing& d = Drawing(Megapixels);
+    if (!d.Error.empty()) {
+        State.SkipWithError(d.Error.c_str());
+        return nullptr;
+    }
+    d.UndoAll();
+    State.counters["megapixels"] = d.W() * static_cast<double>(d.H()) / 1e6;
+    return &d;
+}
+
+// The step of the last gesture's rectangle, as a share of the picture.
+void ReportStep(benchmark::State& State, TDrawing& D, int Index) {
+    const TRect r = D.History().GetState(Index)->Rect();
+    State.counters["step_share"] =
+        r.Width() * static_cast<double>(r.Height()) / (D.W() * static_cast<double>(D.H()));
+}
+
+void Press(benchmark::State& State, int Mp) {
+    TDrawing* d = Ready(State, Mp);
+    if (d == nullptr) return;
+    RandSeed = 1;
+    Measure(
+        State, nullptr,
+        [&] {
+            d->Doc->BeginChange();
+            d->Dab();
+        },
+        [&] {
+            d->Doc->EndChange();
+            d->UndoAll();
+        });
+}
+
+void Dab(benchmark::State& State, int Mp) {
+    TDrawing* d = Ready(State, Mp);
+    if (d == nullptr) return;
+    RandSeed = 2;
+    d->Doc->BeginChange();
+    Measure(
+        State, nullptr, [&] { d->Dab(); }, nullptr);
+    d->Doc->EndChange();
+}
+
+// The release of a gesture that changed most of the picture.
+void Release(benchmark::State& State, int Mp) {
+    TDrawing* d = Ready(State, Mp);
+    if (d == nullptr) return;
+    RandSeed = 3;
+    Measure(
+        State, [&] { d->LargeGestureOpen(); }, [&] { d->Doc->EndChange(); }, [&] { d->UndoAll(); });
+    ReportStep(State, *d, 0);
+}
+
+// Undo or redo of a step that changed most of the picture, from memory or swapped out just before.
+void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
+    TDrawing* d = Ready(State, Mp);
+    if (d == nullptr) return;
+    RandSeed = 4;
+    d->LargeGesture();
+    TQState& step = *d->History().GetState(0);
+    auto swapOut = [&] {
+        if (Disk) step.Compress();
+    };
+    if (Redo)
+        Measure(
+            State,
+            [&] {
+                d->Doc->Undo();
+                swapOut();
+            },
+            [&] { d->Doc->Redo(); }, nullptr);
+    else
+        Measure(
+            State, swapOut, [&] { d->Doc->Undo(); }, [&] { d->Doc->Redo(); });
+    ReportStep(State, *d, 0);
+}
+
+// A step that changed most of the picture followed by as many small ones as the history keeps in
+// memory, so that the next idle moment swaps the large one out. Each iteration gives the idle
+// calls 1.5 seconds, one every millisecond as an idle window would, and times the longest call;
+// then brings the step back.
+void SwapOutBlocking(benchmark::State& State, int Mp) {
+    TDrawing* d = Ready(State, Mp);
+    if (d == nullptr) return;
+    RandSeed = 5;
+    d->LargeGesture();
+    for (int i = 0; i < d->History().KeepInMemory(); ++i)
+        d->SmallGesture();
+    const int n = d->History().Current();
+    std::vector<double> times;
+    for (auto _ : State) {
+        double longest = 0;
+        const auto until = TClock::now() + std::chrono::milliseconds(1500);
+        while (TClock::now() < until) {
+            const auto start = TClock::now();
+            d->Doc->CompressIdle();
+            longest = std::max(longest, Ms(TClock::now() - start));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        State.SetIterationTime(longest / 1000.0);
+        times.push_back(longest);
+        if (!d->History().GetState(0)->IsCompressed()) State.SkipWithError("the step was not swapped out");
+        for (int i = 0; i < n; ++i)
+            d->Doc->Undo();
+        for (int i = 0; i < n; ++i)
+            d->Doc->Redo();
+    }
+    std::sort(times.begin(), times.end());
+    if (times.empty()) return;
+    State.counters["min_ms"] = times.front();
+    State.counters["median_ms"] = times[times.size() / 2];
+    State.counters["max_ms"] = times.back();
+    ReportStep(State, *d, 0);
+}
+
+void Register() {
+    for (int mp : {1, 6, 24}) {
+        const std::string n = "_" + std::to_string(mp) + "MP";
+        // Fewer iterations where one costs a large gesture or a swap-out.
+        const int few = mp == 24 ? 5 : 10;
+        auto add = [&](const std::string& Name, auto Fn, int Iterations) {
+            benchmark::RegisterBenchmark(("BM_" + Name + n).c_str(), Fn)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(Iterations);
+        };
+        add(
+            "Press", [mp](benchmark::State& S) { Press(S, mp); }, 30);
+        add(
+            "Dab", [mp](benchmark::State& S) { Dab(S, mp); }, 30);
+        add(
+            "Release", [mp](benchmark::State& S) { Release(S, mp); }, few);
+        add(
+            "UndoMemory", [mp](benchmark::State& S) { UndoRedo(S, mp, false, false); }, 20);
+        add(
+            "RedoMemory", [mp](benchmark::State& S) { UndoRedo(S, mp, true, false); }, 20);
+        add(
+            "UndoDisk", [mp](benchmark::State& S) { UndoRedo(S, mp, false, true); }, few);
+        add(
+            "RedoDisk", [mp](benchmark::State& S) { UndoRedo(S, mp, true, true); }, few);
+        add(
+            "SwapOutBlocking", [mp](benchmark::State& S) { SwapOutBlocking(S, mp); }, few);
+    }
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Private temporary and state folders: the undo steps' files never touch the user's.
+    char root[] = "/tmp/quor-bench-interaction-XXXXXX";
+    if (mkdtemp(root) == nullptr) return 1;
+    gRoot = root;
+    fs::create_directories(gRoot + "/tmp");
+    setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
+    setenv("XDG_STATE_HOME", (gRoot + "/state").c_str(), 1);
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(gRoot, ec);
+    });
+    TempManager();
+    Register();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
