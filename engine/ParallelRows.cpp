@@ -6,8 +6,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <mutex>
+#include <sched.h>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -158,6 +163,87 @@ TRowPool& Pool() {
 
 } // namespace
 
+namespace {
+std::string FirstLine(const std::string& FileName) {
+    std::ifstream in(FileName);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The folders of Path and of each folder above it, up to Root itself.
+std::vector<std::string> FoldersUp(const std::string& Root, std::string Path) {
+    std::vector<std::string> folders;
+    while (!Path.empty() && Path != "/") {
+        folders.push_back(Root + Path);
+        Path.erase(Path.find_last_of('/'));
+    }
+    folders.push_back(Root);
+    return folders;
+}
+
+// The smallest CPU quota of the process's control group and the groups above it, in cores; 0
+// when none is set. Control groups version 2 keep "quota period" (or "max period") in cpu.max,
+// version 1 keeps cpu.cfs_quota_us (-1 for none) and cpu.cfs_period_us in the cpu controller's
+// hierarchy. Inside a container the group's path may not exist below the mount point, whose
+// root is then the container's own group.
+int CgroupCores() {
+    std::ifstream in("/proc/self/cgroup");
+    std::string line;
+    int cores = 0;
+    auto take = [&cores](int N) {
+        if (N > 0 && (cores == 0 || N < cores)) cores = N;
+    };
+    while (std::getline(in, line)) {
+        const size_t a = line.find(':');
+        const size_t b = a == std::string::npos ? a : line.find(':', a + 1);
+        if (b == std::string::npos) continue;
+        const std::string controllers = line.substr(a + 1, b - a - 1);
+        const std::string path = line.substr(b + 1);
+        if (controllers.empty()) {
+            for (const std::string& folder : FoldersUp("/sys/fs/cgroup", path)) {
+                std::istringstream max(FirstLine(folder + "/cpu.max"));
+                std::string quota;
+                int64_t period = 0;
+                if (max >> quota >> period && quota != "max")
+                    take(CoresOfQuota(std::atoll(quota.c_str()), period));
+            }
+            continue;
+        }
+        std::istringstream list(controllers);
+        std::string controller;
+        bool cpu = false;
+        while (std::getline(list, controller, ','))
+            cpu = cpu || controller == "cpu";
+        if (!cpu) continue;
+        for (const char* mount :
+             {"/sys/fs/cgroup/cpu", "/sys/fs/cgroup/cpu,cpuacct", "/sys/fs/cgroup/cpuacct,cpu"})
+            for (const std::string& folder : FoldersUp(mount, path)) {
+                const std::string quota = FirstLine(folder + "/cpu.cfs_quota_us");
+                const std::string period = FirstLine(folder + "/cpu.cfs_period_us");
+                if (!quota.empty() && !period.empty())
+                    take(CoresOfQuota(std::atoll(quota.c_str()), std::atoll(period.c_str())));
+            }
+    }
+    return cores;
+}
+} // namespace
+
+int CoresOfQuota(int64_t Quota, int64_t Period) {
+    if (Quota <= 0 || Period <= 0) return 0;
+    return static_cast<int>(std::max<int64_t>(1, (Quota + Period - 1) / Period));
+}
+
+int UsableCores() {
+    int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) cores = std::max(1, CPU_COUNT(&set));
+    // The quota is read once: it is set when the process starts and seldom changes.
+    static const int quota = CgroupCores();
+    return quota > 0 ? std::min(cores, quota) : cores;
+}
+
 void SetAnalysisThreadCount(int Count) {
     RequestedThreads.store(std::max(Count, 0));
 }
@@ -165,7 +251,7 @@ void SetAnalysisThreadCount(int Count) {
 int AnalysisThreadCount() {
     const int n = RequestedThreads.load();
     if (n > 0) return n;
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return UsableCores();
 }
 
 void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int First, int Last)>& Body) {

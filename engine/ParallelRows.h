@@ -8,12 +8,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 // The number of threads the analysis uses: 1 runs everything on the calling thread, 0 (the
-// default) uses one thread per core.
+// default) uses one thread per core the process may run on (UsableCores).
 void SetAnalysisThreadCount(int Count);
 int AnalysisThreadCount();
+
+// The cores the calling thread may run on: the CPUs of its affinity mask, at most as many as the
+// CPU quota of the process's control group allows (rounded up), at least 1.
+int UsableCores();
+// The cores a CPU quota allows: Quota / Period rounded up, at least 1; 0 for no quota (a quota
+// that is not positive, or no period).
+int CoresOfQuota(int64_t Quota, int64_t Period);
 
 // Calls Body(First, Last) for consecutive bands [First, Last) that together cover [Begin, End),
 // each at least MinBand long (except a shorter remainder), possibly on several threads at once.
