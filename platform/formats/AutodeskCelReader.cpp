@@ -11,6 +11,8 @@
 
 namespace {
 constexpr uint16_t CelMagic = 0x9119;
+constexpr uint16_t FlicMagic = 0xAF11;    // Animator's FLI
+constexpr uint16_t FlicProMagic = 0xAF12; // Animator Pro's FLC
 constexpr size_t HeaderSize = 32;
 constexpr size_t PaletteSize = 768;
 } // namespace
@@ -20,8 +22,15 @@ constexpr size_t PaletteSize = 768;
 void ReadAutodeskCel(TBitmap32& Dest, TStream& Stream) {
     unsigned char head[HeaderSize];
     const size_t got = Stream.Read(head, sizeof head);
-    if (got >= 2 && TStream::FromLittleEndian<uint16_t>(head) != CelMagic)
+    if (got >= 2 && TStream::FromLittleEndian<uint16_t>(head) != CelMagic) {
+        // Animator Pro's cels are FLIC animations: a 32-bit size, then $AF11 or $AF12.
+        const uint16_t flic = got >= 6 ? TStream::FromLittleEndian<uint16_t>(head + 4) : 0;
+        if (flic == FlicMagic || flic == FlicProMagic)
+            RaiseException(
+                "Unsupported Autodesk cel file: the cels of Animator Pro, which are FLIC animations, "
+                "are not read");
         RaiseException("Not an Autodesk Animator cel file: the signature is missing");
+    }
     if (got != sizeof head) RaiseDamaged("Autodesk cel", "the file ends inside the header");
     const int width = TStream::FromLittleEndian<uint16_t>(head + 2);
     const int height = TStream::FromLittleEndian<uint16_t>(head + 4);

@@ -110,6 +110,14 @@ TEST_F(Readers, OurOwnReaders) {
     EXPECT_TRUE(PixelsMatch(Load("card.eps"), CardPixel));
 }
 
+TEST_F(Readers, AnimatorProCelsAreToldApart) {
+    // A FLIC header: size, the Animator Pro magic $AF12, one frame of 160 x 100 at 8 bits.
+    const std::vector<unsigned char> flic = {144, 0, 0, 0, 0x12, 0xAF, 1, 0, 160, 0, 100, 0, 8, 0, 0, 0};
+    EXPECT_EQ(LoadBytesError(flic, "cel"),
+              "Unsupported Autodesk cel file: the cels of Animator Pro, which are FLIC "
+              "animations, are not read");
+}
+
 TEST_F(Readers, TruncatedFilesOfOurOwnReadersRaise) {
     for (const auto& [name, extension] :
          {std::pair{"card.cel", "cel"}, std::pair{"card.rla", "rla"}, std::pair{"card-rle.psp", "psp"},
