@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
     // Registered before the service exists, so it runs after the service has been freed.
     std::atexit([] {
         const int left = FilesIn(gTmp, "");
-        const bool log = fs::exists(gState + "/quorvelle/TempManager.log");
-        std::printf("After exit: %d temporary files left, TempManager.log %s\n", left,
+        const bool log = FilesIn(gState + "/quorvelle", ".log") > 0;
+        std::printf("After exit: %d temporary files left, the temporary-file log %s\n", left,
                     log ? "left" : "deleted");
         std::error_code ec;
         fs::remove_all(fs::path(gTmp).parent_path().parent_path(), ec);

@@ -1,48 +1,65 @@
 // The temporary-file service: hands out names of temporary files and deletes each such file,
-// at normal exit and, after a run that ended without exit, at the next start.
+// at normal exit and, after a copy of the program ended without exit, at a later start.
 //
-// Every name issued is kept in a list that is saved after each new name to "TempManager.log"
-// in the per-user state folder (one full path per line), so a crash at any point leaves a log
-// that names every temporary file the run asked for.
+// Every running copy keeps its own log, "TempManager-<process id>.log" in the per-user state
+// folder, and holds an advisory lock (flock) on it for its lifetime. Each name issued is added to
+// the log at once (one full path per line, lines ending CR LF), so a crash at any point leaves a
+// log that names every temporary file the copy asked for. A start cleans after the copies that
+// are gone, and only after them: a log whose lock no living copy holds is read, the files it
+// names are deleted, and the log goes.
 #pragma once
 
 #include "platform/rtl/StringList.h"
 
+#include <cstdint>
 #include <string>
 
 class TTempManager {
 public:
-    // Reads the log of an earlier run, when there is one, and deletes the files it names and
-    // the log; those names stay in the list.
+    // Cleans after the copies that are gone, then creates this copy's log and locks it. Never
+    // raises: a log that cannot be made or a log that is not a file is reported on stderr, and
+    // the service then works without a log.
     TTempManager();
-    // Deletes every listed file and the log.
+    // DeleteAll.
     ~TTempManager();
     TTempManager(const TTempManager&) = delete;
     TTempManager& operator=(const TTempManager&) = delete;
 
-    // A new name in the temporary folder: "~", a unique hexadecimal part, then Ext as it is
+    // A new name in the temporary folder: "~", eight hexadecimal digits, then Ext as it is
     // ("tsk" gives "~1f03a2c4tsk", ".bmp" gives "~1f03a2c4.bmp"). An empty file of that name
-    // reserves it. The name is listed and the log rewritten before it is returned; a log that
-    // cannot be written raises an Exception (the name is listed all the same).
+    // reserves it. The name is listed and added to the log before it is returned; a log that
+    // cannot be written raises "Could not write <log>: <reason>" (the name is listed all the
+    // same, and the next name writes both).
     std::string GetTempFileName(const std::string& Ext);
 
-    // Deletes every listed file (a missing one is no error), then the log. The list stays.
-    // Only names that this service makes are deleted, whatever a damaged log says.
+    // Deletes every file this copy listed (a missing one is no error), then its log, and lets
+    // the lock go. The list stays; names issued later are no longer logged.
     void DeleteAll();
 
-    // The folder of the log, ending in "/"; empty (the current directory) when there is none.
+    // The folder of the logs, ending in "/"; empty (the current directory) when there is none.
     static std::string GetStateDir();
 
+    // The names issued by this copy, in order.
     const TStringList& Names() const { return FNames; }
+    // This copy's log; empty when it works without one.
     const std::string& LogPath() const { return FLogPath; }
 
 private:
-    void SaveLog() const;
+    // Deletes the files named by every log of the state folder whose lock no living copy holds,
+    // then the log. Only names of this service's own form inside the temporary folder are
+    // deleted, whatever a damaged log says. Logs that are not files are left, with a message
+    // on stderr.
+    static void CleanAfterEndedCopies();
+    void OpenLog();
+    void SaveLog();
 
     TStringList FNames;
     std::string FLogPath;
+    int FLogHandle = -1;  // open and locked for the service's lifetime
+    int FLoggedNames = 0; // the first names of FNames that the log holds
+    int64_t FLogBytes = 0;
 };
 
 // The one process-wide service, made on its first use (the start-up makes it before any
-// document, so that an earlier run's leftovers go first) and freed at exit.
+// document, so that ended copies' leftovers go first) and freed at exit.
 TTempManager& TempManager();
