@@ -80,7 +80,6 @@ public:
     TColor SelectedColor = clBlack;
 
     bool VariantEmpty(int32_t I) const;
-    TShape* VariantSwatch(int32_t I) const { return FVariants[static_cast<size_t>(I)]; }
     TShape* FixedSwatch() const { return FFixedSwatch; }
 
 private:

@@ -23,7 +23,6 @@ public:
 
     // Borrowed; the animator shows its pictures at their size.
     void SetImageList(TImageList* List);
-    void SetInterval(int Milliseconds) { FTimer.setInterval(Milliseconds); }
     void SetActive(bool Value);
     bool Active() const { return FTimer.isActive(); }
     int FrameIndex() const { return FFrame; }

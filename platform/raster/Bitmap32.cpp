@@ -29,11 +29,6 @@ void TBitmap32::SetSize(int Width, int Height) {
     FBits.assign(static_cast<size_t>(Width) * Height, 0);
 }
 
-TColor32 TBitmap32::PixelS(int X, int Y) const {
-    if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight) return 0;
-    return Pixel(X, Y);
-}
-
 void TBitmap32::SetPixelS(int X, int Y, TColor32 C) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight) return;
     SetPixel(X, Y, C);

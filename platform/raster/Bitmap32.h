@@ -44,8 +44,7 @@ public:
     // Unchecked pixel access, rows top-down.
     TColor32 Pixel(int X, int Y) const { return FBits[static_cast<size_t>(Y) * FWidth + X]; }
     void SetPixel(int X, int Y, TColor32 C) { FBits[static_cast<size_t>(Y) * FWidth + X] = C; }
-    // Checked access: a read outside gives 0, a write outside is ignored.
-    TColor32 PixelS(int X, int Y) const;
+    // Checked write: a write outside is ignored.
     void SetPixelS(int X, int Y, TColor32 C);
     TColor32* Bits() { return FBits.data(); }
     const TColor32* Bits() const { return FBits.data(); }

@@ -11,11 +11,3 @@ inline int Round(double v) {
 inline int64_t Round64(double v) {
     return static_cast<int64_t>(std::nearbyint(v));
 }
-
-// Truncation toward zero and floor, named as the formulas name them.
-inline int Trunc(double v) {
-    return static_cast<int>(v);
-}
-inline int Floor(double v) {
-    return static_cast<int>(std::floor(v));
-}
