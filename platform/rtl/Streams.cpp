@@ -3,9 +3,99 @@
 #include "platform/rtl/Exception.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The write fault of the test seam; gFaultActive lets the normal path pass with one load.
+struct TWriteFault {
+    TFaultPoint Point;
+    int64_t AtByte;
+    int Error;
+    int Hits;
+};
+std::atomic<bool> gFaultActive{false};
+std::mutex gFaultMutex;
+TWriteFault gFault{};
+
+// The errno of the fault at Point for a file whose data ends at End, or 0.
+int FaultAt(TFaultPoint Point, int64_t End) {
+    if (!gFaultActive.load(std::memory_order_relaxed)) return 0;
+    std::lock_guard lock(gFaultMutex);
+    if (!gFaultActive || gFault.Point != Point || End < gFault.AtByte) return 0;
+    if (Point == TFaultPoint::fpWrite && End == gFault.AtByte) return 0;
+    ++gFault.Hits;
+    return gFault.Error;
+}
+
+int64_t FaultLimit() {
+    std::lock_guard lock(gFaultMutex);
+    return gFault.AtByte;
+}
+
+[[noreturn]] void RaiseNotAFile(const std::string& FileName) {
+    RaiseException(FileName + " is not a file");
+}
+
+[[noreturn]] void RaiseOpenError(const std::string& FileName, bool Creating, int Error) {
+    const std::string reason = std::strerror(Error);
+    if (Creating) RaiseException("Cannot create file \"" + FileName + "\". " + reason);
+    RaiseException("Cannot open file \"" + FileName + "\". " + reason);
+}
+
+// Opens FileName without waiting on a FIFO or a device, and keeps it only when it is a regular
+// file; the descriptor then blocks as usual.
+int OpenRegular(const std::string& FileName, int Flags, bool Creating) {
+    const int fd = ::open(FileName.c_str(), Flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        // A folder opened for writing answers EISDIR; it is named as what it is.
+        if (error == EISDIR) RaiseNotAFile(FileName);
+        RaiseOpenError(FileName, Creating, error);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        RaiseNotAFile(FileName);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string FolderOf(const std::string& Path) {
+    const size_t slash = Path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : Path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string NameOf(const std::string& Path) {
+    const size_t slash = Path.find_last_of('/');
+    return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+// The file a save to Path writes: a symbolic link's target, so the link stays a link.
+std::string SaveTarget(const std::string& Path) {
+    struct stat st {};
+    if (::lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return Path;
+    char* real = ::realpath(Path.c_str(), nullptr);
+    if (real == nullptr) return Path;
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+std::atomic<uint32_t> gTempCounter{static_cast<uint32_t>(
+    std::chrono::steady_clock::now().time_since_epoch().count() ^ (static_cast<uint64_t>(getpid()) << 16))};
+
+} // namespace
 
 int64_t TStream::Size() {
     const int64_t pos = Seek(0, TSeekOrigin::soCurrent);
@@ -104,69 +194,231 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 }
 
 void TMemoryStream::SaveToFile(const std::string& FileName) {
-    TFileStream file(FileName, TFileMode::fmCreate);
+    TAtomicFileStream file(FileName);
     SaveToStream(file);
+    file.Close();
 }
 
 // ---------------------------------------------------------------------------------------------
 // TFileStream
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
+    int flags = O_RDONLY;
     const char* mode = "rb";
     switch (Mode) {
     case TFileMode::fmCreate:
+        flags = O_RDWR | O_CREAT | O_TRUNC;
         mode = "w+b";
         break;
     case TFileMode::fmOpenRead:
-        mode = "rb";
         break;
     case TFileMode::fmOpenWrite:
     case TFileMode::fmOpenReadWrite:
+        flags = O_RDWR;
         mode = "r+b";
         break;
     }
-    FFile = std::fopen(FileName.c_str(), mode);
+    const int fd = OpenRegular(FileName, flags, Mode == TFileMode::fmCreate);
+    FFile = ::fdopen(fd, mode);
     if (FFile == nullptr) {
-        const std::string reason = std::strerror(errno);
-        if (Mode == TFileMode::fmCreate) RaiseException("Cannot create file \"" + FileName + "\". " + reason);
-        RaiseException("Cannot open file \"" + FileName + "\". " + reason);
+        const int error = errno;
+        ::close(fd);
+        RaiseOpenError(FileName, Mode == TFileMode::fmCreate, error);
+    }
+}
+
+void TFileStream::Attach(int Fd) {
+    FFile = ::fdopen(Fd, "w+b");
+    if (FFile == nullptr) {
+        const int error = errno;
+        ::close(Fd);
+        RaiseOpenError(FFileName, true, error);
     }
 }
 
 TFileStream::~TFileStream() {
+    Discard();
+}
+
+void TFileStream::Discard() {
     if (FFile != nullptr) std::fclose(FFile);
+    FFile = nullptr;
+}
+
+void TFileStream::RaiseWriteError(int Error) const {
+    RaiseException("Could not write " + FFileName + ": " + std::strerror(Error));
 }
 
 // A C stream must be repositioned between a read and a write in either order.
 void TFileStream::SwitchTo(bool Writing) {
-    if (FLastWasWrite != Writing) fseeko(FFile, 0, SEEK_CUR);
+    if (FLastWasWrite != Writing && fseeko(FFile, 0, SEEK_CUR) != 0 && FLastWasWrite) RaiseWriteError(errno);
     FLastWasWrite = Writing;
 }
 
 size_t TFileStream::Read(void* Buffer, size_t Count) {
-    if (Count == 0) return 0;
+    if (Count == 0 || FFile == nullptr) return 0;
     SwitchTo(false);
-    return std::fread(Buffer, 1, Count, FFile);
+    const size_t n = std::fread(Buffer, 1, Count, FFile);
+    FPosition += static_cast<int64_t>(n);
+    return n;
 }
 
 size_t TFileStream::Write(const void* Buffer, size_t Count) {
     if (Count == 0) return 0;
+    if (FFile == nullptr) RaiseWriteError(EBADF);
     SwitchTo(true);
-    return std::fwrite(Buffer, 1, Count, FFile);
+    const int64_t end = FPosition + static_cast<int64_t>(Count);
+    if (const int error = FaultAt(TFaultPoint::fpWrite, end)) {
+        // The part below the limit goes in, as on a disk that fills up during the write.
+        const int64_t room = std::max<int64_t>(FaultLimit() - FPosition, 0);
+        const size_t n =
+            std::fwrite(Buffer, 1, static_cast<size_t>(std::min<int64_t>(room, end - FPosition)), FFile);
+        FPosition += static_cast<int64_t>(n);
+        FHighWater = std::max(FHighWater, FPosition);
+        RaiseWriteError(error);
+    }
+    const size_t n = std::fwrite(Buffer, 1, Count, FFile);
+    FPosition += static_cast<int64_t>(n);
+    FHighWater = std::max(FHighWater, FPosition);
+    if (n != Count) RaiseWriteError(std::ferror(FFile) && errno != 0 ? errno : EIO);
+    return n;
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    if (FFile == nullptr) return -1;
+    // Asking the position leaves the buffer alone.
+    if (Origin == TSeekOrigin::soCurrent && Offset == 0) return FPosition;
     const int whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET
                        : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                           : SEEK_END;
+    // Seeking hands buffered data to the file: a failure there is a failed write.
+    if (FLastWasWrite && std::fflush(FFile) != 0) RaiseWriteError(errno);
     FLastWasWrite = false;
     if (fseeko(FFile, static_cast<off_t>(Offset), whence) != 0 && Origin != TSeekOrigin::soCurrent) return -1;
-    return static_cast<int64_t>(ftello(FFile));
+    FPosition = static_cast<int64_t>(ftello(FFile));
+    return FPosition;
 }
 
 void TFileStream::SetSize(int64_t NewSize) {
-    std::fflush(FFile);
+    Flush();
     if (ftruncate(fileno(FFile), static_cast<off_t>(NewSize)) != 0)
         RaiseException("Cannot set the size of \"" + FFileName + "\"");
+    FHighWater = std::min(FHighWater, NewSize);
     if (Position() > NewSize) Seek(NewSize, TSeekOrigin::soBeginning);
+}
+
+void TFileStream::Flush() {
+    if (FFile == nullptr) return;
+    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) RaiseWriteError(error);
+    if (std::fflush(FFile) != 0) RaiseWriteError(errno);
+}
+
+void TFileStream::Sync() {
+    Flush();
+    if (FFile == nullptr) return;
+    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) RaiseWriteError(error);
+    if (::fsync(fileno(FFile)) != 0) RaiseWriteError(errno);
+}
+
+void TFileStream::Close() {
+    if (FFile == nullptr) return;
+    int error = 0;
+    try {
+        Flush();
+    } catch (...) {
+        Discard();
+        throw;
+    }
+    error = FaultAt(TFaultPoint::fpClose, FHighWater);
+    if (std::fclose(FFile) != 0 && error == 0) error = errno;
+    FFile = nullptr;
+    if (error != 0) RaiseWriteError(error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TAtomicFileStream
+
+namespace {
+// Creates a new file of a name not taken yet beside Target, with the target's permissions
+// where it exists. Returns the descriptor and sets TempName.
+int CreateBeside(const std::string& Target, const std::string& FileName, std::string& TempName) {
+    struct stat st {};
+    const bool exists = ::stat(Target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) RaiseNotAFile(FileName);
+    std::string folder = FolderOf(Target);
+    if (folder.back() != '/') folder += '/';
+    const std::string stem = folder + "." + NameOf(Target) + ".";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(gTempCounter.fetch_add(0x9E3779B9u)));
+        TempName = stem + hex;
+        const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            if (exists) (void)::fchmod(fd, st.st_mode & 07777);
+            return fd;
+        }
+        if (errno != EEXIST) RaiseOpenError(FileName, true, errno);
+    }
+    RaiseOpenError(FileName, true, EEXIST);
+}
+} // namespace
+
+TAtomicFileStream::TAtomicFileStream(const std::string& FileName)
+    : TFileStream(FileName), FTarget(SaveTarget(FileName)) {
+    const int fd = CreateBeside(FTarget, FileName, FTempName);
+    try {
+        Attach(fd);
+    } catch (...) {
+        ::unlink(FTempName.c_str());
+        throw;
+    }
+}
+
+TAtomicFileStream::~TAtomicFileStream() {
+    if (Closed()) return;
+    Discard();
+    ::unlink(FTempName.c_str());
+}
+
+void TAtomicFileStream::Close() {
+    if (Closed()) return;
+    try {
+        Sync();
+        TFileStream::Close();
+    } catch (...) {
+        Discard();
+        ::unlink(FTempName.c_str());
+        throw;
+    }
+    if (::rename(FTempName.c_str(), FTarget.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(FTempName.c_str());
+        RaiseWriteError(error);
+    }
+    // The new name itself reaches the disk with the folder; a folder that cannot be synced
+    // still holds the whole file under one of its two names.
+    const int dir = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TWriteFaultScope
+
+TWriteFaultScope::TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error) {
+    std::lock_guard lock(gFaultMutex);
+    gFault = TWriteFault{Point, AtByte, Error, 0};
+    gFaultActive = true;
+}
+
+TWriteFaultScope::~TWriteFaultScope() {
+    std::lock_guard lock(gFaultMutex);
+    gFaultActive = false;
+}
+
+int TWriteFaultScope::Hits() const {
+    std::lock_guard lock(gFaultMutex);
+    return gFault.Hits;
 }

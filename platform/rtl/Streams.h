@@ -106,6 +106,7 @@ public:
     void LoadFromStream(TStream& Source);
     void SaveToStream(TStream& Dest);
     void LoadFromFile(const std::string& FileName);
+    // Replaces the file whole or not at all (TAtomicFileStream).
     void SaveToFile(const std::string& FileName);
 
 private:
@@ -116,7 +117,11 @@ private:
 // Open modes of a file stream.
 enum class TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
 
-// A stream on a file. Opening fails with an Exception that names the file.
+// A stream on a file. Opening fails with an Exception that names the file; only regular files
+// are opened ("<name> is not a file" for a folder, a FIFO or a device, without waiting on it).
+// A write the file does not take whole raises "Could not write <name>: <reason>". Writers end
+// with Close, which writes out what is buffered and closes the file, checked; the destructor
+// closes an unclosed file without a word, for the unwinding after an error.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& FileName, TFileMode Mode);
@@ -128,10 +133,65 @@ public:
     void SetSize(int64_t NewSize) override;
     const std::string& FileName() const { return FFileName; }
 
+    // Hands what the stream buffers to the file; raises "Could not write <name>: <reason>".
+    void Flush();
+    // Flushes and closes the file; raises "Could not write <name>: <reason>" when either
+    // fails. The stream is closed afterwards even then; a second Close does nothing.
+    virtual void Close();
+    bool Closed() const { return FFile == nullptr; }
+
+protected:
+    // A stream named FileName in messages that has no file until Attach.
+    explicit TFileStream(const std::string& FileName) : FFileName(FileName) {}
+    // Takes over Fd, a regular file open for reading and writing (closed when this fails).
+    void Attach(int Fd);
+    // Flushes, then asks the disk to keep the data (fsync); raises like Flush.
+    void Sync();
+    // Closes the file without a check.
+    void Discard();
+    [[noreturn]] void RaiseWriteError(int Error) const;
+
 private:
     void SwitchTo(bool Writing);
 
     std::string FFileName;
     std::FILE* FFile = nullptr;
     bool FLastWasWrite = false;
+    int64_t FPosition = 0;
+    int64_t FHighWater = 0; // the end of what was written, for the write-fault seam
+};
+
+// A file that replaces another of its name only once it is whole: it is written under a new
+// name in the same folder ("." + the name + "." + a hexadecimal part); Close writes it to the
+// disk (fsync) and renames it over the target. A target that exists keeps its permissions, a
+// symbolic link its target. A stream destroyed unclosed, or a Close that fails, removes the
+// temporary file and leaves the target as it was.
+class TAtomicFileStream : public TFileStream {
+public:
+    explicit TAtomicFileStream(const std::string& FileName);
+    ~TAtomicFileStream() override;
+
+    void Close() override;
+    // The name the data goes to until Close.
+    const std::string& TempName() const { return FTempName; }
+
+private:
+    std::string FTarget;
+    std::string FTempName;
+};
+
+// Test seam: file streams opened for writing fail as on a full or failing disk. While a scope
+// lives, in this whole process: fpWrite lets no file grow past AtByte bytes (the write that
+// would, writes up to there and fails); fpFlush and fpClose make the flush (and the fsync) or
+// the close of a file that holds AtByte bytes or more fail. Error is the errno reported.
+enum class TFaultPoint { fpWrite, fpFlush, fpClose };
+
+class TWriteFaultScope {
+public:
+    TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error);
+    ~TWriteFaultScope();
+    TWriteFaultScope(const TWriteFaultScope&) = delete;
+    TWriteFaultScope& operator=(const TWriteFaultScope&) = delete;
+    // How many times the fault struck.
+    int Hits() const;
 };

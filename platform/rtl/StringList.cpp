@@ -75,6 +75,7 @@ void TStringList::LoadFromFile(const std::string& FileName) {
 
 void TStringList::SaveToFile(const std::string& FileName) const {
     const std::string text = Text();
-    TFileStream file(FileName, TFileMode::fmCreate);
+    TAtomicFileStream file(FileName);
     file.WriteBuffer(text.data(), text.size());
+    file.Close();
 }

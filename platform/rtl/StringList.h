@@ -22,6 +22,7 @@ public:
     void SetText(const std::string& Text);
 
     void LoadFromFile(const std::string& FileName);
+    // Replaces the file whole or not at all (TAtomicFileStream).
     void SaveToFile(const std::string& FileName) const;
 
     const std::vector<std::string>& Items() const { return FItems; }

@@ -1,0 +1,150 @@
+// Writing files to the end: every failure raised with the file's name and reason, files that
+// replace others written aside and renamed, and only regular files opened.
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/StringList.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void WriteText(const std::string& Path, const std::string& Text) {
+    TAtomicFileStream file(Path);
+    file.WriteBuffer(Text.data(), Text.size());
+    file.Close();
+}
+
+std::string ErrorOf(const std::function<void()>& Action) {
+    try {
+        Action();
+    } catch (const Exception& E) {
+        return E.Message();
+    }
+    return {};
+}
+
+mode_t ModeOf(const std::string& Path) {
+    struct stat st {};
+    stat(Path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(FileWrites, EachFaultRaisesWithTheNameAndTheReason) {
+    TTestFolder dir;
+    const std::string path = dir / "out.bin";
+    const std::string data(200, 'x');
+    {
+        // A write past the limit puts in what fits, then fails.
+        TWriteFaultScope fault(TFaultPoint::fpWrite, 100, ENOSPC);
+        TFileStream file(path, TFileMode::fmCreate);
+        EXPECT_EQ(ErrorOf([&] { file.WriteBuffer(data.data(), data.size()); }),
+                  "Could not write " + path + ": No space left on device");
+        file.Close();
+        EXPECT_EQ(fault.Hits(), 1);
+    }
+    EXPECT_EQ(FileBytes(path).size(), 100u);
+    {
+        TWriteFaultScope fault(TFaultPoint::fpFlush, 0, EIO);
+        TFileStream file(path, TFileMode::fmCreate);
+        file.WriteBuffer(data.data(), data.size());
+        EXPECT_EQ(ErrorOf([&] { file.Close(); }), "Could not write " + path + ": Input/output error");
+        EXPECT_TRUE(file.Closed());
+    }
+    {
+        TWriteFaultScope fault(TFaultPoint::fpClose, 150, EDQUOT);
+        TFileStream small(path, TFileMode::fmCreate);
+        small.WriteBuffer(data.data(), 100);
+        EXPECT_EQ(ErrorOf([&] { small.Close(); }), "");
+        TFileStream file(path, TFileMode::fmCreate);
+        file.WriteBuffer(data.data(), data.size());
+        EXPECT_NE(ErrorOf([&] { file.Close(); }).find("Disk quota exceeded"), std::string::npos);
+    }
+    // The scope has ended: writing works again, and an unclosed stream closes quietly.
+    WriteText(path, data);
+    EXPECT_EQ(FileBytes(path), data);
+    TWriteFaultScope fault(TFaultPoint::fpFlush, 0, ENOSPC);
+    EXPECT_NO_THROW({
+        TFileStream file(path, TFileMode::fmOpenWrite);
+        file.WriteBuffer(data.data(), 10);
+    });
+}
+
+TEST(FileWrites, AReplacedFileIsWholeOrUntouched) {
+    TTestFolder dir;
+    const std::string path = dir / "list.txt";
+    WriteText(path, "old contents");
+    ExpectFailedSavesKeepTarget(path, [&] { WriteText(path, std::string(1000, 'n')); });
+    // A stream dropped unclosed (an error on the way) leaves the old file and no other.
+    {
+        TAtomicFileStream file(path);
+        file.WriteBuffer("new", 3);
+        EXPECT_EQ(FileBytes(path), "old contents");
+    }
+    EXPECT_EQ(FileBytes(path), "old contents");
+    EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"list.txt"});
+    TStringList list;
+    list.Add("new");
+    list.SaveToFile(path);
+    EXPECT_EQ(FileBytes(path), "new\r\n");
+}
+
+TEST(FileWrites, AReplacedFileKeepsItsPermissionsAndALinkStaysALink) {
+    TTestFolder dir;
+    const std::string path = dir / "a.bmp";
+    WriteText(path, "1");
+    const mode_t fresh = ModeOf(path);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fresh, 0666 & ~mask);
+    chmod(path.c_str(), 0640);
+    WriteText(path, "2");
+    EXPECT_EQ(ModeOf(path), 0640u);
+    const std::string link = dir / "link.bmp";
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    WriteText(link, "3");
+    struct stat st {};
+    lstat(link.c_str(), &st);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(FileBytes(path), "3");
+}
+
+TEST(FileWrites, OnlyRegularFilesAreOpened) {
+    TTestFolder dir;
+    const std::string fifo = dir / "fifo.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir / "x.png";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& name : {fifo, folder}) {
+        SCOPED_TRACE(name);
+        // No wait for a writer on the FIFO, no reading of a folder's "size".
+        EXPECT_EQ(ErrorOf([&] { TFileStream file(name, TFileMode::fmOpenRead); }), name + " is not a file");
+        EXPECT_EQ(ErrorOf([&] { TFileStream file(name, TFileMode::fmCreate); }), name + " is not a file");
+        EXPECT_EQ(ErrorOf([&] { WriteText(name, "x"); }), name + " is not a file");
+        EXPECT_EQ(ErrorOf([&] { TStringList().LoadFromFile(name); }), name + " is not a file");
+    }
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"fifo.png", "x.png"}));
+}
+
+// The same as the fault seam stands in for, on a real full file system where one can be made.
+TEST(FileWrites, AFullTmpfsKeepsTheOldFile) {
+    TTestFolder dir;
+    const std::string mountPoint = dir / "small";
+    mkdir(mountPoint.c_str(), 0700);
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (" << std::strerror(errno) << ")";
+    const std::string path = mountPoint + "/drawing.bmp";
+    WriteText(path, std::string(20000, 'o'));
+    const std::string message = ErrorOf([&] { WriteText(path, std::string(100000, 'n')); });
+    EXPECT_EQ(FileBytes(path), std::string(20000, 'o'));
+    EXPECT_EQ(FolderEntries(mountPoint), std::set<std::string>{"drawing.bmp"});
+    umount(mountPoint.c_str());
+    EXPECT_EQ(message, "Could not write " + path + ": No space left on device");
+}
