@@ -1,5 +1,6 @@
 #include "app/UImgSizeDlg.h"
 
+#include "app/ShellServices.h"
 #include "controls/FloatEd.h"
 #include "platform/qt/InputEvents.h"
 #include "platform/rtl/Format.h"
@@ -18,9 +19,15 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 TFImgSizeDlg* FImgSizeDlg = nullptr;
+
+namespace {
+// The largest side the pixel edits take.
+constexpr int MaxPixels = 100000;
+} // namespace
 
 std::string FormatEstimatedSize(int64_t Bytes) {
     double v = static_cast<double>(Bytes);
@@ -91,7 +98,7 @@ TFImgSizeDlg::TFImgSizeDlg(QWidget* Parent) : QDialog(Parent) {
     seHorizPixels = new QSpinBox(gbSizePixels);
     seVertPixels = new QSpinBox(gbSizePixels);
     for (QSpinBox* edit : {seHorizPixels, seVertPixels}) {
-        edit->setRange(0, 100000);
+        edit->setRange(0, MaxPixels);
         edit->setMinimumWidth(90);
     }
     auto* pixels = new QHBoxLayout(gbSizePixels);
@@ -198,10 +205,21 @@ void TFImgSizeDlg::UpdateEstimatedSize() {
     lblEstimSize->setText(QString::fromStdString("Estimated Size:" + FormatEstimatedSize(bytes)));
 }
 
+void TFImgSizeDlg::SetPixels(double Width, double Height) {
+    // A side beyond the largest takes the largest, and the other side shrinks with it.
+    const double larger = std::max(Width, Height);
+    if (larger > MaxPixels) {
+        Width = Width * MaxPixels / larger;
+        Height = Height * MaxPixels / larger;
+    }
+    seHorizPixels->setValue(Round(Width));
+    seVertPixels->setValue(Round(Height));
+}
+
 void TFImgSizeDlg::SetPixelsFromSize() {
     const long double ppu = PixelsPerUnit();
-    seHorizPixels->setValue(Round(static_cast<double>(ppu * seHorizInches->GetValue())));
-    seVertPixels->setValue(Round(static_cast<double>(ppu * seVertInches->GetValue())));
+    SetPixels(static_cast<double>(ppu * seHorizInches->GetValue()),
+              static_cast<double>(ppu * seVertInches->GetValue()));
 }
 
 void TFImgSizeDlg::SetSizeFromPixels() {
@@ -232,10 +250,10 @@ void TFImgSizeDlg::OnChange(QObject* Sender) {
     } else if (Sender == seRes) {
         SetPixelsFromSize();
     } else if (Sender == seHorizPixels) {
-        seVertPixels->setValue(Round(static_cast<double>(seHorizPixels->value() / aspect)));
+        SetPixels(seHorizPixels->value(), static_cast<double>(seHorizPixels->value() / aspect));
         SetSizeFromPixels();
     } else if (Sender == seVertPixels) {
-        seHorizPixels->setValue(Round(static_cast<double>(seVertPixels->value() * aspect)));
+        SetPixels(static_cast<double>(seVertPixels->value() * aspect), seVertPixels->value());
         SetSizeFromPixels();
     }
     Attach();
@@ -260,8 +278,21 @@ void TFImgSizeDlg::rbCentimetersClick() {
     gbSizeInches->setTitle(QStringLiteral("Size in Centimeters"));
 }
 
+bool TFImgSizeDlg::FormClose() {
+    if (GetPixelWidth() >= 1 && GetPixelHeight() >= 1) return true;
+    MessageBox(QMessageBox::Critical, "Error", "Please select a size of at least 1 x 1 pixels");
+    return false;
+}
+
 int TFImgSizeDlg::ShowModal() {
     return exec();
+}
+
+void TFImgSizeDlg::done(int Result) {
+    // Save (the button or Enter) comes through here; Cancel closes at once.
+    bool canClose = Result != Accepted;
+    if (!canClose) GuardEvent([&] { canClose = FormClose(); });
+    if (canClose) QDialog::done(Result);
 }
 
 void TFImgSizeDlg::showEvent(QShowEvent* Event) {

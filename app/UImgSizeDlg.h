@@ -62,16 +62,23 @@ public:
     float Aspect() const { return FAspect; }
     uint8_t Unit() const { return FUnit; }
 
+    // Save closes only with both pixel sides at least 1; otherwise it says so and stays.
+    bool FormClose();
+
     int ShowModal();
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void done(int Result) override;
 
 private:
     void Attach();
     void Detach();
     // Rounds half up to two decimals.
     static double R2(double X);
+    // Writes both pixel edits; a side beyond the edits' largest value scales both down alike, so
+    // the picture keeps the drawing's aspect.
+    void SetPixels(double Width, double Height);
     void SetPixelsFromSize();
     void SetSizeFromPixels();
 

@@ -173,6 +173,32 @@ bool TextToFloat(std::string Text, Extended& Value) {
     const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), Value);
     return result.ec == std::errc() && result.ptr == plain.data() + plain.size() && std::isfinite(Value);
 }
+
+// A text that more typing can still make a number: what TextToFloat reads, cut short anywhere
+// ("", "-", "2.", "1E").
+bool IsNumberBeginning(const std::string& Text) {
+    size_t i = Text.find_first_not_of(' ');
+    if (i == std::string::npos) return true;
+    const size_t end = Text.find_last_not_of(' ') + 1;
+    if (Text[i] == '+' || Text[i] == '-') ++i;
+    bool digits = false, separator = false;
+    for (; i < end; ++i) {
+        const char c = Text[i];
+        if (c >= '0' && c <= '9')
+            digits = true;
+        else if (c == DecimalSeparator() && !separator)
+            separator = true;
+        else
+            break;
+    }
+    if (i < end && digits && (Text[i] == 'e' || Text[i] == 'E')) {
+        ++i;
+        if (i < end && (Text[i] == '+' || Text[i] == '-')) ++i;
+        while (i < end && Text[i] >= '0' && Text[i] <= '9')
+            ++i;
+    }
+    return i == end;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -193,6 +219,14 @@ void TFloatEdit::SetText(const QString& Value) {
 Extended TFloatEdit::GetValue() const {
     Extended value;
     return TextToFloat(Text().toStdString(), value) ? value : MinValue;
+}
+
+QValidator::State TFloatEdit::validate(QString& Input, int&) const {
+    // Typed or pasted text that is not a number is refused, as the key filter refuses letters.
+    Extended value;
+    const std::string text = Input.toStdString();
+    if (TextToFloat(text, value)) return QValidator::Acceptable;
+    return IsNumberBeginning(text) ? QValidator::Intermediate : QValidator::Invalid;
 }
 
 void TFloatEdit::SetValue(Extended V) {

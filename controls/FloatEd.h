@@ -1,7 +1,7 @@
 // The floating-point spin edit: an edit box with up and down buttons whose value is a
 // floating-point number. The value lives only in the text: it is read by converting the text
 // and written by formatting it. Out-of-range values are clamped when written and when the
-// focus leaves; a step that cannot be taken beeps.
+// focus leaves; a step that cannot be taken beeps; text that is not a number is not taken.
 #pragma once
 
 #include <QAbstractSpinBox>
@@ -60,6 +60,10 @@ public:
     void CMExit();
 
     void stepBy(int Steps) override;
+
+    // Acceptable for a number, Intermediate for the beginning of one, Invalid for anything else:
+    // the editor refuses an edit or a paste that would make the text Invalid.
+    QValidator::State validate(QString& Input, int& Pos) const override;
 
 protected:
     StepEnabled stepEnabled() const override;

@@ -9,9 +9,13 @@
 #include "platform/rtl/Format.h"
 #include "tests/app/ShellFixture.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include <tiffio.h>
@@ -142,6 +146,24 @@ TEST_F(SaveDrawing, RenderAtAnotherSizeAndResolution) {
     EXPECT_EQ(Messages[0].Caption, "Error saving file");
 }
 
+TEST_F(SaveDrawing, RenderRefusesASizeBelowOnePixel) {
+    // A width of 0 brings the height to 0: Save says so and the dialog stays for a new size.
+    const size_t requests = Requests.size();
+    bool stayed = false;
+    QTimer::singleShot(0, FImgSizeDlg, [&] {
+        FImgSizeDlg->seHorizPixels->setValue(0);
+        FImgSizeDlg->btOk->click();
+        stayed = FImgSizeDlg->isVisible();
+        FImgSizeDlg->btCancel->click();
+    });
+    Domain->RenderAll->trigger();
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, "Please select a size of at least 1 x 1 pixels");
+    EXPECT_EQ(Requests.size(), requests);
+    EXPECT_TRUE(Domain->Document->Modified);
+}
+
 TEST_F(SaveDrawing, PostScriptIsConfirmedWithThePathOnASecondLine) {
     FileNames.push_back(Folder() + "drawing");
     Domain->PostScriptCommand->trigger();
@@ -202,6 +224,49 @@ TEST_F(ImgSizeDialog, SizesKeepTheDrawingsAspect) {
     d.rbInches->click();
     EXPECT_EQ(d.gbSizeInches->title().toStdString(), "Size in Inches");
     EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), 2.0, 1e-9);
+}
+
+TEST_F(ImgSizeDialog, PastedTextThatIsNotANumberIsNotTaken) {
+    SetDecimalSeparator('.');
+    TFImgSizeDlg& d = *FImgSizeDlg;
+    d.SetImageWidth(800);
+    d.SetImageHeight(600);
+    d.SetResolution(200);
+    d.show();
+    auto paste = [](QWidget* Edit, const char* Text) {
+        QApplication::clipboard()->setText(QString::fromLatin1(Text));
+        auto* line = Edit->findChild<QLineEdit*>();
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
+        return line->text().toStdString();
+    };
+    for (QWidget* edit : d.Edits) {
+        const std::string before = edit->findChild<QLineEdit*>()->text().toStdString();
+        EXPECT_EQ(paste(edit, "52abc"), before);
+        EXPECT_EQ(d.seHorizPixels->value(), 800);
+        EXPECT_EQ(d.seVertPixels->value(), 600);
+    }
+    // A number pastes as typed.
+    EXPECT_EQ(paste(d.seHorizInches, "5"), "5");
+    EXPECT_EQ(d.seHorizPixels->value(), 1000);
+    d.reject();
+}
+
+TEST_F(ImgSizeDialog, ASideClampedToTheLargestKeepsTheAspect) {
+    SetDecimalSeparator('.');
+    TFImgSizeDlg& d = *FImgSizeDlg;
+    d.SetImageWidth(800);
+    d.SetImageHeight(600);
+    d.SetResolution(200);
+    d.FormShow();
+    d.seVertPixels->setValue(100000);
+    EXPECT_EQ(d.seHorizPixels->value(), 100000);
+    EXPECT_EQ(d.seVertPixels->value(), 75000);
+    // From a size and resolution too: 40 x 30 inches at 5000 dots per inch.
+    d.seRes->setValue(5000);
+    d.seHorizInches->SetValue(40);
+    EXPECT_EQ(d.seHorizPixels->value(), 100000);
+    EXPECT_EQ(d.seVertPixels->value(), 75000);
 }
 
 } // namespace
