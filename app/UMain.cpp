@@ -1,5 +1,6 @@
 #include "app/UMain.h"
 
+#include "app/ErrorReports.h"
 #include "app/HlpWnd.h"
 #include "app/QDomain.h"
 #include "app/Shape.h"
@@ -279,6 +280,7 @@ TFMain::TFMain(QWidget* Parent) : QMainWindow(Parent) {
 }
 
 TFMain::~TFMain() {
+    FErrorReports.reset();
     if (FEventFilter) qApp->removeEventFilter(FEventFilter.get());
     if (ContextHelpMode) QApplication::restoreOverrideCursor();
     // The drawing works on this window's views, so it goes before them.
@@ -707,12 +709,14 @@ void TFMain::FormCreate() {
     AssignQImage(Bitmap32List1->Add(), LoadAppPicture(QStringLiteral("handle.png")));
     Bitmap32List1->Bitmap(0).DrawMode = dmBlend;
     SetPolyBezierHandleBitmap(&Bitmap32List1->Bitmap(0));
-    // The application's message and idle hooks.
+    // The application's message, error and idle hooks. Idle work is nothing the user asked for:
+    // its failures go to stderr only.
     FEventFilter = std::make_unique<TAppEventFilter>(this);
     qApp->installEventFilter(FEventFilter.get());
+    FErrorReports = std::make_unique<TErrorReports>();
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
         bool done = true;
-        GuardEvent([&] { ApplicationEvents1Idle(done); });
+        GuardQuietly([&] { ApplicationEvents1Idle(done); });
     });
     // 12.
     cbStylesChange();

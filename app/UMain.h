@@ -38,6 +38,7 @@ class TTiledImage;
 class TSimpleColorSelector;
 class TBitmap32;
 class TBitmap32List;
+class TErrorReports;
 
 // The help keyword of a control: the page of the help folder that context help shows for it.
 void SetHelpKeyword(QWidget* Control, const std::string& Keyword);
@@ -200,6 +201,8 @@ private:
 
     class TAppEventFilter;
     std::unique_ptr<TAppEventFilter> FEventFilter;
+    // Shows the failures of commands and gestures while the window lives.
+    std::unique_ptr<TErrorReports> FErrorReports;
     QScrollArea* FPanelsArea = nullptr;
     bool FScrolling = false;
     QButtonGroup* FToolGroup = nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 bool MouseButtonOf(Qt::MouseButton Button, TMouseButton& Result) {
     switch (Button) {
@@ -80,13 +81,47 @@ uint16_t VirtualKeyOf(int QtKey) {
     }
 }
 
-void GuardEvent(const std::function<void()>& Handler) {
+namespace {
+TEventErrorHook& EventErrorHook() {
+    static TEventErrorHook hook;
+    return hook;
+}
+
+// Runs Handler; returns the message of what escaped it (EAbort aside), written to stderr.
+std::string RunGuarded(const std::function<void()>& Handler) {
+    std::string message;
     try {
         Handler();
+        return {};
     } catch (const EAbort&) {
+        return {};
     } catch (const std::exception& E) {
-        std::fprintf(stderr, "quorvelle: %s\n", E.what());
+        message = E.what();
+        if (message.empty()) message = "An operation failed without saying why";
     } catch (...) {
-        std::fprintf(stderr, "quorvelle: unknown exception in an event handler\n");
+        message = "An operation failed without saying why";
     }
+    std::fprintf(stderr, "quorvelle: %s\n", message.c_str());
+    return message;
+}
+} // namespace
+
+void SetEventErrorHook(TEventErrorHook Hook) {
+    EventErrorHook() = std::move(Hook);
+}
+
+void GuardEvent(const std::function<void()>& Handler) {
+    const std::string message = RunGuarded(Handler);
+    if (message.empty() || !EventErrorHook()) return;
+    // The hook runs outside the handler: a copy survives a hook that replaces itself.
+    const TEventErrorHook hook = EventErrorHook();
+    try {
+        hook(message);
+    } catch (...) {
+        // The message is on stderr already.
+    }
+}
+
+void GuardQuietly(const std::function<void()>& Handler) {
+    RunGuarded(Handler);
 }

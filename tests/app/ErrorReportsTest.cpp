@@ -1,0 +1,112 @@
+// Failures of commands and gestures reach the user in one error box per gesture, and leave the
+// drawing and its history usable.
+#include "app/Tools.h"
+#include "document/DualImage.h"
+#include "document/UTempManager.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Exception.h"
+#include "tests/app/ShellFixture.h"
+#include "tests/support/ScopedEnv.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+using ErrorReports = TShellTest;
+
+void Mouse(QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::MouseButtons Held) {
+    QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Button, Held, Qt::NoModifier);
+    QApplication::sendEvent(W, &e);
+}
+
+// A press, Moves mouse moves with the button held, and the release, on the drawing view.
+void Gesture(int Moves) {
+    QWidget* view = FMain->ImgDst->viewport();
+    Mouse(view, QEvent::MouseButtonPress, QPoint(60, 60), Qt::LeftButton, Qt::LeftButton);
+    for (int i = 0; i < Moves; ++i)
+        Mouse(view, QEvent::MouseMove, QPoint(62 + i, 60), Qt::NoButton, Qt::LeftButton);
+    Mouse(view, QEvent::MouseButtonRelease, QPoint(70, 60), Qt::LeftButton, Qt::NoButton);
+}
+
+void PressKey(int Key) {
+    QKeyEvent event(QEvent::KeyPress, Key, Qt::NoModifier);
+    QApplication::sendEvent(FMain, &event);
+}
+
+TEST_F(ErrorReports, AGestureThatFailsAtEveryMoveSaysSoOnceAfterTheRelease) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    FMain->ImgDst->View().OnMouseMove = [](TCustomImage32*, TShiftState Shift, int, int, TCustomLayer*) {
+        if (Shift & ssLeft) RaiseException("The brush broke");
+    };
+    FMain->ImgDst->View().OnMouseDown = nullptr;
+    FMain->ImgDst->View().OnMouseUp = nullptr;
+    QWidget* view = FMain->ImgDst->viewport();
+    Mouse(view, QEvent::MouseButtonPress, QPoint(60, 60), Qt::LeftButton, Qt::LeftButton);
+    for (int i = 0; i < 5; ++i)
+        Mouse(view, QEvent::MouseMove, QPoint(62 + i, 60), Qt::NoButton, Qt::LeftButton);
+    // A box now would take the release.
+    EXPECT_TRUE(Messages.empty());
+    Mouse(view, QEvent::MouseButtonRelease, QPoint(70, 60), Qt::LeftButton, Qt::NoButton);
+    QApplication::processEvents();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(Messages[0].Text, "The brush broke");
+    // The next gesture is a gesture of its own.
+    Gesture(3);
+    QApplication::processEvents();
+    EXPECT_EQ(Messages.size(), 2u);
+}
+
+TEST_F(ErrorReports, SprayingWithoutATemporaryFolderSaysWhyAndLeavesNoGestureOpen) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    Domain->AutoDirCommand->trigger();
+    {
+        TScopedEnv gone("TMPDIR", Folder() + "no-such-folder");
+        Gesture(4);
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].Text.find("Cannot create a temporary file"), std::string::npos) << Messages[0].Text;
+    EXPECT_NE(Messages[0].Text.find("no-such-folder"), std::string::npos);
+    EXPECT_EQ(Domain->Document->ChangeNesting(), 0);
+    EXPECT_EQ(Domain->Document->StrokeCount(), 0);
+    // With the folder back the tool draws, and the keys work.
+    Gesture(4);
+    EXPECT_GT(Domain->Document->StrokeCount(), 0);
+    PressKey(Qt::Key_U);
+    EXPECT_EQ(Domain->Document->StrokeCount(), 0);
+    EXPECT_EQ(Messages.size(), 1u);
+}
+
+TEST_F(ErrorReports, AnUndoWhoseSwapFileWentSaysSoAndKeepsTheHistory) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    for (int i = 0; i < 5; ++i) {
+        Domain->Document->BeginChange();
+        Domain->Document->SprayAt(40 + 25 * i, 75);
+        Domain->Document->EndChange();
+    }
+    bool done = false;
+    for (int i = 0; i < 5; ++i)
+        FMain->ApplicationEvents1Idle(done);
+    int removed = 0;
+    for (const std::string& name : TempManager().Names())
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bmp") == 0 && std::filesystem::remove(name))
+            ++removed;
+    ASSERT_GT(removed, 0);
+    // The steps still in memory undo; the first swapped one says why it cannot.
+    for (int i = 0; i < 5 && Messages.empty(); ++i)
+        PressKey(Qt::Key_U);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].Text.find("Cannot read the undo step"), std::string::npos) << Messages[0].Text;
+    const int strokes = Domain->Document->StrokeCount();
+    EXPECT_GT(strokes, 0);
+    EXPECT_TRUE(Domain->UndoCommand->isEnabled());
+    // Redo brings back what was undone; the history still holds together.
+    PressKey(Qt::Key_A);
+    EXPECT_GT(Domain->Document->StrokeCount(), strokes);
+    EXPECT_EQ(Messages.size(), 1u);
+}
+
+} // namespace
