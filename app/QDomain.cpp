@@ -336,10 +336,17 @@ void TDomain::OpenCommandExecute(void* Sender) {
     CloseCommandExecute(Sender);
     if (!OpenPictureDialog.Execute()) return;
     LoadImage(OpenPictureDialog.FileName);
-    if (FMain != nullptr) {
-        FMain->cbStyles->setCurrentIndex(0);
-        FMain->cbStylesChange();
-    }
+    SelectFirstStyle();
+}
+
+void TDomain::LoadDroppedImage(const std::string& FileName) {
+    if (!MayDiscard()) Abort();
+    LoadImage(FileName);
+    SelectFirstStyle();
+}
+
+void TDomain::SelectFirstStyle() {
+    if (FMain != nullptr) FMain->SelectStyle(0);
 }
 
 void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
@@ -598,6 +605,10 @@ void TDomain::EditPatternCommandExecute(void*) {
 }
 
 void TDomain::DelPatternCommandExecute(void*) {
+    // Patterns have no names; the one highlighted in the list is meant.
+    if (MessageBox(QMessageBox::Warning, "Warning", "Sure to delete the selected pattern?",
+                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
     if (OnDeletePattern) OnDeletePattern(this, PatternManager->ItemIndex);
     PatternManager->Delete();
     UpdateActions();
@@ -627,8 +638,11 @@ void TDomain::DelStyleCommandExecute(void*) {
     if (MessageBox(QMessageBox::Warning, "Warning", Format("Sure to delete the style \"%s\"?", name.c_str()),
                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (OnDeleteStyle) OnDeleteStyle(this, StyleManager->ItemIndex);
+    // The event comes once the manager has made another style current, so that the window can
+    // show and apply that one.
+    const int index = StyleManager->ItemIndex;
     StyleManager->Delete();
+    if (OnDeleteStyle) OnDeleteStyle(this, index);
     UpdateActions();
 }
 

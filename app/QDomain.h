@@ -117,7 +117,9 @@ public:
     TPercentEvent OnProgress;
     TIndexEvent OnUpdatePattern;
     TIndexEvent OnUpdateStyle;
+    // Fired before the pattern at the index goes.
     TIndexEvent OnDeletePattern;
+    // Fired after the style at the index went, once the manager has made another one current.
     TIndexEvent OnDeleteStyle;
     TNotifyEvent OnBeginProgress;
     TNotifyEvent OnEndProgress;
@@ -131,6 +133,9 @@ public:
     // reported in a message box and the load ends silently; the open drawing, when there is one,
     // then stays as it was.
     void LoadImage(const std::string& FileName, TStream* Stream = nullptr);
+    // A picture file dropped on the window: asks before an unsaved drawing is discarded (a refusal
+    // aborts silently), then loads it as the Open command does, with the first style.
+    void LoadDroppedImage(const std::string& FileName);
     // Asks for a file and writes Bitmap as BMP, JPEG or TIFF (at Resolution) by its extension.
     void SaveImage(TBitmap32& Bitmap, double Resolution);
     // Asks for a size and resolution, renders the logged strokes at that size and saves them.
@@ -173,6 +178,8 @@ private:
     void Changed();
     // Asks before an unsaved drawing is discarded; false when the user refuses.
     bool MayDiscard();
+    // A newly opened picture is drawn with the first style, which the main window shows.
+    void SelectFirstStyle();
     void FreeDocument();
 
     std::vector<TActionItem> FActionList;

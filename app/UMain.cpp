@@ -228,6 +228,9 @@ bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
         if (Domain != nullptr && Domain->ToolManager) Domain->ToolManager->SetEnabled(true);
         QApplication::restoreOverrideCursor();
         const std::string keyword = HelpKeywordOf(static_cast<QWidget*>(Receiver));
+        // What has no help page (the menu bar, the status bar) shows none and takes the click as
+        // it would otherwise: a menu opens.
+        if (keyword.empty()) return false;
         if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(keyword);
         return true;
     }
@@ -352,6 +355,7 @@ void TFMain::BuildViews() {
 QWidget* TFMain::BuildToolsPanel() {
     auto* panel = new TToolPanel(QStringLiteral("Tools"), panPanels);
     panel->setObjectName(QStringLiteral("panTools"));
+    SetHelpKeyword(panel, "tools");
     auto* grid = new QGridLayout(panel->Body());
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(2);
@@ -925,19 +929,34 @@ void TFMain::btPSClick() {
 // Styles and patterns
 
 void TFMain::cbStylesChange() {
+    SelectStyle(cbStyles->currentIndex());
+}
+
+void TFMain::SelectStyle(int Index) {
+    if (Index < 0 || Index >= Domain->StyleManager->Count()) return;
+    // The list, the preview, the current style of the manager and the drawing agree.
+    Domain->StyleManager->SetIndex(Index);
+    UpdateStyleFrame(Index);
     TDualImage* document = Domain->Document.get();
     if (document == nullptr) return;
-    const int index = cbStyles->currentIndex();
-    Domain->StyleManager->SetIndex(index);
     TQStyle& style = Domain->StyleManager->Current();
     document->SetPolyStep(style.PolyStep);
     document->SetLength(style.Length);
     document->SetWidth(style.Width);
     document->SetGain(style.Gain);
-    document->StopOnBorders = style.StopOnBorders;
     document->SetBrdLimit(style.BorderLimit);
-    UpdateStyleFrame(index);
+    // The panel shows all of the style, "Stop on borders" too; the refresh writes the panel back
+    // into the drawing.
+    cbStopBorder->setChecked(style.StopOnBorders);
     UpdateUI();
+}
+
+void TFMain::ShowCurrentStyle() {
+    const int index = Domain->StyleManager->ItemIndex;
+    if (index >= 0 && index < cbStyles->count())
+        UpdateStyleFrame(index);
+    else
+        cbStyles->setCurrentIndex(-1);
 }
 
 void TFMain::UpdateStyleFrame(int Index) {
@@ -962,6 +981,8 @@ void TFMain::FillStyleList() {
         AddStyleFrameToImageList();
         UpdateStyleFrame(i);
     }
+    // Filling selects each entry in turn; the list ends on the manager's current style.
+    ShowCurrentStyle();
 }
 
 void TFMain::AddPatternFrameToImageList() {
@@ -1057,6 +1078,8 @@ void TFMain::EndProgress(void*) {
 void TFMain::OnUpdatePatternFrame(void*, int Index) {
     if (PatternImageList.Count() < Domain->PatternManager->Count()) AddPatternFrameToImageList();
     UpdatePatternFrame(Index);
+    // A change of the list frames the first thumbnail; the current pattern is the one meant.
+    PatternImageListViewer->SetSelected(Domain->PatternManager->ItemIndex);
 }
 
 void TFMain::OnUpdateStyleFrame(void*, int Index) {
@@ -1067,12 +1090,14 @@ void TFMain::OnUpdateStyleFrame(void*, int Index) {
 
 void TFMain::OnDeletePatternFrame(void*, int Index) {
     PatternImageList.Delete(Index);
+    // The manager then makes the first pattern current, which the list frames.
 }
 
 void TFMain::OnDeleteStyleFrame(void*, int Index) {
     cbStyles->removeItem(Index);
-    // As with a list whose selected entry goes: nothing is selected until the user picks.
-    cbStyles->setCurrentIndex(-1);
+    // The style the manager made current in its place is shown and drawn with.
+    ShowCurrentStyle();
+    cbStylesChange();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1087,7 +1112,10 @@ void TFMain::dropEvent(QDropEvent* Event) {
     for (const QUrl& url : Event->mimeData()->urls())
         names.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
     Event->acceptProposedAction();
-    GuardEvent([&] { DropFiles(names); });
+    // The drop ends first: the question and the load must not hold the program the file came
+    // from.
+    QMetaObject::invokeMethod(
+        this, [this, names] { GuardEvent([&] { DropFiles(names); }); }, Qt::QueuedConnection);
 }
 
 void TFMain::DropFiles(const QStringList& FileNames) {
@@ -1096,8 +1124,8 @@ void TFMain::DropFiles(const QStringList& FileNames) {
         return;
     }
     if (FileNames.isEmpty()) return;
-    // The loader reports its own failures; the drop is over either way.
-    GuardEvent([&] { Domain->LoadImage(FileNames.first().toStdString()); });
+    // The loader and the question report their own outcome; the drop is over either way.
+    GuardEvent([&] { Domain->LoadDroppedImage(FileNames.first().toStdString()); });
 }
 
 bool TFMain::FormClose() {

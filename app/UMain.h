@@ -145,6 +145,13 @@ public:
     void JvXPCheckbox1Click();
     void btPSClick();
     void cbStylesChange();
+    // Makes style Index current: the manager's, the list's and the preview's, and (with a
+    // drawing) its values in the style panel and the drawing. An index outside the list does
+    // nothing.
+    void SelectStyle(int Index);
+    // Selects the manager's current style in the list and shows its preview (no selection when
+    // the manager has none).
+    void ShowCurrentStyle();
     void UpdateStyleFrame(int Index);
     void AddStyleFrameToImageList();
     void FillStyleList();
@@ -169,11 +176,13 @@ public:
     void OnDeleteStyleFrame(void* Sender, int Index);
 
     // ---- application hooks --------------------------------------------------------------------
-    // A dropped list of files: one is loaded, more are refused with a message.
+    // A dropped list of files: one is loaded (after the question over an unsaved drawing), more
+    // are refused with a message.
     void DropFiles(const QStringList& FileNames);
     // Sees every event of the application before its receiver: forwards Shift to the source
-    // view, ends context help at the next left press, and runs the command keys. True when the
-    // event was handled.
+    // view, ends context help at the next left press (which opens the help page of the control
+    // under it and goes no further; a press on what has no page goes on as usual), and runs the
+    // command keys. True when the event was handled.
     bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
     // One call per idle period of the event loop: one compaction step of the undo history.
     void ApplicationEvents1Idle(bool& Done);

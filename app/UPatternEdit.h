@@ -2,14 +2,17 @@
 // frame by frame. Five slots show the frames as thumbnails; the selected frame's curves lie as
 // editable shapes on a curve layer over the drawing view, and every edit there rewrites that
 // frame of the pattern at once. The dialog edits the pattern it was given; the pattern manager
-// saves it on Accept.
+// saves it on Accept, and Cancel gives the pattern back its frames as the dialog found them.
 #pragma once
+
+#include "engine/QTypes.h"
 
 #include <QDialog>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QFrame;
 class QPushButton;
@@ -66,6 +69,10 @@ public:
     std::array<QFrame*, SlotCount> Bevels;
     std::array<TImage32Widget*, SlotCount> Images;
 
+    // Accept keeps the pattern as edited; any other end (Cancel, Escape, the window closed) puts
+    // back its frames as they were when the dialog was first shown.
+    void done(int Result) override;
+
 protected:
     void showEvent(QShowEvent* Event) override;
 
@@ -73,6 +80,11 @@ private:
     void FormCreate();
     void FormShow();
     void SwitchController(TAbstractInputController* Controller, bool Cross);
+    void RestorePattern();
+
+    // The pattern's frames at the first showing; kept only while FOriginalTaken.
+    std::vector<TBezierCurves> FOriginal;
+    bool FOriginalTaken = false;
 };
 
 // The dialog while the pattern manager shows it; none otherwise.

@@ -82,6 +82,18 @@ void TImageListViewer::SetThumbHeight(int Value) {
     Redraw();
 }
 
+void TImageListViewer::SetSelected(int Index) {
+    FSelected = Index;
+    Redraw();
+    const TImageList* list = ImageList();
+    if (list && FCols > 0 && Index >= 0 && Index < list->Count()) {
+        const QPoint p = ThumbOrigin(Index);
+        ensureVisible(p.x() + FThumbWidth / 2, p.y() + FThumbHeight / 2, FThumbWidth / 2 + FMargin,
+                      FThumbHeight / 2 + FMargin);
+    }
+    viewport()->update();
+}
+
 void TImageListViewer::SetColor(TColor Value) {
     FColor = Value;
     QPalette palette = viewport()->palette();

@@ -44,6 +44,9 @@ public:
     void SetThumbWidth(int Value);
     void SetThumbHeight(int Value);
     void SetColor(TColor Value);
+    // Frames thumbnail Index as a press on it would (without the mouse events), scrolls it into
+    // view and redraws; an index outside the list frames none.
+    void SetSelected(int Index);
 
     TOnMouseThumb OnMouseDownThumb;
     TOnMouseThumb OnMouseUpThumb;

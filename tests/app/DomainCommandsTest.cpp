@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMenuBar>
+#include <QToolButton>
 
 namespace {
 
@@ -195,6 +197,25 @@ TEST_F(DomainCommands, DeletingStylesAndPatternsDownToOne) {
     SetPatternEditorHook(nullptr);
 }
 
+TEST_F(DomainCommands, DeletingAPatternAsksFirst) {
+    const int patterns = Domain->PatternManager->Count();
+    ASSERT_GT(patterns, 1);
+    const std::string file = Domain->PatternManager->Current().FileName;
+    Answers.push_back(QMessageBox::No);
+    FMain->btPatDel->click();
+    EXPECT_EQ(Domain->PatternManager->Count(), patterns);
+    EXPECT_TRUE(std::filesystem::exists(file));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Warning);
+    EXPECT_EQ(Messages[0].Caption, "Warning");
+    EXPECT_EQ(Messages[0].Text, "Sure to delete the selected pattern?");
+    EXPECT_EQ(Messages[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+    FMain->btPatDel->click();
+    EXPECT_EQ(Domain->PatternManager->Count(), patterns - 1);
+    EXPECT_EQ(FMain->PatternImageList.Count(), patterns - 1);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(DomainCommands, ANewPresetTheUserCancelsIsNotKept) {
     const int styles = Domain->StyleManager->Count();
     const int patterns = Domain->PatternManager->Count();
@@ -245,7 +266,8 @@ TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {
     EXPECT_EQ(FMain->gaGain->Position(), gain);
     EXPECT_EQ(Domain->ToolManager->Tool, 0);
     EXPECT_EQ(HelpKeywordOf(FMain->gaGain), "general");
-    EXPECT_EQ(HelpKeywordOf(FMain->btPtr), "");
+    EXPECT_EQ(HelpKeywordOf(FMain->btPtr), "tools");
+    EXPECT_EQ(HelpKeywordOf(FMain->menuBar()), "");
     EXPECT_EQ(HelpKeywordOf(FMain->ImgDst), "img");
     // A later click is an ordinary click.
     EXPECT_FALSE(FMain->ApplicationEvents1Message(FMain->gaGain, &press));

@@ -1,18 +1,26 @@
 // The main window: the gauges and their conversions, the panels per tool, the brush preview,
-// the scroll coupling of the views, Shift forwarding and idle work.
+// the style list and the pattern grid, context help, the scroll coupling of the views, Shift
+// forwarding and idle work.
+#include "app/HlpWnd.h"
 #include "app/Tools.h"
+#include "controls/ImageListViewer.h"
 #include "controls/QuickValue.h"
 #include "document/DualImage.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Format.h"
+#include "presets/EditorHooks.h"
 #include "tests/app/ShellFixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSplitter>
+#include <QTest>
 
 namespace {
 
@@ -119,6 +127,97 @@ TEST_F(MainWindow, APatternThumbnailPicksThePatternTool) {
     FMain->PatternImageListViewerMouseUpThumb(2);
     EXPECT_EQ(Domain->PatternManager->ItemIndex, 2);
     EXPECT_EQ(Domain->ToolManager->Tool, 4);
+}
+
+std::vector<uint32_t> StylePreview() {
+    const TBitmap32& b = FMain->ImgPreviewStyle->Image().Bitmap;
+    return {b.Bits(), b.Bits() + static_cast<size_t>(b.Width()) * b.Height()};
+}
+
+TEST_F(MainWindow, TheStyleListThePreviewAndTheDrawingShowOneStyle) {
+    TStyleManager& styles = *Domain->StyleManager;
+    ASSERT_GE(styles.Count(), 3);
+    // After start-up the list shows the style the manager holds current.
+    EXPECT_EQ(FMain->cbStyles->currentIndex(), styles.ItemIndex);
+    const auto firstPreview = StylePreview();
+    // Two styles that differ in every value the panel shows.
+    styles.GetQStyle(2).StopOnBorders = !styles.GetQStyle(0).StopOnBorders;
+    styles.GetQStyle(2).Gain = styles.GetQStyle(0).Gain + 1.0f;
+
+    auto expectShown = [&](int Index) {
+        const TQStyle& style = styles.GetQStyle(Index);
+        EXPECT_EQ(styles.ItemIndex, Index);
+        EXPECT_EQ(FMain->cbStyles->currentIndex(), Index);
+        EXPECT_EQ(FMain->cbStyles->currentText().toStdString(), style.Name);
+        EXPECT_FLOAT_EQ(Domain->Document->Gain(), style.Gain);
+        EXPECT_EQ(FMain->cbStopBorder->isChecked(), style.StopOnBorders);
+        EXPECT_EQ(Domain->Document->StopOnBorders, style.StopOnBorders);
+    };
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    expectShown(0);
+    EXPECT_EQ(StylePreview(), firstPreview);
+
+    // Picked in the list: Edit acts on it.
+    FMain->cbStyles->setCurrentIndex(2);
+    emit FMain->cbStyles->activated(2);
+    expectShown(2);
+    EXPECT_NE(StylePreview(), firstPreview);
+    std::string edited;
+    SetStyleEditorHook([&](TQStyle& Style, const std::string&) {
+        edited = Style.Name;
+        return TStyleEditorResult{mrCancel, ""};
+    });
+    Domain->EditStyleCommand->trigger();
+    SetStyleEditorHook(nullptr);
+    EXPECT_EQ(edited, styles.GetQStyle(2).Name);
+
+    // Deleted: the style made current in its place is listed, previewed and drawn with.
+    Domain->DelStyleCommand->trigger();
+    expectShown(0);
+    EXPECT_EQ(StylePreview(), firstPreview);
+}
+
+TEST_F(MainWindow, TheGridFramesTheCurrentPattern) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    SetPatternEditorHook([](TPattern& Pattern, const std::string&) {
+        Pattern.GetFrames(0).AddCurve(TBezierCurve{{10, 10}, {50, 0}, {100, 80}, {150, 150}});
+        return static_cast<int>(mrOk);
+    });
+    Domain->NewPatternCommand->trigger();
+    const int last = Domain->PatternManager->Count() - 1;
+    EXPECT_EQ(Domain->PatternManager->ItemIndex, last);
+    EXPECT_EQ(FMain->PatternImageListViewer->Selected(), last);
+    // An edited pattern stays framed too.
+    FMain->PatternImageListViewerMouseUpThumb(1);
+    Domain->EditPatternCommand->trigger();
+    EXPECT_EQ(FMain->PatternImageListViewer->Selected(), 1);
+    SetPatternEditorHook(nullptr);
+}
+
+TEST_F(MainWindow, InContextHelpTheMenuBarShowsNoHelpAndOpensItsMenu) {
+    std::filesystem::create_directories(Folder() + "Help");
+    std::filesystem::copy_file(std::filesystem::path(QUOR_SOURCE_DIR) / "resources" / "Help" / "tools.html",
+                               Folder() + "Help/tools.html");
+    FMain->show();
+    QApplication::processEvents();
+    QMenuBar* bar = FMain->menuBar();
+    const QPoint file = bar->actionGeometry(bar->actions().at(0)).center();
+    Domain->ContextHelpCommand->trigger();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, file);
+    EXPECT_FALSE(FMain->ContextHelpMode);
+    EXPECT_FALSE(FHlpWnd->isVisible());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, bar->actions().at(0)->menu());
+    menu->close();
+    // The tool strip has its page.
+    Domain->ContextHelpCommand->trigger();
+    QTest::mousePress(FMain->btPtr, Qt::LeftButton);
+    EXPECT_TRUE(FHlpWnd->isVisible());
+    ASSERT_EQ(FHlpWnd->History().size(), 1u);
+    EXPECT_EQ(FHlpWnd->History()[0], Folder() + "Help/tools.html");
+    FHlpWnd->hide();
+    FMain->hide();
 }
 
 TEST_F(MainWindow, ShiftReachesTheSourceViewWhateverHasTheFocus) {

@@ -8,9 +8,13 @@
 #include "tests/app/ShellFixture.h"
 
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
 #include <fstream>
 #include <functional>
@@ -144,22 +148,45 @@ TEST_F(OpenPicture, TheResampleDialogKeepsTheAspectAndItsBounds) {
     EXPECT_TRUE(FResample->FormClose());
 }
 
-TEST_F(OpenPicture, ADroppedFileReplacesTheDrawingWithoutAQuestion) {
+TEST_F(OpenPicture, ADroppedFileAsksOverUnsavedStrokesAndGetsTheFirstStyle) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     Domain->Document->BeginChange();
     Domain->Document->SprayAt(100, 75);
     Domain->Document->EndChange();
     ASSERT_TRUE(Domain->Document->Modified);
-    FMain->cbStyles->setCurrentIndex(3);
+    FMain->SelectStyle(3);
+    TDualImage* drawing = Domain->Document.get();
 
-    FMain->DropFiles({QString::fromStdString(MakePicture(160, 120))});
-    ASSERT_NE(Domain->Document, nullptr);
-    EXPECT_FALSE(Domain->Document->Modified);
-    EXPECT_EQ(FMain->ImgDst->View().Bitmap.Width(), 160);
-    EXPECT_TRUE(Messages.empty());
-    // The selected style is not applied again; the drawing takes the controls' values.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(MakePicture(160, 120)))});
+    // As the desktop drops it: onto the window, after the drag entered it.
+    FMain->show();
+    auto drop = [&] {
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(FMain->windowHandle(), &enter);
+        QDropEvent event(QPointF(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(FMain->windowHandle(), &event);
+        QApplication::processEvents();
+    };
+    // Cancel keeps the drawing and its style.
+    Answers.push_back(QMessageBox::Cancel);
+    drop();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, "Document not saved. Discard anyway?");
+    EXPECT_EQ(Messages[0].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(Domain->Document.get(), drawing);
     EXPECT_EQ(FMain->cbStyles->currentIndex(), 3);
-    EXPECT_EQ(Domain->Document->Length(), TFMain::GaugeToLength(FMain->gaLength->Position()));
+
+    // OK replaces it; the new picture gets the first style, as an opened one does.
+    drop();
+    ASSERT_NE(Domain->Document, nullptr);
+    EXPECT_EQ(Messages.size(), 2u);
+    EXPECT_EQ(FMain->ImgDst->View().Bitmap.Width(), 160);
+    EXPECT_FALSE(Domain->Document->Modified);
+    EXPECT_EQ(FMain->cbStyles->currentIndex(), 0);
+    EXPECT_EQ(Domain->StyleManager->ItemIndex, 0);
+    EXPECT_FLOAT_EQ(Domain->Document->Gain(), Domain->StyleManager->GetQStyle(0).Gain);
+    FMain->hide();
 }
 
 TEST_F(OpenPicture, DroppingTwoFilesLoadsNothing) {

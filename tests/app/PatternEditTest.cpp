@@ -191,8 +191,10 @@ TEST(PatternEditTest, SwitchingFramesKeepsTheirCurvesAndThePointerDragsThem) {
         EXPECT_EQ(asCurve.P3, Point(200, 60));
     });
     EXPECT_FALSE(manager.Edit());
-    // Cancel keeps the edits in memory, unsaved.
-    EXPECT_EQ(manager.Current().GetFrames(0).Count(), 3);
+    // Cancel gives the pattern back its curves, which the Pattern tool draws with.
+    ASSERT_EQ(manager.Current().GetFrames(0).Count(), 2);
+    EXPECT_EQ(manager.Current().GetFrames(0).GetCurves(0), CurveA);
+    EXPECT_EQ(manager.Current().GetFrames(0).GetCurves(1), CurveB);
     EXPECT_TRUE(manager.Current().FileName.empty());
 }
 

@@ -56,10 +56,10 @@ TEST_F(ShellStartup, MakesEveryModuleOnceInItsOrder) {
     EXPECT_FALSE(std::filesystem::exists(Folder() + "tmp/old.bmp"));
     EXPECT_TRUE(std::filesystem::exists(Folder() + "tmp/keep/inner.txt"));
 
-    // The presets of the application folder are on the lists; the last style stays selected.
+    // The presets of the application folder are on the lists; the list shows the current style.
     ASSERT_EQ(Domain->StyleManager->Count(), 5);
     EXPECT_EQ(FMain->cbStyles->count(), 5);
-    EXPECT_EQ(FMain->cbStyles->currentIndex(), 4);
+    EXPECT_EQ(FMain->cbStyles->currentIndex(), Domain->StyleManager->ItemIndex);
     EXPECT_EQ(FMain->cbStyles->itemText(0).toStdString(), Domain->StyleManager->GetQStyle(0).Name);
     EXPECT_EQ(FMain->PatternImageList.Count(), Domain->PatternManager->Count());
     EXPECT_EQ(FMain->PatternImageListViewer->ImageList(), &FMain->PatternImageList);
