@@ -57,8 +57,6 @@ public:
     void rbInchesClick();
     void rbCentimetersClick();
 
-    int ImageHeight() const { return FImageHeight; }
-    int ImageWidth() const { return FImageWidth; }
     float Aspect() const { return FAspect; }
     uint8_t Unit() const { return FUnit; }
 
