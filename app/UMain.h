@@ -205,7 +205,6 @@ private:
     QWidget* BuildPatternPanel();
     QWidget* BuildColorsPanel();
     void BuildStatusBar();
-    void ShowHelpAt(const QPoint& GlobalPos);
     void SetGaugeLabel(QLabel* Label, const std::string& Text);
 
     class TAppEventFilter;
