@@ -1,6 +1,7 @@
 #include "document/UTempManager.h"
 
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "platform/system/StateFolder.h"
 #include "platform/system/TempFiles.h"
 
@@ -195,26 +196,23 @@ std::string TTempManager::GetTempFileName(const std::string& Ext) {
     return name;
 }
 
-// Appends the names the log does not hold yet. A write that fails takes back what it wrote, so
-// the log stays a list of whole lines.
+// Appends the names the log does not hold yet, checked to the close. A write that fails takes
+// back what it wrote, so the log stays a list of whole lines.
 void TTempManager::SaveLog() {
     if (FLogHandle < 0) return;
     std::string text;
     for (int i = FLoggedNames; i < FNames.Count(); ++i)
         text += FNames[i] + "\r\n";
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = pwrite(FLogHandle, text.data() + done, text.size() - done,
-                                 static_cast<off_t>(FLogBytes + static_cast<int64_t>(done)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string reason = std::strerror(n < 0 ? errno : ENOSPC);
-            if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
-                // The log may now end in a part of a name; the clean-up passes over such a line.
-            }
-            RaiseException("Could not write " + FLogPath + ": " + reason);
+    try {
+        TFileStream log(FLogPath, TFileMode::fmOpenWrite);
+        log.Seek(FLogBytes, TSeekOrigin::soBeginning);
+        log.WriteBuffer(text.data(), text.size());
+        log.Close();
+    } catch (const Exception&) {
+        if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
+            // The log may end in a part of a name; a clean-up passes over such a line.
         }
-        done += static_cast<size_t>(n);
+        throw;
     }
     FLogBytes += static_cast<int64_t>(text.size());
     FLoggedNames = FNames.Count();

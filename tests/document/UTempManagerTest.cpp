@@ -1,6 +1,7 @@
 #include "document/UTempManager.h"
 
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <regex>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -267,28 +267,24 @@ TEST_F(TempManagerTest, LogsThatAreNotFilesNeitherStopNorBlockTheStart) {
 
 TEST_F(TempManagerTest, ALogThatCannotBeWrittenRaisesAndStaysWhole) {
     TTempManager manager;
-    const std::string first = manager.GetTempFileName("tsk");
-    // Files may not grow past a few bytes more: the next line is cut short.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = fs::file_size(FLog) + 10;
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string message;
-    try {
-        manager.GetTempFileName(".bmp");
-    } catch (const Exception& e) {
-        message = e.what();
+    std::vector<std::string> logged = {manager.GetTempFileName("tsk")};
+    for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush, TFaultPoint::fpClose}) {
+        std::string message;
+        {
+            // The disk fills up a few bytes into the next line.
+            TWriteFaultScope fault(point, static_cast<int64_t>(fs::file_size(FLog)) + 10, ENOSPC);
+            try {
+                manager.GetTempFileName(".bmp");
+            } catch (const Exception& e) {
+                message = e.what();
+            }
+        }
+        EXPECT_EQ(message, "Could not write " + FLog + ": No space left on device");
+        EXPECT_EQ(Lines(FLog), logged);
+        // The name is listed all the same, and the next one writes both.
+        logged.push_back(manager.Names()[manager.Names().Count() - 1]);
+        EXPECT_TRUE(fs::exists(logged.back()));
+        logged.push_back(manager.GetTempFileName("tsk"));
+        EXPECT_EQ(Lines(FLog), logged);
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
-    EXPECT_EQ(message, "Could not write " + FLog + ": File too large");
-    ASSERT_EQ(manager.Names().Count(), 2);
-    const std::string second = manager.Names()[1];
-    EXPECT_TRUE(fs::exists(second));
-    EXPECT_EQ(Lines(FLog), std::vector<std::string>{first});
-    // The next name writes both.
-    const std::string third = manager.GetTempFileName("tsk");
-    EXPECT_EQ(Lines(FLog), (std::vector<std::string>{first, second, third}));
 }
