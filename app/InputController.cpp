@@ -87,15 +87,20 @@ void TAbstractInputController::KeyUp(TCustomImage32* /*Sender*/, uint16_t& Key, 
     if (Key == VK_SHIFT) FShiftDown = false;
 }
 
+// With a drawing the wheel is the brush's, also at its bounds: the view does not scroll under it.
+
 void TAbstractInputController::MouseWheelDown(TCustomImage32* /*Sender*/, TShiftState /*Shift*/,
-                                              const TPoint& /*MousePos*/, bool& /*Handled*/) {
-    if (FDocument != nullptr && FDocument->Size() > WheelSizeFloor) FDocument->SetSize(FDocument->Size() - 1);
+                                              const TPoint& /*MousePos*/, bool& Handled) {
+    if (FDocument == nullptr) return;
+    Handled = true;
+    if (FDocument->Size() > WheelSizeFloor) FDocument->SetSize(FDocument->Size() - 1);
 }
 
 void TAbstractInputController::MouseWheelUp(TCustomImage32* /*Sender*/, TShiftState /*Shift*/,
-                                            const TPoint& /*MousePos*/, bool& /*Handled*/) {
-    if (FDocument != nullptr && FDocument->Size() < WheelSizeCeiling)
-        FDocument->SetSize(FDocument->Size() + 1);
+                                            const TPoint& /*MousePos*/, bool& Handled) {
+    if (FDocument == nullptr) return;
+    Handled = true;
+    if (FDocument->Size() < WheelSizeCeiling) FDocument->SetSize(FDocument->Size() + 1);
 }
 
 void TAbstractInputController::Activate() {

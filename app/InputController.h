@@ -6,7 +6,8 @@
 // - Shift held (as the key events report it) makes a mouse move set the brush radius to the
 //   distance in screen pixels from where Shift went down; presses and moves then reach no tool.
 //   A mouse event that finds Shift up ends that state (its key release went to another window).
-// - The wheel grows or shrinks the brush radius by one per notch.
+// - The wheel grows or shrinks the brush radius by one per notch, and does nothing else: the
+//   view under it does not scroll.
 // - A gesture that opens a change of the drawing (BeginChange) always closes it (EndChange):
 //   on the release, also when Shift is held by then, and when the tool is switched off in the
 //   middle of a gesture. A release without its press does nothing.
