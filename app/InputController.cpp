@@ -7,6 +7,8 @@
 #include "presets/PolyBezierLayer.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <cmath>
 #include <memory>
@@ -30,8 +32,12 @@ void SetScreenCursorPosHook(TScreenCursorPosHook Hook) {
 
 TPoint ScreenCursorPos() {
     if (CursorPosHook()) return CursorPosHook()();
+    // In the screen's device pixels, the pixels of the photo at scale 1 (so the Shift-drag sets
+    // the radius that the brush circle shows).
     const QPoint p = QCursor::pos();
-    return Point(p.x(), p.y());
+    const QScreen* screen = QGuiApplication::screenAt(p);
+    const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : qApp->devicePixelRatio();
+    return Point(qRound(p.x() * ratio), qRound(p.y() * ratio));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -26,8 +26,8 @@ class TDualImage;
 class TPolyBezier;
 class TPolyBezierLayer;
 
-// The mouse pointer's position on the screen. The desktop's pointer unless a test installs its
-// own; an empty function restores the desktop's.
+// The mouse pointer's position on the screen, in device pixels. The desktop's pointer unless a
+// test installs its own; an empty function restores the desktop's.
 using TScreenCursorPosHook = std::function<TPoint()>;
 void SetScreenCursorPosHook(TScreenCursorPosHook Hook);
 TPoint ScreenCursorPos();

@@ -71,6 +71,8 @@ TFPatternEdit::TFPatternEdit(QWidget* Parent) : QDialog(Parent) {
     ImgView->setGeometry(11, 9, ViewSize, ViewSize);
     ImgView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ImgView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A canvas of fixed size: its pixels are the window's, scaled on a high-density screen.
+    ImgView->SetDevicePixels(false);
     TImgView32& view = ImgView->View();
     view.SetScale(1.0f);
     view.Bitmap.SetSize(ViewSize, ViewSize);

@@ -36,7 +36,7 @@ QCursor CursorOf(TCursor Cursor) {
 
 TCustomImage32Widget::TCustomImage32Widget(std::unique_ptr<TCustomImage32> Model, QWidget* Parent)
     : QAbstractScrollArea(Parent), FModel(std::move(Model)),
-      FScrolling(dynamic_cast<TCustomImgView32*>(FModel.get())) {
+      FScrolling(dynamic_cast<TCustomImgView32*>(FModel.get())), FDevicePixels(FScrolling != nullptr) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::ClickFocus);
     viewport()->setMouseTracking(true);
@@ -48,17 +48,39 @@ TCustomImage32Widget::TCustomImage32Widget(std::unique_ptr<TCustomImage32> Model
     FModel->OnRepaintRequest = [this](bool Immediate) { ModelChanged(Immediate); };
     FModel->OnCursorChange = [this](TCursor Cursor) { ShowCursor(Cursor); };
     FModel->OnQueryMousePosition = [this] {
-        const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
-        return Point(p.x(), p.y());
+        return ToModel(viewport()->mapFromGlobal(QPointF(QCursor::pos())));
     };
+    if (FScrolling) FScrolling->OnScrollStateChange = [this] { SyncScrollBars(); };
     ShowCursor(FModel->Cursor());
     SyncViewport();
+    SyncScrollBars();
 }
 
 TCustomImage32Widget::~TCustomImage32Widget() {
     FModel->OnRepaintRequest = nullptr;
     FModel->OnCursorChange = nullptr;
     FModel->OnQueryMousePosition = nullptr;
+    if (FScrolling) FScrolling->OnScrollStateChange = nullptr;
+}
+
+void TCustomImage32Widget::SetDevicePixels(bool Value) {
+    if (Value == FDevicePixels) return;
+    FDevicePixels = Value;
+    SyncViewport();
+}
+
+qreal TCustomImage32Widget::PixelRatio() const {
+    return FDevicePixels ? viewport()->devicePixelRatio() : 1.0;
+}
+
+QSize TCustomImage32Widget::ViewportPixels() const {
+    const qreal ratio = PixelRatio();
+    return QSize(qRound(viewport()->width() * ratio), qRound(viewport()->height() * ratio));
+}
+
+TPoint TCustomImage32Widget::ToModel(const QPointF& Logical) const {
+    const qreal ratio = PixelRatio();
+    return Point(qRound(Logical.x() * ratio), qRound(Logical.y() * ratio));
 }
 
 TImgView32Widget::TImgView32Widget(QWidget* Parent)
@@ -72,7 +94,6 @@ TImage32Widget::TImage32Widget(QWidget* Parent)
 // ---------------------------------------------------------------------------------------------
 
 void TCustomImage32Widget::ModelChanged(bool Immediate) {
-    SyncScrollBars();
     if (Immediate)
         viewport()->repaint();
     else
@@ -80,35 +101,42 @@ void TCustomImage32Widget::ModelChanged(bool Immediate) {
 }
 
 void TCustomImage32Widget::SyncViewport() {
-    FModel->SetViewportSize(viewport()->width(), viewport()->height());
+    const QSize size = ViewportPixels();
+    FModel->SetViewportSize(size.width(), size.height());
 }
 
 void TCustomImage32Widget::SyncScrollBars() {
+    // Runs when the model's scroll state changed. Setting a bar may show or hide it, which
+    // resizes the viewport at once: the model takes the new size, may move, and tells of it
+    // while the bars are being set (that call is left out here); the rounds go on until the
+    // bars and the viewport agree with the model.
     if (!FScrolling || FSyncing) return;
     FSyncing = true;
-    // A scroll bar that appears or goes narrows the viewport, which changes the ranges again; a
-    // few rounds settle it.
-    for (int round = 0; round < 3; ++round) {
-        const int width = viewport()->width(), height = viewport()->height();
-        QScrollBar* h = horizontalScrollBar();
-        QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    const int singleStep = std::max(qRound(16 * PixelRatio()), 1);
+    for (int round = 0; round < 4; ++round) {
         h->setRange(0, FScrolling->HorzScrollRange());
         h->setPageStep(std::max(FScrolling->ViewportWidth(), 1));
-        h->setSingleStep(16);
+        h->setSingleStep(singleStep);
         v->setRange(0, FScrolling->VertScrollRange());
         v->setPageStep(std::max(FScrolling->ViewportHeight(), 1));
-        v->setSingleStep(16);
+        v->setSingleStep(singleStep);
         h->setValue(FScrolling->ScrollX());
         v->setValue(FScrolling->ScrollY());
-        if (viewport()->width() == width && viewport()->height() == height) break;
-        FModel->SetViewportSize(viewport()->width(), viewport()->height());
+        SyncViewport();
+        if (h->maximum() == FScrolling->HorzScrollRange() && v->maximum() == FScrolling->VertScrollRange() &&
+            h->value() == FScrolling->ScrollX() && v->value() == FScrolling->ScrollY() &&
+            h->pageStep() == std::max(FScrolling->ViewportWidth(), 1) &&
+            v->pageStep() == std::max(FScrolling->ViewportHeight(), 1))
+            break;
     }
     FSyncing = false;
 }
 
 void TCustomImage32Widget::resizeEvent(QResizeEvent* /*Event*/) {
+    // A new size reaches the bars through the model's scroll state.
     SyncViewport();
-    SyncScrollBars();
 }
 
 void TCustomImage32Widget::scrollContentsBy(int /*DX*/, int /*DY*/) {
@@ -118,16 +146,32 @@ void TCustomImage32Widget::scrollContentsBy(int /*DX*/, int /*DY*/) {
 }
 
 void TCustomImage32Widget::paintEvent(QPaintEvent* /*Event*/) {
-    if (FModel->ViewportWidth() != viewport()->width() || FModel->ViewportHeight() != viewport()->height())
-        SyncViewport();
+    // The ratio changes without a resize when the window moves to another screen.
+    SyncViewport();
     GuardEvent([&] { FModel->UpdateBuffer(); });
     const TBitmap32& buffer = FModel->Buffer;
-    if (buffer.Empty()) return;
-    // The buffer's alpha is of no account on the screen.
-    const QImage image(reinterpret_cast<const uchar*>(buffer.Bits()), buffer.Width(), buffer.Height(),
-                       static_cast<qsizetype>(buffer.Width()) * 4, QImage::Format_RGB32);
     QPainter painter(viewport());
-    painter.drawImage(0, 0, image);
+    const QColor surround = QColor::fromRgb(FModel->Color);
+    if (buffer.Empty()) {
+        painter.fillRect(viewport()->rect(), surround);
+        return;
+    }
+    // The buffer's alpha is of no account on the screen.
+    QImage image(reinterpret_cast<const uchar*>(buffer.Bits()), buffer.Width(), buffer.Height(),
+                 static_cast<qsizetype>(buffer.Width()) * 4, QImage::Format_RGB32);
+    const qreal ratio = PixelRatio();
+    image.setDevicePixelRatio(ratio);
+    painter.drawImage(QPointF(0, 0), image);
+    // At a fractional ratio the rounded buffer may end a fraction of a pixel short.
+    const QSizeF covered = QSizeF(buffer.Width(), buffer.Height()) / ratio;
+    if (covered.width() < viewport()->width())
+        painter.fillRect(
+            QRectF(covered.width(), 0, viewport()->width() - covered.width(), viewport()->height()),
+            surround);
+    if (covered.height() < viewport()->height())
+        painter.fillRect(
+            QRectF(0, covered.height(), viewport()->width(), viewport()->height() - covered.height()),
+            surround);
 }
 
 void TCustomImage32Widget::ShowCursor(TCursor Cursor) {
@@ -141,10 +185,10 @@ void TCustomImage32Widget::ShowCursor(TCursor Cursor) {
 void TCustomImage32Widget::Press(QMouseEvent* Event, bool Double) {
     TMouseButton button;
     if (!MouseButtonOf(Event->button(), button)) return;
-    const QPoint p = Event->position().toPoint();
+    const TPoint p = ToModel(Event->position());
     TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
     if (Double) shift |= ssDouble;
-    GuardEvent([&] { FModel->MouseDown(button, shift, p.x(), p.y()); });
+    GuardEvent([&] { FModel->MouseDown(button, shift, p.X, p.Y); });
 }
 
 void TCustomImage32Widget::mousePressEvent(QMouseEvent* Event) {
@@ -156,30 +200,35 @@ void TCustomImage32Widget::mouseDoubleClickEvent(QMouseEvent* Event) {
 }
 
 void TCustomImage32Widget::mouseMoveEvent(QMouseEvent* Event) {
-    const QPoint p = Event->position().toPoint();
+    const TPoint p = ToModel(Event->position());
     const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-    GuardEvent([&] { FModel->MouseMove(shift, p.x(), p.y()); });
+    GuardEvent([&] { FModel->MouseMove(shift, p.X, p.Y); });
 }
 
 void TCustomImage32Widget::mouseReleaseEvent(QMouseEvent* Event) {
     TMouseButton button;
     if (!MouseButtonOf(Event->button(), button)) return;
-    const QPoint p = Event->position().toPoint();
+    const TPoint p = ToModel(Event->position());
     const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-    GuardEvent([&] { FModel->MouseUp(button, shift, p.x(), p.y()); });
+    GuardEvent([&] { FModel->MouseUp(button, shift, p.X, p.Y); });
 }
 
 void TCustomImage32Widget::wheelEvent(QWheelEvent* Event) {
     // One event per whole notch, as a classic wheel turns; what the handlers leave unhandled
-    // scrolls the view.
+    // scrolls the view. A turn of less than a notch does what the last whole notch did, so a
+    // fine-stepping wheel does not scroll a view whose handler takes the wheel.
     FWheelDelta += Event->angleDelta().y();
-    const QPoint p = Event->position().toPoint();
+    const TPoint p = ToModel(Event->position());
     const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-    bool handled = false;
-    while (std::abs(FWheelDelta) >= WheelNotch) {
-        const int notch = FWheelDelta > 0 ? WheelNotch : -WheelNotch;
-        FWheelDelta -= notch;
-        GuardEvent([&] { handled = FModel->MouseWheel(shift, notch, Point(p.x(), p.y())) || handled; });
+    bool handled = FWheelHandled;
+    if (std::abs(FWheelDelta) >= WheelNotch) {
+        handled = false;
+        while (std::abs(FWheelDelta) >= WheelNotch) {
+            const int notch = FWheelDelta > 0 ? WheelNotch : -WheelNotch;
+            FWheelDelta -= notch;
+            GuardEvent([&] { handled = FModel->MouseWheel(shift, notch, p) || handled; });
+        }
+        FWheelHandled = handled;
     }
     if (handled)
         Event->accept();

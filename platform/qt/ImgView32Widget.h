@@ -3,6 +3,17 @@
 // feeds Qt's mouse, wheel and key events into it. While a button is held the widget keeps the
 // mouse (Qt's implicit grab), so moves and the release reach the view that took the press, in
 // client coordinates that may lie outside it.
+//
+// Pixels: a widget in device pixels (the default of the scrolling views) gives its model the
+// viewport in device pixels, hands the painted buffer to Qt at the screen's device pixel ratio (no
+// stretch, so a picture at scale 1 shows one picture pixel per screen pixel, sharp on a
+// high-density screen), and turns every position it reports (mouse, wheel, pointer) into device
+// pixels: the logical position times the ratio, rounded to the nearest pixel. The viewport's device
+// size is its logical size times the ratio, rounded to the nearest pixel as Qt sizes its own
+// backing store and grabs (at 1.5, 101 logical pixels are 152). The scroll bars count the model's
+// pixels. A widget in logical pixels (previews, the pattern editor's fixed canvas) shows its buffer
+// at one buffer pixel per logical pixel, scaled by Qt as any picture is. At a ratio of 1 both are
+// the same.
 #pragma once
 
 #include "platform/raster/Image32.h"
@@ -19,6 +30,12 @@ public:
 
     TCustomImage32& Model() { return *FModel; }
 
+    // Whether the model counts device pixels (see above).
+    bool DevicePixels() const { return FDevicePixels; }
+    void SetDevicePixels(bool Value);
+    // Device pixels per model pixel: the screen's ratio in device pixels, else 1.
+    qreal PixelRatio() const;
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
@@ -34,14 +51,19 @@ protected:
 private:
     void Press(QMouseEvent* Event, bool Double);
     void ModelChanged(bool Immediate);
+    // The viewport's size and a logical position in the model's pixels.
+    QSize ViewportPixels() const;
+    TPoint ToModel(const QPointF& Logical) const;
     void SyncViewport();
     void SyncScrollBars();
     void ShowCursor(TCursor Cursor);
 
     std::unique_ptr<TCustomImage32> FModel;
     TCustomImgView32* FScrolling; // the model when it scrolls, else none
+    bool FDevicePixels;
     bool FSyncing = false;
-    int FWheelDelta = 0; // wheel turn not yet a whole notch
+    int FWheelDelta = 0;        // wheel turn not yet a whole notch
+    bool FWheelHandled = false; // what the model did with the last whole notch
 };
 
 // A scrolling view: the source and destination views of the drawing, the pattern editor's view.

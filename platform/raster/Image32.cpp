@@ -257,14 +257,40 @@ int TCustomImgView32::ScrollY() const {
 }
 
 void TCustomImgView32::SetScroll(int X, int Y) {
-    X = std::clamp(X, 0, HorzScrollRange());
-    Y = std::clamp(Y, 0, VertScrollRange());
-    const bool moved = X != ScrollX() || Y != ScrollY();
+    // The position set belongs to the bitmap as it is now, even if no Changed() told of its size.
+    FPictureWidth = Bitmap.Width();
+    FPictureHeight = Bitmap.Height();
+    MoveTo(std::clamp(X, 0, HorzScrollRange()), std::clamp(Y, 0, VertScrollRange()));
+}
+
+void TCustomImgView32::Changed() {
+    TCustomImage32::Changed();
+    if (Bitmap.Width() != FPictureWidth || Bitmap.Height() != FPictureHeight) {
+        FPictureWidth = Bitmap.Width();
+        FPictureHeight = Bitmap.Height();
+        FScrollX = 0;
+        FScrollY = 0;
+    }
+    MoveTo(ScrollX(), ScrollY());
+}
+
+TCustomImgView32::TScrollState TCustomImgView32::ScrollState() const {
+    return TScrollState{ScrollX(),         ScrollY(),       HorzScrollRange(),
+                        VertScrollRange(), ViewportWidth(), ViewportHeight()};
+}
+
+void TCustomImgView32::MoveTo(int X, int Y) {
     FScrollX = X;
     FScrollY = Y;
-    if (!moved) return;
-    Invalidate();
-    if (auto handler = OnScroll) handler(this);
+    const TScrollState state = ScrollState();
+    if (state == FToldState) return;
+    // Moved from where the view was last shown.
+    const bool moved = state.X != FToldState.X || state.Y != FToldState.Y;
+    FToldState = state;
+    if (moved) Invalidate();
+    if (auto handler = OnScrollStateChange) handler();
+    if (moved)
+        if (auto handler = OnScroll) handler(this);
 }
 
 void TCustomImgView32::ScrollToCenter(int X, int Y) {

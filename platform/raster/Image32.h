@@ -7,7 +7,8 @@
 // wheel and key events in; tests do the same by calling the model directly.
 //
 // Coordinates: "control" (client) pixels of the viewport and bitmap pixels. A bitmap pixel x
-// covers the control pixels from x * ScaleX + OffsetHorz on.
+// covers the control pixels from x * ScaleX + OffsetHorz on. What a control pixel is on the screen
+// is the display's choice (the drawing's views take the screen's device pixels).
 //
 // The bitmap sends no notification of its own: whoever draws into Bitmap, or gives it another
 // size, calls Changed() (or Invalidate()) so that the display repaints.
@@ -88,7 +89,7 @@ public:
     TRect GetBitmapRect() const;
 
     // The bitmap or the view's settings changed: the display repaints and re-reads the layout.
-    void Changed();
+    virtual void Changed();
     // The buffer must be painted again; the display is asked to repaint soon.
     void Invalidate();
     // The same, but the display repaints at once.
@@ -156,8 +157,16 @@ class TImage32 : public TCustomImage32 {};
 
 // A view with scroll bars: a bitmap larger than the viewport is scrolled, one that fits is
 // centred (unless Centered is cleared).
+//
+// The scroll position always lies within the ranges: when a change (Changed(), a new viewport
+// size, scale or bitmap) narrows a range, the position follows, and a bitmap of another size is a
+// new picture that starts at its top-left corner. Every move of the position fires OnScroll,
+// whatever caused it, and every change of the position, the ranges or the viewport reaches the
+// display once through OnScrollStateChange, so its scroll bars never show a stale state.
 class TCustomImgView32 : public TCustomImage32 {
 public:
+    void Changed() override;
+
     bool Centered() const { return FCentered; }
     void SetCentered(bool Value);
 
@@ -177,13 +186,29 @@ public:
 
     // Fired with the view as Sender after the scroll position changed.
     TNotifyEvent OnScroll;
+    // The display's hook: the scroll position, a range or the viewport changed (the scroll bars
+    // show them). Called after the position has settled and before OnScroll.
+    std::function<void()> OnScrollStateChange;
 
 protected:
     void GetOffsets(float& X, float& Y) const override;
 
 private:
+    // What the display was last told.
+    struct TScrollState {
+        int X, Y, HorzRange, VertRange, ViewportWidth, ViewportHeight;
+        bool operator==(const TScrollState&) const = default;
+    };
+    TScrollState ScrollState() const;
+    // Stores the position (already clamped) and tells the display and OnScroll what changed.
+    void MoveTo(int X, int Y);
+
     int FScrollX = 0;
     int FScrollY = 0;
+    // The bitmap size the position belongs to.
+    int FPictureWidth = 0;
+    int FPictureHeight = 0;
+    TScrollState FToldState{};
     bool FCentered = true;
 };
 
