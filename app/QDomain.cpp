@@ -404,7 +404,10 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
         }
     }
 
-    // The old drawing goes before the views are cleared: its layers live on them.
+    // The paper is made while the old drawing is still there, so that a picture too large to
+    // hold leaves it as it was. The old drawing goes before the views are cleared: its layers
+    // live on them.
+    std::unique_ptr<TBitmap32> paper = NewFilledBitmap(w, h, 0xFFFFFFFF);
     FreeDocument();
     TBusyCursor busy;
     if (SrcView != nullptr) {
@@ -420,7 +423,7 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
     if (DstView != nullptr) {
         DstView->Layers().Clear();
         DstView->SetScaleMode(smScale);
-        DstView->Bitmap = std::move(*NewFilledBitmap(w, h, 0xFFFFFFFF));
+        DstView->Bitmap = std::move(*paper);
         DstView->SetScale(1.0f);
         DstView->Bitmap.StretchFilter = sfLinear;
         DstView->Changed();
@@ -438,15 +441,17 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
             [this](void* Sender) {
                 if (OnEndProgress) OnEndProgress(Sender);
             });
+        Document->SetOnChange([this](void*) { UpdateActions(); });
+        Document->PatternManager = PatternManager.get();
+        ToolManager = std::make_unique<TToolManager>(Document.get());
     } catch (...) {
-        // The old drawing is gone already: the commands must say so.
+        // The old drawing is gone already: the window and the commands must say so (the guard
+        // shows why).
+        FreeDocument();
         UpdateActions();
         throw;
     }
-    Document->SetOnChange([this](void*) { UpdateActions(); });
-    Document->PatternManager = PatternManager.get();
     if (ColorPanel != nullptr) ColorPanel->ResetVariants();
-    ToolManager = std::make_unique<TToolManager>(Document.get());
     PointerCommandExecute(PointerCommand);
     UpdateActions();
     Changed();

@@ -822,6 +822,8 @@ void TFMain::UpdateUI() {
         panPanels->hide();
         FPanelsArea->hide();
         lblPSCount->setText(QStringLiteral("0 Vectors"));
+        // Without a drawing there is no history whose memory the bar could show.
+        StatusPanel->clear();
         gaPolyStep->SetPosition(4);
         gaLength->SetPosition(100);
         gaGain->SetPosition(200);
