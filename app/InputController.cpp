@@ -11,7 +11,10 @@
 #include <QScreen>
 
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <new>
+#include <string>
 #include <utility>
 
 namespace {
@@ -39,6 +42,22 @@ TPoint ScreenCursorPos() {
     const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : qApp->devicePixelRatio();
     return Point(qRound(p.x() * ratio), qRound(p.y() * ratio));
 }
+
+namespace {
+// Opens the change of a gesture that draws. One that cannot be opened says why nothing will be
+// drawn, and the gesture goes no further.
+void BeginGesture(TDualImage& Document) {
+    try {
+        Document.BeginChange();
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        RaiseException("Nothing is drawn: there is not enough memory to keep the gesture's undo step.");
+    } catch (const std::exception& E) {
+        RaiseException(std::string("Nothing is drawn: the gesture's undo step cannot be kept. ") + E.what());
+    }
+}
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TAbstractInputController
@@ -253,10 +272,11 @@ void TBandInputController::MouseDown(TCustomImage32* Sender, TMouseButton Button
                                      int Y, TCustomLayer* Layer) {
     TAbstractInputController::MouseDown(Sender, Button, Shift, X, Y, Layer);
     if (FDragging) return;
+    // The change opens first: a band filled outside one would lay strokes no undo takes back.
+    if (FDocument != nullptr) BeginGesture(*FDocument);
     const float width = FDocument != nullptr ? static_cast<float>(FDocument->Size()) : 1.0f;
-    StartShape(Point(X, Y), width);
     FDragging = true;
-    if (FDocument != nullptr) FDocument->BeginChange();
+    StartShape(Point(X, Y), width);
 }
 
 void TBandInputController::MouseUp(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X,
@@ -313,7 +333,7 @@ void TSprayInputController::MouseDown(TCustomImage32* Sender, TMouseButton Butto
                                       int Y, TCustomLayer* Layer) {
     TAbstractInputController::MouseDown(Sender, Button, Shift, X, Y, Layer);
     if (FDragging) return;
-    if (FDocument != nullptr) FDocument->BeginChange();
+    if (FDocument != nullptr) BeginGesture(*FDocument);
     // From here on the release closes the change, also when the first dab fails.
     FDragging = true;
     if (FDocument != nullptr) FDocument->SprayAt(X, Y);
