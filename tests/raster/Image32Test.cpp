@@ -123,6 +123,43 @@ TEST(ImgView32, TwoViewsFollowingEachOthersScrollingSettle) {
     EXPECT_EQ(dest.ScrollY(), 600);
 }
 
+TEST(ImgView32, ThePositionFollowsEveryChangeAndIsToldOnce) {
+    TImgView32 view;
+    int told = 0, scrolled = 0;
+    view.OnScrollStateChange = [&] { ++told; };
+    view.OnScroll = [&](void*) { ++scrolled; };
+    view.SetViewportSize(300, 200);
+    view.Bitmap.SetSize(1000, 800);
+    view.Changed();
+    view.SetScroll(650, 500);
+    EXPECT_EQ(scrolled, 1);
+    told = 0;
+    // A wider viewport narrows the range: the position follows, and both are told.
+    view.SetViewportSize(500, 200);
+    EXPECT_EQ(view.ScrollX(), 500);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(scrolled, 2);
+    // It stays there when the range grows again (no hidden old position comes back).
+    view.SetViewportSize(300, 200);
+    EXPECT_EQ(view.ScrollX(), 500);
+    EXPECT_EQ(scrolled, 2);
+    // Nothing changed, nothing told.
+    told = 0;
+    view.Changed();
+    view.SetScroll(500, 500);
+    EXPECT_EQ(told, 0);
+    // A picture of the same size keeps the position; one of another size starts at the top-left.
+    view.Bitmap.SetSize(1000, 800);
+    view.Changed();
+    EXPECT_EQ(view.ScrollX(), 500);
+    view.Bitmap.SetSize(1100, 700);
+    view.Changed();
+    EXPECT_EQ(view.ScrollX(), 0);
+    EXPECT_EQ(view.ScrollY(), 0);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(scrolled, 3);
+}
+
 TEST(ImgView32, PaintsBackgroundBitmapAndLayersInOrder) {
     TImgView32 view;
     view.Color = 0xFFFFFFFF;
