@@ -44,8 +44,8 @@ inline TSector SectorOf(int Gx, int Gy) {
     return aboveHigh ? Sector90 : belowLow ? Sector0 : Sector135;
 }
 
-// The gradient of one row: Gx, Gy and Strong[x] = 1 where |gx| + |gy| reaches 30 (below that no
-// rule can make an edge), for x in 1 .. W - 2; Out is cleared there.
+// The gradient of one row: Gx, Gy and Strong[x] = 1 where |gx| + |gy| reaches EdgeWeakGradient
+// (below that no rule can make an edge), for x in 1 .. W - 2; Out is cleared there.
 QUOR_KERNEL void GradientRowBody(const uint8_t* __restrict Below, const uint8_t* __restrict Row,
                                  const uint8_t* __restrict Above, int16_t* __restrict Gx,
                                  int16_t* __restrict Gy, uint8_t* __restrict Strong, uint8_t* __restrict Out,
@@ -59,7 +59,7 @@ QUOR_KERNEL void GradientRowBody(const uint8_t* __restrict Below, const uint8_t*
         Gy[x] = gy;
         const int16_t ax = gx < 0 ? static_cast<int16_t>(-gx) : gx;
         const int16_t ay = gy < 0 ? static_cast<int16_t>(-gy) : gy;
-        Strong[x] = static_cast<uint8_t>(ax + ay >= 30);
+        Strong[x] = static_cast<uint8_t>(ax + ay >= EdgeWeakGradient);
         Out[x] = 0;
     }
 }
@@ -68,7 +68,7 @@ QUOR_DISPATCH(GradientRow,
                uint8_t* Strong, uint8_t* Out, int W),
               (Below, Row, Above, Gx, Gy, Strong, Out, W))
 
-// The decision at a pixel whose gradient strength reaches 30.
+// The decision at a pixel whose gradient strength reaches EdgeWeakGradient.
 inline uint8_t EdgeAt(const uint8_t* Below, const uint8_t* Row, const uint8_t* Above, int X, int Gx, int Gy) {
     int mag = std::abs(Gy) + std::abs(Gx);
     if (mag > 255) mag = 255;
@@ -88,9 +88,10 @@ inline uint8_t EdgeAt(const uint8_t* Below, const uint8_t* Row, const uint8_t* A
         break;
     }
     if (mag < p || mag < q) return 0;
-    if (mag >= 100) return 255;
-    return Below[X - 1] > 100 || Below[X] > 100 || Below[X + 1] > 100 || Row[X - 1] > 100 ||
-                   Row[X + 1] > 100 || Above[X - 1] > 100 || Above[X] > 100 || Above[X + 1] > 100
+    if (mag >= EdgeStrongGradient) return 255;
+    constexpr int dark = EdgeDarkNeighbour;
+    return Below[X - 1] > dark || Below[X] > dark || Below[X + 1] > dark || Row[X - 1] > dark ||
+                   Row[X + 1] > dark || Above[X - 1] > dark || Above[X] > dark || Above[X + 1] > dark
                ? 255
                : 0;
 }
@@ -140,7 +141,10 @@ QUOR_AVX2 inline __m256i Bytes8(const uint8_t* P) {
 // go the plain way.
 QUOR_AVX2 void DetectRowAvx2(const uint8_t* Below, const uint8_t* Row, const uint8_t* Above, uint8_t* Out,
                              int W, int16_t* Gx, int16_t* Gy, uint8_t* Strong) {
-    const __m256i c30 = _mm256_set1_epi32(30), c100 = _mm256_set1_epi32(100), c255 = _mm256_set1_epi32(255);
+    // Strength thresholds less one, for "reaches" as a greater-than comparison.
+    const __m256i weakLess1 = _mm256_set1_epi32(EdgeWeakGradient - 1);
+    const __m256i strongLess1 = _mm256_set1_epi32(EdgeStrongGradient - 1);
+    const __m256i dark = _mm256_set1_epi32(EdgeDarkNeighbour), c255 = _mm256_set1_epi32(255);
     const __m256i s0 = _mm256_set1_epi32(0), s45 = _mm256_set1_epi32(45), s90 = _mm256_set1_epi32(90);
     int x = 1;
     for (; x + 8 <= W - 1; x += 8) {
@@ -155,7 +159,7 @@ QUOR_AVX2 void DetectRowAvx2(const uint8_t* Below, const uint8_t* Row, const uin
                              _mm256_add_epi32(_mm256_add_epi32(br, ar), _mm256_slli_epi32(rr, 1)));
         const __m256i mag =
             _mm256_min_epi32(_mm256_add_epi32(_mm256_abs_epi32(gx), _mm256_abs_epi32(gy)), c255);
-        const __m256i strong = _mm256_cmpgt_epi32(mag, _mm256_sub_epi32(c30, _mm256_set1_epi32(1)));
+        const __m256i strong = _mm256_cmpgt_epi32(mag, weakLess1);
         if (_mm256_testz_si256(strong, strong)) {
             std::memset(Out + x, 0, 8);
             continue;
@@ -175,8 +179,8 @@ QUOR_AVX2 void DetectRowAvx2(const uint8_t* Below, const uint8_t* Row, const uin
             _mm256_max_epi32(_mm256_max_epi32(_mm256_max_epi32(bl, bc), _mm256_max_epi32(br, rl)),
                              _mm256_max_epi32(_mm256_max_epi32(rr, al), _mm256_max_epi32(ac, ar)));
         const __m256i strongEnough =
-            _mm256_or_si256(_mm256_cmpgt_epi32(mag, _mm256_sub_epi32(c100, _mm256_set1_epi32(1))),
-                            _mm256_and_si256(strong, _mm256_cmpgt_epi32(darkest, c100)));
+            _mm256_or_si256(_mm256_cmpgt_epi32(mag, strongLess1),
+                            _mm256_and_si256(strong, _mm256_cmpgt_epi32(darkest, dark)));
         const __m256i edge = _mm256_and_si256(_mm256_and_si256(peak, strongEnough), c255);
         const __m128i e16 = _mm_packus_epi32(_mm256_castsi256_si128(edge), _mm256_extracti128_si256(edge, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + x), _mm_packus_epi16(e16, e16));

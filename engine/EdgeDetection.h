@@ -6,10 +6,18 @@
 #include <cstdint>
 #include <span>
 
+// The double threshold of the edge test, on the gradient strength |gx| + |gy| (at most 255): from
+// EdgeStrongGradient on a pixel is an edge by itself; from EdgeWeakGradient on only beside a
+// neighbour whose blurred darkness is above EdgeDarkNeighbour. Below EdgeWeakGradient no pixel is
+// an edge.
+constexpr int EdgeStrongGradient = 100;
+constexpr int EdgeWeakGradient = 30;
+constexpr int EdgeDarkNeighbour = 100;
+
 // Dst := 255 on edge pixels, 0 elsewhere, from one blur pass of Src (darkness): a pixel is an
-// edge when its gradient strength (|gx| + |gy|, at most 255) is at least the blurred darkness of
-// its two neighbours across the gradient's sector and either reaches 100 or reaches 30 beside a
-// neighbour darker than 100. The one-pixel frame of Dst is not written.
+// edge when its gradient strength is at least the blurred darkness of its two neighbours across
+// the gradient's sector and passes the double threshold above. The one-pixel frame of Dst is not
+// written.
 void DetectEdges(std::span<const uint8_t> Src, std::span<uint8_t> Dst, int W, int H);
 
 // The sector (0, 45, 90 or 135 degrees) of a gradient with components |Gx|, |Gy| <= 1020: the

@@ -39,8 +39,8 @@ void TEffectSampler::DrawStroke(int32_t X, int32_t Y) {
     stroke.StopOnBorders = StopOnBorders;
     stroke.SetOnGetDirection([this](int32_t DX, int32_t DY, THeading& H) { GetDefaultHeading(DX, DY, H); });
     stroke.SetBorderThreshold(BorderThreshold);
-    // Mode 2 draws with black's hue and saturation: grey shades of the sampled lightness.
-    stroke.SetInkColor(ColorMode == 2 ? Color32(0, 0, 0, 255) : InkColor);
+    // The palette mode draws with black's hue and saturation: grey shades of the sampled lightness.
+    stroke.SetInkColor(ColorMode == cmPaletteInk ? Color32(0, 0, 0, 255) : InkColor);
     stroke.SetColorMode(ColorMode);
     stroke.Execute();
 }

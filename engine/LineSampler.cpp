@@ -335,7 +335,7 @@ void TLineSampler::ComputeColor() {
     const int32_t b = SumB / SampleCount;
     float h, s, l;
     RGBtoHSL(Color32(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)), h, s, l);
-    if (ColorMode == 1) {
+    if (ColorMode == cmSampledColor) {
         // The hue is not wrapped here (the conversion takes it modulo 1); the saturation may go
         // down to -1.
         h = static_cast<float>(static_cast<double>(h) + HueShift);

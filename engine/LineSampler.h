@@ -38,6 +38,16 @@ using TGetDirectionEvent = std::function<void(int32_t X, int32_t Y, THeading& He
 // for each of its strokes and restores it.
 extern int32_t DirectionThreshold;
 
+// Where a stroke's colour comes from, kept as a byte (the ColorMode fields of the samplers and the
+// document). The stroke generator itself knows cmSampledColor and treats every other value as
+// cmFixedInk; the document turns cmPaletteInk into a fixed ink drawn from its palette, and the
+// effect sampler into black ink.
+enum TColorMode : uint8_t {
+    cmFixedInk = 0,     // the ink's hue and saturation with the sampled lightness
+    cmSampledColor = 1, // the colour sampled from the picture, with the hue, saturation and lightness shifts
+    cmPaletteInk = 2,   // for each stroke an ink drawn from a palette, used as the fixed ink
+};
+
 // One pixel touched by the walk, relative to the stroke's start, with the turtle's weighted
 // sub-pixel position at the moment it was recorded (also relative to the start).
 struct TPathPoint {

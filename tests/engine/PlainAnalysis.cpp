@@ -1,5 +1,6 @@
 #include "PlainAnalysis.h"
 
+#include "engine/EdgeDetection.h"
 #include "platform/raster/HSL.h"
 #include "platform/rtl/Round.h"
 
@@ -133,15 +134,15 @@ void DetectEdges(const Bytes& Src, Bytes& Dst, int W, int H) {
             int result;
             if (mag < p || mag < q)
                 result = 0;
-            else if (mag >= 100)
+            else if (mag >= EdgeStrongGradient)
                 result = 255;
-            else if (mag < 30)
+            else if (mag < EdgeWeakGradient)
                 result = 0;
             else {
                 bool strong = false;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
-                        if ((dx != 0 || dy != 0) && t(x + dx, y + dy) > 100) strong = true;
+                        if ((dx != 0 || dy != 0) && t(x + dx, y + dy) > EdgeDarkNeighbour) strong = true;
                 result = strong ? 255 : 0;
             }
             Dst[y * W + x] = static_cast<uint8_t>(result);
