@@ -187,14 +187,20 @@ TEST(EstimatedSize, FourSignificantDigits) {
     EXPECT_EQ(FormatEstimatedSize(40000LL * 40000 * 3), "4.47 GBytes");
 }
 
-class ImgSizeDialog : public TShellTest {};
+// The dialog as a drawing of 800 x 600 pixels opens it, with a point as the decimal separator.
+class ImgSizeDialog : public TShellTest {
+protected:
+    TFImgSizeDlg& Dialog() {
+        SetDecimalSeparator('.');
+        FImgSizeDlg->SetImageWidth(800);
+        FImgSizeDlg->SetImageHeight(600);
+        FImgSizeDlg->SetResolution(200);
+        return *FImgSizeDlg;
+    }
+};
 
 TEST_F(ImgSizeDialog, SizesKeepTheDrawingsAspect) {
-    SetDecimalSeparator('.');
-    TFImgSizeDlg& d = *FImgSizeDlg;
-    d.SetImageWidth(800);
-    d.SetImageHeight(600);
-    d.SetResolution(200);
+    TFImgSizeDlg& d = Dialog();
     d.FormShow();
     EXPECT_EQ(d.seHorizInches->GetValue(), 4.0L);
     EXPECT_EQ(d.seVertInches->GetValue(), 3.0L);
@@ -227,11 +233,7 @@ TEST_F(ImgSizeDialog, SizesKeepTheDrawingsAspect) {
 }
 
 TEST_F(ImgSizeDialog, PastedTextThatIsNotANumberIsNotTaken) {
-    SetDecimalSeparator('.');
-    TFImgSizeDlg& d = *FImgSizeDlg;
-    d.SetImageWidth(800);
-    d.SetImageHeight(600);
-    d.SetResolution(200);
+    TFImgSizeDlg& d = Dialog();
     d.show();
     auto paste = [](QWidget* Edit, const char* Text) {
         QApplication::clipboard()->setText(QString::fromLatin1(Text));
@@ -253,11 +255,7 @@ TEST_F(ImgSizeDialog, PastedTextThatIsNotANumberIsNotTaken) {
 }
 
 TEST_F(ImgSizeDialog, ASideClampedToTheLargestKeepsTheAspect) {
-    SetDecimalSeparator('.');
-    TFImgSizeDlg& d = *FImgSizeDlg;
-    d.SetImageWidth(800);
-    d.SetImageHeight(600);
-    d.SetResolution(200);
+    TFImgSizeDlg& d = Dialog();
     d.FormShow();
     d.seVertPixels->setValue(100000);
     EXPECT_EQ(d.seHorizPixels->value(), 100000);
