@@ -415,6 +415,22 @@ void TLineSampler::GrowDirtyRect(double X, double Y) {
 }
 
 void TLineSampler::FillStroke() {
+    if (OnBeforeFill && !LeftOutline.empty()) {
+        // The pixels the outline's points fall in, and one more on every side for the
+        // antialiasing's snapping to eighths of a pixel.
+        TFixed x0 = LeftOutline[0].X, y0 = LeftOutline[0].Y, x1 = x0, y1 = y0;
+        for (const TArrayOfFixedPoint* outline : {&LeftOutline, &RightOutline})
+            for (const TFixedPoint& p : *outline) {
+                x0 = std::min(x0, p.X);
+                y0 = std::min(y0, p.Y);
+                x1 = std::max(x1, p.X);
+                y1 = std::max(y1, p.Y);
+            }
+        TRect r;
+        if (IntersectRect(r, TRect{(x0 >> 16) - 1, (y0 >> 16) - 1, (x1 >> 16) + 2, (y1 >> 16) + 2},
+                          Dest->BoundsRect()))
+            OnBeforeFill(r);
+    }
     TPolygon32 polygon;
     polygon.Antialiased = true;
     polygon.FillMode = pfAlternate;

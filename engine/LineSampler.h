@@ -139,6 +139,8 @@ public:
     TPoint LastPoint{-1, -1};
     int32_t PolyStep = 20;
     TGetDirectionEvent OnGetDirection;
+    // Called with the rectangle of Dest that the fill may change, just before it changes it.
+    std::function<void(const TRect& R)> OnBeforeFill;
     const TBitmap32* Feature = nullptr; // borrowed
     float Scale = 2.0f;
     bool Flip = false;

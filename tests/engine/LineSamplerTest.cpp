@@ -623,6 +623,38 @@ TEST_F(LineSampler, NearTheRightEdgeTheFillClipsAndTheRectangleStaysInside) {
     EXPECT_EQ(r.Left, 40);
 }
 
+TEST_F(LineSampler, TheFillChangesOnlyTheRectangleItAnnouncesBeforehand) {
+    // Thick strokes from the middle and across the edges (whose outlines reach past the picture).
+    TBitmap32 feature = Uniform(60, 50, Feat(0, 155, 0, 20));
+    for (const TPoint start : {Point(30, 25), Point(55, 3), Point(2, 47)}) {
+        TBitmap32 dest = Uniform(60, 50, clWhite32);
+        auto s = Make(feature, dest);
+        s->SetStart(start);
+        s->SetScale(1.0f);
+        s->SetLength(40);
+        s->SetPolyStep(4);
+        s->SetGain(9.0f);
+        s->SetWidth(3.0f);
+        s->SetBezier(Point(0, 0), Point(10, -30), Point(20, 30), Point(40, 5));
+        std::vector<TRect> announced;
+        TBitmap32 before;
+        s->OnBeforeFill = [&](const TRect& R) {
+            announced.push_back(R);
+            before.Assign(dest);
+        };
+        s->Execute();
+        ASSERT_EQ(announced.size(), 1u);
+        int changed = 0;
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 60; ++x)
+                if (dest.Pixel(x, y) != before.Pixel(x, y)) {
+                    ++changed;
+                    EXPECT_TRUE(PtInRect(announced[0], Point(x, y))) << x << "," << y;
+                }
+        EXPECT_GT(changed, 0);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Repeatability
 // ---------------------------------------------------------------------------------------------
