@@ -6,62 +6,547 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+static_assert(std::endian::native == std::endian::little, "swap files hold the pixel words as memory does");
 
 namespace {
-int32_t MemorySizeOf(const TBitmap32& B) {
-    return static_cast<int32_t>(static_cast<int64_t>(B.Width()) * B.Height() * 4 + 54);
+// Tiles of 64 x 64 pixels (16 KB), kept in blocks of 1 MB: a block is large enough to be a
+// mapping of its own, which goes back to the system when it is freed.
+constexpr int TileSize = 64;
+constexpr size_t BlockPixels = 1 << 18;
+// A swap file of tiles is read in pieces of about this many pixels, which stay in the cache.
+constexpr size_t ReadPixels = 1 << 16;
+
+int32_t MemorySizeOf(int64_t Width, int64_t Height) {
+    return static_cast<int32_t>(Width * Height * 4 + 54);
 }
 
-// A checksum of every pixel word, so that a swap file changed behind our back is noticed.
-uint64_t PixelChecksum(const TBitmap32& B) {
-    const TColor32* p = B.Bits();
-    const size_t n = static_cast<size_t>(B.Width()) * static_cast<size_t>(B.Height());
-    uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
-    for (size_t i = 0; i < n; ++i)
-        h = (h ^ p[i]) * 0x100000001B3ULL + (h >> 29);
-    return h;
+size_t PixelsOf(const TRect& R) {
+    return static_cast<size_t>(R.Width()) * static_cast<size_t>(R.Height());
+}
+
+// A checksum of pixel words, so that a swap file changed behind our back is noticed: eight
+// lanes of multiply-rotate rounds over 64-bit words, then the word left over; each round is one
+// to one, so one changed word always changes the result.
+constexpr uint64_t Prime1 = 0x9E3779B185EBCA87ULL;
+constexpr uint64_t Prime2 = 0xC2B2AE3D27D4EB4FULL;
+
+uint64_t Round64(uint64_t Acc, uint64_t Input) {
+    return std::rotl((Acc ^ Input) * Prime1, 29);
+}
+
+uint64_t Mix(uint64_t H) {
+    H ^= H >> 33;
+    H *= 0xFF51AFD7ED558CCDULL;
+    H ^= H >> 33;
+    H *= 0xC4CEB9FE1A85EC53ULL;
+    return H ^ (H >> 33);
+}
+
+uint64_t PixelSum(const TColor32* Pixels, size_t Count) {
+    constexpr size_t Lanes = 8;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(Pixels);
+    const size_t words = Count / 2;
+    uint64_t lane[Lanes];
+    for (size_t k = 0; k < Lanes; ++k)
+        lane[k] = Prime2 * (k + 1);
+    size_t i = 0;
+    for (; i + Lanes <= words; i += Lanes)
+        for (size_t k = 0; k < Lanes; ++k) {
+            uint64_t w;
+            std::memcpy(&w, bytes + (i + k) * 8, 8);
+            lane[k] = Round64(lane[k], w);
+        }
+    for (size_t k = 0; i < words; ++i, ++k) {
+        uint64_t w;
+        std::memcpy(&w, bytes + i * 8, 8);
+        lane[k] = Round64(lane[k], w);
+    }
+    uint64_t h = Count;
+    for (size_t k = 0; k < Lanes; ++k)
+        h += std::rotl(Mix(lane[k]), static_cast<int>(7 * k));
+    if (Count % 2 != 0) h = Round64(h, Pixels[Count - 1]);
+    return Mix(h);
+}
+
+// The checksum of pieces summed one after the other.
+uint64_t Fold(uint64_t Sum, uint64_t Piece) {
+    return Mix(Round64(Sum, Piece) + Prime2);
+}
+
+// Fresh memory is mapped page by page as it is first written; asking for all of it at once
+// costs less than the faults one by one.
+void Populate(TColor32* Block, size_t Pixels) {
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(Block) + 4095) & ~uintptr_t{4095};
+    const uintptr_t end = reinterpret_cast<uintptr_t>(Block + Pixels) & ~uintptr_t{4095};
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    (void)Block;
+    (void)Pixels;
+#endif
+}
+
+// Thrown inside a write that was asked to stop; never leaves this unit.
+struct TStopped {};
+
+// Passes writes on to a file until asked to stop.
+class TStoppableStream : public TStream {
+public:
+    TStoppableStream(TStream& Target, const std::atomic<bool>* Stop) : FTarget(Target), FStop(Stop) {}
+    size_t Read(void* Buffer, size_t Count) override { return FTarget.Read(Buffer, Count); }
+    size_t Write(const void* Buffer, size_t Count) override {
+        if (FStop != nullptr && FStop->load(std::memory_order_relaxed)) throw TStopped{};
+        return FTarget.Write(Buffer, Count);
+    }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FTarget.Seek(Offset, Origin); }
+    void SetSize(int64_t NewSize) override { FTarget.SetSize(NewSize); }
+
+private:
+    TStream& FTarget;
+    const std::atomic<bool>* FStop;
+};
+
+// Writes a copy's swap file to Stream and returns the checksum of its pixels.
+using TWriteSwap = std::function<uint64_t(TStream& Stream)>;
+
+// Keeps FileName (and with it the name, which its file reserves) but frees what it holds.
+void Empty(const std::string& FileName) {
+    if (truncate(FileName.c_str(), 0) != 0) {
+        // Gone already: nothing to free.
+    }
+}
+
+// Writes FileName whole and closed, or raises; a file that is not whole is removed, or emptied
+// when its name is kept.
+uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteSwap& Write,
+                       const std::atomic<bool>* Stop) {
+    try {
+        TFileStream file(FileName, TFileMode::fmCreate);
+        TStoppableStream stream(file, Stop);
+        const uint64_t sum = Write(stream);
+        // CLOSE-PENDING
+        return sum;
+    } catch (...) {
+        if (KeepName)
+            Empty(FileName);
+        else
+            std::remove(FileName.c_str());
+        throw;
+    }
 }
 } // namespace
 
+// One swap-out on the swap thread. State changes under the thread's mutex; the outcome is
+// written before the state leaves Running.
+struct TSwapJob {
+    enum class TState { Queued, Running, Written, Failed, Stopped };
+    TState State = TState::Queued;
+    std::atomic<bool> Stop{false};
+    std::string FileName;
+    bool KeepName = false;
+    TWriteSwap Write;
+    uint64_t Checksum = 0;
+    std::string Error;
+
+    bool Over() const { return State != TState::Queued && State != TState::Running; }
+};
+
+namespace {
+// The swap thread: runs small tasks (freeing memory, deleting files) first, then writes the
+// queued swap files one after the other.
+class TSwapThread {
+public:
+    ~TSwapThread() {
+        {
+            std::lock_guard lock(Mutex);
+            FStopping = true;
+        }
+        FWake.notify_all();
+        if (FThread.joinable()) FThread.join();
+        Gone().store(true);
+    }
+
+    // Set once the thread is gone (at exit): from then on tasks run on the spot.
+    static std::atomic<bool>& Gone() {
+        static std::atomic<bool> gone{false};
+        return gone;
+    }
+
+    void Post(std::shared_ptr<TSwapJob> Job) {
+        {
+            std::lock_guard lock(Mutex);
+            Start();
+            FJobs.push_back(std::move(Job));
+        }
+        FWake.notify_all();
+    }
+
+    // Runs Task on the thread soon (it is destroyed there too).
+    void Later(std::function<void()> Task) {
+        {
+            std::lock_guard lock(Mutex);
+            Start();
+            FTasks.push_back(std::move(Task));
+        }
+        FWake.notify_all();
+    }
+
+    std::mutex Mutex;
+    // Notified whenever a job's swap-out is over.
+    std::condition_variable Over;
+
+private:
+    void Start() {
+        if (!FThread.joinable()) FThread = std::thread([this] { Run(); });
+    }
+
+    void Run() {
+        std::unique_lock lock(Mutex);
+        for (;;) {
+            FWake.wait(lock, [this] { return FStopping || !FJobs.empty() || !FTasks.empty(); });
+            if (!FTasks.empty()) {
+                std::function<void()> task = std::move(FTasks.front());
+                FTasks.pop_front();
+                lock.unlock();
+                task();
+                task = nullptr;
+                lock.lock();
+                continue;
+            }
+            if (FJobs.empty()) return; // stopping
+            std::shared_ptr<TSwapJob> job = std::move(FJobs.front());
+            FJobs.pop_front();
+            if (job->State != TSwapJob::TState::Queued) continue; // stopped while queued
+            job->State = TSwapJob::TState::Running;
+            lock.unlock();
+            TSwapJob::TState outcome = TSwapJob::TState::Written;
+            try {
+                job->Checksum = WriteSwapFile(job->FileName, job->KeepName, job->Write, &job->Stop);
+            } catch (const TStopped&) {
+                outcome = TSwapJob::TState::Stopped;
+            } catch (const std::exception& e) {
+                job->Error = e.what();
+                outcome = TSwapJob::TState::Failed;
+            }
+            lock.lock();
+            job->State = outcome;
+            Over.notify_all();
+        }
+    }
+
+    std::condition_variable FWake;
+    std::deque<std::shared_ptr<TSwapJob>> FJobs;
+    std::deque<std::function<void()>> FTasks;
+    bool FStopping = false;
+    std::thread FThread;
+};
+
+TSwapThread& SwapThread() {
+    static TSwapThread thread;
+    return thread;
+}
+
+// Runs Task on the swap thread, or here once that is gone.
+void Later(std::function<void()> Task) {
+    if (TSwapThread::Gone().load())
+        Task();
+    else
+        SwapThread().Later(std::move(Task));
+}
+
+// Freeing a file of megabytes takes the file system milliseconds: the swap thread does it.
+void EmptyLater(const std::string& FileName) {
+    Later([FileName] { Empty(FileName); });
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creation and tiles
+
 TCompressedBitmap::TCompressedBitmap(const TBitmap32& Source) : FBitmap(std::make_unique<TBitmap32>()) {
     FBitmap->Assign(Source);
-    FMemorySize = MemorySizeOf(*FBitmap);
+    FMemorySize = MemorySizeOf(FBitmap->Width(), FBitmap->Height());
+}
+
+TCompressedBitmap::TCompressedBitmap(int Width, int Height)
+    : FTiled(true), FPictureWidth(Width), FPictureHeight(Height) {
+    const size_t cols = static_cast<size_t>((Width + TileSize - 1) / TileSize);
+    const size_t rows = static_cast<size_t>((Height + TileSize - 1) / TileSize);
+    FTileAt.assign(cols * rows, -1);
+    FMemorySize = MemorySizeOf(Width, Height);
 }
 
 TCompressedBitmap::~TCompressedBitmap() {
+    if (FJob) CancelSwapOut();
     if (!FFileName.empty()) std::remove(FFileName.c_str());
+    if (!FSpareName.empty()) std::remove(FSpareName.c_str());
+    ReleasePixels();
 }
 
 void TCompressedBitmap::SetBitmap(std::unique_ptr<TBitmap32> B) {
     FBitmap = std::move(B);
-    FMemorySize = FBitmap ? MemorySizeOf(*FBitmap) : 0;
+    FMemorySize = FBitmap ? MemorySizeOf(FBitmap->Width(), FBitmap->Height()) : 0;
+}
+
+void TCompressedBitmap::KeepBefore(const TBitmap32& Picture, const TRect& R) {
+    TRect r;
+    if (!FTiled || FCompressed || !IntersectRect(r, R, TRect{0, 0, FPictureWidth, FPictureHeight})) return;
+    const int cols = (FPictureWidth + TileSize - 1) / TileSize;
+    for (int ty = r.Top / TileSize; ty <= (r.Bottom - 1) / TileSize; ++ty)
+        for (int tx = r.Left / TileSize; tx <= (r.Right - 1) / TileSize; ++tx) {
+            int32_t& at = FTileAt[static_cast<size_t>(ty) * cols + tx];
+            if (at >= 0) continue;
+            TTile tile;
+            tile.Rect = TRect{tx * TileSize, ty * TileSize, std::min((tx + 1) * TileSize, FPictureWidth),
+                              std::min((ty + 1) * TileSize, FPictureHeight)};
+            const size_t w = static_cast<size_t>(tile.Rect.Width());
+            const size_t pixels = PixelsOf(tile.Rect);
+            if (FBlockFree < pixels) {
+                FBlocks.push_back(std::make_unique_for_overwrite<TColor32[]>(BlockPixels));
+                FBlockFree = BlockPixels;
+            }
+            tile.Bits = FBlocks.back().get() + (BlockPixels - FBlockFree);
+            FBlockFree -= pixels;
+            for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
+                std::memcpy(tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w,
+                            Picture.ScanLine(y) + tile.Rect.Left, w * sizeof(TColor32));
+            at = static_cast<int32_t>(FTiles.size());
+            FTiles.push_back(tile);
+            FGrid = FTiles.size() == 1 ? TRect{tx, ty, tx + 1, ty + 1}
+                                       : TRect{std::min(FGrid.Left, tx), std::min(FGrid.Top, ty),
+                                               std::max(FGrid.Right, tx + 1), std::max(FGrid.Bottom, ty + 1)};
+        }
+}
+
+void TCompressedBitmap::Cut(const TRect& R) {
+    FMemorySize = MemorySizeOf(R.Width(), R.Height());
+}
+
+TRect TCompressedBitmap::Bounds() const {
+    if (FTiled) return TRect{0, 0, FPictureWidth, FPictureHeight};
+    return FBitmap ? FBitmap->BoundsRect() : TRect{0, 0, FWidth, FHeight};
+}
+
+bool TCompressedBitmap::Fits(const TBitmap32& Target, const TRect& R) const {
+    if (R.Left < 0 || R.Top < 0 || R.Right > Target.Width() || R.Bottom > Target.Height()) return false;
+    if (FTiled) return Target.Width() == FPictureWidth && Target.Height() == FPictureHeight;
+    if (FBitmap) return FBitmap->Width() == R.Width() && FBitmap->Height() == R.Height();
+    return FCompressed && !FJob && FWidth == R.Width() && FHeight == R.Height();
+}
+
+void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
+    if (FJob) CancelSwapOut();
+    if (!FTiled) {
+        if (FCompressed) {
+            SwapIn();
+            FCompressed = false;
+        }
+        for (int y = 0; y < R.Height(); ++y) {
+            TColor32* a = FBitmap->ScanLine(y);
+            std::swap_ranges(a, a + R.Width(), Target.ScanLine(R.Top + y) + R.Left);
+        }
+        return;
+    }
+    if (FTiles.empty()) {
+        FCompressed = false;
+        return;
+    }
+    if (FCompressed) {
+        ReadTiles(&Target);
+        return;
+    }
+    // Band by band of the tile grid, row by row, the tiles of a row from left to right: the
+    // picture is walked in the order of its memory.
+    const int cols = (FPictureWidth + TileSize - 1) / TileSize;
+    TColor32 held[TileSize];
+    for (int ty = FGrid.Top; ty < FGrid.Bottom; ++ty) {
+        const int32_t* at = FTileAt.data() + static_cast<size_t>(ty) * cols;
+        const int y1 = std::min(FPictureHeight, (ty + 1) * TileSize);
+        for (int y = ty * TileSize; y < y1; ++y) {
+            TColor32* line = Target.ScanLine(y);
+            for (int tx = FGrid.Left; tx < FGrid.Right; ++tx) {
+                if (at[tx] < 0) continue;
+                const TTile& tile = FTiles[static_cast<size_t>(at[tx])];
+                const size_t w = static_cast<size_t>(tile.Rect.Width());
+                TColor32* a = tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w;
+                std::memcpy(held, a, w * sizeof(TColor32));
+                std::memcpy(a, line + tile.Rect.Left, w * sizeof(TColor32));
+                std::memcpy(line + tile.Rect.Left, held, w * sizeof(TColor32));
+            }
+        }
+    }
+}
+
+void TCompressedBitmap::ReleasePixels() {
+    std::shared_ptr<void> memory;
+    if (FBitmap)
+        memory = std::shared_ptr<TBitmap32>(std::move(FBitmap));
+    else if (!FBlocks.empty())
+        memory = std::make_shared<std::vector<std::unique_ptr<TColor32[]>>>(std::move(FBlocks));
+    FBlocks.clear();
+    FBlockFree = 0;
+    for (TTile& tile : FTiles)
+        tile.Bits = nullptr;
+    // Giving a picture's worth of memory back takes milliseconds: the swap thread does it.
+    if (memory) Later([memory] {});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Swapping
+
+std::string TCompressedBitmap::NewFileName() {
+    if (FSpareName.empty()) return TempManager().GetTempFileName(".bmp");
+    return std::exchange(FSpareName, std::string());
+}
+
+void TCompressedBitmap::Drop(const std::string& FileName) {
+    if (!FTiled) {
+        std::remove(FileName.c_str());
+        return;
+    }
+    FSpareName = FileName;
+    EmptyLater(FileName);
+}
+
+std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob(const std::string& FileName) const {
+    auto job = std::make_shared<TSwapJob>();
+    job->FileName = FileName;
+    job->KeepName = FTiled;
+    if (!FTiled) {
+        const TBitmap32* bitmap = FBitmap.get();
+        job->Write = [bitmap](TStream& Stream) {
+            WriteBmp(*bitmap, Stream);
+            return Fold(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect())));
+        };
+        return job;
+    }
+    // The tiles one after the other, each row after row; tiles that follow each other in memory
+    // go in one write.
+    job->Write = [tiles = FTiles](TStream& Stream) {
+        uint64_t sum = 0;
+        const TColor32* run = nullptr;
+        size_t runPixels = 0;
+        for (const TTile& tile : tiles) {
+            const size_t pixels = PixelsOf(tile.Rect);
+            sum = Fold(sum, PixelSum(tile.Bits, pixels));
+            if (run + runPixels != tile.Bits) {
+                if (runPixels > 0) Stream.WriteBuffer(run, runPixels * sizeof(TColor32));
+                run = tile.Bits;
+                runPixels = 0;
+            }
+            runPixels += pixels;
+        }
+        if (runPixels > 0) Stream.WriteBuffer(run, runPixels * sizeof(TColor32));
+        return sum;
+    };
+    return job;
 }
 
 void TCompressedBitmap::SetCompressed(bool V) {
+    if (FJob) {
+        if (!V) {
+            CancelSwapOut();
+            return;
+        }
+        if (EndSwapOut(true).value_or(false)) return;
+    }
     if (V == FCompressed) return;
     if (V)
         SwapOut();
+    else if (FTiled)
+        ReadTiles(nullptr);
     else
         SwapIn();
     FCompressed = V;
 }
 
 void TCompressedBitmap::SwapOut() {
+    if (FTiled) {
+        // Through the swap thread, which empties the file of an earlier swap-out before it
+        // writes this one under the same name.
+        StartSwapOut();
+        if (!EndSwapOut(true).value_or(true))
+            RaiseException("Cannot swap an undo step out to \"" + FSpareName + "\". " + FSwapError);
+        return;
+    }
+    FWidth = FBitmap->Width();
+    FHeight = FBitmap->Height();
     const std::string name = TempManager().GetTempFileName(".bmp");
     try {
-        TFileStream file(name, TFileMode::fmCreate);
-        WriteBmp(*FBitmap, file);
+        FChecksum = WriteSwapFile(name, false, NewJob(name)->Write, nullptr);
     } catch (const Exception& e) {
-        std::remove(name.c_str());
         RaiseException("Cannot swap an undo step out to \"" + name + "\". " + e.Message());
     }
     FFileName = name;
-    FWidth = FBitmap->Width();
-    FHeight = FBitmap->Height();
-    FChecksum = PixelChecksum(*FBitmap);
-    FBitmap.reset();
-    FDiskSize = 0;
+    ReleasePixels();
+}
+
+void TCompressedBitmap::StartSwapOut() {
+    if (FCompressed || FJob) return;
+    if (FTiled && FTiles.empty()) {
+        FCompressed = true;
+        return;
+    }
+    if (!FTiled) {
+        FWidth = FBitmap->Width();
+        FHeight = FBitmap->Height();
+    }
+    auto job = NewJob(NewFileName());
+    FJob = job;
+    FCompressed = true;
+    SwapThread().Post(std::move(job));
+}
+
+std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
+    if (!FJob) return std::nullopt;
+    TSwapThread& thread = SwapThread();
+    {
+        std::unique_lock lock(thread.Mutex);
+        if (Wait)
+            thread.Over.wait(lock, [this] { return FJob->Over(); });
+        else if (!FJob->Over())
+            return std::nullopt;
+    }
+    std::shared_ptr<TSwapJob> job = std::move(FJob);
+    if (job->State == TSwapJob::TState::Written) {
+        FFileName = job->FileName;
+        FChecksum = job->Checksum;
+        ReleasePixels();
+        return true;
+    }
+    // Only a whole file lets the pixels go: they stay, and so does the history.
+    Drop(job->FileName);
+    FSwapError = job->Error;
+    FCompressed = false;
+    return false;
+}
+
+void TCompressedBitmap::CancelSwapOut() {
+    TSwapThread& thread = SwapThread();
+    std::shared_ptr<TSwapJob> job = std::move(FJob);
+    {
+        std::unique_lock lock(thread.Mutex);
+        job->Stop.store(true);
+        if (job->State == TSwapJob::TState::Queued) job->State = TSwapJob::TState::Stopped;
+        thread.Over.wait(lock, [&] { return job->Over(); });
+    }
+    // The pixels in memory serve; a file written meanwhile is stale.
+    Drop(job->FileName);
+    FCompressed = false;
 }
 
 void TCompressedBitmap::SwapIn() {
@@ -72,7 +557,8 @@ void TCompressedBitmap::SwapIn() {
     } catch (const Exception& e) {
         RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.Message());
     }
-    if (bitmap->Width() != FWidth || bitmap->Height() != FHeight || PixelChecksum(*bitmap) != FChecksum)
+    if (bitmap->Width() != FWidth || bitmap->Height() != FHeight ||
+        Fold(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect()))) != FChecksum)
         RaiseException("Cannot read the undo step swapped out to \"" + FFileName +
                        "\". The file was changed");
     FBitmap = std::move(bitmap);
@@ -80,4 +566,70 @@ void TCompressedBitmap::SwapIn() {
     // later swap-out writes a new one.
     std::remove(FFileName.c_str());
     FFileName.clear();
+}
+
+// Each tile read back is checked, then moved in place at once while it is in the cache: with a
+// target, into the target, and the tile takes the target's pixels there. A file found damaged on
+// the way puts the target's pixels back.
+void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
+    if (FTiles.empty()) {
+        FCompressed = false;
+        return;
+    }
+    size_t total = 0;
+    for (const TTile& tile : FTiles)
+        total += PixelsOf(tile.Rect);
+    auto block = std::make_unique_for_overwrite<TColor32[]>(total);
+    Populate(block.get(), total);
+    size_t placed = 0;
+    try {
+        TFileStream file(FFileName, TFileMode::fmOpenRead);
+        if (file.Size() != static_cast<int64_t>(total * sizeof(TColor32)))
+            RaiseException("The file was changed");
+        std::vector<TColor32> piece;
+        uint64_t sum = 0;
+        TColor32* to = block.get();
+        while (placed < FTiles.size()) {
+            size_t count = 0, pixels = 0;
+            while (placed + count < FTiles.size() &&
+                   (count == 0 || pixels + PixelsOf(FTiles[placed + count].Rect) <= ReadPixels))
+                pixels += PixelsOf(FTiles[placed + count++].Rect);
+            piece.resize(std::max(piece.size(), pixels));
+            file.ReadBuffer(piece.data(), pixels * sizeof(TColor32));
+            const TColor32* from = piece.data();
+            for (; count > 0; --count, ++placed) {
+                TTile& tile = FTiles[placed];
+                const size_t w = static_cast<size_t>(tile.Rect.Width());
+                const size_t bytes = w * sizeof(TColor32);
+                sum = Fold(sum, PixelSum(from, PixelsOf(tile.Rect)));
+                tile.Bits = to;
+                for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
+                    if (Target == nullptr) {
+                        std::memcpy(to, from, bytes);
+                        continue;
+                    }
+                    TColor32* line = Target->ScanLine(y) + tile.Rect.Left;
+                    std::memcpy(to, line, bytes);
+                    std::memcpy(line, from, bytes);
+                }
+            }
+        }
+        if (sum != FChecksum) RaiseException("The file was changed");
+    } catch (const Exception& e) {
+        for (size_t i = 0; Target != nullptr && i < placed; ++i) {
+            const TTile& tile = FTiles[i];
+            const size_t w = static_cast<size_t>(tile.Rect.Width());
+            for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
+                std::memcpy(Target->ScanLine(y) + tile.Rect.Left,
+                            tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w, w * sizeof(TColor32));
+        }
+        for (TTile& tile : FTiles)
+            tile.Bits = nullptr;
+        RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.Message());
+    }
+    FBlocks.push_back(std::move(block));
+    FBlockFree = 0;
+    Drop(FFileName);
+    FFileName.clear();
+    FCompressed = false;
 }

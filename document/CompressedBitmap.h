@@ -1,50 +1,138 @@
-// A bitmap that can move between memory and a temporary BMP file, so that old undo steps
-// give their memory back.
+// A copy of pixels that can move between memory and a temporary file, so that old undo steps
+// give their memory back. It holds either a whole bitmap, or the tiles of a picture that were
+// about to change, each copied just before its first change (64 x 64 pixels, cut at the
+// picture's edges).
+//
+// A copy can be written to its file on the swap thread, one process-wide thread that writes swap
+// files and frees the memory of copies that went out, so that the window's thread does neither.
+// While such a swap-out is under way the copy counts as swapped out, its pixels stay and serve,
+// and it must not change; taking the copy back into use (SetCompressed, Exchange) first stops
+// the swap-out and keeps the pixels in memory. The outcome is taken on the owner's thread with
+// EndSwapOut: only a file written and closed whole lets the pixels go.
 #pragma once
+
+#include "platform/raster/Color32.h"
+#include "platform/rtl/Types.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class TBitmap32;
+struct TSwapJob;
 
 class TCompressedBitmap {
 public:
     // A copy of Source, in memory.
     explicit TCompressedBitmap(const TBitmap32& Source);
-    // While swapped out, deletes the swap file.
+    // A copy of a Width x Height picture that holds nothing yet: KeepBefore copies its tiles.
+    TCompressedBitmap(int Width, int Height);
+    // Stops a swap-out under way; while swapped out, deletes the swap file.
     ~TCompressedBitmap();
     TCompressedBitmap(const TCompressedBitmap&) = delete;
     TCompressedBitmap& operator=(const TCompressedBitmap&) = delete;
 
+    // ---- a whole bitmap
     // Takes B in place of the bitmap held. Only while in memory.
     void SetBitmap(std::unique_ptr<TBitmap32> B);
-    // The bitmap; nil while swapped out.
+    // The bitmap; nil while swapped out and for a copy of tiles.
     TBitmap32* Bitmap() const { return FBitmap.get(); }
 
+    // ---- tiles
+    bool Tiled() const { return FTiled; }
+    // Copies from Picture (of the copy's size) every tile that R touches and that the copy does
+    // not hold yet. Only while in memory, before Cut.
+    void KeepBefore(const TBitmap32& Picture, const TRect& R);
+    // From now on the copy stands for rectangle R of the picture: the memory figure counts R as
+    // a whole bitmap of its size would.
+    void Cut(const TRect& R);
+    // The tiles held.
+    int32_t TileCount() const { return static_cast<int32_t>(FTiles.size()); }
+
+    // ---- both
+    // The rectangle of the picture the copy starts from: a whole bitmap's bounds, or the
+    // picture's for a copy of tiles.
+    TRect Bounds() const;
+    // True when the copy can be exchanged with rectangle R of Target: a whole bitmap of R's size
+    // and R inside Target, or tiles of a picture of Target's size.
+    bool Fits(const TBitmap32& Target, const TRect& R) const;
+    // Exchanges the pixels held with the same pixels of Target: a whole bitmap with rectangle R,
+    // tiles with their own places (so what a gesture painted anywhere goes back, also past its
+    // rectangle). A copy swapped out comes back on the way (raising as SetCompressed does, with
+    // Target as it was); one on its way out stops and serves from memory.
+    void Exchange(TBitmap32& Target, const TRect& R);
+
+    // Swapped out, or a swap-out under way.
     bool Compressed() const { return FCompressed; }
-    // True writes the bitmap to a new temporary file and frees it; False reads it back,
-    // pixel for pixel, alpha included, and deletes the file. A swap file that cannot be
-    // written or read (deleted or damaged behind our back) raises an Exception and leaves
-    // the bitmap where it was.
+    // True writes the copy to a new temporary file (and waits for a swap-out under way) and frees
+    // it; False reads it back, pixel for pixel, alpha included, and deletes the file, or stops
+    // a swap-out under way. A swap file that cannot be written or read (deleted or damaged
+    // behind our back) raises an Exception and leaves the copy where it was.
     void SetCompressed(bool V);
 
-    // Bytes held in memory: 0 while swapped out, else width * height * 4 + 54.
-    int32_t GetMemSize() const { return FCompressed ? FDiskSize : FMemorySize; }
+    // Starts writing the copy to a new temporary file on the swap thread; Compressed from now
+    // on. Only while in memory.
+    void StartSwapOut();
+    // The outcome of the swap-out started last, once it is over (Wait: waits for it): true when
+    // the file was written and closed whole, and the pixels are freed; false when writing
+    // failed, and the copy is in memory again. Nothing while it is under way or none is.
+    std::optional<bool> EndSwapOut(bool Wait);
+    bool SwappingOut() const { return FJob != nullptr; }
+    // Why the last swap-out on the swap thread failed.
+    const std::string& SwapError() const { return FSwapError; }
+
+    // Bytes held in memory as the memory figures count them: 0 while swapped out, else
+    // width * height * 4 + 54 of the bitmap, or of the rectangle a copy of tiles stands for.
+    int32_t GetMemSize() const { return FCompressed ? 0 : FMemorySize; }
     // The swap file while swapped out; empty otherwise.
     const std::string& FileName() const { return FFileName; }
 
 private:
+    struct TTile {
+        TRect Rect;               // in the picture
+        TColor32* Bits = nullptr; // Rect's pixels, row after row; nil while swapped out
+    };
+
     void SwapOut();
     void SwapIn();
+    // Reads the tiles back; with a Target, exchanges them with it on the way.
+    void ReadTiles(TBitmap32* Target);
+    // Stops a swap-out under way and waits until the swap thread has let go of the pixels.
+    void CancelSwapOut();
+    // A name for a new swap file: a copy of tiles keeps the name of its first one.
+    std::string NewFileName();
+    // Lets go of a swap file whose pixels are in memory: deleted, or emptied and its name kept.
+    void Drop(const std::string& FileName);
+    // A job that writes the copy as it is now.
+    std::shared_ptr<TSwapJob> NewJob(const std::string& FileName) const;
+    // Hands the pixels to the swap thread to be freed there.
+    void ReleasePixels();
 
+    bool FTiled = false;
     bool FCompressed = false;
-    int32_t FDiskSize = 0;
     int32_t FMemorySize = 0;
     std::unique_ptr<TBitmap32> FBitmap;
     std::string FFileName;
-    // The size and a checksum of the pixels in the swap file, checked when they come back.
+    // A copy of tiles keeps the name of its swap file while in memory, the file emptied, so that
+    // neither deleting a file nor asking for a new name holds up an undo or an idle moment.
+    std::string FSpareName;
+    std::shared_ptr<TSwapJob> FJob;
+    std::string FSwapError;
+    // The size and a checksum of the swap file's pixels, checked when they come back.
     int FWidth = 0;
     int FHeight = 0;
+    int64_t FFileSize = 0;
     uint64_t FChecksum = 0;
+
+    // A copy of tiles: the picture's size, the index in FTiles of each tile of the grid (-1 for
+    // none), the tiles in the order they were copied, and the blocks their pixels live in.
+    int FPictureWidth = 0;
+    int FPictureHeight = 0;
+    std::vector<int32_t> FTileAt;
+    TRect FGrid; // the cells of the grid that hold tiles
+    std::vector<TTile> FTiles;
+    std::vector<std::unique_ptr<TColor32[]>> FBlocks;
+    size_t FBlockFree = 0; // pixels left at the end of the last block
 };

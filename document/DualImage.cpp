@@ -4,6 +4,7 @@
 #include "document/DualImage.h"
 
 #include "document/QStates.h"
+#include "document/UTempManager.h"
 #include "engine/FeatureExtractor.h"
 #include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
@@ -20,18 +21,18 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <utility>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
 namespace {
-// Every gesture copies both whole bitmaps at its start and frees the copies at its end. glibc
-// would raise its mmap threshold after the first such free and serve the later copies from the
-// heap, where freed picture-sized blocks stay with the process; a fixed threshold keeps every
-// large block in its own mapping, which goes back to the system when it is freed. The price is
-// the page faults of fresh mappings at each gesture's start: about 3 ms at 1 megapixel and 25 ms
-// at 6 (bench_document), against some 60 MB kept after 200 gestures on a 6-megapixel picture.
+// A gesture's step keeps the tiles of the drawing it changes in blocks of 1 MB and frees them
+// when it goes out to disk or away. glibc would raise its mmap threshold after the first such
+// free and serve the later blocks from the heap, where freed blocks stay with the process; a
+// fixed threshold keeps every block in its own mapping, which goes back to the system when it is
+// freed.
 void ReturnLargeBlocksToSystem() {
 #ifdef __GLIBC__
     static std::once_flag once;
@@ -126,6 +127,11 @@ void SetInk(TLineSampler& Sampler, uint8_t ColorMode, TColor32 Ink, const std::v
 }
 } // namespace
 
+void TDualImage::KeepBeforeFill(TLineSampler& Sampler) {
+    if (FCurrentStep)
+        Sampler.OnBeforeFill = [this](const TRect& R) { FCurrentStep->DestChanging(DestBitmap(), R); };
+}
+
 void TDualImage::Finished(TLineSampler& Sampler) {
     FDirtyRect = RectUnion(Sampler.GetDirtyRect(), FDirtyRect);
 }
@@ -149,6 +155,7 @@ void TDualImage::StrokeAt(int32_t X, int32_t Y) {
     SetUpColor(sampler);
     sampler.SetBorderThreshold(FBorderThreshold);
     SetInk(sampler, FColorMode, FColor, FPalette);
+    KeepBeforeFill(sampler);
     if (FAutoMode) {
         sampler.SetOnGetDirection(
             [this](int32_t DX, int32_t DY, THeading& Heading) { GetGuideDirection(DX, DY, Heading); });
@@ -188,6 +195,7 @@ void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
     sampler.SetStart(Curve.P0);
     sampler.SetBorderThreshold(FBorderThreshold);
     sampler.SetBezier(Curve.P0, Curve.C1, Curve.C2, Curve.P3);
+    KeepBeforeFill(sampler);
     sampler.Execute();
     Finished(sampler);
     Modified = true;
@@ -199,7 +207,10 @@ void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
 void TDualImage::BeginChange() {
     if (FChangeNesting == 0) {
         FDirtyRect = EmptyUnion;
-        FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap());
+        // Strokes leave the feature bitmap as it is; the step copies each tile of the drawing
+        // just before a stroke first fills it.
+        FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap(), TStepCopies::OnChange,
+                                                 std::exchange(FNextLogName, std::string()));
     }
     ++FChangeNesting;
 }
@@ -253,6 +264,15 @@ int32_t TDualImage::StrokeCount() const {
 
 void TDualImage::CompressIdle() {
     FHistory->Compact();
+    // The next gesture's stroke log is named now, so that a press does not wait for the
+    // temporary-file service's log.
+    if (FNextLogName.empty() && FChangeNesting == 0) {
+        try {
+            FNextLogName = TempManager().GetTempFileName("tsk");
+        } catch (const Exception&) {
+            // The press asks again and says what fails.
+        }
+    }
 }
 
 std::string TDualImage::UndoMemoryText() const {

@@ -124,7 +124,8 @@ public:
     bool CanRedo() const;
     // The strokes of the applied steps.
     int32_t StrokeCount() const;
-    // Swaps at most one old step to disk; called at every idle moment.
+    // Swaps at most one old step to disk; called at every idle moment. Also names the next
+    // gesture's stroke log.
     void CompressIdle();
     // The memory the history holds, as "1.5 Mb" and the like.
     std::string UndoMemoryText() const;
@@ -198,6 +199,9 @@ private:
     void SetUpColor(TLineSampler& Sampler);
     // True when the current pattern holds a curve to lay strokes along.
     bool HasPatternCurve() const;
+    // Within a change, the sampler's fill first lets the change's step copy what it is about to
+    // change.
+    void KeepBeforeFill(TLineSampler& Sampler);
     void Finished(TLineSampler& Sampler);
 
     TImgView32* FSrcView = nullptr; // the photo; borrowed
@@ -209,6 +213,7 @@ private:
     TPositionedLayer* FCursorLayer = nullptr;  // owned by the active view's layers
     std::unique_ptr<TQStates> FHistory;
     std::unique_ptr<TQState> FCurrentStep;
+    std::string FNextLogName; // reserved at an idle moment for the next gesture's stroke log
     int32_t FChangeNesting = 0;
     TRect FDirtyRect;
 

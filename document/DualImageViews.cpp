@@ -16,6 +16,7 @@
 #include "presets/PolyBezierLayer.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace {
@@ -61,6 +62,7 @@ void TDualImage::CreateLayers() {
 TDualImage::~TDualImage() {
     FHistory.reset();
     FCurrentStep.reset();
+    if (!FNextLogName.empty()) std::remove(FNextLogName.c_str());
     FCurveLayer.reset();
     // The two layers paint through this object, so they leave the views with it.
     for (TPositionedLayer* layer : {FOverlayLayer, FCursorLayer})

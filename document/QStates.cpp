@@ -23,33 +23,38 @@ std::unique_ptr<TBitmap32> CopyRect(const TBitmap32& Source, const TRect& R) {
     return result;
 }
 
-// Exchanges the pixels of Copy with rectangle R of Target (Copy has R's size).
-void ExchangeRect(TBitmap32& Copy, TBitmap32& Target, const TRect& R) {
-    for (int y = 0; y < R.Height(); ++y) {
-        TColor32* a = Copy.ScanLine(y);
-        std::swap_ranges(a, a + R.Width(), Target.ScanLine(R.Top + y) + R.Left);
-    }
+std::unique_ptr<TCompressedBitmap> NewCopy(const TBitmap32& Picture, TStepCopies Copies) {
+    if (Copies == TStepCopies::Whole) return std::make_unique<TCompressedBitmap>(Picture);
+    return std::make_unique<TCompressedBitmap>(Picture.Width(), Picture.Height());
 }
 
-bool Fits(const TBitmap32* Copy, const TBitmap32& Target, const TRect& R) {
-    return Copy != nullptr && Copy->Width() == R.Width() && Copy->Height() == R.Height() && R.Left >= 0 &&
-           R.Top >= 0 && R.Right <= Target.Width() && R.Bottom <= Target.Height();
+// Keeps rectangle R of Copy.
+void CutCopy(TCompressedBitmap& Copy, const TRect& R) {
+    if (Copy.Tiled())
+        Copy.Cut(R);
+    else
+        Copy.SetBitmap(CopyRect(*Copy.Bitmap(), R));
 }
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TQState
 
-TQState::TQState(const TBitmap32& Feature, const TBitmap32& Dest)
-    : FRect{0, 0, Feature.Width(), Feature.Height()}, FFeature(std::make_unique<TCompressedBitmap>(Feature)),
-      FDest(std::make_unique<TCompressedBitmap>(Dest)) {
-    FStrokes = std::make_unique<TStrokes>(TempManager().GetTempFileName("tsk"));
+TQState::TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies,
+                 const std::string& LogName)
+    : FRect{0, 0, Feature.Width(), Feature.Height()}, FFeature(NewCopy(Feature, Copies)),
+      FDest(NewCopy(Dest, Copies)) {
+    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? TempManager().GetTempFileName("tsk") : LogName);
 }
 
 TQState::~TQState() {
     FStrokes.reset();
     FFeature.reset();
     FDest.reset();
+}
+
+void TQState::DestChanging(const TBitmap32& Dest, const TRect& R) {
+    if (!FFinished) FDest->KeepBefore(Dest, R);
 }
 
 void TQState::Finish(const TRect& R) {
@@ -62,12 +67,11 @@ void TQState::Finish(const TRect& R) {
     FFeature->SetCompressed(false);
     FDest->SetCompressed(false);
     TRect clipped;
-    if (!IntersectRect(clipped, R, FFeature->Bitmap()->BoundsRect()) ||
-        !IntersectRect(clipped, clipped, FDest->Bitmap()->BoundsRect()))
+    if (!IntersectRect(clipped, R, FFeature->Bounds()) || !IntersectRect(clipped, clipped, FDest->Bounds()))
         Abort();
     FRect = clipped;
-    FFeature->SetBitmap(CopyRect(*FFeature->Bitmap(), FRect));
-    FDest->SetBitmap(CopyRect(*FDest->Bitmap(), FRect));
+    CutCopy(*FFeature, FRect);
+    CutCopy(*FDest, FRect);
     FFinished = true;
 }
 
@@ -82,6 +86,21 @@ bool TQState::IsCompressed() const {
 
 int64_t TQState::GetMemSize() const {
     return int64_t{FFeature->GetMemSize()} + FDest->GetMemSize();
+}
+
+void TQState::StartSwapOut() {
+    FFeature->StartSwapOut();
+    FDest->StartSwapOut();
+}
+
+std::optional<bool> TQState::EndSwapOut(bool Wait) {
+    if (!FFeature->SwappingOut() && !FDest->SwappingOut()) return std::nullopt;
+    for (TCompressedBitmap* copy : {FFeature.get(), FDest.get()})
+        if (copy->EndSwapOut(Wait) == false) FSwapFailed = true;
+    if (FFeature->SwappingOut() || FDest->SwappingOut()) return std::nullopt;
+    const bool whole = !FSwapFailed;
+    FSwapFailed = false;
+    return whole;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -139,13 +158,20 @@ void TQStates::Redo(TBitmap32& Feature, TBitmap32& Dest) {
 
 void TQStates::Restore(TBitmap32& Feature, TBitmap32& Dest, TQState& Step) {
     TBusyScope busy(*this);
-    Step.FeatureCopy().SetCompressed(false);
-    Step.DestCopy().SetCompressed(false);
+    TCompressedBitmap& feature = Step.FeatureCopy();
+    TCompressedBitmap& dest = Step.DestCopy();
     const TRect& r = Step.Rect();
-    if (!Fits(Step.FeatureCopy().Bitmap(), Feature, r) || !Fits(Step.DestCopy().Bitmap(), Dest, r))
+    if (!feature.Fits(Feature, r) || !dest.Fits(Dest, r))
         RaiseException("TQStates.Restore: the undo step does not fit the picture");
-    ExchangeRect(*Step.FeatureCopy().Bitmap(), Feature, r);
-    ExchangeRect(*Step.DestCopy().Bitmap(), Dest, r);
+    // A copy swapped out comes back on the way, one on its way out serves from memory. A swap
+    // file that cannot be read leaves both pictures as they were.
+    feature.Exchange(Feature, r);
+    try {
+        dest.Exchange(Dest, r);
+    } catch (...) {
+        feature.Exchange(Feature, r);
+        throw;
+    }
 }
 
 std::unique_ptr<TQState> TQStates::DropLast() {
@@ -184,12 +210,39 @@ int64_t TQStates::GetMemSize() {
 void TQStates::Compact() {
     if (Busy()) return;
     TBusyScope busy(*this);
+    TakeSwapOuts(false);
+    const auto now = std::chrono::steady_clock::now();
     const int32_t last = std::min(Length() - 1 - FKeepInMemory, FCurrent);
     for (int32_t i = 0; i <= last; ++i) {
         TQState& step = *FSteps[static_cast<size_t>(i)];
-        if (!step.IsCompressed()) {
-            step.Compress();
-            break;
+        if (step.IsCompressed()) continue;
+        if (step.FSwapFailedAfter == FSwapsDone && now - step.FSwapFailedAt < FSwapRetryDelay) continue;
+        try {
+            step.StartSwapOut();
+        } catch (const Exception&) {
+            // No temporary name to write to: tried again as a failed write would be.
+            step.FSwapFailedAt = now;
+            step.FSwapFailedAfter = FSwapsDone;
+        }
+        break;
+    }
+}
+
+void TQStates::WaitForSwapOuts() {
+    TBusyScope busy(*this);
+    TakeSwapOuts(true);
+}
+
+void TQStates::TakeSwapOuts(bool Wait) {
+    for (const auto& step : FSteps) {
+        const std::optional<bool> whole = step->EndSwapOut(Wait);
+        if (!whole) continue;
+        if (*whole) {
+            ++FSwapsDone;
+            step->FSwapFailedAfter = -1;
+        } else {
+            step->FSwapFailedAt = std::chrono::steady_clock::now();
+            step->FSwapFailedAfter = FSwapsDone;
         }
     }
 }

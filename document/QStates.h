@@ -1,7 +1,8 @@
 // The undo history. Every gesture that paints is one step (TQState): the pixels of the feature
 // bitmap and of the drawing as they were before the gesture, for the rectangle it changed,
 // and the stroke log of the strokes it laid. Undo and redo exchange a step's pixels with the
-// document's, so the same step serves both. Old steps are swapped to disk at idle moments.
+// document's, so the same step serves both. Old steps are swapped to disk at idle moments, on
+// the swap thread (see CompressedBitmap.h).
 #pragma once
 
 #include "platform/raster/Color32.h"
@@ -9,8 +10,10 @@
 #include "platform/rtl/Types.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,16 +21,28 @@ class TBitmap32;
 class TCompressedBitmap;
 class TStrokes;
 
+// How a step copies the pictures: both whole at its start (undo and redo exchange the step's
+// rectangle), or each tile of the drawing just before the gesture first changes it (undo and redo
+// exchange those tiles, so everything the gesture painted goes back, also the few pixels of a
+// stroke that leaves the picture, which lie past the rectangle; the gesture leaves the feature
+// bitmap as it is). The rectangle and the memory figures are the same either way.
+enum class TStepCopies { Whole, OnChange };
+
 class TQState {
 public:
-    // Copies of both whole bitmaps and a new stroke log on a temporary file; the rectangle is
-    // the whole feature bitmap until Finish.
-    TQState(const TBitmap32& Feature, const TBitmap32& Dest);
+    // Copies of both bitmaps as Copies says and a new stroke log on a temporary file (LogName, a
+    // temporary name reserved beforehand, or a new one); the rectangle is the whole feature
+    // bitmap until Finish.
+    TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies = TStepCopies::Whole,
+            const std::string& LogName = {});
     // Frees the stroke log (deleting its file), then the feature copy, then the drawing copy.
     ~TQState();
     TQState(const TQState&) = delete;
     TQState& operator=(const TQState&) = delete;
 
+    // Rectangle R of the drawing is about to change: a step that copies on change copies the
+    // tiles of R it has not copied yet. Before Finish.
+    void DestChanging(const TBitmap32& Dest, const TRect& R);
     // Keeps only rectangle R of both copies. A silent abort (EAbort) when the step is already
     // finished or R holds no pixel of the bitmaps: the empty union (MaxInt, MaxInt, MinInt,
     // MinInt) of a gesture that drew nothing, a zero width or height, or a rectangle outside.
@@ -35,9 +50,10 @@ public:
     void Finish(const TRect& R);
     // Swaps both copies out to disk.
     void Compress();
-    // True when both copies are swapped out.
+    // True when both copies are swapped out (or on their way out on the swap thread).
     bool IsCompressed() const;
-    // Bytes of both copies held in memory (two copies of the largest picture pass 2 GB).
+    // Bytes of both copies held in memory, as the rectangle's two copies count (two copies of
+    // the largest picture pass 2 GB).
     int64_t GetMemSize() const;
 
     TStrokes* Strokes() const { return FStrokes.get(); }
@@ -47,11 +63,23 @@ public:
     TCompressedBitmap& DestCopy() const { return *FDest; }
 
 private:
+    friend class TQStates;
+    // Starts swapping both copies out on the swap thread.
+    void StartSwapOut();
+    // Once neither copy is on its way out any more: true when both went out, false when one
+    // failed (it stays in memory). Nothing while a swap-out is under way or none was started.
+    std::optional<bool> EndSwapOut(bool Wait);
+
     std::unique_ptr<TStrokes> FStrokes;
     TRect FRect;
     bool FFinished = false;
     std::unique_ptr<TCompressedBitmap> FFeature;
     std::unique_ptr<TCompressedBitmap> FDest;
+    // The idle swap-out's last failure: when, and how many swap-outs of the history had
+    // succeeded by then (-1: none failed).
+    bool FSwapFailed = false;
+    std::chrono::steady_clock::time_point FSwapFailedAt;
+    int64_t FSwapFailedAfter = -1;
 };
 
 class TQStates {
@@ -86,10 +114,16 @@ public:
     int32_t StrokeCount() const;
     // Bytes of every step held in memory, applied or undone.
     int64_t GetMemSize();
-    // The idle swap-out: at most one step per call, the oldest still in memory among those
-    // with at least KeepInMemory newer steps and at or below the current position. Does
-    // nothing while another operation of the history runs.
+    // The idle swap-out: takes the outcome of the swap-outs that are over, then starts at most
+    // one step on the swap thread: the oldest still in memory among those with at least
+    // KeepInMemory newer steps and at or below the current position. A step whose swap-out
+    // failed stays in memory and is tried again only once another swap-out has succeeded or
+    // the retry delay (a minute) has passed. Does nothing while another operation of the
+    // history runs.
     void Compact();
+    // Waits for the swap-outs under way and takes their outcome.
+    void WaitForSwapOuts();
+    void SetSwapRetryDelay(std::chrono::milliseconds Delay) { FSwapRetryDelay = Delay; }
     // The number of applied steps, 0 <= N <= Length(); else an index error.
     void SetCurrent(int32_t N);
 
@@ -101,10 +135,15 @@ public:
 private:
     class TBusyScope;
 
+    void TakeSwapOuts(bool Wait);
+
     std::vector<std::unique_ptr<TQState>> FSteps;
     int32_t FCurrent = 0;
     int32_t FKeepInMemory = 3;
     std::atomic<bool> FBusy{false};
+    // Swap-outs that succeeded; a minute before a failed one is tried again without one.
+    int64_t FSwapsDone = 0;
+    std::chrono::milliseconds FSwapRetryDelay{60000};
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -292,4 +295,164 @@ TEST(QStates, DestroyingTheHistoryLeavesNoFiles) {
         EXPECT_GT(TempFileCount(), before);
     }
     EXPECT_EQ(TempFileCount(), before);
+}
+
+namespace {
+// A document whose history copies each tile before its first change, beside one that copies
+// whole pictures: the same gestures must give the same pixels, rectangles and memory figures.
+struct TTwinDocuments {
+    TDocument Whole;
+    TDocument Tiled;
+
+    // Paints a few rectangles into both drawings (a tiled step is told before each one) and
+    // finishes the steps to the rectangle of what was painted.
+    void Gesture(TRect Area) {
+        auto whole = std::make_unique<TQState>(Whole.Feature, Whole.Dest);
+        auto tiled = std::make_unique<TQState>(Tiled.Feature, Tiled.Dest, TStepCopies::OnChange);
+        TRect dirty{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+        for (int k = Random(4); k >= 0; --k) {
+            const int x = Area.Left + Random(Area.Width()), y = Area.Top + Random(Area.Height());
+            const TRect r{x, y, x + 1 + Random(90), y + 1 + Random(70)};
+            const TColor32 c = 0xFF000000u | static_cast<TColor32>(Random(0x1000000));
+            tiled->DestChanging(Tiled.Dest, r);
+            Whole.Dest.FillRectS(r, c);
+            Tiled.Dest.FillRectS(r, c);
+            dirty = TRect{std::min(dirty.Left, x), std::min(dirty.Top, y), std::max(dirty.Right, r.Right),
+                          std::max(dirty.Bottom, r.Bottom)};
+        }
+        try {
+            whole->Finish(dirty);
+        } catch (const EAbort&) {
+            EXPECT_THROW(tiled->Finish(dirty), EAbort);
+            return;
+        }
+        tiled->Finish(dirty);
+        EXPECT_EQ(tiled->Rect(), whole->Rect());
+        Whole.History.Add(std::move(whole));
+        Tiled.History.Add(std::move(tiled));
+    }
+
+    void ExpectSame(const std::string& After) {
+        ASSERT_TRUE(SamePixels(Whole.Dest, Tiled.Dest)) << After;
+        ASSERT_TRUE(SamePixels(Whole.Feature, Tiled.Feature)) << After;
+        ASSERT_EQ(Whole.History.Current(), Tiled.History.Current()) << After;
+        ASSERT_EQ(Whole.History.GetMemSize(), Tiled.History.GetMemSize()) << After;
+    }
+};
+} // namespace
+
+TEST(QStates, CopiesOnChangeGiveTheSamePixelsAsWholeCopies) {
+    TTwinDocuments twins;
+    twins.Tiled.Dest.SetSize(200, 150); // tiles cut at both edges
+    twins.Whole.Dest.SetSize(200, 150);
+    twins.Tiled.Feature.SetSize(200, 150);
+    twins.Whole.Feature.SetSize(200, 150);
+    Noise(twins.Whole.Dest, 9);
+    Noise(twins.Tiled.Dest, 9);
+    RandSeed = 77;
+    for (int op = 0; op < 300; ++op) {
+        const int what = Random(10);
+        std::string name = "operation " + std::to_string(op) + " (" + std::to_string(what) + ")";
+        if (what < 4) {
+            twins.Gesture(TRect{-20, -20, 200, 150});
+        } else if (what < 6 && twins.Whole.History.CanUndo()) {
+            twins.Whole.History.Undo(twins.Whole.Feature, twins.Whole.Dest);
+            twins.Tiled.History.Undo(twins.Tiled.Feature, twins.Tiled.Dest);
+        } else if (what < 8 && twins.Whole.History.CanRedo()) {
+            twins.Whole.History.Redo(twins.Whole.Feature, twins.Whole.Dest);
+            twins.Tiled.History.Redo(twins.Tiled.Feature, twins.Tiled.Dest);
+        } else if (what == 8) {
+            twins.Whole.History.Compact();
+            twins.Tiled.History.Compact();
+            twins.Whole.History.WaitForSwapOuts();
+            twins.Tiled.History.WaitForSwapOuts();
+        } else if (twins.Whole.History.Length() > 0) {
+            const int i = Random(twins.Whole.History.Length());
+            twins.Whole.History.GetState(i)->Compress();
+            twins.Tiled.History.GetState(i)->Compress();
+        }
+        ASSERT_NO_FATAL_FAILURE(twins.ExpectSame(name));
+    }
+}
+
+TEST(QStates, UndoOfCopiesOnChangeTakesBackAllTheGesturePainted) {
+    // A stroke that leaves the picture paints past its step's rectangle (the rectangle holds the
+    // outline's points within the picture only): the tiles take that back too.
+    TDocument doc;
+    const auto before = Clone(doc.Dest);
+    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
+    const TRect painted{0, 4, 30, 20};
+    step->DestChanging(doc.Dest, painted);
+    doc.Dest.FillRectS(painted, clBlack32);
+    step->Finish(TRect{6, 4, 30, 20});
+    doc.History.Add(std::move(step));
+    const auto after = Clone(doc.Dest);
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) doc.History.GetState(0)->Compress();
+        doc.History.Undo(doc.Feature, doc.Dest);
+        EXPECT_TRUE(SamePixels(doc.Dest, *before));
+        doc.History.Redo(doc.Feature, doc.Dest);
+        EXPECT_TRUE(SamePixels(doc.Dest, *after));
+    }
+    EXPECT_EQ(doc.History.GetState(0)->GetMemSize(), 2 * (24 * 16 * 4 + 54));
+}
+
+TEST(QStates, ASwapOutUnderWayLeavesTheStepUsable) {
+    // Undo and redo while the idle swap-outs write: whatever each one finds (a step queued,
+    // being written, written but not yet taken, or out), the pixels are those of the step.
+    TDocument doc;
+    std::vector<std::unique_ptr<TBitmap32>> states;
+    states.push_back(Clone(doc.Dest));
+    for (int i = 0; i < 8; ++i) {
+        doc.Gesture(i);
+        states.push_back(Clone(doc.Dest));
+    }
+    RandSeed = 5;
+    for (int round = 0; round < 200; ++round) {
+        doc.History.Compact();
+        if (Random(2) == 0 && doc.History.CanUndo())
+            doc.History.Undo(doc.Feature, doc.Dest);
+        else if (doc.History.CanRedo())
+            doc.History.Redo(doc.Feature, doc.Dest);
+        ASSERT_TRUE(SamePixels(doc.Dest, *states[static_cast<size_t>(doc.History.Current())])) << round;
+    }
+    doc.History.WaitForSwapOuts();
+}
+
+TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
+    TDocument doc;
+    doc.Dest.SetSize(300, 200);
+    doc.Feature.SetSize(300, 200);
+    Noise(doc.Dest, 4);
+    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
+    const TRect r{10, 10, 290, 190};
+    step->DestChanging(doc.Dest, r);
+    doc.Dest.FillRectS(r, clBlack32);
+    step->Finish(r);
+    doc.History.Add(std::move(step));
+    const auto drawn = Clone(doc.Dest);
+    TCompressedBitmap& copy = doc.History.GetState(0)->DestCopy();
+    auto expectUnreadable = [&](const std::function<void(const std::string&)>& Damage) {
+        doc.History.GetState(0)->Compress();
+        Damage(copy.FileName());
+        try {
+            doc.History.Undo(doc.Feature, doc.Dest);
+            ADD_FAILURE() << "no Exception";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find("Cannot read the undo step swapped out to"), std::string::npos);
+        }
+        EXPECT_TRUE(SamePixels(doc.Dest, *drawn));
+        EXPECT_EQ(doc.History.Current(), 1);
+        EXPECT_TRUE(copy.Compressed());
+    };
+    expectUnreadable([](const std::string& F) { fs::resize_file(F, fs::file_size(F) - 4); });
+    // One pixel near the end: every tile is in place before the checksum shows it.
+    std::string file;
+    expectUnreadable([&](const std::string& F) {
+        file = F;
+        std::fstream f(F, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(static_cast<std::streamoff>(fs::file_size(F) - 3));
+        f.put('\x5A');
+    });
+    EXPECT_TRUE(fs::exists(file));
 }
