@@ -138,7 +138,7 @@ uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteS
         TFileStream file(FileName, TFileMode::fmCreate);
         TStoppableStream stream(file, Stop);
         const uint64_t sum = Write(stream);
-        // CLOSE-PENDING
+        file.Close();
         return sum;
     } catch (...) {
         if (KeepName)

@@ -5,9 +5,12 @@
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
+#include "platform/rtl/Streams.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -455,4 +458,108 @@ TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
         f.put('\x5A');
     });
     EXPECT_TRUE(fs::exists(file));
+}
+
+namespace {
+// Steps of about 200 KB each, larger than the temporary-file service's log, so that a write
+// fault from 100,000 bytes on strikes the swap files only.
+constexpr int64_t FaultAt = 100000;
+
+struct TLargeDocument : TDocument {
+    std::vector<std::unique_ptr<TBitmap32>> States; // the drawing after each step
+
+    explicit TLargeDocument(TStepCopies Copies, int Steps) {
+        Feature.SetSize(300, 200);
+        Dest.SetSize(300, 200);
+        Noise(Dest, 2);
+        States.push_back(Clone(Dest));
+        for (int i = 0; i < Steps; ++i) {
+            auto step = std::make_unique<TQState>(Feature, Dest, Copies);
+            const TRect r{10 + i, 10 + i, 260, 180};
+            step->DestChanging(Dest, r);
+            Dest.FillRectS(r, 0xFF000000u + static_cast<TColor32>(i) * 0x030507u);
+            step->Finish(r);
+            History.Add(std::move(step));
+            States.push_back(Clone(Dest));
+        }
+    }
+    bool ShowsCurrentStep() const {
+        return SamePixels(Dest, *States[static_cast<size_t>(History.Current())]);
+    }
+};
+} // namespace
+
+TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
+    TLargeDocument doc(TStepCopies::OnChange, 6); // steps 0 to 2 have three newer ones
+    {
+        TWriteFaultScope fault(TFaultPoint::fpClose, FaultAt, ENOSPC);
+        for (int i = 0; i < 6; ++i) {
+            doc.History.Compact();
+            doc.History.WaitForSwapOuts();
+        }
+        EXPECT_EQ(fault.Hits(), 3); // each step once, then no more
+    }
+    for (int i = 0; i < 3; ++i) {
+        const TCompressedBitmap& copy = doc.History.GetState(i)->DestCopy();
+        EXPECT_FALSE(copy.Compressed());
+        EXPECT_EQ(copy.GetMemSize(), (250 - i) * (170 - i) * 4 + 54);
+        EXPECT_TRUE(copy.FileName().empty());
+    }
+    EXPECT_NE(doc.History.GetState(0)->DestCopy().SwapError().find(": No space left on device"),
+              std::string::npos);
+    while (doc.History.CanUndo()) {
+        doc.History.Undo(doc.Feature, doc.Dest);
+        ASSERT_TRUE(doc.ShowsCurrentStep());
+    }
+    while (doc.History.CanRedo())
+        doc.History.Redo(doc.Feature, doc.Dest);
+    ASSERT_TRUE(doc.ShowsCurrentStep());
+
+    // Nothing is tried until another swap-out succeeds: a new step gives one.
+    doc.History.Compact();
+    doc.History.WaitForSwapOuts();
+    EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
+    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
+    step->DestChanging(doc.Dest, TRect{0, 0, 300, 200});
+    doc.Dest.FillRectS(TRect{0, 0, 300, 200}, clBlack32);
+    step->Finish(TRect{0, 0, 300, 200});
+    doc.History.Add(std::move(step));
+    doc.History.Compact(); // step 3, the first one tried
+    doc.History.WaitForSwapOuts();
+    EXPECT_TRUE(doc.History.GetState(3)->IsCompressed());
+    doc.History.Compact(); // then step 0 again
+    doc.History.WaitForSwapOuts();
+    EXPECT_TRUE(doc.History.GetState(0)->IsCompressed());
+
+    // After the retry delay (a minute; none here) a failed step is tried at the next idle moment.
+    doc.History.SetSwapRetryDelay(std::chrono::milliseconds(0));
+    TWriteFaultScope fault(TFaultPoint::fpWrite, FaultAt, ENOSPC);
+    doc.History.Compact();
+    doc.History.WaitForSwapOuts();
+    doc.History.Compact();
+    doc.History.WaitForSwapOuts();
+    EXPECT_EQ(fault.Hits(), 2);
+    EXPECT_FALSE(doc.History.GetState(1)->IsCompressed());
+}
+
+TEST(QStates, ASwapOutThatCannotBeWrittenWholeRaisesAndLeavesNoFile) {
+    for (TStepCopies copies : {TStepCopies::Whole, TStepCopies::OnChange}) {
+        TLargeDocument doc(copies, 1);
+        for (TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpClose}) {
+            const int files = TempFileCount();
+            TWriteFaultScope fault(point, FaultAt, ENOSPC);
+            try {
+                doc.History.GetState(0)->Compress();
+                ADD_FAILURE() << "no Exception";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.Message().rfind("Cannot swap an undo step out to \"", 0), 0u) << e.Message();
+                EXPECT_NE(e.Message().find(": No space left on device"), std::string::npos) << e.Message();
+            }
+            EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
+            EXPECT_LE(TempFileCount(),
+                      files + 1); // at most the emptied file whose name a copy of tiles keeps
+        }
+        doc.History.Undo(doc.Feature, doc.Dest);
+        EXPECT_TRUE(doc.ShowsCurrentStep());
+    }
 }
