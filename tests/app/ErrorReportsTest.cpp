@@ -2,6 +2,7 @@
 // drawing and its history usable.
 #include "app/Tools.h"
 #include "document/DualImage.h"
+#include "document/QStates.h"
 #include "document/UTempManager.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
@@ -102,6 +103,8 @@ TEST_F(ErrorReports, AnUndoWhoseSwapFileWentSaysSoAndKeepsTheHistory) {
     bool done = false;
     for (int i = 0; i < 5; ++i)
         FMain->ApplicationEvents1Idle(done);
+    // The idle swap-outs write on the swap thread; their files are whole once they are taken.
+    Domain->Document->History().WaitForSwapOuts();
     int removed = 0;
     for (const std::string& name : TempManager().Names())
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bmp") == 0 && std::filesystem::remove(name))
