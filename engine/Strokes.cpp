@@ -3,6 +3,7 @@
 #include "platform/rtl/Streams.h"
 
 #include <cstdio>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -46,18 +47,43 @@ void TStrokes::Add(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Rig
     const bool allRead = FReadPosition >= FBuffer->Size();
     // The test comes before the record, so a record is never split between file and buffer.
     // While records wait unread in the buffer it stays in memory until they have been read.
-    if (FBuffer->Size() > FBufferLimit && allRead) Flush();
+    // A flush that fails keeps the records in memory; the new one joins them before the
+    // failure is raised, so the log still holds every stroke drawn.
+    std::exception_ptr failure;
+    if (FBuffer->Size() > FBufferLimit && allRead) {
+        try {
+            Flush();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
     FBuffer->Seek(0, TSeekOrigin::soEnd);
     WriteColor(Color);
     WritePoints(Left);
     WritePoints(Right);
     if (allRead) FReadPosition = FBuffer->Size();
     ++FCount;
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TStrokes::Flush() {
     const int64_t size = FBuffer->Size();
-    if (size > 0) FFileStream->WriteBuffer(FBuffer->Memory(), static_cast<size_t>(size));
+    if (size > 0) {
+        const int64_t whole = FFileStream->Position();
+        try {
+            FFileStream->WriteBuffer(FBuffer->Memory(), static_cast<size_t>(size));
+            FFileStream->Flush();
+        } catch (...) {
+            // The file goes back to the whole records it held; these stay in the buffer.
+            try {
+                FFileStream->SetSize(whole);
+                FFileStream->Seek(whole, TSeekOrigin::soBeginning);
+            } catch (...) {
+                // The next flush starts where the file stands; the raise below says why.
+            }
+            throw;
+        }
+    }
     FBuffer = std::make_unique<TMemoryStream>();
     FReadPosition = 0;
 }

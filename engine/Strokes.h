@@ -43,11 +43,14 @@ public:
     TStrokes(const TStrokes&) = delete;
     TStrokes& operator=(const TStrokes&) = delete;
 
-    // Appends one record; the arrays are only read.
+    // Appends one record; the arrays are only read. When the buffer must go to the file and
+    // the file does not take it ("Could not write <name>: <reason>"), the records, this one
+    // included, stay in memory and the failure is raised.
     void Add(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Right, TColor32 Color);
     void Add(const TStrokeOutline& Stroke) { Add(Stroke.Left, Stroke.Right, Stroke.Color); }
 
     // Prepares reading from the first record: everything logged so far, each time it is called.
+    // Raises, with every record kept, when the buffer cannot be written to the file first.
     void StartRead();
     // Reads the next record; True when the whole record arrived. At the end of the log, or
     // where a record is cut short, False; the arrays then hold the points that did arrive.

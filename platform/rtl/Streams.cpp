@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -249,9 +250,20 @@ void TFileStream::RaiseWriteError(int Error) const {
     RaiseException("Could not write " + FFileName + ": " + std::strerror(Error));
 }
 
+void TFileStream::WriteFailed(int Error) {
+    // What the file did not take is dropped, so that no later flush puts it somewhere; the
+    // position is then where the file really stands.
+    __fpurge(FFile);
+    FLastWasWrite = false;
+    const off_t position = ::lseek(fileno(FFile), 0, SEEK_CUR);
+    if (position >= 0) FPosition = static_cast<int64_t>(position);
+    fseeko(FFile, FPosition, SEEK_SET);
+    RaiseWriteError(Error);
+}
+
 // A C stream must be repositioned between a read and a write in either order.
 void TFileStream::SwitchTo(bool Writing) {
-    if (FLastWasWrite != Writing && fseeko(FFile, 0, SEEK_CUR) != 0 && FLastWasWrite) RaiseWriteError(errno);
+    if (FLastWasWrite != Writing && fseeko(FFile, 0, SEEK_CUR) != 0 && FLastWasWrite) WriteFailed(errno);
     FLastWasWrite = Writing;
 }
 
@@ -275,12 +287,13 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
             std::fwrite(Buffer, 1, static_cast<size_t>(std::min<int64_t>(room, end - FPosition)), FFile);
         FPosition += static_cast<int64_t>(n);
         FHighWater = std::max(FHighWater, FPosition);
-        RaiseWriteError(error);
+        std::fflush(FFile);
+        WriteFailed(error);
     }
     const size_t n = std::fwrite(Buffer, 1, Count, FFile);
     FPosition += static_cast<int64_t>(n);
     FHighWater = std::max(FHighWater, FPosition);
-    if (n != Count) RaiseWriteError(std::ferror(FFile) && errno != 0 ? errno : EIO);
+    if (n != Count) WriteFailed(std::ferror(FFile) && errno != 0 ? errno : EIO);
     return n;
 }
 
@@ -292,7 +305,7 @@ int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
                        : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                           : SEEK_END;
     // Seeking hands buffered data to the file: a failure there is a failed write.
-    if (FLastWasWrite && std::fflush(FFile) != 0) RaiseWriteError(errno);
+    if (FLastWasWrite && std::fflush(FFile) != 0) WriteFailed(errno);
     FLastWasWrite = false;
     if (fseeko(FFile, static_cast<off_t>(Offset), whence) != 0 && Origin != TSeekOrigin::soCurrent) return -1;
     FPosition = static_cast<int64_t>(ftello(FFile));
@@ -300,7 +313,8 @@ int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 }
 
 void TFileStream::SetSize(int64_t NewSize) {
-    Flush();
+    if (FFile == nullptr) RaiseWriteError(EBADF);
+    if (FLastWasWrite) Flush();
     if (ftruncate(fileno(FFile), static_cast<off_t>(NewSize)) != 0)
         RaiseException("Cannot set the size of \"" + FFileName + "\"");
     FHighWater = std::min(FHighWater, NewSize);
@@ -309,8 +323,8 @@ void TFileStream::SetSize(int64_t NewSize) {
 
 void TFileStream::Flush() {
     if (FFile == nullptr) return;
-    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) RaiseWriteError(error);
-    if (std::fflush(FFile) != 0) RaiseWriteError(errno);
+    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) WriteFailed(error);
+    if (std::fflush(FFile) != 0) WriteFailed(errno);
 }
 
 void TFileStream::Sync() {

@@ -134,6 +134,8 @@ public:
     const std::string& FileName() const { return FFileName; }
 
     // Hands what the stream buffers to the file; raises "Could not write <name>: <reason>".
+    // After a failed write or flush, what the file did not take is dropped and the position
+    // is where the file ends up; what it holds there is for the writer to judge.
     void Flush();
     // Flushes and closes the file; raises "Could not write <name>: <reason>" when either
     // fails. The stream is closed afterwards even then; a second Close does nothing.
@@ -153,6 +155,8 @@ protected:
 
 private:
     void SwitchTo(bool Writing);
+    // Drops what is buffered for the file and raises RaiseWriteError.
+    [[noreturn]] void WriteFailed(int Error);
 
     std::string FFileName;
     std::FILE* FFile = nullptr;

@@ -1,6 +1,7 @@
 #include "engine/Strokes.h"
 
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -199,4 +200,35 @@ TEST(Strokes, DestroyDeletesTheFileEvenWhenNeverRead) {
     }
     EXPECT_FALSE(fs::exists(path));
     EXPECT_THROW(TStrokes(dir / "missing/log"), Exception);
+}
+
+TEST(Strokes, AFileThatTakesNoMoreLosesNoStroke) {
+    TTestFolder dir;
+    const std::string path = dir / "log";
+    TStrokes log(path);
+    log.SetBufferLimit(1); // 1 KB
+    const int64_t record = 12 + 8 * (2 * 10);
+    int added = 0;
+    for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush}) {
+        // The file takes the first batches, then fails part-way through one.
+        TWriteFaultScope fault(point, 3000, ENOSPC);
+        std::string message;
+        for (int i = 0; i < 40; ++i) {
+            try {
+                log.Add(Stroke(added++, 10));
+            } catch (const Exception& E) {
+                message = E.Message();
+            }
+        }
+        EXPECT_EQ(message, "Could not write " + path + ": No space left on device");
+        EXPECT_THROW(log.StartRead(), Exception);
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)) % record, 0);
+    }
+    // With room again, every stroke reads back once, in order.
+    log.StartRead();
+    TStrokeOutline s;
+    int n = 0;
+    while (log.Read(s))
+        ExpectSame(s, Stroke(n++, 10));
+    EXPECT_EQ(n, added);
 }
