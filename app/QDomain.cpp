@@ -35,7 +35,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <functional>
 
 TDomain* Domain = nullptr;
@@ -57,18 +56,16 @@ std::string ExtractFileExt(const std::string& FileName) {
     return FileName.substr(dot);
 }
 
-// Runs Write, which writes FileName. Returns the message of a failure (empty when none); a write
-// that fails leaves no new file behind that could pass for a saved drawing.
-std::string TryWriteFile(const std::string& FileName, const std::function<void()>& Write) {
-    std::error_code error;
-    const bool existed = std::filesystem::exists(FileName, error);
+// Runs Write, which writes a file. Returns the message of a failure (empty when none). The
+// writers put a file in place only once it is whole, so a failure leaves the old file as it was
+// and no new one that could pass for a saved drawing.
+std::string TryWriteFile(const std::function<void()>& Write) {
     try {
         Write();
         return {};
     } catch (const EAbort&) {
         throw;
     } catch (const std::exception& E) {
-        if (!existed) std::filesystem::remove(FileName, error);
         const std::string message = E.what();
         return message.empty() ? "The file could not be written" : message;
     }
@@ -468,13 +465,14 @@ void TDomain::SaveImage(TBitmap32& Bitmap, double Resolution) {
     std::string failure;
     {
         TBusyCursor busy;
-        failure = TryWriteFile(fileName, [&] {
+        failure = TryWriteFile([&] {
             if (ext == ".BMP") {
                 Bitmap.SaveToFile(fileName);
                 written = true;
             } else if (ext == ".JPG" || ext == ".JPEG") {
-                TFileStream file(fileName, TFileMode::fmCreate);
+                TAtomicFileStream file(fileName);
                 WriteJpeg(Bitmap, file, 90);
+                file.Close();
                 written = true;
             } else if (ext == ".TIF" || ext == ".TIFF") {
                 TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
@@ -530,7 +528,7 @@ void TDomain::PostScriptCommandExecute(void*) {
     std::string failure;
     {
         TBusyCursor busy;
-        failure = TryWriteFile(fileName, [&] { Document->ExportPostScript(fileName); });
+        failure = TryWriteFile([&] { Document->ExportPostScript(fileName); });
     }
     if (!failure.empty()) SaveFailed(failure);
     MessageBox(QMessageBox::Information, "Quorvelle",

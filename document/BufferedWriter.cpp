@@ -1,36 +1,25 @@
 #include "document/BufferedWriter.h"
 
-#include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 TBufferedWriter::TBufferedWriter(const std::string& FileName, int32_t BufferSize)
     : FCapacity(BufferSize > 2 ? BufferSize : 2), FFileName(FileName) {
     FBuffer = std::make_unique<char[]>(static_cast<size_t>(FCapacity));
-    ::unlink(FileName.c_str());
-    FFile = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FFile < 0) RaiseException("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+    FFile = std::make_unique<TAtomicFileStream>(FileName);
 }
 
-TBufferedWriter::~TBufferedWriter() {
-    try {
-        Flush();
-    } catch (...) {
-        // Reported by the explicit Flush that the writer's users make before they free it.
-    }
-    ::close(FFile);
-}
+TBufferedWriter::~TBufferedWriter() = default;
 
 void TBufferedWriter::WriteLn(std::string_view S) {
     const int64_t need = static_cast<int64_t>(S.size()) + 2;
     if (need + FUsed > FCapacity) Flush();
     if (need > FCapacity) {
         // Longer than the whole buffer: straight to the file, after what came before it.
-        WriteAll(S.data(), S.size());
-        WriteAll("\n\r", 2);
+        FFile->WriteBuffer(S.data(), S.size());
+        FFile->WriteBuffer("\n\r", 2);
+        FFile->Flush();
         return;
     }
     std::memcpy(FBuffer.get() + FUsed, S.data(), S.size());
@@ -42,18 +31,13 @@ void TBufferedWriter::WriteLn(std::string_view S) {
 void TBufferedWriter::Flush() {
     if (FUsed == 0) return;
     const size_t count = static_cast<size_t>(FUsed);
-    // Dropped before writing: after a failure the file is incomplete anyway, and the
-    // destructor must not try the same bytes again.
+    // Dropped before writing: after a failure the file is incomplete anyway.
     FUsed = 0;
-    WriteAll(FBuffer.get(), count);
+    FFile->WriteBuffer(FBuffer.get(), count);
+    FFile->Flush();
 }
 
-void TBufferedWriter::WriteAll(const char* Data, size_t Count) {
-    while (Count > 0) {
-        const ssize_t n = ::write(FFile, Data, Count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) RaiseException("Disk full");
-        Data += n;
-        Count -= static_cast<size_t>(n);
-    }
+void TBufferedWriter::Close() {
+    Flush();
+    FFile->Close();
 }

@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+class TAtomicFileStream;
+
 class TBufferedWriter {
 public:
-    // Deletes a file of that name, then creates it empty. A file that cannot be created raises
-    // an Exception naming it.
+    // Starts the file FileName, written aside and put in place by Close (a file of that name
+    // stays as it was until then). A file that cannot be created raises an Exception naming it.
     TBufferedWriter(const std::string& FileName, int32_t BufferSize);
-    // Writes what is still buffered (a failure is lost here: call Flush first to see it) and
-    // closes the file.
+    // A writer destroyed before Close (after an error) leaves no file and the old one whole.
     ~TBufferedWriter();
     TBufferedWriter(const TBufferedWriter&) = delete;
     TBufferedWriter& operator=(const TBufferedWriter&) = delete;
@@ -22,18 +23,18 @@ public:
     // not fit beside what is buffered flushes the buffer first; a line longer than the whole
     // buffer goes to the file directly.
     void WriteLn(std::string_view S);
-    // Writes the buffered bytes to the file and empties the buffer. Raises "Disk full" when the
-    // file takes fewer bytes than asked.
+    // Writes the buffered bytes to the file and empties the buffer. Raises "Could not write
+    // <name>: <reason>" when the file does not take them.
     void Flush();
+    // Flushes, then puts the whole file in place of FileName; raises as Flush.
+    void Close();
 
     int32_t Capacity() const { return FCapacity; }
     int32_t Used() const { return FUsed; }
     const std::string& FileName() const { return FFileName; }
 
 private:
-    void WriteAll(const char* Data, size_t Count);
-
-    int FFile = -1;
+    std::unique_ptr<TAtomicFileStream> FFile;
     std::unique_ptr<char[]> FBuffer;
     int32_t FCapacity = 0;
     int32_t FUsed = 0;

@@ -240,5 +240,5 @@ void SaveToPostScript(const std::string& FileName, int32_t W, int32_t H, float K
         }
     }
     writer.WriteLn("showpage");
-    writer.Flush();
+    writer.Close();
 }

@@ -2,10 +2,13 @@
 
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -22,6 +25,69 @@ int OnError(TIFF*, void* User, const char*, const char* Format, va_list Args) {
 int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
+
+// libtiff writes through our file stream, so that its writes are checked like every other;
+// what the stream raises is kept for the writer to raise again once libtiff has returned.
+struct TTiffStream {
+    TStream* Stream;
+    std::exception_ptr Failure;
+};
+
+tmsize_t StreamRead(thandle_t H, void* Buffer, tmsize_t Count) {
+    auto* s = static_cast<TTiffStream*>(H);
+    try {
+        return Count <= 0 ? 0 : static_cast<tmsize_t>(s->Stream->Read(Buffer, static_cast<size_t>(Count)));
+    } catch (...) {
+        if (!s->Failure) s->Failure = std::current_exception();
+        return -1;
+    }
+}
+
+tmsize_t StreamWrite(thandle_t H, void* Buffer, tmsize_t Count) {
+    auto* s = static_cast<TTiffStream*>(H);
+    try {
+        if (Count > 0) s->Stream->WriteBuffer(Buffer, static_cast<size_t>(Count));
+        return Count;
+    } catch (...) {
+        if (!s->Failure) s->Failure = std::current_exception();
+        return -1;
+    }
+}
+
+toff_t StreamSeek(thandle_t H, toff_t Offset, int Whence) {
+    auto* s = static_cast<TTiffStream*>(H);
+    const TSeekOrigin origin = Whence == SEEK_SET   ? TSeekOrigin::soBeginning
+                               : Whence == SEEK_CUR ? TSeekOrigin::soCurrent
+                                                    : TSeekOrigin::soEnd;
+    try {
+        const int64_t position = s->Stream->Seek(static_cast<int64_t>(Offset), origin);
+        return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
+    } catch (...) {
+        if (!s->Failure) s->Failure = std::current_exception();
+        return static_cast<toff_t>(-1);
+    }
+}
+
+// The stream is closed, checked, by the writer after libtiff is done with it.
+int StreamClose(thandle_t) {
+    return 0;
+}
+
+toff_t StreamSize(thandle_t H) {
+    auto* s = static_cast<TTiffStream*>(H);
+    try {
+        return static_cast<toff_t>(s->Stream->Size());
+    } catch (...) {
+        if (!s->Failure) s->Failure = std::current_exception();
+        return 0;
+    }
+}
+
+int StreamMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void StreamUnmap(thandle_t, void*, toff_t) {}
 
 } // namespace
 
@@ -74,12 +140,23 @@ void TMultiPageTiff::SaveBitmap(const TBitmap32& Bitmap, const std::string& File
 
 void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileName) {
     FError.clear();
+    std::unique_ptr<TAtomicFileStream> file;
+    try {
+        file = std::make_unique<TAtomicFileStream>(FileName);
+    } catch (const Exception&) {
+        RaiseException("Could not open " + FileName + " for writing");
+    }
+    TTiffStream stream{file.get(), nullptr};
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &FError);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, nullptr);
-    FHandle = TIFFOpenExt(FileName.c_str(), "w", options);
+    FHandle = TIFFClientOpenExt(FileName.c_str(), "w", &stream, StreamRead, StreamWrite, StreamSeek,
+                                StreamClose, StreamSize, StreamMap, StreamUnmap, options);
     TIFFOpenOptionsFree(options);
-    if (FHandle == nullptr) RaiseException("Could not open " + FileName + " for writing");
+    if (FHandle == nullptr) {
+        if (stream.Failure) std::rethrow_exception(stream.Failure);
+        RaiseException("Could not open " + FileName + " for writing");
+    }
 
     {
         TTiffBuff buff(Bitmap);
@@ -89,8 +166,11 @@ void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileN
     const int closed = TIFFFlush(FHandle);
     TIFFClose(FHandle);
     FHandle = nullptr;
+    // The stream's own message names the file and the reason.
+    if (stream.Failure) std::rethrow_exception(stream.Failure);
     if (closed != 1 || !FError.empty())
         RaiseException("Could not write " + FileName + (FError.empty() ? std::string() : ": " + FError));
+    file->Close();
 }
 
 void TMultiPageTiff::WritePage(TTiffBuff& Buff) {

@@ -46,9 +46,10 @@ public:
 
     void SetResolution(double Value) { FResolution = Value; }
     double Resolution() const { return FResolution; }
-    // Creates FileName and writes the bitmap as its one page. Raises "Could not open <name> for
-    // writing" when the file cannot be created, and an Exception with libtiff's message when
-    // writing fails.
+    // Writes the bitmap as the one page of FileName, aside first and then in place of a file of
+    // that name (TAtomicFileStream). Raises "Could not open <name> for writing" when the file
+    // cannot be created, and "Could not write <name>: <reason>" when writing fails; the old
+    // file then stays as it was.
     void WriteFile(const TBitmap32& Bitmap, const std::string& FileName);
 
 private:

@@ -218,8 +218,9 @@ void TPattern::Save() {
 }
 
 void TPattern::SaveToFile(const std::string& FileName) {
-    TFileStream stream(FileName, TFileMode::fmCreate);
+    TAtomicFileStream stream(FileName);
     SaveToStream(stream);
+    stream.Close();
     this->FileName = FileName;
 }
 

@@ -163,8 +163,9 @@ void TQStyle::LoadFromStream(TStream& Stream) {
 }
 
 void TQStyle::SaveToFile(const std::string& FileName) {
-    TFileStream stream(FileName, TFileMode::fmCreate);
+    TAtomicFileStream stream(FileName);
     SaveToStream(stream);
+    stream.Close();
     this->FileName = FileName;
 }
 

@@ -98,8 +98,9 @@ void TBitmap32::Draw(int DstX, int DstY, const TRect& SrcRect, const TBitmap32& 
 }
 
 void TBitmap32::SaveToFile(const std::string& FileName) const {
-    TFileStream file(FileName, TFileMode::fmCreate);
+    TAtomicFileStream file(FileName);
     SaveToStream(file);
+    file.Close();
 }
 
 void TBitmap32::SaveToStream(TStream& Stream) const {

@@ -91,7 +91,7 @@ public:
     float StippleStep = 1.0f;
     float StippleCounter = 0.0f;
 
-    // Writes a 32-bit BMP, alpha included.
+    // Writes a 32-bit BMP, alpha included; replaces the file whole or not at all.
     void SaveToFile(const std::string& FileName) const;
     void SaveToStream(TStream& Stream) const;
     // Reads any format of the picture-format registry, chosen by the file's extension.

@@ -8,6 +8,7 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Format.h"
 #include "tests/app/ShellFixture.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -102,6 +103,31 @@ TEST_F(SaveDrawing, AnUnknownExtensionOrAFailedWriteKeepsTheDrawingUnsaved) {
     // Cancelling the dialog changes nothing.
     Domain->SaveCommand->trigger();
     EXPECT_TRUE(Domain->Document->Modified);
+}
+
+TEST_F(SaveDrawing, AFullDiskIsSaidAndKeepsTheOldFileAndTheDrawingUnsaved) {
+    for (const std::string name : {"a.bmp", "b.jpg", "c.tif", "d.ps"}) {
+        SCOPED_TRACE(name);
+        const std::string path = Folder() + name;
+        std::ofstream(path) << "the earlier version";
+        Domain->Document->Modified = true;
+        Messages.clear();
+        FileNames.push_back(path);
+        {
+            TWriteFaultScope fault(TFaultPoint::fpClose, 0, ENOSPC);
+            if (name == "d.ps")
+                Domain->PostScriptCommand->trigger();
+            else
+                Domain->SaveCommand->trigger();
+        }
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Caption, "Error saving file");
+        EXPECT_EQ(Messages[0].Text, "Could not write " + path + ": No space left on device");
+        EXPECT_TRUE(Domain->Document->Modified);
+        EXPECT_EQ(FileBytes(path), "the earlier version");
+        for (const std::string& entry : FolderEntries(Folder()))
+            EXPECT_NE(entry.rfind("." + name, 0), 0u) << entry;
+    }
 }
 
 TEST(SaveDialogName, ANameWithoutExtensionTakesTheChosenTypes) {

@@ -8,15 +8,14 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Random.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -75,51 +74,32 @@ struct THistory {
 TEST(BufferedWriterTest, LinesEndInLfCrAndReachTheFileOnlyWhenTheBufferIsFull) {
     TTestFolder dir;
     const std::string name = dir / "out.ps";
+    const std::string old = "an older and much longer file that is replaced as a whole";
+    std::ofstream(name) << old;
     {
-        std::ofstream(name) << "an older and much longer file that is replaced as a whole";
         TBufferedWriter w(name, 16);
-        EXPECT_EQ(ReadFile(name), "");
+        // The lines go to a file beside the old one until Close.
+        std::string aside;
+        for (const std::string& entry : FolderEntries(dir.Path()))
+            if (entry != "out.ps") aside = dir / entry;
+        ASSERT_FALSE(aside.empty());
+        EXPECT_EQ(ReadFile(aside), "");
         w.WriteLn("abcdef"); // 8 bytes
         w.WriteLn("ghijkl"); // 16: exactly full, still buffered
-        EXPECT_EQ(ReadFile(name), "");
+        EXPECT_EQ(ReadFile(aside), "");
         EXPECT_EQ(w.Used(), 16);
         w.WriteLn("m"); // does not fit: the first 16 bytes go out
-        EXPECT_EQ(ReadFile(name), "abcdef\n\rghijkl\n\r");
+        EXPECT_EQ(ReadFile(aside), "abcdef\n\rghijkl\n\r");
         EXPECT_EQ(w.Used(), 3);
         // Longer than the whole buffer: written after what was buffered, not over the buffer.
         w.WriteLn("0123456789abcdefghij");
-        EXPECT_EQ(ReadFile(name), "abcdef\n\rghijkl\n\rm\n\r0123456789abcdefghij\n\r");
+        EXPECT_EQ(ReadFile(aside), "abcdef\n\rghijkl\n\rm\n\r0123456789abcdefghij\n\r");
         w.WriteLn("");
+        EXPECT_EQ(ReadFile(name), old);
+        w.Close();
     }
     EXPECT_EQ(ReadFile(name), "abcdef\n\rghijkl\n\rm\n\r0123456789abcdefghij\n\r\n\r");
-}
-
-TEST(BufferedWriterTest, FailuresRaise) {
-    TTestFolder dir;
-    EXPECT_THROW(TBufferedWriter(dir / "missing/out.ps", 8192), Exception);
-
-    // A file size limit stands in for a full disk.
-    const std::string name = dir / "full.ps";
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limit = old;
-    limit.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    std::string message;
-    {
-        TBufferedWriter w(name, 64);
-        try {
-            for (int i = 0; i < 10; ++i)
-                w.WriteLn(std::string(30, 'x'));
-            w.Flush();
-        } catch (const Exception& e) {
-            message = e.Message();
-        }
-    }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(message, "Disk full");
+    EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"out.ps"});
 }
 
 TEST(PostScriptTest, NumbersHaveFourDecimalsAfterRoundingToEightDigits) {
@@ -176,6 +156,16 @@ TEST(PostScriptTest, FileOfOneStrokeByteForByte) {
                 "0.0000 0.0000 0.0000  setrgbcolor\n\r.1 setlinewidth\n\rclosepath\n\rfill\n\rshowpage\n\r";
     EXPECT_EQ(ReadFile(dir / "a.ps"), expected);
     EXPECT_EQ(progress, std::vector<int>{0});
+}
+
+TEST(PostScriptTest, AFailedExportRaisesAndKeepsTheOldFile) {
+    TTestFolder dir;
+    THistory h(1000, 1000);
+    h.AddStep({TStrokeOutline{{Fx(0, 0)}, {Fx(500, 250)}, 0xFF000000}});
+    EXPECT_THROW(SaveToPostScript(dir / "missing/out.ps", 1000, 1000, 0.8f, h.States, nullptr), Exception);
+    const std::string name = dir / "full.ps";
+    std::ofstream(name) << "the earlier export";
+    ExpectFailedSavesKeepTarget(name, [&] { SaveToPostScript(name, 1000, 1000, 0.8f, h.States, nullptr); });
 }
 
 TEST(PostScriptTest, PolygonIsLeftForwardThenRightBackwardOfAppliedStepsOnly) {

@@ -2,6 +2,8 @@
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -158,4 +160,13 @@ TEST(TMultiPageTiff, FailedWriteIsReportedNotTakenForSuccess) {
     std::signal(SIGXFSZ, oldHandler);
     std::filesystem::remove(path);
     EXPECT_EQ(message.rfind("Could not write " + path, 0), 0u) << message;
+}
+
+TEST(TMultiPageTiff, AFailedSaveKeepsTheOldFileWhole) {
+    TTestFolder dir;
+    const std::string path = dir / "drawing.tif";
+    TMultiPageTiff::SaveBitmap(TwoByOne(), path, 200.0);
+    TBitmap32 picture(64, 64);
+    picture.Clear(0xFF336699u);
+    ExpectFailedSavesKeepTarget(path, [&] { TMultiPageTiff::SaveBitmap(picture, path, 300.0); });
 }

@@ -3,8 +3,10 @@
 #include "platform/rtl/Exception.h"
 
 #include "FormatTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 std::string TempPath(const std::string& Name) {
@@ -40,6 +42,20 @@ TEST(PictureFormats, UnknownOrMissingExtensionSaysSo) {
               "Unknown picture format: the file name has no extension");
     EXPECT_NE(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture.bmp"); }).find("Cannot open file"),
               std::string::npos);
+}
+
+TEST(PictureFormats, AFifoOrAFolderIsNoPicture) {
+    RegisterPictureFormats();
+    TTestFolder dir;
+    const std::string fifo = dir / "fifo.png";
+    const std::string folder = dir / "x.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    TBitmap32 b(2, 3);
+    // Opened without waiting for a writer and without asking a folder for its bytes.
+    EXPECT_EQ(ErrorOf([&] { b.LoadFromFile(fifo); }), fifo + " is not a file");
+    EXPECT_EQ(ErrorOf([&] { b.LoadFromFile(folder); }), folder + " is not a file");
+    EXPECT_EQ(b.Width(), 2);
 }
 
 TEST(PictureFormats, BitmapLoadFromFileGoesThroughTheRegistryByExtension) {

@@ -4,8 +4,11 @@
 #include "platform/rtl/Random.h"
 #include "presets/EditorHooks.h"
 #include "tests/presets/PresetTestSupport.h"
+#include "tests/support/WriteFaults.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,6 +107,19 @@ TEST(PatternFile, ReadingDropsEmptyFramesAndKeepsTheOrderOfTheOthers) {
     EXPECT_EQ(MessageOf([&] { p.AddPatternFrame(std::make_unique<TPatternFrame>()); }),
               "AddPatternFrame: MaxFrames reached");
     EXPECT_EQ(p.FrameCount(), 8);
+}
+
+TEST(PatternFile, AFailedSaveRaisesAndKeepsTheOldFileAndAFifoIsNoPattern) {
+    TPresetFolder folder;
+    TPattern pattern;
+    AddFrame(pattern, {Straight(0, 0, 10, 10)});
+    pattern.Save();
+    AddFrame(pattern, {Straight(0, 0, 20, 0), Straight(20, 0, 20, 20)});
+    ExpectFailedSavesKeepTarget(pattern.FileName, [&] { pattern.Save(); });
+    const std::string fifo = folder / "fifo.stk";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(MessageOf([&] { pattern.LoadFromFile(fifo); }), fifo + " is not a file");
+    EXPECT_EQ(pattern.FrameCount(), 2);
 }
 
 TEST(PatternFile, DamagedFilesFailWithAClearMessageInsteadOfAllocating) {

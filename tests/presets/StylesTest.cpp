@@ -7,6 +7,7 @@
 #include "presets/DemoStyle.h"
 #include "presets/EditorHooks.h"
 #include "tests/presets/PresetTestSupport.h"
+#include "tests/support/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,19 @@ TEST(StyleFile, SaveWritesBackToItsFileOrToTheNextFreeName) {
     back.DeleteFile();
     EXPECT_FALSE(folder.Exists("style0000.gst"));
     EXPECT_EQ(back.FileName, folder / "style0000.gst");
+}
+
+TEST(StyleFile, AFailedSaveRaisesAndKeepsTheOldFileAndAFolderIsNoStyle) {
+    TPresetFolder folder;
+    TQStyle style;
+    style.SetName("old");
+    style.Save();
+    style.SetName("new");
+    ExpectFailedSavesKeepTarget(style.FileName, [&] { style.Save(); });
+    const std::string dir = folder / "x.gst";
+    std::filesystem::create_directory(dir);
+    EXPECT_EQ(MessageOf([&] { style.LoadFromFile(dir); }), dir + " is not a file");
+    EXPECT_EQ(style.Name, "new");
 }
 
 TEST(StyleFile, DamagedFilesFailWithAClearMessageAndLeaveTheStyleAsItWas) {

@@ -3,6 +3,9 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 
+#include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -149,6 +152,14 @@ TEST(BmpCodec, SaveToFileAndLoadFromFileRoundTrip) {
     EXPECT_EQ(b.Pixel(0, 0), 0x12345678u);
     EXPECT_EQ(b.Pixel(1, 1), 0x00ABCDEFu);
     std::filesystem::remove(path);
+}
+
+TEST(BmpCodec, AFailedSaveToFileKeepsTheOldFileWhole) {
+    TTestFolder dir;
+    const std::string path = dir / "drawing.bmp";
+    TBitmap32(3, 2).SaveToFile(path);
+    TBitmap32 bigger(40, 30);
+    ExpectFailedSavesKeepTarget(path, [&] { bigger.SaveToFile(path); });
 }
 
 TEST(BmpCodec, PaletteDepthsBottomUpAndTopDown) {
