@@ -1,25 +1,12 @@
 #include "controls/QuickValue.h"
 
 #include "controls/ControlPictures.h"
-#include "platform/raster/HSL.h"
 
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-
-void RGBToHSL(TColor C, float& H, float& S, float& L) {
-    const uint32_t u = static_cast<uint32_t>(C);
-    RGBtoHSL(Color32(static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16)), H,
-             S, L);
-}
-
-TColor HSLToRGB(float H, float S, float L) {
-    uint8_t r, g, b;
-    HSLToRGBBytes(r, g, b, H, S, L);
-    return RGBToColor(r, g, b);
-}
 
 namespace {
 QRgb ToQRgb(TColor C) {
@@ -116,12 +103,12 @@ void TQuickValue::SetColorShadowBorder(TColor Value) {
 
 void TQuickValue::TintBitmap(QImage& Bitmap) const {
     float h, s, l;
-    RGBToHSL(FColorBorder, h, s, l);
+    ColorToHSL(FColorBorder, h, s, l);
     for (int x = 0; x < Bitmap.width(); ++x)
         for (int y = 0; y < Bitmap.height(); ++y) {
             const QRgb p = Bitmap.pixel(x, y);
             const float light = static_cast<float>((qRed(p) + qGreen(p) + qBlue(p)) / 765.0);
-            Bitmap.setPixel(x, y, ToQRgb(HSLToRGB(h, s, light)));
+            Bitmap.setPixel(x, y, ToQRgb(HSLToColor(h, s, light)));
         }
 }
 

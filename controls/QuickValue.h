@@ -12,12 +12,6 @@
 
 #include <string>
 
-// Hue, saturation and lightness (0..1, single precision) of a window colour, red in the low
-// byte. A system colour is taken as its raw value.
-void RGBToHSL(TColor C, float& H, float& S, float& L);
-// The window colour of a hue, saturation and lightness.
-TColor HSLToRGB(float H, float S, float L);
-
 class TQuickValue : public QWidget {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
 #include "controls/SimpleColorSelector.h"
 
-#include "controls/QuickValue.h"
 #include "platform/qt/PointerConfinement.h"
 #include "platform/qt/ScreenCursors.h"
 
@@ -135,7 +134,7 @@ void TSimpleColorSelector::DrawField() {
                 hue = static_cast<float>(static_cast<double>(y) / h);
                 saturation = static_cast<float>(static_cast<double>(x) / w);
             }
-            field.setPixel(x, y, ToQRgb(HSLToRGB(hue, saturation, light)));
+            field.setPixel(x, y, ToQRgb(HSLToColor(hue, saturation, light)));
         }
     FImage->Picture = field;
     FImage->update();

@@ -1,5 +1,7 @@
 #include "platform/qt/Colors.h"
 
+#include "platform/raster/HSL.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -43,4 +45,16 @@ TColor32 ColorToColor32(TColor C) {
     const QColor q = ColorToQColor(C);
     return Color32(static_cast<uint8_t>(q.red()), static_cast<uint8_t>(q.green()),
                    static_cast<uint8_t>(q.blue()));
+}
+
+void ColorToHSL(TColor C, float& H, float& S, float& L) {
+    const uint32_t u = static_cast<uint32_t>(C);
+    RGBtoHSL(Color32(static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16)), H,
+             S, L);
+}
+
+TColor HSLToColor(float H, float S, float L) {
+    uint8_t r, g, b;
+    HSLToRGBBytes(r, g, b, H, S, L);
+    return RGBToColor(r, g, b);
 }

@@ -50,3 +50,9 @@ constexpr bool IsSystemColor(TColor C) {
 QColor ColorToQColor(TColor C);
 // The same as an opaque raster colour.
 TColor32 ColorToColor32(TColor C);
+
+// Hue, saturation and lightness (0..1, single precision) of a window colour, by the raster
+// library's RGBtoHSL. A system colour is taken as its raw value, not resolved.
+void ColorToHSL(TColor C, float& H, float& S, float& L);
+// The window colour of a hue, saturation and lightness, by the raster library's HSLToRGBBytes.
+TColor HSLToColor(float H, float S, float L);

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-// H, S, L of a colour, in single precision; H in [0, 1), grey gives H = S = 0.
+// H, S, L of a raster colour (alpha ignored), in single precision; H in [0, 1), grey gives
+// H = S = 0.
 void RGBtoHSL(TColor32 RGB, float& H, float& S, float& L);
 
 // The bytes of a hue, saturation and lightness. S = 0 exactly gives grey Round(255 x L).

@@ -254,7 +254,7 @@ TEST(QuickValue, GlyphTintKeepsTheChannelMean) {
 
     // A system colour is taken by its raw bytes: clBtnShadow is $FF000010, a dark red.
     float h, s, l;
-    RGBToHSL(clBtnShadow, h, s, l);
+    ColorToHSL(clBtnShadow, h, s, l);
     EXPECT_EQ(h, 0.0f);
     EXPECT_EQ(s, 1.0f);
 }
