@@ -31,6 +31,7 @@ TQuickValue::TQuickValue(QWidget* Parent) : QWidget(Parent) {
     setFixedSize(46, 16);
     setMouseTracking(true);
     FPopup = new TFPickPct(this);
+    TintGlyphs();
     BuildText();
 }
 
@@ -88,6 +89,7 @@ void TQuickValue::SetColorActive(TColor Value) {
 
 void TQuickValue::SetColorBorder(TColor Value) {
     FColorBorder = Value;
+    TintGlyphs();
     Refresh();
 }
 
@@ -112,12 +114,16 @@ void TQuickValue::TintBitmap(QImage& Bitmap) const {
         }
 }
 
-void TQuickValue::Paint(QPainter& Canvas) {
-    QImage enabledGlyph = LoadControlPicture(QStringLiteral("VVERT"));
-    QImage disabledGlyph = LoadControlPicture(QStringLiteral("VVERTD"));
-    TintBitmap(enabledGlyph);
-    TintBitmap(disabledGlyph);
+void TQuickValue::TintGlyphs() {
+    FGlyph = LoadControlPicture(QStringLiteral("VVERT"));
+    FGlyphDisabled = LoadControlPicture(QStringLiteral("VVERTD"));
+    TintBitmap(FGlyph);
+    TintBitmap(FGlyphDisabled);
+    MakeTransparent(FGlyph);
+    MakeTransparent(FGlyphDisabled);
+}
 
+void TQuickValue::Paint(QPainter& Canvas) {
     const QColor border = ColorToQColor(FColorBorder);
     const QColor active = ColorToQColor(FColorActive);
     const QColor light = ColorToQColor(FColorHighLigthBorder);
@@ -172,9 +178,7 @@ void TQuickValue::Paint(QPainter& Canvas) {
     }
     Canvas.restore();
 
-    QImage& glyph = FEnabled ? enabledGlyph : disabledGlyph;
-    MakeTransparent(glyph);
-    Canvas.drawImage(GlyphBox.Left, GlyphBox.Top, glyph);
+    Canvas.drawImage(GlyphBox.Left, GlyphBox.Top, FEnabled ? FGlyph : FGlyphDisabled);
 }
 
 void TQuickValue::paintEvent(QPaintEvent*) {

@@ -88,6 +88,8 @@ protected:
 
 private:
     void Paint(QPainter& Canvas);
+    // Loads both glyphs, tints them in the border colour and makes their background transparent.
+    void TintGlyphs();
     void BuildText();
     void Refresh();
     bool InHotArea(int X, int Y) const;
@@ -106,4 +108,7 @@ private:
     TColor FColorBorder = clBlack;
     TColor FColorHighLigthBorder = clBtnHighlight;
     TColor FColorShadowBorder = clBtnShadow;
+    // The glyphs as painted, tinted whenever the border colour is set.
+    QImage FGlyph;
+    QImage FGlyphDisabled;
 };

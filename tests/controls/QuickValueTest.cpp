@@ -297,3 +297,15 @@ TEST(QuickValue, PaintsFrameSeparatorAndGlyph) {
     EXPECT_EQ(disabled.pixel(38, 7), qRgb(200, 200, 200));
     EXPECT_EQ(disabled.pixel(36, 2), qRgb(0, 0, 0));
 }
+
+TEST(QuickValue, TheGlyphFollowsANewBorderColour) {
+    TQuickValue box;
+    box.SetEnabled(true);
+    // A grey pixel inside the glyph: grey under the black border, red once the border is red.
+    const QRgb before = box.grab().toImage().pixel(38, 7);
+    EXPECT_EQ(qRed(before), qGreen(before));
+    box.SetColorBorder(clRed);
+    const QRgb after = box.grab().toImage().pixel(38, 7);
+    EXPECT_GT(qRed(after), qGreen(after));
+    EXPECT_EQ(qGreen(after), qBlue(after));
+}
