@@ -191,7 +191,8 @@ void Release(benchmark::State& State, int Mp) {
     ReportStep(State, *d, 0);
 }
 
-// Undo or redo of a step that changed most of the picture, from memory or swapped out just before.
+// Undo or redo of a step that changed most of the picture, from memory or swapped out; the window
+// idles for 50 ms (an idle call every millisecond) between the swap-out and the action.
 void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
     TDrawing* d = Ready(State, Mp);
     if (d == nullptr) return;
@@ -199,7 +200,12 @@ void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
     d->LargeGesture();
     TQState& step = *d->History().GetState(0);
     auto swapOut = [&] {
-        if (Disk) step.Compress();
+        if (!Disk) return;
+        step.Compress();
+        for (int i = 0; i < 50; ++i) {
+            d->Doc->CompressIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     };
     if (Redo)
         Measure(

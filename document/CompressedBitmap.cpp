@@ -100,6 +100,13 @@ void Populate(TColor32* Block, size_t Pixels) {
 #endif
 }
 
+// A block for tiles, mapped.
+std::unique_ptr<TColor32[]> NewBlock() {
+    auto block = std::make_unique_for_overwrite<TColor32[]>(BlockPixels);
+    Populate(block.get(), BlockPixels);
+    return block;
+}
+
 // Thrown inside a write that was asked to stop; never leaves this unit.
 struct TStopped {};
 
@@ -205,6 +212,38 @@ public:
         FWake.notify_all();
     }
 
+    // Blocks mapped in advance for reading a swap file back: the thread keeps Blocks of them.
+    void SetReserve(size_t Blocks) {
+        {
+            std::lock_guard lock(Mutex);
+            if (FReserveTarget == Blocks) return;
+            FReserveTarget = Blocks;
+            if (Blocks > 0) Start();
+        }
+        FWake.notify_all();
+    }
+
+    // A block of the reserve, or nil when it is empty.
+    std::unique_ptr<TColor32[]> TakeBlock() {
+        std::lock_guard lock(Mutex);
+        if (FReserve.empty()) return nullptr;
+        std::unique_ptr<TColor32[]> block = std::move(FReserve.back());
+        FReserve.pop_back();
+        return block;
+    }
+
+    // Keeps the blocks the reserve lacks for it and frees the others, on the thread.
+    void Recycle(std::vector<std::unique_ptr<TColor32[]>> Blocks) {
+        {
+            std::lock_guard lock(Mutex);
+            while (!Blocks.empty() && FReserve.size() < FReserveTarget) {
+                FReserve.push_back(std::move(Blocks.back()));
+                Blocks.pop_back();
+            }
+        }
+        if (!Blocks.empty()) Later([blocks = std::make_shared<decltype(Blocks)>(std::move(Blocks))] {});
+    }
+
     std::mutex Mutex;
     // Notified whenever a job's swap-out is over.
     std::condition_variable Over;
@@ -217,7 +256,9 @@ private:
     void Run() {
         std::unique_lock lock(Mutex);
         for (;;) {
-            FWake.wait(lock, [this] { return FStopping || !FJobs.empty() || !FTasks.empty(); });
+            FWake.wait(lock, [this] {
+                return FStopping || !FJobs.empty() || !FTasks.empty() || FReserve.size() != FReserveTarget;
+            });
             if (!FTasks.empty()) {
                 std::function<void()> task = std::move(FTasks.front());
                 FTasks.pop_front();
@@ -227,7 +268,29 @@ private:
                 lock.lock();
                 continue;
             }
-            if (FJobs.empty()) return; // stopping
+            // An undo waiting for the reserve comes before a swap-out.
+            if (FReserve.size() > FReserveTarget) {
+                std::vector<std::unique_ptr<TColor32[]>> spare;
+                while (FReserve.size() > FReserveTarget) {
+                    spare.push_back(std::move(FReserve.back()));
+                    FReserve.pop_back();
+                }
+                lock.unlock();
+                spare.clear();
+                lock.lock();
+                continue;
+            }
+            if (FReserve.size() < FReserveTarget && !FStopping) {
+                lock.unlock();
+                std::unique_ptr<TColor32[]> block = NewBlock();
+                lock.lock();
+                FReserve.push_back(std::move(block));
+                continue;
+            }
+            if (FJobs.empty()) {
+                if (FStopping) return;
+                continue;
+            }
             std::shared_ptr<TSwapJob> job = std::move(FJobs.front());
             FJobs.pop_front();
             if (job->State != TSwapJob::TState::Queued) continue; // stopped while queued
@@ -251,6 +314,8 @@ private:
     std::condition_variable FWake;
     std::deque<std::shared_ptr<TSwapJob>> FJobs;
     std::deque<std::function<void()>> FTasks;
+    std::vector<std::unique_ptr<TColor32[]>> FReserve;
+    size_t FReserveTarget = 0;
     bool FStopping = false;
     std::thread FThread;
 };
@@ -392,17 +457,37 @@ void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
 }
 
 void TCompressedBitmap::ReleasePixels() {
-    std::shared_ptr<void> memory;
-    if (FBitmap)
-        memory = std::shared_ptr<TBitmap32>(std::move(FBitmap));
-    else if (!FBlocks.empty())
-        memory = std::make_shared<std::vector<std::unique_ptr<TColor32[]>>>(std::move(FBlocks));
-    FBlocks.clear();
-    FBlockFree = 0;
     for (TTile& tile : FTiles)
         tile.Bits = nullptr;
+    FBlockFree = 0;
     // Giving a picture's worth of memory back takes milliseconds: the swap thread does it.
-    if (memory) Later([memory] {});
+    if (TSwapThread::Gone().load()) {
+        FBitmap.reset();
+        FBlocks.clear();
+    } else if (FBitmap) {
+        SwapThread().Later([bitmap = std::shared_ptr<TBitmap32>(std::move(FBitmap))] {});
+    } else if (!FBlocks.empty()) {
+        SwapThread().Recycle(std::move(FBlocks));
+        FBlocks.clear();
+    }
+}
+
+void TCompressedBitmap::ReserveForReadBack(size_t Blocks) {
+    if (!TSwapThread::Gone().load()) SwapThread().SetReserve(Blocks);
+}
+
+size_t TCompressedBitmap::BlocksToReadBack() const {
+    if (!FTiled || !FCompressed || FJob) return 0;
+    size_t blocks = 0, free = 0;
+    for (const TTile& tile : FTiles) {
+        const size_t pixels = PixelsOf(tile.Rect);
+        if (free < pixels) {
+            ++blocks;
+            free = BlockPixels;
+        }
+        free -= pixels;
+    }
+    return blocks;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -579,8 +664,20 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
     size_t total = 0;
     for (const TTile& tile : FTiles)
         total += PixelsOf(tile.Rect);
-    auto block = std::make_unique_for_overwrite<TColor32[]>(total);
-    Populate(block.get(), total);
+    // The tiles go into blocks mapped in advance when the swap thread has some ready.
+    std::vector<std::unique_ptr<TColor32[]>> blocks;
+    size_t free = 0;
+    auto room = [&](size_t Pixels) {
+        if (free < Pixels) {
+            std::unique_ptr<TColor32[]> block =
+                TSwapThread::Gone().load() ? nullptr : SwapThread().TakeBlock();
+            blocks.push_back(block ? std::move(block) : NewBlock());
+            free = BlockPixels;
+        }
+        TColor32* bits = blocks.back().get() + (BlockPixels - free);
+        free -= Pixels;
+        return bits;
+    };
     size_t placed = 0;
     try {
         TFileStream file(FFileName, TFileMode::fmOpenRead);
@@ -588,7 +685,6 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
             RaiseException("The file was changed");
         std::vector<TColor32> piece;
         uint64_t sum = 0;
-        TColor32* to = block.get();
         while (placed < FTiles.size()) {
             size_t count = 0, pixels = 0;
             while (placed + count < FTiles.size() &&
@@ -602,7 +698,8 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
                 const size_t w = static_cast<size_t>(tile.Rect.Width());
                 const size_t bytes = w * sizeof(TColor32);
                 sum = Fold(sum, PixelSum(from, PixelsOf(tile.Rect)));
-                tile.Bits = to;
+                tile.Bits = room(PixelsOf(tile.Rect));
+                TColor32* to = tile.Bits;
                 for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
                     if (Target == nullptr) {
                         std::memcpy(to, from, bytes);
@@ -615,7 +712,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
             }
         }
         if (sum != FChecksum) RaiseException("The file was changed");
-    } catch (const Exception& e) {
+    } catch (const std::exception& e) {
         for (size_t i = 0; Target != nullptr && i < placed; ++i) {
             const TTile& tile = FTiles[i];
             const size_t w = static_cast<size_t>(tile.Rect.Width());
@@ -625,10 +722,11 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
         }
         for (TTile& tile : FTiles)
             tile.Bits = nullptr;
-        RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.Message());
+        if (!TSwapThread::Gone().load()) SwapThread().Recycle(std::move(blocks));
+        RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.what());
     }
-    FBlocks.push_back(std::move(block));
-    FBlockFree = 0;
+    FBlocks = std::move(blocks);
+    FBlockFree = free;
     Drop(FFileName);
     FFileName.clear();
     FCompressed = false;

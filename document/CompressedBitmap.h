@@ -83,6 +83,13 @@ public:
     // Why the last swap-out on the swap thread failed.
     const std::string& SwapError() const { return FSwapError; }
 
+    // How many blocks of memory reading this copy back takes: 0 unless it is a copy of tiles
+    // that is swapped out.
+    size_t BlocksToReadBack() const;
+    // Has the swap thread keep that many blocks mapped in advance, so that reading a copy back
+    // (the undo or redo the history expects next) does not wait for the system to map them.
+    static void ReserveForReadBack(size_t Blocks);
+
     // Bytes held in memory as the memory figures count them: 0 while swapped out, else
     // width * height * 4 + 54 of the bitmap, or of the rectangle a copy of tiles stands for.
     int32_t GetMemSize() const { return FCompressed ? 0 : FMemorySize; }

@@ -130,7 +130,9 @@ private:
 
 TQStates::TQStates() = default;
 
-TQStates::~TQStates() = default;
+TQStates::~TQStates() {
+    TCompressedBitmap::ReserveForReadBack(0);
+}
 
 void TQStates::Add(std::unique_ptr<TQState> Step) {
     TBusyScope busy(*this);
@@ -226,6 +228,14 @@ void TQStates::Compact() {
         }
         break;
     }
+    // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
+    auto blocks = [this](int32_t I) {
+        const TQState& step = *FSteps[static_cast<size_t>(I)];
+        return step.FeatureCopy().BlocksToReadBack() + step.DestCopy().BlocksToReadBack();
+    };
+    size_t reserve = FCurrent > 0 ? blocks(FCurrent - 1) : 0;
+    if (reserve == 0 && FCurrent < Length()) reserve = blocks(FCurrent);
+    TCompressedBitmap::ReserveForReadBack(reserve);
 }
 
 void TQStates::WaitForSwapOuts() {
