@@ -3,7 +3,10 @@
 // patterns. Most buttons and menu items run the command module's actions; the window itself
 // keeps its gauges, value boxes, lists and previews in step with the drawing, answers the
 // command module's events, takes dropped files, runs context help and compacts the undo history
-// when the program is idle.
+// when the program is idle. The code follows the window: UMain.cpp makes and frees it,
+// UMainLayout.cpp builds the widgets, UMainPanels.cpp keeps the panels and gauges in step with
+// the drawing, UMainPresets.cpp fills the style and pattern lists, UMainEvents.cpp takes drops,
+// keys, the close question and idle time.
 #pragma once
 
 #include "platform/qt/Colors.h"

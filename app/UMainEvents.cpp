@@ -1,0 +1,119 @@
+#include "app/UMain.h"
+
+#include "app/HlpWnd.h"
+#include "app/QDomain.h"
+#include "app/ShellServices.h"
+#include "app/Tools.h"
+#include "document/DualImage.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/qt/InputEvents.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+
+// ---------------------------------------------------------------------------------------------
+// Keys, clicks in context help and idle time
+
+bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
+    const QEvent::Type type = Event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress)
+        return false;
+    // Events reach the window first and then the control; the control's turn decides.
+    if (!Receiver->isWidgetType()) return false;
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(Event);
+        if (key->key() == Qt::Key_Shift) {
+            // Shift reaches the source view whatever control has the focus: the tools read it
+            // there.
+            uint16_t vk = VK_SHIFT;
+            const TShiftState shift = ShiftStateOf(key->modifiers(), QApplication::mouseButtons());
+            if (type == QEvent::KeyPress)
+                ImgSrc->View().KeyDown(vk, shift);
+            else
+                ImgSrc->View().KeyUp(vk, shift);
+            return true;
+        }
+        if (type == QEvent::KeyPress && Domain != nullptr && QApplication::activePopupWidget() == nullptr &&
+            QApplication::activeModalWidget() == nullptr)
+            return Domain->IsShortCut(*key);
+        return false;
+    }
+    if (ContextHelpMode && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
+        ContextHelpMode = false;
+        if (Domain != nullptr && Domain->ToolManager) Domain->ToolManager->SetEnabled(true);
+        QApplication::restoreOverrideCursor();
+        const std::string keyword = HelpKeywordOf(static_cast<QWidget*>(Receiver));
+        // What has no help page (the menu bar, the status bar) shows none and takes the click as
+        // it would otherwise: a menu opens.
+        if (keyword.empty()) return false;
+        if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(keyword);
+        return true;
+    }
+    return false;
+}
+
+void TFMain::ApplicationEvents1Idle(bool& Done) {
+    Done = true;
+    if (Domain != nullptr && Domain->Document) Domain->Document->CompressIdle();
+}
+
+void TFMain::StartContextHelp(void*) {
+    if (Domain->ToolManager) Domain->ToolManager->SetEnabled(false);
+    if (ContextHelpMode)
+        QApplication::changeOverrideCursor(QCursor(Qt::WhatsThisCursor));
+    else
+        QApplication::setOverrideCursor(QCursor(Qt::WhatsThisCursor));
+    ContextHelpMode = true;
+    QApplication::processEvents();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dropped files and closing
+
+void TFMain::dragEnterEvent(QDragEnterEvent* Event) {
+    if (Event->mimeData()->hasUrls()) Event->acceptProposedAction();
+}
+
+void TFMain::dropEvent(QDropEvent* Event) {
+    QStringList names;
+    for (const QUrl& url : Event->mimeData()->urls())
+        names.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    Event->acceptProposedAction();
+    // The drop ends first: the question and the load must not hold the program the file came
+    // from.
+    QMetaObject::invokeMethod(
+        this, [this, names] { GuardEvent([&] { DropFiles(names); }); }, Qt::QueuedConnection);
+}
+
+void TFMain::DropFiles(const QStringList& FileNames) {
+    if (FileNames.size() >= 2) {
+        MessageBox(QMessageBox::Information, "Information", "You can drop only one file");
+        return;
+    }
+    if (FileNames.isEmpty()) return;
+    // The loader and the question report their own outcome; the drop is over either way.
+    GuardEvent([&] { Domain->LoadDroppedImage(FileNames.first().toStdString()); });
+}
+
+bool TFMain::FormClose() {
+    if (!Domain->Document || !Domain->Document->Modified) return true;
+    return MessageBox(QMessageBox::Question, "Confirm", "Document not saved. Discard anyway?",
+                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TFMain::closeEvent(QCloseEvent* Event) {
+    bool close = false;
+    GuardEvent([&] { close = FormClose(); });
+    if (!close) {
+        Event->ignore();
+        return;
+    }
+    Event->accept();
+    // The main window's closing ends the program, whatever other windows are open.
+    TerminateApplication();
+}

@@ -1,0 +1,429 @@
+#include "app/UMain.h"
+
+#include "app/QDomain.h"
+#include "app/Shape.h"
+#include "app/ShellServices.h"
+#include "app/TiledImage.h"
+#include "app/UMainWidgets.h"
+#include "app/UdmGlobalConfig.h"
+#include "controls/ControlPictures.h"
+#include "controls/ImageListViewer.h"
+#include "controls/QuickValue.h"
+#include "controls/QuorSlider.h"
+#include "controls/SimpleColorSelector.h"
+#include "platform/qt/GaugeBar.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/qt/InputEvents.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+
+namespace {
+// The views' surround: the paper of the drawing stands out against it.
+constexpr TColor32 ViewSurround = 0xFF8E8A9A;
+
+// A button that runs an action: it follows the action's enabled state and hint.
+void BindButton(QAbstractButton* Button, QAction* Action) {
+    auto sync = [Button, Action] {
+        Button->setEnabled(Action->isEnabled());
+        Button->setToolTip(Action->toolTip());
+        Button->setStatusTip(Action->statusTip());
+    };
+    sync();
+    QObject::connect(Action, &QAction::changed, Button, sync);
+    QObject::connect(Button, &QAbstractButton::clicked, Action, [Action] { Action->trigger(); });
+}
+
+QToolButton* ToolButton(const QImage& Icon, QWidget* Parent, int IconSize) {
+    auto* button = new QToolButton(Parent);
+    button->setIcon(QIcon(QPixmap::fromImage(Icon)));
+    button->setIconSize(QSize(IconSize, IconSize));
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QLabel* SmallLabel(const QString& Text, QWidget* Parent) {
+    auto* label = new QLabel(Text, Parent);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    return label;
+}
+
+TGaugeBar* Gauge(int Min, int Max, int Position, QWidget* Parent) {
+    auto* gauge = new TGaugeBar(Parent);
+    gauge->SetMin(Min);
+    gauge->SetMax(Max);
+    gauge->SetPosition(Position);
+    gauge->setMinimumWidth(110);
+    gauge->setFocusPolicy(Qt::NoFocus);
+    return gauge;
+}
+} // namespace
+
+void TFMain::BuildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(Domain->OpenCommand);
+    file->addAction(Domain->SaveCommand);
+    file->addAction(Domain->CloseCommand);
+    file->addAction(Domain->PostScriptCommand);
+    file->addAction(Domain->RenderAll);
+    file->addSeparator();
+    file->addAction(Domain->ExitCommand);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(Domain->UndoCommand);
+    edit->addAction(Domain->RedoCommand);
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(Domain->ViewBordersCommand);
+    view->addAction(Domain->ViewDirectionsCommand);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(Domain->HelpCommand);
+    help->addAction(Domain->ContextHelpCommand);
+    help->addAction(Domain->AboutCommand);
+}
+
+void TFMain::BuildViews() {
+    panDual = new QWidget(centralWidget());
+    panDual->setObjectName(QStringLiteral("panDual"));
+    auto* layout = new QHBoxLayout(panDual);
+    layout->setContentsMargins(0, 0, 0, 0);
+    glSplitter = new QSplitter(Qt::Horizontal, panDual);
+    glSplitter->setChildrenCollapsible(true);
+    glSplitter->setHandleWidth(6);
+    ImgSrc = new TImgView32Widget(glSplitter);
+    ImgDst = new TImgView32Widget(glSplitter);
+    for (TImgView32Widget* view : {ImgSrc, ImgDst}) {
+        SetHelpKeyword(view, "img");
+        view->View().Color = ViewSurround;
+        view->View().SetScale(1.0f);
+        view->View().OnScroll = [this](void* Sender) { ImgScroll(Sender); };
+    }
+    ImgSrc->setObjectName(QStringLiteral("ImgSrc"));
+    ImgDst->setObjectName(QStringLiteral("ImgDst"));
+    glSplitter->addWidget(ImgSrc);
+    glSplitter->addWidget(ImgDst);
+    glSplitter->setStretchFactor(0, 1);
+    glSplitter->setStretchFactor(1, 1);
+    layout->addWidget(glSplitter);
+}
+
+QWidget* TFMain::BuildToolsPanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Tools"), panPanels);
+    panel->setObjectName(QStringLiteral("panTools"));
+    SetHelpKeyword(panel, "tools");
+    auto* grid = new QGridLayout(panel->Body());
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setSpacing(2);
+    btPtr = ToolButton(LoadAppPicture(QStringLiteral("tool-pointer.png")), panel->Body(), 32);
+    btAuto = ToolButton(LoadAppPicture(QStringLiteral("tool-auto.png")), panel->Body(), 32);
+    btPat = ToolButton(LoadAppPicture(QStringLiteral("tool-pattern.png")), panel->Body(), 32);
+    btFree = ToolButton(LoadAppPicture(QStringLiteral("tool-freehand.png")), panel->Body(), 32);
+    btHelp = ToolButton(LoadAppPicture(QStringLiteral("tool-help.png")), panel->Body(), 32);
+    const std::pair<QToolButton*, QAction*> bindings[] = {{btPtr, Domain->PointerCommand},
+                                                          {btAuto, Domain->AutoDirCommand},
+                                                          {btPat, Domain->PatternCommand},
+                                                          {btFree, Domain->FreeHandCommand},
+                                                          {btHelp, Domain->ContextHelpCommand}};
+    for (const auto& [button, action] : bindings) {
+        BindButton(button, action);
+        button->setCheckable(true);
+        button->setObjectName(action->objectName().replace(QStringLiteral("Command"), QString()));
+    }
+    // One radio group: the button of the tool in use is down, "What is this?" among them.
+    FToolGroup = new QButtonGroup(panel);
+    for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
+        FToolGroup->addButton(b);
+    grid->addWidget(btPtr, 0, 0);
+    grid->addWidget(btAuto, 0, 1);
+    grid->addWidget(btPat, 1, 0);
+    grid->addWidget(btFree, 1, 1);
+    grid->addWidget(btHelp, 2, 0);
+    grid->setRowStretch(3, 1);
+    return panel;
+}
+
+QWidget* TFMain::BuildPSPanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Postscript info"), panPanels);
+    panel->setObjectName(QStringLiteral("panPS"));
+    SetHelpKeyword(panel, "ps");
+    auto* layout = new QVBoxLayout(panel->Body());
+    layout->setContentsMargins(8, 8, 8, 8);
+    lblPSCount = new QLabel(QStringLiteral("0 Vectors"), panel->Body());
+    QFont big = lblPSCount->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.3);
+    lblPSCount->setFont(big);
+    Label11 = new QLabel(QStringLiteral("Export to Postscript"), panel->Body());
+    btPS = new QPushButton(QStringLiteral("PostScript..."), panel->Body());
+    btPS->setFocusPolicy(Qt::NoFocus);
+    connect(btPS, &QPushButton::clicked, this, [this] { GuardEvent([this] { btPSClick(); }); });
+    layout->addWidget(lblPSCount);
+    layout->addStretch();
+    layout->addWidget(Label11);
+    layout->addWidget(btPS);
+    panel->setFixedWidth(150);
+    return panel;
+}
+
+QWidget* TFMain::BuildStylePanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Style"), panPanels);
+    panel->setObjectName(QStringLiteral("panStyle"));
+    SetHelpKeyword(panel, "general");
+    QWidget* body = panel->Body();
+    auto* layout = new QHBoxLayout(body);
+    layout->setContentsMargins(4, 3, 4, 3);
+    layout->setSpacing(6);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(3);
+    cbStyles = new QComboBox(body);
+    cbStyles->setObjectName(QStringLiteral("cbStyles"));
+    cbStyles->setMinimumWidth(140);
+    cbStyles->setFocusPolicy(Qt::ClickFocus);
+    connect(cbStyles, &QComboBox::activated, this, [this](int) { GuardEvent([this] { cbStylesChange(); }); });
+    left->addWidget(cbStyles);
+    auto* previewRow = new QHBoxLayout;
+    ImgPreviewStyle = new TImage32Widget(body);
+    ImgPreviewStyle->setFixedSize(84, 84);
+    ImgPreviewStyle->Image().Color = 0xFFFFFFFF;
+    previewRow->addWidget(ImgPreviewStyle);
+    auto* buttons = new QVBoxLayout;
+    btStyleNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
+    btStyleEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
+    btStyleDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
+    BindButton(btStyleNew, Domain->NewStyleCommand);
+    BindButton(btStyleEdit, Domain->EditStyleCommand);
+    BindButton(btStyleDel, Domain->DelStyleCommand);
+    for (QToolButton* b : {btStyleNew, btStyleEdit, btStyleDel})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    previewRow->addLayout(buttons);
+    previewRow->addStretch();
+    left->addLayout(previewRow);
+    left->addStretch();
+    layout->addLayout(left);
+
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(4);
+    gaPolyStep = Gauge(6, 100, 25, body);
+    gaLength = Gauge(1, 170, 80, body);
+    gaGain = Gauge(100, 1200, 200, body);
+    gaWidth = Gauge(10, 100, 10, body);
+    gaBrdLimit = Gauge(1, 100, 99, body);
+    lblPolyStep = SmallLabel(QString(), body);
+    lblLength = SmallLabel(QString(), body);
+    lblGain = SmallLabel(QString(), body);
+    lblWidth = SmallLabel(QString(), body);
+    lblBorder = SmallLabel(QString(), body);
+    const std::tuple<const char*, TGaugeBar*, QLabel*, void (TFMain::*)()> rows[] = {
+        {"Precision", gaPolyStep, lblPolyStep, &TFMain::gaPolyStepChange},
+        {"Length", gaLength, lblLength, &TFMain::gaLengthChange},
+        {"Gain", gaGain, lblGain, &TFMain::gaGainChange},
+        {"Width", gaWidth, lblWidth, &TFMain::gaWidthChange},
+        {"Borders", gaBrdLimit, lblBorder, &TFMain::gaBrdLimitChange}};
+    int row = 0;
+    for (const auto& [caption, gauge, label, handler] : rows) {
+        grid->addWidget(SmallLabel(QString::fromUtf8(caption), body), row, 0);
+        grid->addWidget(gauge, row, 1);
+        label->setMinimumWidth(30);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(label, row, 2);
+        void (TFMain::*change)() = handler;
+        gauge->OnChange = [this, change](void*) { (this->*change)(); };
+        ++row;
+    }
+    cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), body);
+    cbStopBorder->setFocusPolicy(Qt::NoFocus);
+    connect(cbStopBorder, &QCheckBox::clicked, this,
+            [this] { GuardEvent([this] { JvXPCheckbox1Click(); }); });
+    grid->addWidget(cbStopBorder, row, 0, 1, 3);
+    layout->addLayout(grid);
+    return panel;
+}
+
+QWidget* TFMain::BuildSizePanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Size & Density"), panPanels);
+    panel->setObjectName(QStringLiteral("PanSize"));
+    SetHelpKeyword(panel, "size");
+    QWidget* body = panel->Body();
+    auto* layout = new QGridLayout(body);
+    layout->setContentsMargins(6, 6, 6, 4);
+    layout->setVerticalSpacing(4);
+    qvDensity = new TQuickValue(body);
+    qvSize = new TQuickValue(body);
+    const std::tuple<TQuickValue*, int, int, int, const char*> boxes[] = {{qvDensity, 5, 200, 10, " lines"},
+                                                                          {qvSize, 10, 150, 10, " pixels"}};
+    for (const auto& [box, min, max, position, suffix] : boxes) {
+        box->SetMin(min);
+        box->SetMax(max);
+        box->SetPosition(position);
+        box->SetSuffix(suffix);
+        box->SetEnabled(true);
+        box->setFixedSize(84, 16);
+        box->TextBox = TQuickValue::TBox{1, 3, 64, 13};
+        box->GlyphBox = TQuickValue::TBox{2, 73, 7, 11};
+    }
+    qvDensity->OnChangePos = [this](void*) { GuardEvent([this] { gaDensityChange(); }); };
+    qvSize->OnChangePos = [this](void*) { GuardEvent([this] { gaSizeChange(); }); };
+    layout->addWidget(new QLabel(QStringLiteral("Density"), body), 0, 0);
+    layout->addWidget(qvDensity, 0, 1);
+    layout->addWidget(new QLabel(QStringLiteral("Size"), body), 1, 0);
+    layout->addWidget(qvSize, 1, 1);
+    ImgSize = new TImage32Widget(body);
+    ImgSize->setFixedSize(144, 73);
+    layout->addWidget(ImgSize, 2, 0, 1, 2);
+    layout->setRowStretch(3, 1);
+    return panel;
+}
+
+QWidget* TFMain::BuildPatternPanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Patterns"), panPanels);
+    panel->setObjectName(QStringLiteral("panPattern"));
+    SetHelpKeyword(panel, "pattern");
+    QWidget* body = panel->Body();
+    auto* layout = new QHBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    PatternImageListViewer = new TImageListViewer(body);
+    PatternImageListViewer->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PatternImageListViewer->SetMargin(2);
+    PatternImageListViewer->SetImageList(&PatternImageList);
+    PatternImageListViewer->setFixedWidth(4 * 44 + 20);
+    PatternImageListViewer->OnMouseUpThumb = [this](int Index, int, int) {
+        GuardEvent([&] { PatternImageListViewerMouseUpThumb(Index); });
+    };
+    layout->addWidget(PatternImageListViewer);
+    auto* buttons = new QVBoxLayout;
+    btPatNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
+    btPatEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
+    btPatDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
+    BindButton(btPatNew, Domain->NewPatternCommand);
+    BindButton(btPatEdit, Domain->EditPatternCommand);
+    BindButton(btPatDel, Domain->DelPatternCommand);
+    for (QToolButton* b : {btPatNew, btPatEdit, btPatDel})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    return panel;
+}
+
+QWidget* TFMain::BuildColorsPanel() {
+    auto* panel = new TToolPanel(QStringLiteral("Colors"), panPanels);
+    panel->setObjectName(QStringLiteral("panColors"));
+    QWidget* body = panel->Body();
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(3);
+    auto* modes = new QHBoxLayout;
+    modes->setSpacing(2);
+    btVar = new QToolButton(body);
+    btAutoColor = new QToolButton(body);
+    btFixed = new QToolButton(body);
+    btnReset = new QToolButton(body);
+    const std::pair<QToolButton*, const char*> captions[] = {
+        {btVar, "Variants"}, {btAutoColor, "Auto"}, {btFixed, "Fixed"}, {btnReset, "Reset"}};
+    for (const auto& [button, caption] : captions) {
+        button->setText(QString::fromUtf8(caption));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRaise(button == btnReset);
+        modes->addWidget(button);
+    }
+    for (QToolButton* b : {btVar, btAutoColor, btFixed})
+        b->setCheckable(true);
+    modes->addStretch();
+    layout->addLayout(modes);
+    ColorPages = new QWidget(body);
+    ColorPages->setFixedSize(212, 104);
+    layout->addWidget(ColorPages);
+    layout->addStretch();
+
+    auto selector = [](QWidget* Parent, int Height) {
+        auto* s = new TSimpleColorSelector(Parent);
+        s->SetBitmapSlider(LoadControlPicture(QStringLiteral("COLORRULER")));
+        s->SetBitmapBtn(LoadControlPicture(QStringLiteral("COLORTHUMB")));
+        s->setFixedSize(150, Height);
+        return s;
+    };
+    panVar = new QWidget(body);
+    ColorSelectorVar = selector(panVar, 82);
+    ColorSelectorVar->move(2, 0);
+    panFixed = new QWidget(body);
+    ColorSelectorFixed = selector(panFixed, 100);
+    ColorSelectorFixed->move(2, 0);
+    auto* current = new QLabel(QStringLiteral("Current Color"), panFixed);
+    current->setWordWrap(true);
+    current->setGeometry(158, 0, 52, 32);
+    panAuto = new QWidget(body);
+    slidHue = new TQuorSlider(panAuto);
+    slidSat = new TQuorSlider(panAuto);
+    slidBright = new TQuorSlider(panAuto);
+    const std::tuple<TQuorSlider*, const char*, int> sliders[] = {
+        {slidHue, "Hue", 100}, {slidSat, "Saturation", 100}, {slidBright, "Brightness", 99}};
+    int y = 2;
+    for (const auto& [slider, caption, maximum] : sliders) {
+        auto* label = SmallLabel(QString::fromUtf8(caption), panAuto);
+        label->setGeometry(4, y, 200, 14);
+        slider->setGeometry(4, y + 15, 191, 11);
+        slider->SetMaximum(maximum);
+        slider->SetPosition(50);
+        y += 33;
+    }
+    for (int i = 0; i < 10; ++i) {
+        auto* swatch = new TShape(panVar);
+        swatch->SetShape(stCircle);
+        swatch->SetPenColor(clGray);
+        swatch->setGeometry(3 + 15 * i, 86, 14, 14);
+        VariantShapes[static_cast<size_t>(i)] = swatch;
+    }
+    shapeFixed = new TShape(panFixed);
+    shapeFixed->SetShape(stRectangle);
+    shapeFixed->SetPenColor(clGray);
+    shapeFixed->setGeometry(160, 40, 40, 40);
+    return panel;
+}
+
+void TFMain::BuildPanels() {
+    panPanels = new QWidget(centralWidget());
+    panPanels->setObjectName(QStringLiteral("panPanels"));
+    panPanels->setFixedHeight(PanelsHeight);
+    auto* strip = new QHBoxLayout(panPanels);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(3);
+    panTools = BuildToolsPanel();
+    panPS = BuildPSPanel();
+    panStyle = BuildStylePanel();
+    PanSize = BuildSizePanel();
+    panPattern = BuildPatternPanel();
+    panColors = BuildColorsPanel();
+    backgroundBitmap = new TTiledImage(panPanels);
+    backgroundBitmap->setObjectName(QStringLiteral("backgroundBitmap"));
+    for (QWidget* panel : {panTools, panPS, panStyle, PanSize, panPattern, panColors})
+        strip->addWidget(panel);
+    strip->addWidget(backgroundBitmap, 1);
+}
+
+void TFMain::BuildStatusBar() {
+    StatusPanel = new QLabel(statusBar());
+    StatusPanel->setMinimumWidth(50);
+    statusBar()->addWidget(StatusPanel);
+    progBar = new QProgressBar(statusBar());
+    progBar->setRange(0, 100);
+    progBar->setTextVisible(false);
+    progBar->setStyleSheet(QStringLiteral(
+        "QProgressBar { border: 1px solid #8a8a9a; background: #f4f6fa; }"
+        "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 rgb(155,205,255), "
+        "stop:1 rgb(121,188,255)); }"));
+    progBar->hide();
+}

@@ -1,0 +1,265 @@
+#include "app/UMain.h"
+
+#include "app/QDomain.h"
+#include "app/Tools.h"
+#include "app/UColorPanel.h"
+#include "controls/QuickValue.h"
+#include "document/DualImage.h"
+#include "platform/qt/Bitmap32Image.h"
+#include "platform/qt/GaugeBar.h"
+#include "platform/qt/ImgView32Widget.h"
+#include "platform/qt/InputEvents.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/raster/Image32.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Random.h"
+#include "platform/rtl/Round.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include <cmath>
+
+// ---------------------------------------------------------------------------------------------
+// The panels and gauges
+
+void TFMain::SetGaugeLabel(QLabel* Label, const std::string& Text) {
+    Label->setText(QString::fromStdString(Text));
+}
+
+int32_t TFMain::GaugeToLength(int32_t Position) {
+    const float e = static_cast<float>(std::exp(std::exp(Position / 200.0)));
+    const float t = static_cast<float>(2.0 * e * e - 10.0);
+    return Round(t);
+}
+
+int32_t TFMain::LengthToGauge(int32_t Length) {
+    const long double v = 200.0L * std::log(std::log(std::sqrt((Length + 10) / 2.0L)));
+    return Round(static_cast<double>(v));
+}
+
+void TFMain::UpdateUI() {
+    progBar->hide();
+    if (ColorPanel != nullptr) ColorPanel->UpdateFromImage();
+    TDualImage* document = Domain->Document.get();
+    if (document != nullptr) {
+        panDual->show();
+        panPanels->show();
+        FPanelsArea->show();
+        const int tool = Domain->ToolManager ? Domain->ToolManager->Tool : 0;
+        struct TPanels {
+            QToolButton* Button;
+            bool Style, PS, Size, Pattern;
+        };
+        const TPanels* panels = nullptr;
+        static const TPanels none{nullptr, false, false, false, false};
+        const TPanels table[] = {{btPtr, true, true, false, false},
+                                 {btFree, true, false, true, false},
+                                 {btPat, true, false, true, true},
+                                 {btAuto, true, false, true, false}};
+        switch (tool) {
+        case 1:
+            panels = &table[0];
+            break;
+        case 3:
+            panels = &table[1];
+            break;
+        case 4:
+            panels = &table[2];
+            break;
+        case 5:
+            panels = &table[3];
+            break;
+        default:
+            panels = &none;
+            break;
+        }
+        // No tool leaves no button down; an exclusive group would keep one.
+        FToolGroup->setExclusive(false);
+        for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
+            b->setChecked(b == panels->Button);
+        FToolGroup->setExclusive(true);
+        if (panels->Button != nullptr) {
+            panStyle->setVisible(panels->Style);
+            panPS->setVisible(panels->PS);
+            PanSize->setVisible(panels->Size);
+            panPattern->setVisible(panels->Pattern);
+        }
+        btPS->setEnabled(Domain->PostScriptCommand->isEnabled());
+        lblPSCount->setText(QString::fromStdString(std::to_string(document->StrokeCount()) + " Vectors"));
+        gaPolyStep->SetPosition(gaPolyStep->Max() - document->PolyStep());
+        gaLength->SetPosition(LengthToGauge(document->Length()));
+        gaGain->SetPosition(Round(document->Gain() * 100.0));
+        gaWidth->SetPosition(Round(document->Width() * 10.0));
+        qvSize->SetPosition(document->Size());
+        gaBrdLimit->SetPosition(document->GetBrdLimit());
+        StatusPanel->setText(QString::fromStdString(document->UndoMemoryText()));
+        if (ColorPanel != nullptr) {
+            switch (document->ColorMode()) {
+            case 0:
+                ColorPanel->FixedClick(btFixed);
+                break;
+            case 1:
+                ColorPanel->AutoClick(btAutoColor);
+                break;
+            case 2:
+                ColorPanel->VariantsClick(btVar);
+                break;
+            default:
+                break;
+            }
+            ColorPanel->SetFixedColor(static_cast<TColor>(WinColor(document->Color())));
+        }
+    } else {
+        panDual->hide();
+        panPanels->hide();
+        FPanelsArea->hide();
+        lblPSCount->setText(QStringLiteral("0 Vectors"));
+        // Without a drawing there is no history whose memory the bar could show.
+        StatusPanel->clear();
+        gaPolyStep->SetPosition(4);
+        gaLength->SetPosition(100);
+        gaGain->SetPosition(200);
+        gaWidth->SetPosition(10);
+        qvSize->SetPosition(50);
+        gaBrdLimit->SetPosition(127);
+    }
+    // The drawing ends with exactly the values the controls show.
+    gaWidthChange();
+    gaPolyStepChange();
+    gaLengthChange();
+    gaGainChange();
+    cbStopBorderClick();
+    gaSizeChange();
+    gaDensityChange();
+    gaBrdLimitChange();
+}
+
+void TFMain::gaPolyStepChange() {
+    if (TDualImage* document = Domain->Document.get())
+        document->SetPolyStep(gaPolyStep->Max() - gaPolyStep->Position());
+    SetGaugeLabel(lblPolyStep, std::to_string(gaPolyStep->Position()));
+}
+
+void TFMain::gaLengthChange() {
+    TDualImage* document = Domain->Document.get();
+    if (document != nullptr) document->SetLength(GaugeToLength(gaLength->Position()));
+    const int length = document != nullptr ? document->Length() : GaugeToLength(gaLength->Position());
+    SetGaugeLabel(lblLength, std::to_string(length));
+}
+
+void TFMain::gaGainChange() {
+    TDualImage* document = Domain->Document.get();
+    if (document != nullptr) document->SetGain(static_cast<float>(gaGain->Position() / 100.0));
+    const double gain = document != nullptr ? document->Gain() : gaGain->Position() / 100.0;
+    SetGaugeLabel(lblGain, FloatToStrGeneral(gain, 5, 0));
+}
+
+void TFMain::gaWidthChange() {
+    TDualImage* document = Domain->Document.get();
+    if (document != nullptr) document->SetWidth(static_cast<float>(gaWidth->Position() / 10.0));
+    const double width = document != nullptr ? document->Width() : gaWidth->Position() / 10.0;
+    SetGaugeLabel(lblWidth, FloatToStrGeneral(width, 5, 0));
+}
+
+void TFMain::gaBrdLimitChange() {
+    TDualImage* document = Domain->Document.get();
+    if (document != nullptr) document->SetBrdLimit(static_cast<uint8_t>(gaBrdLimit->Position()));
+    const int limit = document != nullptr ? document->GetBrdLimit() : gaBrdLimit->Position();
+    SetGaugeLabel(lblBorder, std::to_string(limit));
+}
+
+void TFMain::gaDensityChange() {
+    if (TDualImage* document = Domain->Document.get()) document->SetDensity(qvDensity->Position());
+    gaSizeChange();
+}
+
+void TFMain::gaSizeChange() {
+    TBitmap32& bitmap = ImgSize->Image().Bitmap;
+    const int w = ImgSize->width();
+    const int h = ImgSize->height();
+    bitmap.SetSize(w, h);
+    bitmap.Clear(0xFFDEE5EF);
+    const int s = qvSize->Position();
+    const double ratio = std::min(w / (2.0 * s), h / (2.0 * s));
+    const int r = ratio < 1 ? std::min(w, h) / 2 - 5 : s;
+    DrawDashedCircle(bitmap, TPoint{w / 2, h / 2}, 0xFF000000, static_cast<float>(r), 0xFF000000);
+    for (int k = 0; k <= qvDensity->Position(); ++k) {
+        const double a = Random(6283) / 1000.0;
+        const int d = Random(r);
+        const double x = d * std::cos(a) + w / 2.0;
+        const double y = d * std::sin(a) + h / 2.0;
+        const int px = Round(x), py = Round(y);
+        bitmap.SetPixelS(px, py, 0xFF3C3C3C);
+        for (const TPoint n :
+             {TPoint{px - 1, py}, TPoint{px + 1, py}, TPoint{px, py - 1}, TPoint{px, py + 1}})
+            bitmap.SetPixelS(n.X, n.Y, 0xFF646464);
+    }
+    if (ratio < 1) {
+        QImage canvas = Bitmap32AsQImage(bitmap);
+        QPainter painter(&canvas);
+        QFont font = painter.font();
+        font.setPixelSize(11);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(1, 11), QString::fromStdString(FloatToStrGeneral(ratio * 100, 3, 0) + "%"));
+    }
+    ImgSize->Image().Changed();
+    if (TDualImage* document = Domain->Document.get()) document->SetSize(s);
+}
+
+void TFMain::cbStopBorderClick() {
+    if (TDualImage* document = Domain->Document.get()) document->StopOnBorders = cbStopBorder->isChecked();
+}
+
+void TFMain::JvXPCheckbox1Click() {
+    Domain->StopOnBordersCommand->trigger();
+}
+
+void TFMain::btPSClick() {
+    Domain->PostScriptCommand->trigger();
+}
+
+void TFMain::ImgScroll(void* Sender) {
+    // The other view follows; its own scroll event must not send the first one back.
+    if (FScrolling) return;
+    TImgView32* view = static_cast<TImgView32*>(Sender);
+    TImgView32* other = view == &ImgSrc->View() ? &ImgDst->View() : &ImgSrc->View();
+    const TPoint topLeft = view->ControlToBitmap(TPoint{0, 0});
+    const TPoint bottomRight = view->ControlToBitmap(TPoint{view->ViewportWidth(), view->ViewportHeight()});
+    const int cx = Round(((topLeft.X + bottomRight.X) / 2) * 1.0);
+    const int cy = Round(((topLeft.Y + bottomRight.Y) / 2) * 1.0);
+    FScrolling = true;
+    GuardEvent([&] { other->ScrollToCenter(cx, cy); });
+    FScrolling = false;
+}
+
+TColor32 TFMain::GetSelectedColor() const {
+    if (ColorPanel != nullptr) return ColorToColor32(ColorPanel->SelectedColor);
+    return 0xFF000000;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress of the command module
+
+void TFMain::ShowProgress(void*, int Percent) {
+    progBar->setValue(Percent);
+    progBar->repaint();
+}
+
+void TFMain::BeginProgress(void*) {
+    progBar->setGeometry(statusBar()->rect());
+    progBar->show();
+    progBar->raise();
+}
+
+void TFMain::EndProgress(void*) {
+    progBar->hide();
+}
