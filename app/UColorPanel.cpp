@@ -1,5 +1,6 @@
 #include "app/UColorPanel.h"
 
+#include "app/PanelColor.h"
 #include "app/Shape.h"
 #include "controls/QuorSlider.h"
 #include "controls/SimpleColorSelector.h"
@@ -14,8 +15,6 @@
 TColorPanel* ColorPanel = nullptr;
 
 namespace {
-constexpr TColor PanelColor = RGBToColor(222, 229, 239);
-
 // The shift of a slider position: 50 is none, each step a hundredth.
 float ShiftOf(const TQuorSlider* Slider) {
     return static_cast<float>((Slider->Position() - 50) / 100.0);
@@ -66,7 +65,7 @@ TColorPanel::TColorPanel(TShape* Variant0, TShape* Variant1, TShape* Variant2, T
     }
     for (QWidget* page : {FVariantsPage, FAutoPage, FFixedPage}) {
         QPalette palette = page->palette();
-        palette.setColor(QPalette::Window, ColorToQColor(PanelColor));
+        palette.setColor(QPalette::Window, QColor::fromRgba(PanelColor));
         page->setPalette(palette);
         page->setAutoFillBackground(true);
         page->hide();

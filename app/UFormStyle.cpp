@@ -1,5 +1,6 @@
 #include "app/UFormStyle.h"
 
+#include "app/LengthGauge.h"
 #include "app/TiledImage.h"
 #include "engine/QTypes.h"
 #include "platform/qt/GaugeBar.h"
@@ -21,7 +22,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <cmath>
 
 TFormStyle* FormStyle = nullptr;
 
@@ -47,17 +47,6 @@ TGaugeBar* Gauge(QWidget* Parent, int Min, int Max, int Position) {
     return gauge;
 }
 } // namespace
-
-int32_t TFormStyle::GaugeToLength(int32_t Position) {
-    const float e = static_cast<float>(std::exp(std::exp(Position / 200.0)));
-    const float t = static_cast<float>(2.0 * e * e - 10.0);
-    return Round(t);
-}
-
-int32_t TFormStyle::LengthToGauge(int32_t Length) {
-    const long double v = 200.0L * std::log(std::log(std::sqrt((Length + 10.0L) / 2.0L)));
-    return Round(static_cast<double>(v));
-}
 
 TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("FormStyle"));

@@ -35,11 +35,6 @@ public:
     // The middle 94 % of the style's preview, stretched over the preview view.
     void UpdatePreview();
 
-    // The length gauge's scale, shared with the main window: positions 1..170 give lengths
-    // 5..205, close together for short strokes and far apart for long ones.
-    static int32_t GaugeToLength(int32_t Position);
-    static int32_t LengthToGauge(int32_t Length);
-
     TQStyle* Style = nullptr;
     bool Loading = false;
 

@@ -157,7 +157,7 @@ void TFMain::FormCreate() {
                                  ColorSelectorVar, ColorSelectorFixed, btnReset, slidHue, slidSat, slidBright,
                                  btVar, btAutoColor, btFixed, panVar, panAuto, panFixed, ColorPages);
     ColorPanel->GetDocument = [] { return Domain != nullptr ? Domain->Document.get() : nullptr; };
-    PatternImageListViewer->SetColor(RGBToColor(222, 229, 239));
+    PatternImageListViewer->SetColor(static_cast<TColor>(WinColor(PanelColor)));
     // 5. The preset buttons show glyphs only.
     for (QToolButton* b : {btPatNew, btPatDel, btPatEdit, btStyleNew, btStyleDel, btStyleEdit})
         b->setText(QString());

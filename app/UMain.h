@@ -165,9 +165,6 @@ public:
     void ImgScroll(void* Sender);
     TColor32 GetSelectedColor() const;
 
-    static int32_t GaugeToLength(int32_t Position);
-    static int32_t LengthToGauge(int32_t Length);
-
     // ---- events of the command module -------------------------------------------------------------
     void StartContextHelp(void* Sender);
     void ShowProgress(void* Sender, int Percent);

@@ -1,5 +1,7 @@
 #include "app/UMain.h"
 
+#include "app/LengthGauge.h"
+#include "app/PanelColor.h"
 #include "app/QDomain.h"
 #include "app/Tools.h"
 #include "app/UColorPanel.h"
@@ -32,17 +34,6 @@
 
 void TFMain::SetGaugeLabel(QLabel* Label, const std::string& Text) {
     Label->setText(QString::fromStdString(Text));
-}
-
-int32_t TFMain::GaugeToLength(int32_t Position) {
-    const float e = static_cast<float>(std::exp(std::exp(Position / 200.0)));
-    const float t = static_cast<float>(2.0 * e * e - 10.0);
-    return Round(t);
-}
-
-int32_t TFMain::LengthToGauge(int32_t Length) {
-    const long double v = 200.0L * std::log(std::log(std::sqrt((Length + 10) / 2.0L)));
-    return Round(static_cast<double>(v));
 }
 
 void TFMain::UpdateUI() {
@@ -186,7 +177,7 @@ void TFMain::gaSizeChange() {
     const int w = ImgSize->width();
     const int h = ImgSize->height();
     bitmap.SetSize(w, h);
-    bitmap.Clear(0xFFDEE5EF);
+    bitmap.Clear(PanelColor);
     const int s = qvSize->Position();
     const double ratio = std::min(w / (2.0 * s), h / (2.0 * s));
     const int r = ratio < 1 ? std::min(w, h) / 2 - 5 : s;

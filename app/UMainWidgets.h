@@ -2,6 +2,8 @@
 // of panels, and the panel widget itself.
 #pragma once
 
+#include "app/PanelColor.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -10,7 +12,6 @@
 
 inline constexpr int PanelsHeight = 157;
 inline constexpr int PanelHeaderHeight = 18;
-inline const QColor PanelColor(222, 229, 239);
 inline const QColor BackdropTop(128, 128, 128);
 inline const QColor BackdropBottom(78, 73, 97);
 
@@ -36,7 +37,7 @@ protected:
         QPainter painter(this);
         const QRect face = rect().adjusted(0, PanelHeaderHeight, 0, 0);
         if (FPicture.isNull())
-            painter.fillRect(face, PanelColor);
+            painter.fillRect(face, QColor::fromRgba(PanelColor));
         else
             painter.drawTiledPixmap(face, QPixmap::fromImage(FPicture));
         QLinearGradient header(0, 0, 0, PanelHeaderHeight);

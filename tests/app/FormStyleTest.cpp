@@ -55,21 +55,6 @@ struct TStyleFiles {
 };
 } // namespace
 
-TEST(FormStyleTest, TheLengthScaleMatchesItsWorkedValues) {
-    EXPECT_EQ(TFormStyle::GaugeToLength(1), 5);
-    EXPECT_EQ(TFormStyle::GaugeToLength(2), 5);
-    EXPECT_EQ(TFormStyle::GaugeToLength(80), 30);
-    EXPECT_EQ(TFormStyle::GaugeToLength(100), 44);
-    EXPECT_EQ(TFormStyle::GaugeToLength(140), 102);
-    EXPECT_EQ(TFormStyle::GaugeToLength(160), 161);
-    EXPECT_EQ(TFormStyle::GaugeToLength(170), 205);
-    EXPECT_EQ(TFormStyle::LengthToGauge(5), 1);
-    EXPECT_EQ(TFormStyle::LengthToGauge(30), 81);
-    EXPECT_EQ(TFormStyle::LengthToGauge(44), 100);
-    EXPECT_EQ(TFormStyle::LengthToGauge(100), 139);
-    EXPECT_EQ(TFormStyle::LengthToGauge(205), 170);
-}
-
 TEST(FormStyleTest, ANewStyleNeedsANameAndIsSavedOnAccept) {
     TStyleFiles files;
     TStyleManager manager;

@@ -1,6 +1,5 @@
-// The main window: the gauges and their conversions, the panels per tool, the brush preview,
-// the style list and the pattern grid, context help, the scroll coupling of the views, Shift
-// forwarding and idle work.
+// The main window: the gauges, the panels per tool, the brush preview, the style list and the
+// pattern grid, context help, the scroll coupling of the views, Shift forwarding and idle work.
 #include "app/HlpWnd.h"
 #include "app/Tools.h"
 #include "controls/ImageListViewer.h"
@@ -25,16 +24,6 @@
 namespace {
 
 using MainWindow = TShellTest;
-
-TEST(LengthGauge, ConvertsBothWays) {
-    const std::pair<int, int> toLength[] = {{1, 5},     {2, 5},     {80, 30},  {100, 44},
-                                            {140, 102}, {160, 161}, {170, 205}};
-    for (const auto& [position, length] : toLength)
-        EXPECT_EQ(TFMain::GaugeToLength(position), length) << position;
-    const std::pair<int, int> toGauge[] = {{5, 1}, {30, 81}, {44, 100}, {100, 139}, {205, 170}};
-    for (const auto& [length, position] : toGauge)
-        EXPECT_EQ(TFMain::LengthToGauge(length), position) << length;
-}
 
 TEST_F(MainWindow, GaugesWriteTheDrawingAndReadItBack) {
     SetDecimalSeparator('.');
