@@ -161,16 +161,16 @@ void TFMain::FormCreate() {
     // 5. The preset buttons show glyphs only.
     for (QToolButton* b : {btPatNew, btPatDel, btPatEdit, btStyleNew, btStyleDel, btStyleEdit})
         b->setText(QString());
-    // 6.
+    // 6. Context help is off: the next click is an ordinary one.
     ContextHelpMode = false;
     // 7. The two views share the room; the odd pixel goes to the photo.
     // (Before the window is laid out the room is unknown; the splitter then halves it itself.)
     const int w = panDual->width() - glSplitter->handleWidth();
     if (w > 0) glSplitter->setSizes({w / 2 + w % 2, w / 2});
-    // 8.
+    // 8. The preset lists: a thumbnail for each pattern, an entry for each style.
     FillPatternList();
     FillStyleList();
-    // 9.
+    // 9. Only the tools panel shows until a tool is picked; each tool then shows its panels.
     for (QWidget* panel : {panPS, panStyle, PanSize, panPattern})
         panel->hide();
     // 10. The command module's views and events.
@@ -201,7 +201,8 @@ void TFMain::FormCreate() {
         bool done = true;
         GuardQuietly([&] { ApplicationEvents1Idle(done); });
     });
-    // 12.
+    // 12. The style the list shows becomes the current one, and every control shows the
+    // drawing's values (without a drawing, the controls' starting values).
     cbStylesChange();
     UpdateUI();
 }
