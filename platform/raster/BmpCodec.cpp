@@ -113,7 +113,11 @@ private:
     size_t FEnd = 0;
 };
 
+// What the headers say, as read and checked before any pixel.
 struct THeader {
+    uint32_t OffBits = 0;    // the pixel data's offset from the file's start [bytes]; 0: right after
+    uint32_t HeaderSize = 0; // the bitmap header's own size [bytes], which tells its kind
+    int64_t Consumed = 0;    // bytes read from the file's start so far
     int32_t Width = 0;
     int32_t Height = 0; // absolute
     bool TopDown = false;
@@ -124,11 +128,14 @@ struct THeader {
     uint32_t Masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
     bool HasMasks = false;
     uint32_t PaletteEntrySize = 4;
+
+    bool Rle() const { return Compression == BI_RLE8 || Compression == BI_RLE4; }
 };
 
+using TPalette = std::array<TColor32, 256>;
+
 // Decodes run-length pixel data (RLE8 or RLE4) into palette indices, bottom row first.
-void DecodeRle(TByteSource& Src, const THeader& H, const std::array<TColor32, 256>& Palette,
-               TBitmap32& Bitmap) {
+void DecodeRle(TByteSource& Src, const THeader& H, const TPalette& Palette, TBitmap32& Bitmap) {
     const bool four = H.Compression == BI_RLE4;
     const int w = H.Width;
     const int h = H.Height;
@@ -241,25 +248,27 @@ void WriteBmp(const TBitmap32& Bitmap, TStream& Stream) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reading
+// Reading: the headers
 
-void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
-    const int64_t start = Stream.Position();
+namespace {
 
+// Reads the file header and the bitmap header, in any of its seven sizes (OS/2 1.x and 2.x,
+// BITMAPINFOHEADER with or without masks, V4, V5), up to the end of the bitmap header.
+THeader ReadHeaders(TStream& Stream) {
     unsigned char fh[FileHeaderSize];
     const size_t got = Stream.Read(fh, sizeof fh);
     if (got >= 2 && (fh[0] != 'B' || fh[1] != 'M'))
         RaiseException("Not a BMP file: the signature \"BM\" is missing");
     if (got != sizeof fh) Damaged("the file ends inside the file header");
-    const uint32_t offBits = Get32(fh + 10);
+    THeader H;
+    H.OffBits = Get32(fh + 10);
 
     unsigned char ih[MaxHeaderSize] = {};
     ReadExactly(Stream, ih, 4, "the bitmap header");
-    const uint32_t headerSize = Get32(ih);
-    THeader H;
-    switch (headerSize) {
+    H.HeaderSize = Get32(ih);
+    switch (H.HeaderSize) {
     case CoreHeaderSize: {
-        ReadExactly(Stream, ih + 4, headerSize - 4, "the bitmap header");
+        ReadExactly(Stream, ih + 4, H.HeaderSize - 4, "the bitmap header");
         H.Width = Get16(ih + 4);
         H.Height = Get16(ih + 6);
         H.BitCount = Get16(ih + 10);
@@ -273,34 +282,39 @@ void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
     case 56: // with the alpha mask too
     case 108:
     case V5HeaderSize: {
-        ReadExactly(Stream, ih + 4, headerSize - 4, "the bitmap header");
+        ReadExactly(Stream, ih + 4, H.HeaderSize - 4, "the bitmap header");
         H.Width = GetS32(ih + 4);
         const int32_t height = GetS32(ih + 8);
         if (height == INT32_MIN) Damaged("the height is out of range");
         H.TopDown = height < 0;
         H.Height = height < 0 ? -height : height;
         H.BitCount = Get16(ih + 14);
-        if (headerSize >= 20) H.Compression = Get32(ih + 16);
-        if (headerSize >= 24) H.SizeImage = Get32(ih + 20);
-        if (headerSize >= 36) H.ColorsUsed = Get32(ih + 32);
+        if (H.HeaderSize >= 20) H.Compression = Get32(ih + 16);
+        if (H.HeaderSize >= 24) H.SizeImage = Get32(ih + 20);
+        if (H.HeaderSize >= 36) H.ColorsUsed = Get32(ih + 32);
         // OS/2 2.x headers number their compressions differently; only uncompressed ones are read.
-        if (headerSize == 16 || headerSize == 64) {
+        if (H.HeaderSize == 16 || H.HeaderSize == 64) {
             if (H.Compression != BI_RGB)
                 RaiseException("Unsupported BMP file: compressed OS/2 bitmaps are not read");
         }
-        if (headerSize >= 52) {
+        if (H.HeaderSize >= 52) {
             for (int i = 0; i < 3; ++i)
                 H.Masks[i] = Get32(ih + 40 + 4 * i);
             H.HasMasks = true;
         }
-        if (headerSize >= 56) H.Masks[3] = Get32(ih + 52);
+        if (H.HeaderSize >= 56) H.Masks[3] = Get32(ih + 52);
         break;
     }
     default:
-        Damaged("unknown bitmap header size " + std::to_string(headerSize));
+        Damaged("unknown bitmap header size " + std::to_string(H.HeaderSize));
     }
-    int64_t consumed = FileHeaderSize + headerSize;
+    H.Consumed = FileHeaderSize + H.HeaderSize;
+    return H;
+}
 
+// Checks the width, the depth and the compression against each other, and reads the colour
+// masks that follow a BITMAPINFOHEADER with bit fields.
+void CheckFormat(TStream& Stream, THeader& H) {
     if (H.Width < 0) Damaged("the width is negative");
     switch (H.BitCount) {
     case 1:
@@ -325,57 +339,154 @@ void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
     case BI_BITFIELDS:
     case BI_ALPHABITFIELDS:
         if (H.BitCount != 16 && H.BitCount != 32) Damaged("bit fields need 16 or 32 bits per pixel");
-        if (headerSize == InfoHeaderSize) {
-            // The masks follow the header.
+        if (H.HeaderSize == InfoHeaderSize) {
             const int count = H.Compression == BI_ALPHABITFIELDS ? 4 : 3;
             unsigned char m[16];
             ReadExactly(Stream, m, size_t(count) * 4, "the colour masks");
             for (int i = 0; i < count; ++i)
                 H.Masks[i] = Get32(m + 4 * i);
             H.HasMasks = true;
-            consumed += count * 4;
+            H.Consumed += count * 4;
         }
         if (!H.HasMasks) Damaged("the colour masks are missing");
         break;
     default:
         RaiseException("Unsupported BMP file: compression " + std::to_string(H.Compression));
     }
-    const bool rle = H.Compression == BI_RLE8 || H.Compression == BI_RLE4;
-    if (rle && H.TopDown) Damaged("a compressed bitmap cannot be stored top row first");
+    if (H.Rle() && H.TopDown) Damaged("a compressed bitmap cannot be stored top row first");
+}
 
-    // The palette.
-    std::array<TColor32, 256> palette;
+// The palette of a picture of up to 8 bits per pixel (black where it has no entry); empty
+// otherwise.
+TPalette ReadPalette(TStream& Stream, THeader& H) {
+    TPalette palette;
     palette.fill(clBlack32);
-    if (H.BitCount <= 8) {
-        const uint32_t maxColors = uint32_t{1} << H.BitCount;
-        uint32_t count = H.ColorsUsed == 0 ? maxColors : H.ColorsUsed;
-        if (count > maxColors) {
-            if (offBits == 0) Damaged("too many palette entries");
-            count = maxColors; // the rest is skipped by the data offset
-        }
-        // Some writers store fewer entries than the depth allows; the data offset tells.
-        if (offBits != 0 && offBits >= consumed)
-            count =
-                std::min<uint32_t>(count, static_cast<uint32_t>((offBits - consumed) / H.PaletteEntrySize));
-        std::vector<unsigned char> entries(size_t{count} * H.PaletteEntrySize);
-        ReadExactly(Stream, entries.data(), entries.size(), "the palette");
-        for (uint32_t i = 0; i < count; ++i) {
-            const unsigned char* e = &entries[size_t{i} * H.PaletteEntrySize];
-            palette[i] = Color32(e[2], e[1], e[0]);
-        }
-        consumed += static_cast<int64_t>(entries.size());
+    if (H.BitCount > 8) return palette;
+    const uint32_t maxColors = uint32_t{1} << H.BitCount;
+    uint32_t count = H.ColorsUsed == 0 ? maxColors : H.ColorsUsed;
+    if (count > maxColors) {
+        if (H.OffBits == 0) Damaged("too many palette entries");
+        count = maxColors; // the rest is skipped by the data offset
     }
+    // Some writers store fewer entries than the depth allows; the data offset tells.
+    if (H.OffBits != 0 && H.OffBits >= H.Consumed)
+        count =
+            std::min<uint32_t>(count, static_cast<uint32_t>((H.OffBits - H.Consumed) / H.PaletteEntrySize));
+    std::vector<unsigned char> entries(size_t{count} * H.PaletteEntrySize);
+    ReadExactly(Stream, entries.data(), entries.size(), "the palette");
+    for (uint32_t i = 0; i < count; ++i) {
+        const unsigned char* e = &entries[size_t{i} * H.PaletteEntrySize];
+        palette[i] = Color32(e[2], e[1], e[0]);
+    }
+    H.Consumed += static_cast<int64_t>(entries.size());
+    return palette;
+}
 
-    // The data offset, when given, wins over the layout of the headers.
-    if (offBits != 0) {
-        if (offBits < consumed) {
-            // Some writers leave out or miscount the palette; what lies before the offset is
-            // all the header there is.
-            if (offBits < FileHeaderSize + headerSize)
-                Damaged("the pixel data offset points into the header");
+// Puts the stream at the pixel data: the data offset, when given, wins over the layout of the
+// headers. Start is the stream position of the file's first byte.
+void SeekToPixels(TStream& Stream, int64_t Start, const THeader& H) {
+    if (H.OffBits == 0) return;
+    // Some writers leave out or miscount the palette; what lies before the offset is all the
+    // header there is, as long as it does not cut into the bitmap header.
+    if (H.OffBits < H.Consumed && H.OffBits < FileHeaderSize + H.HeaderSize)
+        Damaged("the pixel data offset points into the header");
+    Stream.SetPosition(Start + H.OffBits);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading: the pixels
+
+// How the 16- and 32-bit forms hold a pixel's channels: by the masks of bit fields, else 5-5-5 and
+// 8-8-8 without alpha.
+struct TPixelMasks {
+    TChannelMask Red, Green, Blue, Alpha;
+    bool UseAlpha = false;
+    bool Standard32 = false; // 8-8-8 in the low three bytes, alpha (if any) in the high one
+
+    explicit TPixelMasks(const THeader& H) {
+        if (H.BitCount != 16 && H.BitCount != 32) return;
+        if (H.Compression == BI_RGB) {
+            if (H.BitCount == 16) {
+                Red = TChannelMask(0x7C00);
+                Green = TChannelMask(0x03E0);
+                Blue = TChannelMask(0x001F);
+            } else {
+                Red = TChannelMask(0x00FF0000);
+                Green = TChannelMask(0x0000FF00);
+                Blue = TChannelMask(0x000000FF);
+            }
+        } else {
+            const uint32_t limit = H.BitCount == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+            Red = TChannelMask(H.Masks[0] & limit);
+            Green = TChannelMask(H.Masks[1] & limit);
+            Blue = TChannelMask(H.Masks[2] & limit);
+            Alpha = TChannelMask(H.Masks[3] & limit);
+            UseAlpha = Alpha.Mask != 0;
         }
-        Stream.SetPosition(start + offBits);
+        Standard32 = H.BitCount == 32 && Red.Mask == 0x00FF0000u && Green.Mask == 0x0000FF00u &&
+                     Blue.Mask == 0x000000FFu && (!UseAlpha || Alpha.Mask == 0xFF000000u);
     }
+    TColor32 Decode(uint32_t V) const {
+        return Color32(Red.Extract(V), Green.Extract(V), Blue.Extract(V), UseAlpha ? Alpha.Extract(V) : 0xFF);
+    }
+};
+
+// Decodes one uncompressed row of W pixels.
+void DecodeRow(const unsigned char* S, TColor32* D, int W, const THeader& H, const TPalette& Palette,
+               const TPixelMasks& M) {
+    switch (H.BitCount) {
+    case 1:
+        for (int x = 0; x < W; ++x)
+            D[x] = Palette[(S[x >> 3] >> (7 - (x & 7))) & 1];
+        break;
+    case 4:
+        for (int x = 0; x < W; ++x)
+            D[x] = Palette[(x & 1) ? (S[x >> 1] & 0x0F) : (S[x >> 1] >> 4)];
+        break;
+    case 8:
+        for (int x = 0; x < W; ++x)
+            D[x] = Palette[S[x]];
+        break;
+    case 24:
+        for (int x = 0; x < W; ++x, S += 3)
+            D[x] = Color32(S[2], S[1], S[0]);
+        break;
+    case 16:
+        for (int x = 0; x < W; ++x, S += 2)
+            D[x] = M.Decode(Get16(S));
+        break;
+    case 32:
+        if (M.Standard32) {
+            const uint32_t opaque = M.UseAlpha ? 0 : 0xFF000000u;
+            for (int x = 0; x < W; ++x, S += 4)
+                D[x] = Get32(S) | opaque;
+        } else {
+            for (int x = 0; x < W; ++x, S += 4)
+                D[x] = M.Decode(Get32(S));
+        }
+        break;
+    }
+}
+
+// Decodes the uncompressed rows, each padded to 4 bytes, into a bitmap of the picture's size.
+void DecodeRows(TStream& Stream, const THeader& H, const TPalette& Palette, TBitmap32& Bitmap,
+                int64_t Stride) {
+    const TPixelMasks masks(H);
+    std::vector<unsigned char> row(static_cast<size_t>(Stride));
+    for (int r = 0; r < H.Height; ++r) {
+        ReadExactly(Stream, row.data(), row.size(), "the pixel data");
+        DecodeRow(row.data(), Bitmap.ScanLine(H.TopDown ? r : H.Height - 1 - r), H.Width, H, Palette, masks);
+    }
+}
+
+} // namespace
+
+void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
+    const int64_t start = Stream.Position();
+    THeader H = ReadHeaders(Stream);
+    CheckFormat(Stream, H);
+    const TPalette palette = ReadPalette(Stream, H);
+    SeekToPixels(Stream, start, H);
 
     if (H.Width == 0 || H.Height == 0) {
         Bitmap.SetSize(0, 0);
@@ -383,9 +494,8 @@ void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
     }
     if (int64_t{H.Width} * H.Height > MaxBitmapPixels)
         Bitmap.SetSize(H.Width, H.Height); // refuses with the too-large message
-
     const int64_t stride = ((int64_t{H.Width} * H.BitCount + 31) / 32) * 4;
-    if (!rle) {
+    if (!H.Rle()) {
         // Refuse a truncated file before allocating for it.
         const int64_t need = stride * H.Height;
         const int64_t available = Stream.Size() - Stream.Position();
@@ -393,82 +503,11 @@ void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
     }
     Bitmap.SetSize(H.Width, H.Height);
 
-    if (rle) {
+    if (H.Rle()) {
         Bitmap.Clear(palette[0]);
         TByteSource src(Stream, H.SizeImage != 0 ? int64_t{H.SizeImage} : INT64_MAX);
         DecodeRle(src, H, palette, Bitmap);
-        return;
-    }
-
-    // Bit fields; the plain 16- and 32-bit forms are 5-5-5 and 8-8-8 without alpha.
-    bool useAlpha = false;
-    TChannelMask red, green, blue, alpha;
-    if (H.BitCount == 16 || H.BitCount == 32) {
-        if (H.Compression == BI_RGB) {
-            if (H.BitCount == 16) {
-                red = TChannelMask(0x7C00);
-                green = TChannelMask(0x03E0);
-                blue = TChannelMask(0x001F);
-            } else {
-                red = TChannelMask(0x00FF0000);
-                green = TChannelMask(0x0000FF00);
-                blue = TChannelMask(0x000000FF);
-            }
-        } else {
-            const uint32_t limit = H.BitCount == 16 ? 0xFFFFu : 0xFFFFFFFFu;
-            red = TChannelMask(H.Masks[0] & limit);
-            green = TChannelMask(H.Masks[1] & limit);
-            blue = TChannelMask(H.Masks[2] & limit);
-            alpha = TChannelMask(H.Masks[3] & limit);
-            useAlpha = alpha.Mask != 0;
-        }
-    }
-    const bool standard32 = H.BitCount == 32 && red.Mask == 0x00FF0000u && green.Mask == 0x0000FF00u &&
-                            blue.Mask == 0x000000FFu && (!useAlpha || alpha.Mask == 0xFF000000u);
-
-    std::vector<unsigned char> row(static_cast<size_t>(stride));
-    const int w = H.Width;
-    for (int r = 0; r < H.Height; ++r) {
-        ReadExactly(Stream, row.data(), row.size(), "the pixel data");
-        TColor32* d = Bitmap.ScanLine(H.TopDown ? r : H.Height - 1 - r);
-        const unsigned char* s = row.data();
-        switch (H.BitCount) {
-        case 1:
-            for (int x = 0; x < w; ++x)
-                d[x] = palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-        case 4:
-            for (int x = 0; x < w; ++x)
-                d[x] = palette[(x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)];
-            break;
-        case 8:
-            for (int x = 0; x < w; ++x)
-                d[x] = palette[s[x]];
-            break;
-        case 24:
-            for (int x = 0; x < w; ++x, s += 3)
-                d[x] = Color32(s[2], s[1], s[0]);
-            break;
-        case 16:
-            for (int x = 0; x < w; ++x, s += 2) {
-                const uint32_t v = Get16(s);
-                d[x] = Color32(red.Extract(v), green.Extract(v), blue.Extract(v),
-                               useAlpha ? alpha.Extract(v) : 0xFF);
-            }
-            break;
-        case 32:
-            if (standard32) {
-                const uint32_t opaque = useAlpha ? 0 : 0xFF000000u;
-                for (int x = 0; x < w; ++x, s += 4)
-                    d[x] = Get32(s) | opaque;
-            } else {
-                for (int x = 0; x < w; ++x, s += 4) {
-                    const uint32_t v = Get32(s);
-                    d[x] = Color32(red.Extract(v), green.Extract(v), blue.Extract(v),
-                                   useAlpha ? alpha.Extract(v) : 0xFF);
-                }
-            }
-            break;
-        }
+    } else {
+        DecodeRows(Stream, H, palette, Bitmap, stride);
     }
 }
