@@ -17,8 +17,6 @@
 
 #include <algorithm>
 
-TFHlpWnd* FHlpWnd = nullptr;
-
 namespace {
 constexpr int ClientWidth = 523;
 constexpr int ClientHeight = 295;

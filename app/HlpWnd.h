@@ -69,6 +69,3 @@ private:
     int FHistoryIndex = 0;
     bool FPlaced = false; // moved to its first place
 };
-
-// The one help window, made at start-up.
-extern TFHlpWnd* FHlpWnd;

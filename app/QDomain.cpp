@@ -1,10 +1,8 @@
 #include "app/QDomain.h"
 
 #include "app/Tools.h"
-#include "app/UColorPanel.h"
 #include "app/UFormAbout.h"
 #include "app/UImgSizeDlg.h"
-#include "app/UMain.h"
 #include "app/UResample.h"
 #include "app/UdmGlobalConfig.h"
 #include "document/DualImage.h"
@@ -36,8 +34,6 @@
 #include <cctype>
 #include <cmath>
 #include <functional>
-
-TDomain* Domain = nullptr;
 
 namespace {
 constexpr int MinPicturePixels = 10000;
@@ -139,7 +135,6 @@ QAction* TDomain::AddAction(const char* Name, const char* Category, const char* 
 
 TDomain::TDomain(QObject* Parent) : QObject(Parent) {
     setObjectName(QStringLiteral("Domain"));
-    Domain = this;
 
     // The display requirement is checked first, while the module is being made.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -238,7 +233,12 @@ TDomain::~TDomain() {
     ToolManager.reset();
     StyleManager.reset();
     PatternManager.reset();
-    if (Domain == this) Domain = nullptr;
+}
+
+void TDomain::SetDialogs(TFResample* Resample, TFImgSizeDlg* ImgSizeDlg, TFormAbout* About) {
+    FResample = Resample;
+    FImgSizeDlg = ImgSizeDlg;
+    FAbout = About;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -343,7 +343,7 @@ void TDomain::LoadDroppedImage(const std::string& FileName) {
 }
 
 void TDomain::SelectFirstStyle() {
-    if (FMain != nullptr) FMain->SelectStyle(0);
+    if (OnSelectStyle) OnSelectStyle(this, 0);
 }
 
 void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
@@ -448,7 +448,7 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
         UpdateActions();
         throw;
     }
-    if (ColorPanel != nullptr) ColorPanel->ResetVariants();
+    if (OnNewDocument) OnNewDocument(this);
     PointerCommandExecute(PointerCommand);
     UpdateActions();
     Changed();
@@ -669,15 +669,15 @@ void TDomain::ContextHelpCommandExecute(void*) {
 }
 
 void TDomain::AboutCommandExecute(void*) {
-    if (FormAbout != nullptr) FormAbout->exec();
+    if (FAbout != nullptr) FAbout->exec();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Colours
 
 void TDomain::SelColorExecute(void*) {
-    if (!Document || FMain == nullptr) return;
-    Document->SetColor(FMain->GetSelectedColor());
+    if (!Document || !GetSelectedColor) return;
+    Document->SetColor(GetSelectedColor());
     Document->SetColorMode(0);
     Changed();
 }

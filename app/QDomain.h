@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/ShellServices.h"
+#include "platform/raster/Color32.h"
 #include "platform/rtl/Events.h"
 
 #include <QAction>
@@ -19,6 +20,9 @@
 class QKeyEvent;
 class TBitmap32;
 class TDualImage;
+class TFImgSizeDlg;
+class TFResample;
+class TFormAbout;
 class TImgView32;
 class TPatternManager;
 class TStream;
@@ -100,6 +104,10 @@ public:
     // The main window's views; borrowed.
     TImgView32* SrcView = nullptr;
     TImgView32* DstView = nullptr;
+    // The dialogs the commands show, borrowed from start-up: the resample offer of a load, the
+    // size of "Save at different size..." and the About box. Without its dialog a load goes on
+    // without the offer, and the other two commands do nothing.
+    void SetDialogs(TFResample* Resample, TFImgSizeDlg* ImgSizeDlg, TFormAbout* About);
 
     // ---- events to the main window; the sender is always the module --------------------------
     void SetOnChange(TNotifyEvent Value) { OnChange = std::move(Value); }
@@ -111,6 +119,8 @@ public:
     void SetOnDeleteStyle(TIndexEvent Value) { OnDeleteStyle = std::move(Value); }
     void SetOnBeginProgress(TNotifyEvent Value) { OnBeginProgress = std::move(Value); }
     void SetOnEndProgress(TNotifyEvent Value) { OnEndProgress = std::move(Value); }
+    void SetOnNewDocument(TNotifyEvent Value) { OnNewDocument = std::move(Value); }
+    void SetOnSelectStyle(TIndexEvent Value) { OnSelectStyle = std::move(Value); }
 
     TNotifyEvent OnChange;
     TNotifyEvent OnContextHelp;
@@ -123,6 +133,14 @@ public:
     TIndexEvent OnDeleteStyle;
     TNotifyEvent OnBeginProgress;
     TNotifyEvent OnEndProgress;
+    // Fired when a loaded picture has become the new drawing, before its first tool is picked.
+    TNotifyEvent OnNewDocument;
+    // Asks the window to make the style at the index current: its list, its preview, the style
+    // manager and the drawing.
+    TIndexEvent OnSelectStyle;
+    // Where the Select Color command finds the colour the user picked; none leaves it without
+    // effect.
+    std::function<TColor32()> GetSelectedColor;
 
     // ---- operations -----------------------------------------------------------------------------
     // Recomputes which commands are enabled, then fires OnChange.
@@ -183,7 +201,7 @@ private:
     void FreeDocument();
 
     std::vector<TActionItem> FActionList;
+    TFResample* FResample = nullptr;
+    TFImgSizeDlg* FImgSizeDlg = nullptr;
+    TFormAbout* FAbout = nullptr;
 };
-
-// The one instance, made second at start-up.
-extern TDomain* Domain;

@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
     InstallPlatformHooks();
-    CreateForms();
-    FMain->showMaximized();
+    CreateForms().Main->showMaximized();
     const int result = QApplication::exec();
     DestroyForms();
     return result;

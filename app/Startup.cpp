@@ -39,28 +39,42 @@ void InstallPlatformHooks() {
     InstallPatternEditor();
 }
 
-void CreateForms() {
-    dmGlobalConfig = new TdmGlobalConfig;
-    new TDomain;
-    new TFMain;
-    FImgSizeDlg = new TFImgSizeDlg(FMain);
-    FResample = new TFResample(FMain);
-    FHlpWnd = new TFHlpWnd;
-    FHlpWnd->HelpCmd = Domain->HelpCmd;
-    FormAbout = new TFormAbout(FMain);
+namespace {
+std::unique_ptr<TShellForms> Forms;
+} // namespace
+
+TShellForms::TShellForms() = default;
+
+TShellForms::~TShellForms() {
+    // The fields go in the reverse order of their making; the embedded pictures go last, and with
+    // them the pointer through which every window's background tile reads them.
+    About.reset();
+    HelpWindow.reset();
+    Resample.reset();
+    ImgSizeDlg.reset();
+    Main.reset();
+    Domain.reset();
+    if (dmGlobalConfig == Pictures.get()) dmGlobalConfig = nullptr;
+    Pictures.reset();
+}
+
+TShellForms& CreateForms() {
+    auto forms = std::make_unique<TShellForms>();
+    forms->Pictures = std::make_unique<TdmGlobalConfig>();
+    dmGlobalConfig = forms->Pictures.get();
+    forms->Domain = std::make_unique<TDomain>();
+    forms->Main = std::make_unique<TFMain>(*forms->Domain);
+    forms->ImgSizeDlg = std::make_unique<TFImgSizeDlg>(forms->Main.get());
+    forms->Resample = std::make_unique<TFResample>(forms->Main.get());
+    forms->HelpWindow = std::make_unique<TFHlpWnd>();
+    forms->About = std::make_unique<TFormAbout>(forms->Main.get());
+    forms->Domain->SetDialogs(forms->Resample.get(), forms->ImgSizeDlg.get(), forms->About.get());
+    forms->Main->SetHelpWindow(forms->HelpWindow.get());
+    forms->HelpWindow->HelpCmd = forms->Domain->HelpCmd;
+    Forms = std::move(forms);
+    return *Forms;
 }
 
 void DestroyForms() {
-    delete FormAbout;
-    FormAbout = nullptr;
-    delete FHlpWnd;
-    FHlpWnd = nullptr;
-    delete FResample;
-    FResample = nullptr;
-    delete FImgSizeDlg;
-    FImgSizeDlg = nullptr;
-    delete FMain;
-    delete Domain;
-    delete dmGlobalConfig;
-    dmGlobalConfig = nullptr;
+    Forms.reset();
 }

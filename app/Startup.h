@@ -3,6 +3,16 @@
 // event loop, and ends with DestroyForms; tests run the same steps.
 #pragma once
 
+#include <memory>
+
+class TDomain;
+class TFHlpWnd;
+class TFImgSizeDlg;
+class TFMain;
+class TFResample;
+class TFormAbout;
+class TdmGlobalConfig;
+
 // The units' own start-up work, in their order: the high-resolution counter is checked (a
 // machine without one stops the start with "Can not query performance frequency"), the
 // temporary-file service is made (it deletes what an earlier run left), and the extra picture
@@ -16,10 +26,29 @@ void InstallPlatformHooks();
 // The application's title.
 inline constexpr const char* ApplicationTitle = "Quorvelle PS";
 
+// The modules and forms of the running program, which start-up owns. They are made in the order
+// of the fields and go in the reverse order.
+struct TShellForms {
+    std::unique_ptr<TdmGlobalConfig> Pictures;
+    std::unique_ptr<TDomain> Domain;
+    std::unique_ptr<TFMain> Main;
+    std::unique_ptr<TFImgSizeDlg> ImgSizeDlg;
+    std::unique_ptr<TFResample> Resample;
+    std::unique_ptr<TFHlpWnd> HelpWindow;
+    std::unique_ptr<TFormAbout> About;
+
+    TShellForms();
+    ~TShellForms();
+    TShellForms(const TShellForms&) = delete;
+    TShellForms& operator=(const TShellForms&) = delete;
+};
+
 // Creates each module and form once, in this order: the embedded pictures, the command module,
 // the main window, the render-at-resolution dialog, the resample dialog, the help window and the
-// About box. The main window is not shown.
-void CreateForms();
+// About box; then hands each what it uses of the others: the command module its three dialogs,
+// the main window the help window, the help window the command module's help-file action. The
+// main window is not shown.
+TShellForms& CreateForms();
 
 // Destroys them in the reverse order.
 void DestroyForms();

@@ -12,8 +12,6 @@
 #include <QGridLayout>
 #include <QPalette>
 
-TColorPanel* ColorPanel = nullptr;
-
 namespace {
 // The shift of a slider position: 50 is none, each step a hundredth.
 float ShiftOf(const TQuorSlider* Slider) {

@@ -104,7 +104,3 @@ private:
     TQuorSlider* FBrightnessSlider;
     std::vector<QMetaObject::Connection> FConnections;
 };
-
-// The one colour panel of the program; the main window makes it at its creation and frees it
-// at its destruction.
-extern TColorPanel* ColorPanel;

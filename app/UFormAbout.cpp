@@ -21,8 +21,6 @@
 #include <string>
 #include <sys/sysinfo.h>
 
-TFormAbout* FormAbout = nullptr;
-
 namespace {
 constexpr int FormWidth = 511;
 constexpr int FormHeight = 350;

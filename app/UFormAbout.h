@@ -90,6 +90,3 @@ private:
 
     std::unique_ptr<TImageList> FFrames; // the animation's 64 x 64 pictures
 };
-
-// The one About box, made at start-up.
-extern TFormAbout* FormAbout;

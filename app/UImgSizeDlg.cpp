@@ -22,8 +22,6 @@
 #include <algorithm>
 #include <cmath>
 
-TFImgSizeDlg* FImgSizeDlg = nullptr;
-
 namespace {
 // The largest side the pixel edits take.
 constexpr int MaxPixels = 100000;

@@ -87,5 +87,3 @@ private:
     uint8_t FUnit = 0;
     int FResolution = 72;
 };
-
-extern TFImgSizeDlg* FImgSizeDlg;

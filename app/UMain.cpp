@@ -26,8 +26,6 @@
 #include <QSplitter>
 #include <QToolButton>
 
-TFMain* FMain = nullptr;
-
 namespace {
 // The window's backdrop: a vertical gradient behind everything.
 class TGradient : public QWidget {
@@ -79,8 +77,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-TFMain::TFMain(QWidget* Parent) : QMainWindow(Parent) {
-    FMain = this;
+TFMain::TFMain(TDomain& Domain, QWidget* Parent) : QMainWindow(Parent), FDomain(Domain) {
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(QStringLiteral("Quorvelle PS"));
     setWindowIcon(QIcon(QPixmap::fromImage(LoadAppPicture(QStringLiteral("quorvelle.png")))));
@@ -121,23 +118,20 @@ TFMain::~TFMain() {
     if (FEventFilter) qApp->removeEventFilter(FEventFilter.get());
     if (ContextHelpMode) QApplication::restoreOverrideCursor();
     // The drawing works on this window's views, so it goes before them.
-    if (Domain != nullptr) {
-        Domain->Document.reset();
-        Domain->ToolManager.reset();
-        Domain->SrcView = nullptr;
-        Domain->DstView = nullptr;
-        for (TNotifyEvent* e :
-             {&Domain->OnChange, &Domain->OnContextHelp, &Domain->OnBeginProgress, &Domain->OnEndProgress})
-            *e = nullptr;
-        Domain->OnProgress = nullptr;
-        for (TIndexEvent* e : {&Domain->OnUpdatePattern, &Domain->OnUpdateStyle, &Domain->OnDeletePattern,
-                               &Domain->OnDeleteStyle})
-            *e = nullptr;
-    }
+    FDomain.Document.reset();
+    FDomain.ToolManager.reset();
+    FDomain.SrcView = nullptr;
+    FDomain.DstView = nullptr;
+    for (TNotifyEvent* e : {&FDomain.OnChange, &FDomain.OnContextHelp, &FDomain.OnBeginProgress,
+                            &FDomain.OnEndProgress, &FDomain.OnNewDocument})
+        *e = nullptr;
+    FDomain.OnProgress = nullptr;
+    for (TIndexEvent* e : {&FDomain.OnUpdatePattern, &FDomain.OnUpdateStyle, &FDomain.OnDeletePattern,
+                           &FDomain.OnDeleteStyle, &FDomain.OnSelectStyle})
+        *e = nullptr;
+    FDomain.GetSelectedColor = nullptr;
     SetPolyBezierHandleBitmap(nullptr);
-    delete ColorPanel;
-    ColorPanel = nullptr;
-    if (FMain == this) FMain = nullptr;
+    FColorPanel.reset();
 }
 
 void TFMain::FormCreate() {
@@ -153,10 +147,11 @@ void TFMain::FormCreate() {
         gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
     // 4. The colour panel over the colour controls.
     auto* s = VariantShapes.data();
-    ColorPanel = new TColorPanel(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9], shapeFixed,
-                                 ColorSelectorVar, ColorSelectorFixed, btnReset, slidHue, slidSat, slidBright,
-                                 btVar, btAutoColor, btFixed, panVar, panAuto, panFixed, ColorPages);
-    ColorPanel->GetDocument = [] { return Domain != nullptr ? Domain->Document.get() : nullptr; };
+    FColorPanel = std::make_unique<TColorPanel>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9],
+                                                shapeFixed, ColorSelectorVar, ColorSelectorFixed, btnReset,
+                                                slidHue, slidSat, slidBright, btVar, btAutoColor, btFixed,
+                                                panVar, panAuto, panFixed, ColorPages);
+    FColorPanel->GetDocument = [this] { return FDomain.Document.get(); };
     PatternImageListViewer->SetColor(static_cast<TColor>(WinColor(PanelColor)));
     // 5. The preset buttons show glyphs only.
     for (QToolButton* b : {btPatNew, btPatDel, btPatEdit, btStyleNew, btStyleDel, btStyleEdit})
@@ -174,17 +169,21 @@ void TFMain::FormCreate() {
     for (QWidget* panel : {panPS, panStyle, PanSize, panPattern})
         panel->hide();
     // 10. The command module's views and events.
-    Domain->SrcView = &ImgSrc->View();
-    Domain->DstView = &ImgDst->View();
-    Domain->SetOnChange([this](void*) { UpdateUI(); });
-    Domain->SetOnContextHelp([this](void* Sender) { StartContextHelp(Sender); });
-    Domain->SetOnProgress([this](void* Sender, int Percent) { ShowProgress(Sender, Percent); });
-    Domain->SetOnUpdatePattern([this](void* Sender, int Index) { OnUpdatePatternFrame(Sender, Index); });
-    Domain->SetOnUpdateStyle([this](void* Sender, int Index) { OnUpdateStyleFrame(Sender, Index); });
-    Domain->SetOnDeletePattern([this](void* Sender, int Index) { OnDeletePatternFrame(Sender, Index); });
-    Domain->SetOnDeleteStyle([this](void* Sender, int Index) { OnDeleteStyleFrame(Sender, Index); });
-    Domain->SetOnBeginProgress([this](void* Sender) { BeginProgress(Sender); });
-    Domain->SetOnEndProgress([this](void* Sender) { EndProgress(Sender); });
+    FDomain.SrcView = &ImgSrc->View();
+    FDomain.DstView = &ImgDst->View();
+    FDomain.SetOnChange([this](void*) { UpdateUI(); });
+    FDomain.SetOnContextHelp([this](void* Sender) { StartContextHelp(Sender); });
+    FDomain.SetOnProgress([this](void* Sender, int Percent) { ShowProgress(Sender, Percent); });
+    FDomain.SetOnUpdatePattern([this](void* Sender, int Index) { OnUpdatePatternFrame(Sender, Index); });
+    FDomain.SetOnUpdateStyle([this](void* Sender, int Index) { OnUpdateStyleFrame(Sender, Index); });
+    FDomain.SetOnDeletePattern([this](void* Sender, int Index) { OnDeletePatternFrame(Sender, Index); });
+    FDomain.SetOnDeleteStyle([this](void* Sender, int Index) { OnDeleteStyleFrame(Sender, Index); });
+    FDomain.SetOnBeginProgress([this](void* Sender) { BeginProgress(Sender); });
+    FDomain.SetOnEndProgress([this](void* Sender) { EndProgress(Sender); });
+    // A new drawing starts with no variant colours; an opened one with the first style.
+    FDomain.SetOnNewDocument([this](void*) { FColorPanel->ResetVariants(); });
+    FDomain.SetOnSelectStyle([this](void*, int Index) { SelectStyle(Index); });
+    FDomain.GetSelectedColor = [this] { return GetSelectedColor(); };
     // 11. The eyedropper of the colour fields is screen cursor 1; its tip is the hot spot.
     SetScreenCursor(1, QCursor(QPixmap::fromImage(LoadAppPicture(QStringLiteral("dropeye.png"))), 1, 30));
     // The handle picture of the curve shapes.

@@ -41,7 +41,10 @@ class TTiledImage;
 class TSimpleColorSelector;
 class TBitmap32;
 class TBitmap32List;
+class TColorPanel;
+class TDomain;
 class TErrorReports;
+class TFHlpWnd;
 
 // The help keyword of a control: the page of the help folder that context help shows for it.
 void SetHelpKeyword(QWidget* Control, const std::string& Keyword);
@@ -51,9 +54,9 @@ std::string HelpKeywordOf(const QWidget* Control);
 class TFMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Needs the embedded pictures and the command module; installs the module's views and
-    // events.
-    explicit TFMain(QWidget* Parent = nullptr);
+    // Needs the embedded pictures; installs its views and events in the command module, which
+    // outlives the window.
+    explicit TFMain(TDomain& Domain, QWidget* Parent = nullptr);
     ~TFMain() override;
 
     // ---- views ----------------------------------------------------------------------------------
@@ -133,6 +136,8 @@ public:
     std::unique_ptr<TBitmap32List> Bitmap32List1;
 
     bool ContextHelpMode = false;
+    // The window that context help shows its pages in; borrowed, handed over by start-up.
+    void SetHelpWindow(TFHlpWnd* HelpWindow) { FHlpWnd = HelpWindow; }
 
     // ---- panels, gauges and lists -----------------------------------------------------------------
     void FormCreate();
@@ -207,6 +212,10 @@ private:
     void BuildStatusBar();
     void SetGaugeLabel(QLabel* Label, const std::string& Text);
 
+    TDomain& FDomain;
+    TFHlpWnd* FHlpWnd = nullptr;
+    // The controller of the colour section.
+    std::unique_ptr<TColorPanel> FColorPanel;
     class TAppEventFilter;
     std::unique_ptr<TAppEventFilter> FEventFilter;
     // Shows the failures of commands and gestures while the window lives.
@@ -215,5 +224,3 @@ private:
     bool FScrolling = false;
     QButtonGroup* FToolGroup = nullptr;
 };
-
-extern TFMain* FMain;

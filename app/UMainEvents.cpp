@@ -38,14 +38,14 @@ bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
                 ImgSrc->View().KeyUp(vk, shift);
             return true;
         }
-        if (type == QEvent::KeyPress && Domain != nullptr && QApplication::activePopupWidget() == nullptr &&
+        if (type == QEvent::KeyPress && QApplication::activePopupWidget() == nullptr &&
             QApplication::activeModalWidget() == nullptr)
-            return Domain->IsShortCut(*key);
+            return FDomain.IsShortCut(*key);
         return false;
     }
     if (ContextHelpMode && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
         ContextHelpMode = false;
-        if (Domain != nullptr && Domain->ToolManager) Domain->ToolManager->SetEnabled(true);
+        if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(true);
         QApplication::restoreOverrideCursor();
         const std::string keyword = HelpKeywordOf(static_cast<QWidget*>(Receiver));
         // What has no help page (the menu bar, the status bar) shows none and takes the click as
@@ -59,11 +59,11 @@ bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
 
 void TFMain::ApplicationEvents1Idle(bool& Done) {
     Done = true;
-    if (Domain != nullptr && Domain->Document) Domain->Document->CompressIdle();
+    if (FDomain.Document) FDomain.Document->CompressIdle();
 }
 
 void TFMain::StartContextHelp(void*) {
-    if (Domain->ToolManager) Domain->ToolManager->SetEnabled(false);
+    if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(false);
     if (ContextHelpMode)
         QApplication::changeOverrideCursor(QCursor(Qt::WhatsThisCursor));
     else
@@ -97,11 +97,11 @@ void TFMain::DropFiles(const QStringList& FileNames) {
     }
     if (FileNames.isEmpty()) return;
     // The loader and the question report their own outcome; the drop is over either way.
-    GuardEvent([&] { Domain->LoadDroppedImage(FileNames.first().toStdString()); });
+    GuardEvent([&] { FDomain.LoadDroppedImage(FileNames.first().toStdString()); });
 }
 
 bool TFMain::FormClose() {
-    if (!Domain->Document || !Domain->Document->Modified) return true;
+    if (!FDomain.Document || !FDomain.Document->Modified) return true;
     return MessageBox(QMessageBox::Question, "Confirm", "Document not saved. Discard anyway?",
                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

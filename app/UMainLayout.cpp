@@ -75,23 +75,23 @@ TGaugeBar* Gauge(int Min, int Max, int Position, QWidget* Parent) {
 
 void TFMain::BuildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(Domain->OpenCommand);
-    file->addAction(Domain->SaveCommand);
-    file->addAction(Domain->CloseCommand);
-    file->addAction(Domain->PostScriptCommand);
-    file->addAction(Domain->RenderAll);
+    file->addAction(FDomain.OpenCommand);
+    file->addAction(FDomain.SaveCommand);
+    file->addAction(FDomain.CloseCommand);
+    file->addAction(FDomain.PostScriptCommand);
+    file->addAction(FDomain.RenderAll);
     file->addSeparator();
-    file->addAction(Domain->ExitCommand);
+    file->addAction(FDomain.ExitCommand);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->addAction(Domain->UndoCommand);
-    edit->addAction(Domain->RedoCommand);
+    edit->addAction(FDomain.UndoCommand);
+    edit->addAction(FDomain.RedoCommand);
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(Domain->ViewBordersCommand);
-    view->addAction(Domain->ViewDirectionsCommand);
+    view->addAction(FDomain.ViewBordersCommand);
+    view->addAction(FDomain.ViewDirectionsCommand);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(Domain->HelpCommand);
-    help->addAction(Domain->ContextHelpCommand);
-    help->addAction(Domain->AboutCommand);
+    help->addAction(FDomain.HelpCommand);
+    help->addAction(FDomain.ContextHelpCommand);
+    help->addAction(FDomain.AboutCommand);
 }
 
 void TFMain::BuildViews() {
@@ -131,11 +131,11 @@ QWidget* TFMain::BuildToolsPanel() {
     btPat = ToolButton(LoadAppPicture(QStringLiteral("tool-pattern.png")), panel->Body(), 32);
     btFree = ToolButton(LoadAppPicture(QStringLiteral("tool-freehand.png")), panel->Body(), 32);
     btHelp = ToolButton(LoadAppPicture(QStringLiteral("tool-help.png")), panel->Body(), 32);
-    const std::pair<QToolButton*, QAction*> bindings[] = {{btPtr, Domain->PointerCommand},
-                                                          {btAuto, Domain->AutoDirCommand},
-                                                          {btPat, Domain->PatternCommand},
-                                                          {btFree, Domain->FreeHandCommand},
-                                                          {btHelp, Domain->ContextHelpCommand}};
+    const std::pair<QToolButton*, QAction*> bindings[] = {{btPtr, FDomain.PointerCommand},
+                                                          {btAuto, FDomain.AutoDirCommand},
+                                                          {btPat, FDomain.PatternCommand},
+                                                          {btFree, FDomain.FreeHandCommand},
+                                                          {btHelp, FDomain.ContextHelpCommand}};
     for (const auto& [button, action] : bindings) {
         BindButton(button, action);
         button->setCheckable(true);
@@ -203,9 +203,9 @@ QWidget* TFMain::BuildStylePanel() {
     btStyleNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
     btStyleEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
     btStyleDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
-    BindButton(btStyleNew, Domain->NewStyleCommand);
-    BindButton(btStyleEdit, Domain->EditStyleCommand);
-    BindButton(btStyleDel, Domain->DelStyleCommand);
+    BindButton(btStyleNew, FDomain.NewStyleCommand);
+    BindButton(btStyleEdit, FDomain.EditStyleCommand);
+    BindButton(btStyleDel, FDomain.DelStyleCommand);
     for (QToolButton* b : {btStyleNew, btStyleEdit, btStyleDel})
         buttons->addWidget(b);
     buttons->addStretch();
@@ -309,9 +309,9 @@ QWidget* TFMain::BuildPatternPanel() {
     btPatNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
     btPatEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
     btPatDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
-    BindButton(btPatNew, Domain->NewPatternCommand);
-    BindButton(btPatEdit, Domain->EditPatternCommand);
-    BindButton(btPatDel, Domain->DelPatternCommand);
+    BindButton(btPatNew, FDomain.NewPatternCommand);
+    BindButton(btPatEdit, FDomain.EditPatternCommand);
+    BindButton(btPatDel, FDomain.DelPatternCommand);
     for (QToolButton* b : {btPatNew, btPatEdit, btPatDel})
         buttons->addWidget(b);
     buttons->addStretch();

@@ -38,13 +38,13 @@ void TFMain::SetGaugeLabel(QLabel* Label, const std::string& Text) {
 
 void TFMain::UpdateUI() {
     progBar->hide();
-    if (ColorPanel != nullptr) ColorPanel->UpdateFromImage();
-    TDualImage* document = Domain->Document.get();
+    if (FColorPanel != nullptr) FColorPanel->UpdateFromImage();
+    TDualImage* document = FDomain.Document.get();
     if (document != nullptr) {
         panDual->show();
         panPanels->show();
         FPanelsArea->show();
-        const int tool = Domain->ToolManager ? Domain->ToolManager->Tool : 0;
+        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : 0;
         struct TPanels {
             QToolButton* Button;
             bool Style, PS, Size, Pattern;
@@ -83,7 +83,7 @@ void TFMain::UpdateUI() {
             PanSize->setVisible(panels->Size);
             panPattern->setVisible(panels->Pattern);
         }
-        btPS->setEnabled(Domain->PostScriptCommand->isEnabled());
+        btPS->setEnabled(FDomain.PostScriptCommand->isEnabled());
         lblPSCount->setText(QString::fromStdString(std::to_string(document->StrokeCount()) + " Vectors"));
         gaPolyStep->SetPosition(gaPolyStep->Max() - document->PolyStep());
         gaLength->SetPosition(LengthToGauge(document->Length()));
@@ -92,21 +92,21 @@ void TFMain::UpdateUI() {
         qvSize->SetPosition(document->Size());
         gaBrdLimit->SetPosition(document->GetBrdLimit());
         StatusPanel->setText(QString::fromStdString(document->UndoMemoryText()));
-        if (ColorPanel != nullptr) {
+        if (FColorPanel != nullptr) {
             switch (document->ColorMode()) {
             case 0:
-                ColorPanel->FixedClick(btFixed);
+                FColorPanel->FixedClick(btFixed);
                 break;
             case 1:
-                ColorPanel->AutoClick(btAutoColor);
+                FColorPanel->AutoClick(btAutoColor);
                 break;
             case 2:
-                ColorPanel->VariantsClick(btVar);
+                FColorPanel->VariantsClick(btVar);
                 break;
             default:
                 break;
             }
-            ColorPanel->SetFixedColor(static_cast<TColor>(WinColor(document->Color())));
+            FColorPanel->SetFixedColor(static_cast<TColor>(WinColor(document->Color())));
         }
     } else {
         panDual->hide();
@@ -134,41 +134,41 @@ void TFMain::UpdateUI() {
 }
 
 void TFMain::gaPolyStepChange() {
-    if (TDualImage* document = Domain->Document.get())
+    if (TDualImage* document = FDomain.Document.get())
         document->SetPolyStep(gaPolyStep->Max() - gaPolyStep->Position());
     SetGaugeLabel(lblPolyStep, std::to_string(gaPolyStep->Position()));
 }
 
 void TFMain::gaLengthChange() {
-    TDualImage* document = Domain->Document.get();
+    TDualImage* document = FDomain.Document.get();
     if (document != nullptr) document->SetLength(GaugeToLength(gaLength->Position()));
     const int length = document != nullptr ? document->Length() : GaugeToLength(gaLength->Position());
     SetGaugeLabel(lblLength, std::to_string(length));
 }
 
 void TFMain::gaGainChange() {
-    TDualImage* document = Domain->Document.get();
+    TDualImage* document = FDomain.Document.get();
     if (document != nullptr) document->SetGain(static_cast<float>(gaGain->Position() / 100.0));
     const double gain = document != nullptr ? document->Gain() : gaGain->Position() / 100.0;
     SetGaugeLabel(lblGain, FloatToStrGeneral(gain, 5, 0));
 }
 
 void TFMain::gaWidthChange() {
-    TDualImage* document = Domain->Document.get();
+    TDualImage* document = FDomain.Document.get();
     if (document != nullptr) document->SetWidth(static_cast<float>(gaWidth->Position() / 10.0));
     const double width = document != nullptr ? document->Width() : gaWidth->Position() / 10.0;
     SetGaugeLabel(lblWidth, FloatToStrGeneral(width, 5, 0));
 }
 
 void TFMain::gaBrdLimitChange() {
-    TDualImage* document = Domain->Document.get();
+    TDualImage* document = FDomain.Document.get();
     if (document != nullptr) document->SetBrdLimit(static_cast<uint8_t>(gaBrdLimit->Position()));
     const int limit = document != nullptr ? document->GetBrdLimit() : gaBrdLimit->Position();
     SetGaugeLabel(lblBorder, std::to_string(limit));
 }
 
 void TFMain::gaDensityChange() {
-    if (TDualImage* document = Domain->Document.get()) document->SetDensity(qvDensity->Position());
+    if (TDualImage* document = FDomain.Document.get()) document->SetDensity(qvDensity->Position());
     gaSizeChange();
 }
 
@@ -203,19 +203,19 @@ void TFMain::gaSizeChange() {
         painter.drawText(QPoint(1, 11), QString::fromStdString(FloatToStrGeneral(ratio * 100, 3, 0) + "%"));
     }
     ImgSize->Image().Changed();
-    if (TDualImage* document = Domain->Document.get()) document->SetSize(s);
+    if (TDualImage* document = FDomain.Document.get()) document->SetSize(s);
 }
 
 void TFMain::cbStopBorderClick() {
-    if (TDualImage* document = Domain->Document.get()) document->StopOnBorders = cbStopBorder->isChecked();
+    if (TDualImage* document = FDomain.Document.get()) document->StopOnBorders = cbStopBorder->isChecked();
 }
 
 void TFMain::JvXPCheckbox1Click() {
-    Domain->StopOnBordersCommand->trigger();
+    FDomain.StopOnBordersCommand->trigger();
 }
 
 void TFMain::btPSClick() {
-    Domain->PostScriptCommand->trigger();
+    FDomain.PostScriptCommand->trigger();
 }
 
 void TFMain::ImgScroll(void* Sender) {
@@ -233,7 +233,7 @@ void TFMain::ImgScroll(void* Sender) {
 }
 
 TColor32 TFMain::GetSelectedColor() const {
-    if (ColorPanel != nullptr) return ColorToColor32(ColorPanel->SelectedColor);
+    if (FColorPanel != nullptr) return ColorToColor32(FColorPanel->SelectedColor);
     return 0xFF000000;
 }
 

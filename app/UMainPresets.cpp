@@ -23,13 +23,13 @@ void TFMain::cbStylesChange() {
 }
 
 void TFMain::SelectStyle(int Index) {
-    if (Index < 0 || Index >= Domain->StyleManager->Count()) return;
+    if (Index < 0 || Index >= FDomain.StyleManager->Count()) return;
     // The list, the preview, the current style of the manager and the drawing agree.
-    Domain->StyleManager->SetIndex(Index);
+    FDomain.StyleManager->SetIndex(Index);
     UpdateStyleFrame(Index);
-    TDualImage* document = Domain->Document.get();
+    TDualImage* document = FDomain.Document.get();
     if (document == nullptr) return;
-    TQStyle& style = Domain->StyleManager->Current();
+    TQStyle& style = FDomain.StyleManager->Current();
     document->SetPolyStep(style.PolyStep);
     document->SetLength(style.Length);
     document->SetWidth(style.Width);
@@ -42,7 +42,7 @@ void TFMain::SelectStyle(int Index) {
 }
 
 void TFMain::ShowCurrentStyle() {
-    const int index = Domain->StyleManager->ItemIndex;
+    const int index = FDomain.StyleManager->ItemIndex;
     if (index >= 0 && index < cbStyles->count())
         UpdateStyleFrame(index);
     else
@@ -50,7 +50,7 @@ void TFMain::ShowCurrentStyle() {
 }
 
 void TFMain::UpdateStyleFrame(int Index) {
-    TQStyle& style = Domain->StyleManager->GetQStyle(Index);
+    TQStyle& style = FDomain.StyleManager->GetQStyle(Index);
     cbStyles->setItemText(Index, QString::fromStdString(style.Name));
     cbStyles->setCurrentIndex(Index);
     TBitmap32& bitmap = ImgPreviewStyle->Image().Bitmap;
@@ -67,7 +67,7 @@ void TFMain::AddStyleFrameToImageList() {
 }
 
 void TFMain::FillStyleList() {
-    for (int i = 0; i < Domain->StyleManager->Count(); ++i) {
+    for (int i = 0; i < FDomain.StyleManager->Count(); ++i) {
         AddStyleFrameToImageList();
         UpdateStyleFrame(i);
     }
@@ -82,7 +82,7 @@ void TFMain::AddPatternFrameToImageList() {
 }
 
 void TFMain::UpdatePatternFrame(int Index) {
-    TPattern& pattern = Domain->PatternManager->GetPattern(Index);
+    TPattern& pattern = FDomain.PatternManager->GetPattern(Index);
     const int w = PatternImageList.Width(), h = PatternImageList.Height();
     TBitmap32 work(2 * w, 2 * h);
     pattern.SetTarget(&work);
@@ -106,30 +106,30 @@ void TFMain::UpdatePatternFrame(int Index) {
 }
 
 void TFMain::FillPatternList() {
-    for (int i = 0; i < Domain->PatternManager->Count(); ++i) {
+    for (int i = 0; i < FDomain.PatternManager->Count(); ++i) {
         AddPatternFrameToImageList();
         UpdatePatternFrame(i);
     }
 }
 
 void TFMain::PatternImageListViewerMouseUpThumb(int Index) {
-    if (!Domain->Document) return;
-    Domain->PatternManager->SetIndex(Index);
-    Domain->PatternCommand->trigger();
+    if (!FDomain.Document) return;
+    FDomain.PatternManager->SetIndex(Index);
+    FDomain.PatternCommand->trigger();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Events of the command module
 
 void TFMain::OnUpdatePatternFrame(void*, int Index) {
-    if (PatternImageList.Count() < Domain->PatternManager->Count()) AddPatternFrameToImageList();
+    if (PatternImageList.Count() < FDomain.PatternManager->Count()) AddPatternFrameToImageList();
     UpdatePatternFrame(Index);
     // A change of the list frames the first thumbnail; the current pattern is the one meant.
-    PatternImageListViewer->SetSelected(Domain->PatternManager->ItemIndex);
+    PatternImageListViewer->SetSelected(FDomain.PatternManager->ItemIndex);
 }
 
 void TFMain::OnUpdateStyleFrame(void*, int Index) {
-    if (cbStyles->count() < Domain->StyleManager->Count()) AddStyleFrameToImageList();
+    if (cbStyles->count() < FDomain.StyleManager->Count()) AddStyleFrameToImageList();
     UpdateStyleFrame(Index);
     cbStylesChange();
 }

@@ -15,8 +15,6 @@
 
 #include <climits>
 
-TFResample* FResample = nullptr;
-
 TFResample::TFResample(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("FResample"));
     setWindowTitle(QStringLiteral("Resample source image"));

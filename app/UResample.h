@@ -50,5 +50,3 @@ private:
     void Detach();
     bool FAttached = false;
 };
-
-extern TFResample* FResample;

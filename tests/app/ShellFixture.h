@@ -33,6 +33,13 @@
 #include <string>
 #include <vector>
 
+// The shell's modules and forms as start-up made them for the running test; null outside one.
+inline TDomain* Domain = nullptr;
+inline TFMain* FMain = nullptr;
+inline TFImgSizeDlg* FImgSizeDlg = nullptr;
+inline TFResample* FResample = nullptr;
+inline TFHlpWnd* FHlpWnd = nullptr;
+
 struct TShownMessage {
     QMessageBox::Icon Icon;
     std::string Caption;
@@ -81,11 +88,21 @@ protected:
         });
         SetTerminateHook([this] { ++Terminated; });
         InstallPlatformHooks();
-        CreateForms();
+        const TShellForms& forms = CreateForms();
+        Domain = forms.Domain.get();
+        FMain = forms.Main.get();
+        FImgSizeDlg = forms.ImgSizeDlg.get();
+        FResample = forms.Resample.get();
+        FHlpWnd = forms.HelpWindow.get();
     }
 
     void TearDown() override {
         DestroyForms();
+        Domain = nullptr;
+        FMain = nullptr;
+        FImgSizeDlg = nullptr;
+        FResample = nullptr;
+        FHlpWnd = nullptr;
         SetMessageBoxHook(nullptr);
         SetFileDialogHook(nullptr);
         SetShellOpenHook(nullptr);
