@@ -213,10 +213,9 @@ void ScanWinding(TScratch& Sc, const TBand& B, const TGrid& G, bool AA) {
     }
 }
 
-// Turns the cells First..Last of a row into coverage and blends the pixels up to Paint (cells
-// past it lie beyond the bitmap); every cell read is zeroed.
+// The number of set bits of a word: the instruction where the caller is built for it, a short
+// bit-twiddling sequence elsewhere.
 struct TPopCount {
-    // The instruction where the caller is built for it, a short bit-twiddling sequence elsewhere.
     int operator()(uint64_t V) const { return __builtin_popcountll(V); }
 };
 
@@ -264,6 +263,147 @@ TResolveRow ChooseResolveRow() {
 }
 #endif
 
+// ---------------------------------------------------------------------------------------------
+// Edges
+
+// A vertex in the grid's units: snapped to eighths of a pixel (doubled) when antialiased, as
+// given otherwise.
+inline void GridVertex(const TFixedPoint& P, bool Antialiased, int64_t& X, int64_t& Y) {
+    if (Antialiased) {
+        X = 2 * ((int64_t{P.X} + 2047) >> 13);
+        Y = 2 * ((int64_t{P.Y} + 2047) >> 13);
+    } else {
+        X = P.X;
+        Y = P.Y;
+    }
+}
+
+// The edge from (X0, Y0) to (X1, Y1), not horizontal, over the sample lines it crosses within
+// the bitmap's LinesTotal lines; false when it crosses none.
+bool MakeEdge(int64_t X0, int64_t Y0, int64_t X1, int64_t Y1, const TGrid& G, int64_t LinesTotal,
+              TEdge& Edge) {
+    int32_t dir = 1;
+    if (Y0 > Y1) {
+        std::swap(X0, X1);
+        std::swap(Y0, Y1);
+        dir = -1;
+    }
+    // Sample lines with Y0 <= Y < Y1, clipped to the bitmap's rows.
+    const int64_t s0 = std::max<int64_t>(static_cast<int64_t>(CeilDiv(Y0 - G.Half, G.Step)), 0);
+    const int64_t s1 = std::min<int64_t>(static_cast<int64_t>(CeilDiv(Y1 - G.Half, G.Step)), LinesTotal);
+    if (s0 >= s1) return false;
+    // The crossing on line s lies at X0 + dx (Y - Y0) / dy; the first flipped column is the least
+    // i with i * Step + Half >= that: i = ceil(N / D) with the N and D below.
+    const int64_t dx = X1 - X0, dy = Y1 - Y0;
+    const i128 n = i128{X0} * dy + i128{dx} * (s0 * G.Step + G.Half - Y0) - i128{G.Half} * dy;
+    const i128 d = i128{G.Step} * dy;
+    Edge.S = s0;
+    Edge.SEnd = s1;
+    const i128 q = CeilDiv(n, d);
+    Edge.Q = static_cast<int64_t>(q);
+    Edge.R = static_cast<int64_t>(q * d - n);
+    const i128 inc = i128{dx} * G.Step;
+    const i128 a = FloorDiv(inc, d);
+    Edge.A = static_cast<int64_t>(a);
+    Edge.B = static_cast<int64_t>(inc - a * d);
+    Edge.D = static_cast<int64_t>(d);
+    Edge.Dir = dir;
+    return true;
+}
+
+// What the edges span: the vertices' columns and the sample lines crossed.
+struct TEdgeBounds {
+    int64_t MinX = INT64_MAX, MaxX = INT64_MIN; // in the grid's units
+    int64_t SLo = INT64_MAX, SHi = INT64_MIN;   // first and past-last sample line
+};
+
+// Builds into Sc.Edges the edges of every contour that cross a sample line of the bitmap, each
+// contour closed back to its first point.
+TEdgeBounds BuildEdges(TScratch& Sc, const TFixedPoint* Points, size_t Count, const size_t* Starts,
+                       size_t StartCount, const TGrid& G, bool Antialiased, int64_t LinesTotal) {
+    Sc.Edges.clear();
+    TEdgeBounds bounds;
+    for (size_t k = 0; k <= StartCount; ++k) {
+        const size_t b = k == 0 ? 0 : Starts[k - 1];
+        const size_t e = k == StartCount ? Count : Starts[k];
+        if (e <= b) continue;
+        for (size_t i = b; i < e; ++i) {
+            int64_t x0, y0, x1, y1;
+            GridVertex(Points[i], Antialiased, x0, y0);
+            GridVertex(Points[i + 1 < e ? i + 1 : b], Antialiased, x1, y1);
+            bounds.MinX = std::min(bounds.MinX, x0);
+            bounds.MaxX = std::max(bounds.MaxX, x0);
+            TEdge edge;
+            if (y0 == y1 || !MakeEdge(x0, y0, x1, y1, G, LinesTotal, edge)) continue;
+            Sc.Edges.push_back(edge);
+            bounds.SLo = std::min(bounds.SLo, edge.S);
+            bounds.SHi = std::max(bounds.SHi, edge.SEnd);
+        }
+    }
+    return bounds;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bands
+
+// The cells that the crossings can reach, pixels Px0 .. Px1 with a spare cell past the last
+// pixel, into the band's Width, Px0, ColLo and ColHi; false when every crossing pairs up left or
+// right of the bitmap.
+bool PlaceColumns(const TEdgeBounds& Bounds, const TGrid& G, int W, TBand& Band) {
+    // Columns, in eighth-pixel cells: every crossing lies between the extreme vertices.
+    const int64_t ccMin = static_cast<int64_t>(CeilDiv(Bounds.MinX - G.Half, G.Step)) * G.ColScale;
+    const int64_t ccMax = static_cast<int64_t>(CeilDiv(Bounds.MaxX - G.Half, G.Step)) * G.ColScale;
+    if (ccMax < 0 || ccMin >= int64_t{W} * 8) return false;
+    const int px0 = static_cast<int>(std::clamp<int64_t>(ccMin >> 3, 0, W));
+    const int px1 = static_cast<int>(std::clamp<int64_t>(ccMax >> 3, 0, W));
+    // Crossings left of the bitmap flip from its first sample on; those right of it land on the
+    // spare cell past the last pixel, which is never painted.
+    Band.ColLo = int64_t{px0} * 8;
+    Band.ColHi = px1 == W ? int64_t{W} * 8 : int64_t{px1} * 8 + 7;
+    Band.Px0 = px0;
+    Band.Width = px1 - px0 + 1;
+    return true;
+}
+
+// Rows per band for bands Width cells wide, with the scratch buffers grown to hold one band.
+int PrepareBands(TScratch& Sc, TBand& Band) {
+    const int bandRows = static_cast<int>(std::clamp<int64_t>(kBandCells / Band.Width, 1, kMaxBandRows));
+    const size_t cellsNeeded = static_cast<size_t>(bandRows) * Band.Width;
+    if (Sc.Cells.size() < cellsNeeded) Sc.Cells.resize(cellsNeeded, TCell{0, 0});
+    if (Sc.RowMin.size() < static_cast<size_t>(bandRows)) {
+        Sc.RowMin.resize(bandRows);
+        Sc.RowMax.resize(bandRows);
+    }
+    Band.Cells = Sc.Cells.data();
+    Band.RowMin = Sc.RowMin.data();
+    Band.RowMax = Sc.RowMax.data();
+    return bandRows;
+}
+
+// Blends the Rows flipped rows of a band, from bitmap row RowTop on, and clears their cells.
+void ResolveBand(const TBand& B, int RowTop, int Rows, TBitmap32& Bitmap, TColor32 Color,
+                 const uint8_t* Weights) {
+    static const TResolveRow resolveRow = ChooseResolveRow();
+    const int lastPixel = Bitmap.Width() - 1 - B.Px0;
+    // The pixels about to be blended are fetched while the first rows are worked on.
+    for (int r = 0; r < Rows; ++r) {
+        if (B.RowMax[r] < 0) continue;
+        const TColor32* line = Bitmap.ScanLine(RowTop + r) + B.Px0;
+        const int last = std::min(B.RowMax[r], lastPixel);
+        for (int p = B.RowMin[r]; p <= last; p += 16)
+            __builtin_prefetch(line + p, 1);
+        if (last >= B.RowMin[r]) __builtin_prefetch(line + last, 1);
+    }
+    for (int r = 0; r < Rows; ++r) {
+        if (B.RowMax[r] < 0) continue;
+        resolveRow(B.Cells + static_cast<size_t>(r) * B.Width, B.RowMin[r], B.RowMax[r],
+                   std::min(B.RowMax[r], lastPixel), Bitmap.ScanLine(RowTop + r) + B.Px0, Color, Weights);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fill
+
 void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size_t* Starts, size_t StartCount,
           TColor32 Color, TPolyFillMode FillMode, bool Antialiased) {
     const int W = Bitmap.Width();
@@ -273,114 +413,34 @@ void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size
     if (alpha == 0) return; // weight 0 everywhere: nothing changes
 
     const TGrid& g = Antialiased ? kGridAA : kGridPixel;
-    const int64_t linesTotal = int64_t{H} << g.LineShift;
-    auto vertex = [&](const TFixedPoint& P, int64_t& X, int64_t& Y) {
-        if (Antialiased) {
-            X = 2 * ((int64_t{P.X} + 2047) >> 13);
-            Y = 2 * ((int64_t{P.Y} + 2047) >> 13);
-        } else {
-            X = P.X;
-            Y = P.Y;
-        }
-    };
-
     TScratch& sc = gScratch;
-    sc.Edges.clear();
-    int64_t minX = INT64_MAX, maxX = INT64_MIN;
-    int64_t sLo = INT64_MAX, sHi = INT64_MIN;
-
-    // Build the edges of every contour, each closed back to its first point.
-    for (size_t k = 0; k <= StartCount; ++k) {
-        const size_t b = k == 0 ? 0 : Starts[k - 1];
-        const size_t e = k == StartCount ? Count : Starts[k];
-        if (e <= b) continue;
-        for (size_t i = b; i < e; ++i) {
-            int64_t x0, y0, x1, y1;
-            vertex(Points[i], x0, y0);
-            vertex(Points[i + 1 < e ? i + 1 : b], x1, y1);
-            minX = std::min(minX, x0);
-            maxX = std::max(maxX, x0);
-            if (y0 == y1) continue;
-            int32_t dir = 1;
-            if (y0 > y1) {
-                std::swap(x0, x1);
-                std::swap(y0, y1);
-                dir = -1;
-            }
-            // Sample lines with y0 <= Y < y1, clipped to the bitmap's rows.
-            const int64_t s0 = std::max<int64_t>(static_cast<int64_t>(CeilDiv(y0 - g.Half, g.Step)), 0);
-            const int64_t s1 =
-                std::min<int64_t>(static_cast<int64_t>(CeilDiv(y1 - g.Half, g.Step)), linesTotal);
-            if (s0 >= s1) continue;
-            // The crossing on line s lies at x0 + dx (Y - y0) / dy; the first flipped column is
-            // the least i with i * Step + Half >= that: i = ceil(N / D) with the N and D below.
-            const int64_t dx = x1 - x0, dy = y1 - y0;
-            const i128 n = i128{x0} * dy + i128{dx} * (s0 * g.Step + g.Half - y0) - i128{g.Half} * dy;
-            const i128 d = i128{g.Step} * dy;
-            TEdge edge;
-            edge.S = s0;
-            edge.SEnd = s1;
-            const i128 q = CeilDiv(n, d);
-            edge.Q = static_cast<int64_t>(q);
-            edge.R = static_cast<int64_t>(q * d - n);
-            const i128 inc = i128{dx} * g.Step;
-            const i128 a = FloorDiv(inc, d);
-            edge.A = static_cast<int64_t>(a);
-            edge.B = static_cast<int64_t>(inc - a * d);
-            edge.D = static_cast<int64_t>(d);
-            edge.Dir = dir;
-            sc.Edges.push_back(edge);
-            sLo = std::min(sLo, s0);
-            sHi = std::max(sHi, s1);
-        }
-    }
+    const TEdgeBounds bounds =
+        BuildEdges(sc, Points, Count, Starts, StartCount, g, Antialiased, int64_t{H} << g.LineShift);
     if (sc.Edges.empty()) return;
-
-    // Columns, in eighth-pixel cells: every crossing lies between the extreme vertices.
-    const int64_t ccMin = static_cast<int64_t>(CeilDiv(minX - g.Half, g.Step)) * g.ColScale;
-    const int64_t ccMax = static_cast<int64_t>(CeilDiv(maxX - g.Half, g.Step)) * g.ColScale;
-    if (ccMax < 0 || ccMin >= int64_t{W} * 8) return; // every crossing pairs up outside
-    const int px0 = static_cast<int>(std::clamp<int64_t>(ccMin >> 3, 0, W));
-    const int px1 = static_cast<int>(std::clamp<int64_t>(ccMax >> 3, 0, W));
-    // Crossings left of the bitmap flip from its first sample on; those right of it land on the
-    // spare cell past the last pixel, which is never painted.
-    const int64_t colLo = int64_t{px0} * 8;
-    const int64_t colHi = px1 == W ? int64_t{W} * 8 : int64_t{px1} * 8 + 7;
-    const int bw = px1 - px0 + 1;
-
-    const int bandRows = static_cast<int>(std::clamp<int64_t>(kBandCells / bw, 1, kMaxBandRows));
-    const size_t cellsNeeded = static_cast<size_t>(bandRows) * bw;
-    if (sc.Cells.size() < cellsNeeded) sc.Cells.resize(cellsNeeded, TCell{0, 0});
-    if (sc.RowMin.size() < static_cast<size_t>(bandRows)) {
-        sc.RowMin.resize(bandRows);
-        sc.RowMax.resize(bandRows);
-    }
+    TBand band{};
+    if (!PlaceColumns(bounds, g, W, band)) return;
+    const int bandRows = PrepareBands(sc, band);
 
     std::sort(sc.Edges.begin(), sc.Edges.end(), [](const TEdge& a, const TEdge& b) { return a.S < b.S; });
     sc.Active.clear();
-
     uint8_t weights[65];
     MakeWeights(alpha, weights);
     const TColor32 color = Color | 0xFF000000u;
     const bool winding = FillMode == pfWinding;
 
-    const int rowLo = static_cast<int>(sLo >> g.LineShift);
-    const int rowHi = static_cast<int>(((sHi - 1) >> g.LineShift) + 1);
+    // Band by band: the edges that reach the band join the active list, every active edge flips
+    // the cells of its crossings, the finished ones leave, and the flipped rows are blended.
+    const int rowLo = static_cast<int>(bounds.SLo >> g.LineShift);
+    const int rowHi = static_cast<int>(((bounds.SHi - 1) >> g.LineShift) + 1);
     size_t next = 0;
-    TCell* const cells = sc.Cells.data();
-    int32_t* const rowMin = sc.RowMin.data();
-    int32_t* const rowMax = sc.RowMax.data();
-
-    static const TResolveRow resolveRow = ChooseResolveRow();
-    TBand band{cells, rowMin, rowMax, bw, px0, colLo, colHi, 0, 0};
     for (int rowTop = rowLo; rowTop < rowHi; rowTop += bandRows) {
         const int rows = std::min(bandRows, rowHi - rowTop);
         band.S0 = int64_t{rowTop} << g.LineShift;
         band.S1 = int64_t{rowTop + rows} << g.LineShift;
         while (next < sc.Edges.size() && sc.Edges[next].S < band.S1)
             sc.Active.push_back(static_cast<uint32_t>(next++));
-        std::fill(rowMin, rowMin + rows, INT32_MAX);
-        std::fill(rowMax, rowMax + rows, -1);
+        std::fill(band.RowMin, band.RowMin + rows, INT32_MAX);
+        std::fill(band.RowMax, band.RowMax + rows, -1);
 
         if (winding)
             ScanWinding(sc, band, g, Antialiased);
@@ -388,25 +448,10 @@ void Fill(TBitmap32& Bitmap, const TFixedPoint* Points, size_t Count, const size
             ScanEvenOdd<true>(sc, band);
         else
             ScanEvenOdd<false>(sc, band);
-        // Finished edges leave the active list.
         sc.Active.erase(std::remove_if(sc.Active.begin(), sc.Active.end(),
                                        [&](uint32_t idx) { return sc.Edges[idx].S >= sc.Edges[idx].SEnd; }),
                         sc.Active.end());
-
-        // The pixels about to be blended are fetched while the first rows are worked on.
-        for (int r = 0; r < rows; ++r) {
-            if (rowMax[r] < 0) continue;
-            const TColor32* line = Bitmap.ScanLine(rowTop + r) + px0;
-            const int last = std::min(rowMax[r], W - 1 - px0);
-            for (int p = rowMin[r]; p <= last; p += 16)
-                __builtin_prefetch(line + p, 1);
-            if (last >= rowMin[r]) __builtin_prefetch(line + last, 1);
-        }
-        for (int r = 0; r < rows; ++r) {
-            if (rowMax[r] < 0) continue;
-            resolveRow(cells + static_cast<size_t>(r) * bw, rowMin[r], rowMax[r],
-                       std::min(rowMax[r], W - 1 - px0), Bitmap.ScanLine(rowTop + r) + px0, color, weights);
-        }
+        ResolveBand(band, rowTop, rows, Bitmap, color, weights);
     }
 }
 
