@@ -7,6 +7,7 @@
 #include "app/UdmGlobalConfig.h"
 #include "document/DualImage.h"
 #include "document/UMultiPageTiff.h"
+#include "engine/LineSampler.h"
 #include "engine/QTypes.h"
 #include "engine/Utils.h"
 #include "platform/formats/JpegCodec.h"
@@ -547,22 +548,22 @@ void TDomain::RedoCommandExecute(void*) {
 }
 
 void TDomain::PointerCommandExecute(void*) {
-    if (ToolManager) ToolManager->SetTool(1);
+    if (ToolManager) ToolManager->SetTool(tiPointer);
     Changed();
 }
 
 void TDomain::PatternCommandExecute(void*) {
-    if (ToolManager) ToolManager->SetTool(4);
+    if (ToolManager) ToolManager->SetTool(tiPattern);
     Changed();
 }
 
 void TDomain::AutoDirCommandExecute(void*) {
-    if (ToolManager) ToolManager->SetTool(5);
+    if (ToolManager) ToolManager->SetTool(tiAutoSketch);
     Changed();
 }
 
 void TDomain::FreeHandCommandExecute(void*) {
-    if (ToolManager) ToolManager->SetTool(3);
+    if (ToolManager) ToolManager->SetTool(tiFreeHand);
     Changed();
 }
 
@@ -664,7 +665,7 @@ void TDomain::HelpCmdExecute(void*) {
 }
 
 void TDomain::ContextHelpCommandExecute(void*) {
-    if (ToolManager) ToolManager->SetTool(0);
+    if (ToolManager) ToolManager->SetTool(tiNone);
     if (OnContextHelp) OnContextHelp(this);
 }
 
@@ -678,18 +679,18 @@ void TDomain::AboutCommandExecute(void*) {
 void TDomain::SelColorExecute(void*) {
     if (!Document || !GetSelectedColor) return;
     Document->SetColor(GetSelectedColor());
-    Document->SetColorMode(0);
+    Document->SetColorMode(cmFixedInk);
     Changed();
 }
 
 void TDomain::SetColorModeAutoExecute(void*) {
     if (!Document) return;
-    Document->SetColorMode(1);
+    Document->SetColorMode(cmSampledColor);
     Changed();
 }
 
 void TDomain::SetColorModeCustomExecute(void*) {
     if (!Document) return;
-    Document->SetColorMode(0);
+    Document->SetColorMode(cmFixedInk);
     Changed();
 }

@@ -54,21 +54,21 @@ void TToolManager::SetTool(uint8_t ATool) {
     Tool = ATool;
     TAbstractInputController* next = nullptr;
     switch (ATool) {
-    case 0:
+    case tiNone:
         break;
-    case 1:
+    case tiPointer:
         next = FPointer.get();
         break;
-    case 2:
+    case tiAddCurve:
         next = FAddCurve.get();
         break;
-    case 3:
+    case tiFreeHand:
         next = FBand.get();
         break;
-    case 4:
+    case tiPattern:
         next = FPattern.get();
         break;
-    case 5:
+    case tiAutoSketch:
         next = FAuto.get();
         break;
     default:

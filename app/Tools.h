@@ -10,6 +10,17 @@
 
 class TImgView32;
 
+// The tools by their numbers, which the command module picks and the main window chooses its
+// panels by.
+enum TToolId : uint8_t {
+    tiNone = 0,       // no tool: context help waits for its click
+    tiPointer = 1,    // picks and drags the points of curves
+    tiAddCurve = 2,   // draws a new curve
+    tiFreeHand = 3,   // fills a traced band with strokes along it
+    tiPattern = 4,    // lays strokes along the curves of the selected pattern
+    tiAutoSketch = 5, // sprays strokes along the picture's own directions
+};
+
 class TToolManager {
 public:
     // Makes the five controllers and hooks the views of Document; no tool is selected.
@@ -20,9 +31,8 @@ public:
     TToolManager(const TToolManager&) = delete;
     TToolManager& operator=(const TToolManager&) = delete;
 
-    // 0 none, 1 Pointer, 2 add curve, 3 Free Hand, 4 Pattern, 5 Auto-sketch. Above 5 raises
-    // "Tool not implemented" (Tool keeps the number, the selected controller stays). With no
-    // tool the drawing shows no brush.
+    // One of the TToolId numbers. Above tiAutoSketch raises "Tool not implemented" (Tool keeps the
+    // number, the selected controller stays). With no tool the drawing shows no brush.
     void SetTool(uint8_t ATool);
     // Mouse and wheel events reach the tool only while enabled; keys always do.
     void SetEnabled(bool Value) { Enabled = Value; }
@@ -47,7 +57,8 @@ public:
     TAutoInputController& AutoController() const { return *FAuto; }
     TPatternInputController& PatternController() const { return *FPattern; }
 
-    // The selected tool's number; the main window chooses its panels by it.
+    // The selected tool's number, a TToolId (or the unknown number SetTool last refused); the main
+    // window chooses its panels by it.
     uint8_t Tool = 0;
     bool Enabled = true;
 

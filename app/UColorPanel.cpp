@@ -5,6 +5,7 @@
 #include "controls/QuorSlider.h"
 #include "controls/SimpleColorSelector.h"
 #include "document/DualImage.h"
+#include "engine/LineSampler.h"
 #include "platform/qt/InputEvents.h"
 #include "platform/raster/Color32.h"
 #include "platform/rtl/Exception.h"
@@ -95,15 +96,15 @@ void TColorPanel::ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVis
 }
 
 void TColorPanel::FixedClick(void* /*Sender*/) {
-    ShowMode(FFixedButton, FFixedPage, false, 0);
+    ShowMode(FFixedButton, FFixedPage, false, cmFixedInk);
 }
 
 void TColorPanel::AutoClick(void* /*Sender*/) {
-    ShowMode(FAutoButton, FAutoPage, false, 1);
+    ShowMode(FAutoButton, FAutoPage, false, cmSampledColor);
 }
 
 void TColorPanel::VariantsClick(void* /*Sender*/) {
-    ShowMode(FVariantsButton, FVariantsPage, true, 2);
+    ShowMode(FVariantsButton, FVariantsPage, true, cmPaletteInk);
 }
 
 void TColorPanel::ResetClick(void* /*Sender*/) {

@@ -43,7 +43,8 @@ public:
     std::function<TDualImage*()> GetDocument;
 
     // The mode buttons: the button goes down, its page shows, the reset button shows in the
-    // variants mode only, and the drawing takes the mode (0 fixed, 1 auto, 2 variants).
+    // variants mode only, and the drawing takes the mode (fixed: cmFixedInk, auto: cmSampledColor,
+    // variants: cmPaletteInk).
     void FixedClick(void* Sender);
     void AutoClick(void* Sender);
     void VariantsClick(void* Sender);

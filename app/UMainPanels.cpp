@@ -7,6 +7,7 @@
 #include "app/UColorPanel.h"
 #include "controls/QuickValue.h"
 #include "document/DualImage.h"
+#include "engine/LineSampler.h"
 #include "platform/qt/Bitmap32Image.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
@@ -44,7 +45,7 @@ void TFMain::UpdateUI() {
         panDual->show();
         panPanels->show();
         FPanelsArea->show();
-        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : 0;
+        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : tiNone;
         struct TPanels {
             QToolButton* Button;
             bool Style, PS, Size, Pattern;
@@ -56,16 +57,16 @@ void TFMain::UpdateUI() {
                                  {btPat, true, false, true, true},
                                  {btAuto, true, false, true, false}};
         switch (tool) {
-        case 1:
+        case tiPointer:
             panels = &table[0];
             break;
-        case 3:
+        case tiFreeHand:
             panels = &table[1];
             break;
-        case 4:
+        case tiPattern:
             panels = &table[2];
             break;
-        case 5:
+        case tiAutoSketch:
             panels = &table[3];
             break;
         default:
@@ -94,13 +95,13 @@ void TFMain::UpdateUI() {
         StatusPanel->setText(QString::fromStdString(document->UndoMemoryText()));
         if (FColorPanel != nullptr) {
             switch (document->ColorMode()) {
-            case 0:
+            case cmFixedInk:
                 FColorPanel->FixedClick(btFixed);
                 break;
-            case 1:
+            case cmSampledColor:
                 FColorPanel->AutoClick(btAutoColor);
                 break;
-            case 2:
+            case cmPaletteInk:
                 FColorPanel->VariantsClick(btVar);
                 break;
             default:
