@@ -77,7 +77,7 @@ protected:
     TPolyBezierLayer* FLayer; // borrowed
 };
 
-// Tool 1 and the pattern editor: drags the point of a curve that the press hit.
+// The Pointer tool (tiPointer) and the pattern editor: drags the point of a curve that the press hit.
 class TPointerInputController : public TAbstractInputController {
 public:
     explicit TPointerInputController(TDualImage* Document);
@@ -117,7 +117,7 @@ protected:
     std::vector<TPoint> FPoints;
 };
 
-// Tool 2 and the pattern editor: draws a new curve with the mouse.
+// The add-curve tool (tiAddCurve) and the pattern editor: draws a new curve with the mouse.
 class TAddCurveInputController : public TCurveTracingController {
 public:
     explicit TAddCurveInputController(TDualImage* Document);
@@ -134,7 +134,7 @@ private:
     void Finish();
 };
 
-// Tool 3, Free Hand: draws a band of the brush's width and fills it with strokes on release.
+// The Free Hand tool (tiFreeHand): draws a band of the brush's width and fills it with strokes on release.
 class TBandInputController : public TCurveTracingController {
 public:
     explicit TBandInputController(TDualImage* Document);
@@ -178,7 +178,7 @@ private:
     bool FDragging = false;
 };
 
-// Tool 5, Auto-sketch: strokes along the picture's own directions.
+// The Auto-sketch tool (tiAutoSketch): strokes along the picture's own directions.
 class TAutoInputController : public TSprayInputController {
 public:
     explicit TAutoInputController(TDualImage* Document);
@@ -186,7 +186,7 @@ public:
     void Activate() override;
 };
 
-// Tool 4, Pattern: strokes along the curves of the current pattern.
+// The Pattern tool (tiPattern): strokes along the curves of the current pattern.
 class TPatternInputController : public TSprayInputController {
 public:
     explicit TPatternInputController(TDualImage* Document);
