@@ -348,6 +348,12 @@ void TDomain::SelectFirstStyle() {
 }
 
 void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
+    std::unique_ptr<TBitmap32> picture = ReadPicture(FileName, Stream);
+    picture = OfferResample(std::move(picture));
+    InstallPicture(std::move(picture));
+}
+
+std::unique_ptr<TBitmap32> TDomain::ReadPicture(const std::string& FileName, TStream* Stream) {
     // The picture is read aside first, so that a picture that cannot be used leaves an open
     // drawing with its own photo; without a drawing the source view is emptied as the load starts.
     if (!Document && SrcView != nullptr) {
@@ -373,8 +379,8 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
         MessageBox(QMessageBox::Critical, "Error loading file", readError);
         Abort();
     }
-    int w = picture->Width();
-    int h = picture->Height();
+    const int w = picture->Width();
+    const int h = picture->Height();
     if (int64_t{w} * h == 0) RaiseException("Invalid Image");
     if (int64_t{w} * h < MinPicturePixels) {
         MessageBox(QMessageBox::Critical, "Error loading image",
@@ -382,36 +388,40 @@ void TDomain::LoadImage(const std::string& FileName, TStream* Stream) {
                        " pixels): a picture needs at least 10,000 pixels, for example 100 x 100");
         Abort();
     }
-    if (int64_t{w} * h > ResampleAbovePixels && FResample != nullptr) {
-        FResample->PictureWidth = w;
-        FResample->PictureHeight = h;
-        const float f = static_cast<float>(std::sqrt(1.0 / (static_cast<double>(w) * h)) * 1024);
-        FResample->RecommendedWidth = Round(w * static_cast<double>(f));
-        FResample->RecommendedHeight = Round(h * static_cast<double>(f));
-        if (FResample->ShowModal() == QDialog::Accepted) {
-            TBusyCursor busy;
-            const int newWidth = FResample->seWidth->value();
-            const int newHeight = FResample->seHeight->value();
-            auto resized = std::make_unique<TBitmap32>(newWidth, newHeight);
-            picture->StretchFilter = sfMitchell;
-            resized->StretchFilter = sfMitchell;
-            resized->DrawStretched(TRect{0, 0, newWidth, newHeight}, TRect{0, 0, w, h}, *picture);
-            picture = std::move(resized);
-            w = newWidth;
-            h = newHeight;
-        }
-    }
+    return picture;
+}
 
+std::unique_ptr<TBitmap32> TDomain::OfferResample(std::unique_ptr<TBitmap32> Picture) {
+    const int w = Picture->Width();
+    const int h = Picture->Height();
+    if (int64_t{w} * h <= ResampleAbovePixels || FResample == nullptr) return Picture;
+    FResample->PictureWidth = w;
+    FResample->PictureHeight = h;
+    const float f = static_cast<float>(std::sqrt(1.0 / (static_cast<double>(w) * h)) * 1024);
+    FResample->RecommendedWidth = Round(w * static_cast<double>(f));
+    FResample->RecommendedHeight = Round(h * static_cast<double>(f));
+    if (FResample->ShowModal() != QDialog::Accepted) return Picture;
+    TBusyCursor busy;
+    const int newWidth = FResample->seWidth->value();
+    const int newHeight = FResample->seHeight->value();
+    auto resized = std::make_unique<TBitmap32>(newWidth, newHeight);
+    Picture->StretchFilter = sfMitchell;
+    resized->StretchFilter = sfMitchell;
+    resized->DrawStretched(TRect{0, 0, newWidth, newHeight}, TRect{0, 0, w, h}, *Picture);
+    return resized;
+}
+
+void TDomain::InstallPicture(std::unique_ptr<TBitmap32> Picture) {
     // The paper is made while the old drawing is still there, so that a picture too large to
     // hold leaves it as it was. The old drawing goes before the views are cleared: its layers
     // live on them.
-    std::unique_ptr<TBitmap32> paper = NewFilledBitmap(w, h, 0xFFFFFFFF);
+    std::unique_ptr<TBitmap32> paper = NewFilledBitmap(Picture->Width(), Picture->Height(), 0xFFFFFFFF);
     FreeDocument();
     TBusyCursor busy;
     if (SrcView != nullptr) {
         SrcView->Layers().Clear();
         SrcView->SetScaleMode(smScale);
-        SrcView->Bitmap = std::move(*picture);
+        SrcView->Bitmap = std::move(*Picture);
         SrcView->Bitmap.StretchFilter = sfLinear;
         SrcView->SetScale(1.0f);
         SrcView->Bitmap.MasterAlpha = 128;

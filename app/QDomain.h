@@ -198,6 +198,15 @@ private:
     bool MayDiscard();
     // A newly opened picture is drawn with the first style, which the main window shows.
     void SelectFirstStyle();
+    // The steps of LoadImage. Reads the picture aside and checks its size: a picture that cannot
+    // be read or is too small is said in a message box and the load aborts.
+    std::unique_ptr<TBitmap32> ReadPicture(const std::string& FileName, TStream* Stream);
+    // Offers a picture over ResampleAbovePixels the resample dialog; the picture as the user
+    // leaves it or resamples it.
+    std::unique_ptr<TBitmap32> OfferResample(std::unique_ptr<TBitmap32> Picture);
+    // Makes the picture the new drawing over white paper of its size, in place of the old one,
+    // and picks the Pointer tool.
+    void InstallPicture(std::unique_ptr<TBitmap32> Picture);
     void FreeDocument();
 
     std::vector<TActionItem> FActionList;
