@@ -64,10 +64,10 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
     connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
             [this](const QUrl& Link) { GuardEvent([&] { LinkClicked(Link); }); });
 
-    Shape1 = new TShape(this);
-    Shape1->setGeometry(1, 1 + ViewHeight, ClientWidth, ClientHeight - ViewHeight);
-    Shape1->SetBrushColor(RGBToColor(255, 251, 240));
-    Shape1->SetPenWidth(0);
+    LinkStrip = new TShape(this);
+    LinkStrip->setGeometry(1, 1 + ViewHeight, ClientWidth, ClientHeight - ViewHeight);
+    LinkStrip->SetBrushColor(RGBToColor(255, 251, 240));
+    LinkStrip->SetPenWidth(0);
 
     const int linksY = 1 + ViewHeight + 1;
     lblBack = LinkLabel(QStringLiteral("<< Back"), this);
@@ -76,13 +76,13 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
     lblBack->move(8, linksY);
     leftBar->move(lblBack->geometry().right() + 6, linksY);
     lblNext->move(leftBar->geometry().right() + 6, linksY);
-    Label1 = LinkLabel(QStringLiteral("Close"), this);
+    lblClose = LinkLabel(QStringLiteral("Close"), this);
     QLabel* rightBar = Separator(this);
-    Label2 = LinkLabel(QStringLiteral("More Help"), this);
-    Label1->move(ClientWidth - 8 - Label1->width(), linksY);
-    rightBar->move(Label1->x() - 6 - rightBar->width(), linksY);
-    Label2->move(rightBar->x() - 6 - Label2->width(), linksY);
-    for (QLabel* link : {lblBack, lblNext, Label1, Label2})
+    lblMoreHelp = LinkLabel(QStringLiteral("More Help"), this);
+    lblClose->move(ClientWidth - 8 - lblClose->width(), linksY);
+    rightBar->move(lblClose->x() - 6 - rightBar->width(), linksY);
+    lblMoreHelp->move(rightBar->x() - 6 - lblMoreHelp->width(), linksY);
+    for (QLabel* link : {lblBack, lblNext, lblClose, lblMoreHelp})
         link->installEventFilter(this);
 
     HTMLViewer1HistoryChange();
@@ -159,11 +159,11 @@ void TFHlpWnd::HTMLViewer1HistoryChange() {
     lblNext->setEnabled(FHistoryIndex >= 1);
 }
 
-void TFHlpWnd::Label2Click() {
+void TFHlpWnd::MoreHelpClick() {
     if (HelpCmd != nullptr) HelpCmd->trigger();
 }
 
-void TFHlpWnd::Label1Click() {
+void TFHlpWnd::CloseClick() {
     hide();
 }
 
@@ -204,10 +204,10 @@ bool TFHlpWnd::eventFilter(QObject* Watched, QEvent* Event) {
                     lblBackClick();
                 else if (label == lblNext)
                     lblNextClick();
-                else if (label == Label2)
-                    Label2Click();
-                else if (label == Label1)
-                    Label1Click();
+                else if (label == lblMoreHelp)
+                    MoreHelpClick();
+                else if (label == lblClose)
+                    CloseClick();
             });
             return true;
         }

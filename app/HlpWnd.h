@@ -33,9 +33,9 @@ public:
     // "<< Back" is enabled while an older page exists, "Next >>" while a newer one does.
     void HTMLViewer1HistoryChange();
     // "More Help": the command module's help-file action.
-    void Label2Click();
+    void MoreHelpClick();
     // "Close": hides the window.
-    void Label1Click();
+    void CloseClick();
 
     // The pages shown, newest first, and the one on view (0 = newest).
     const std::vector<std::string>& History() const { return FHistory; }
@@ -49,9 +49,9 @@ public:
     QTextBrowser* HTMLViewer1;
     QLabel* lblBack;
     QLabel* lblNext;
-    QLabel* Label2; // "More Help"
-    QLabel* Label1; // "Close"
-    TShape* Shape1; // the strip under the links
+    QLabel* lblMoreHelp; // "More Help"
+    QLabel* lblClose;    // "Close"
+    TShape* LinkStrip;   // the strip under the links
 
 protected:
     void paintEvent(QPaintEvent* Event) override;

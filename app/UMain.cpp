@@ -187,10 +187,10 @@ void TFMain::FormCreate() {
     // 11. The eyedropper of the colour fields is screen cursor 1; its tip is the hot spot.
     SetScreenCursor(1, QCursor(QPixmap::fromImage(LoadAppPicture(QStringLiteral("dropeye.png"))), 1, 30));
     // The handle picture of the curve shapes.
-    Bitmap32List1 = std::make_unique<TBitmap32List>();
-    AssignQImage(Bitmap32List1->Add(), LoadAppPicture(QStringLiteral("handle.png")));
-    Bitmap32List1->Bitmap(0).DrawMode = dmBlend;
-    SetPolyBezierHandleBitmap(&Bitmap32List1->Bitmap(0));
+    HandlePictures = std::make_unique<TBitmap32List>();
+    AssignQImage(HandlePictures->Add(), LoadAppPicture(QStringLiteral("handle.png")));
+    HandlePictures->Bitmap(0).DrawMode = dmBlend;
+    SetPolyBezierHandleBitmap(&HandlePictures->Bitmap(0));
     // The application's message, error and idle hooks. Idle work is nothing the user asked for:
     // its failures go to stderr only.
     FEventFilter = std::make_unique<TAppEventFilter>(this);

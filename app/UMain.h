@@ -82,7 +82,7 @@ public:
     QToolButton* btHelp;
 
     QLabel* lblPSCount;
-    QLabel* Label11;
+    QLabel* lblPSExport;
     QPushButton* btPS;
 
     QComboBox* cbStyles;
@@ -133,7 +133,7 @@ public:
     QProgressBar* progBar;
 
     // The handle picture of the curve shapes.
-    std::unique_ptr<TBitmap32List> Bitmap32List1;
+    std::unique_ptr<TBitmap32List> HandlePictures;
 
     bool ContextHelpMode = false;
     // The window that context help shows its pages in; borrowed, handed over by start-up.
@@ -150,7 +150,7 @@ public:
     void gaDensityChange();
     void gaSizeChange();
     void cbStopBorderClick();
-    void JvXPCheckbox1Click();
+    void RunStopOnBordersCommand();
     void btPSClick();
     void cbStylesChange();
     // Makes style Index current: the manager's, the list's and the preview's, and (with a

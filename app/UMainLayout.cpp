@@ -165,13 +165,13 @@ QWidget* TFMain::BuildPSPanel() {
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);
     lblPSCount->setFont(big);
-    Label11 = new QLabel(QStringLiteral("Export to Postscript"), panel->Body());
+    lblPSExport = new QLabel(QStringLiteral("Export to Postscript"), panel->Body());
     btPS = new QPushButton(QStringLiteral("PostScript..."), panel->Body());
     btPS->setFocusPolicy(Qt::NoFocus);
     connect(btPS, &QPushButton::clicked, this, [this] { GuardEvent([this] { btPSClick(); }); });
     layout->addWidget(lblPSCount);
     layout->addStretch();
-    layout->addWidget(Label11);
+    layout->addWidget(lblPSExport);
     layout->addWidget(btPS);
     panel->setFixedWidth(150);
     return panel;
@@ -248,7 +248,7 @@ QWidget* TFMain::BuildStylePanel() {
     cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), body);
     cbStopBorder->setFocusPolicy(Qt::NoFocus);
     connect(cbStopBorder, &QCheckBox::clicked, this,
-            [this] { GuardEvent([this] { JvXPCheckbox1Click(); }); });
+            [this] { GuardEvent([this] { RunStopOnBordersCommand(); }); });
     grid->addWidget(cbStopBorder, row, 0, 1, 3);
     layout->addLayout(grid);
     return panel;

@@ -211,7 +211,7 @@ void TFMain::cbStopBorderClick() {
     if (TDualImage* document = FDomain.Document.get()) document->StopOnBorders = cbStopBorder->isChecked();
 }
 
-void TFMain::JvXPCheckbox1Click() {
+void TFMain::RunStopOnBordersCommand() {
     FDomain.StopOnBordersCommand->trigger();
 }
 

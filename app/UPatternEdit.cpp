@@ -37,37 +37,37 @@ TFPatternEdit::TFPatternEdit(QWidget* Parent) : QDialog(Parent) {
     // Left: the tool buttons and the dialog's buttons; right: the drawing view; bottom: the slots.
     constexpr int leftWidth = 100;
     constexpr int topHeight = 228;
-    backBmp1 = new TTiledImage(this);
-    backBmp1->setGeometry(0, 0, leftWidth, topHeight);
-    backBmp3 = new TTiledImage(this);
-    backBmp3->setGeometry(leftWidth, 0, FormWidth - leftWidth, topHeight);
-    backBmp2 = new TTiledImage(this);
-    backBmp2->setGeometry(0, topHeight, FormWidth, FormHeight - topHeight);
+    ToolsBackground = new TTiledImage(this);
+    ToolsBackground->setGeometry(0, 0, leftWidth, topHeight);
+    ViewBackground = new TTiledImage(this);
+    ViewBackground->setGeometry(leftWidth, 0, FormWidth - leftWidth, topHeight);
+    SlotsBackground = new TTiledImage(this);
+    SlotsBackground->setGeometry(0, topHeight, FormWidth, FormHeight - topHeight);
 
-    JvXPButton1 = new QPushButton(QStringLiteral("Pointer"), backBmp1);
-    JvXPButton1->setGeometry(10, 10, 80, 28);
-    JvXPButton2 = new QPushButton(QStringLiteral("Add curve"), backBmp1);
-    JvXPButton2->setGeometry(10, 44, 80, 28);
-    for (QPushButton* b : {JvXPButton1, JvXPButton2}) {
+    btPointer = new QPushButton(QStringLiteral("Pointer"), ToolsBackground);
+    btPointer->setGeometry(10, 10, 80, 28);
+    btAddCurve = new QPushButton(QStringLiteral("Add curve"), ToolsBackground);
+    btAddCurve->setGeometry(10, 44, 80, 28);
+    for (QPushButton* b : {btPointer, btAddCurve}) {
         b->setCheckable(true);
         b->setAutoDefault(false);
     }
-    JvXPButton1->setChecked(true);
+    btPointer->setChecked(true);
     auto* tools = new QButtonGroup(this);
-    tools->addButton(JvXPButton1);
-    tools->addButton(JvXPButton2);
-    JvXPButton3 = new QPushButton(QStringLiteral("Accept"), backBmp1);
-    JvXPButton3->setGeometry(10, 156, 80, 28);
-    JvXPButton4 = new QPushButton(QStringLiteral("Cancel"), backBmp1);
-    JvXPButton4->setGeometry(10, 190, 80, 28);
-    JvXPButton3->setAutoDefault(false);
-    JvXPButton4->setAutoDefault(false);
+    tools->addButton(btPointer);
+    tools->addButton(btAddCurve);
+    btAccept = new QPushButton(QStringLiteral("Accept"), ToolsBackground);
+    btAccept->setGeometry(10, 156, 80, 28);
+    btCancel = new QPushButton(QStringLiteral("Cancel"), ToolsBackground);
+    btCancel->setGeometry(10, 190, 80, 28);
+    btAccept->setAutoDefault(false);
+    btCancel->setAutoDefault(false);
 
-    Shape1 = new TShape(backBmp3);
-    Shape1->setGeometry(10, 8, ViewSize + 2, ViewSize + 2);
-    Shape1->SetBrushStyle(bsClear);
-    Shape1->SetPenColor(clGray);
-    ImgView = new TImgView32Widget(backBmp3);
+    ViewFrame = new TShape(ViewBackground);
+    ViewFrame->setGeometry(10, 8, ViewSize + 2, ViewSize + 2);
+    ViewFrame->SetBrushStyle(bsClear);
+    ViewFrame->SetPenColor(clGray);
+    ImgView = new TImgView32Widget(ViewBackground);
     ImgView->setGeometry(11, 9, ViewSize, ViewSize);
     ImgView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ImgView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -81,27 +81,25 @@ TFPatternEdit::TFPatternEdit(QWidget* Parent) : QDialog(Parent) {
     view.Changed();
 
     for (int k = 0; k < SlotCount; ++k) {
-        QFrame* bevel = new QFrame(backBmp2);
-        bevel->setObjectName(QStringLiteral("Bevel%1").arg(k + 1));
+        QFrame* bevel = new QFrame(SlotsBackground);
+        bevel->setObjectName(QStringLiteral("Slot%1").arg(k + 1));
         bevel->setFrameShape(QFrame::Panel);
         bevel->setLineWidth(2);
         bevel->setGeometry(10 + k * 64, 6, BevelSize, BevelSize);
         auto* image = new TImage32Widget(bevel);
-        image->setObjectName(QStringLiteral("Image32%1").arg(k + 1));
+        image->setObjectName(QStringLiteral("SlotImage%1").arg(k + 1));
         image->setGeometry(2, 2, ThumbnailSize, ThumbnailSize);
         image->setCursor(Qt::PointingHandCursor);
-        image->Image().OnMouseUp = [this, image](TCustomImage32*, TMouseButton, TShiftState, int, int,
-                                                 TCustomLayer*) { Image32Click(image); };
+        image->Image().OnMouseUp = [this, k](TCustomImage32*, TMouseButton, TShiftState, int, int,
+                                             TCustomLayer*) { SlotClick(k); };
         Bevels[static_cast<size_t>(k)] = bevel;
         Images[static_cast<size_t>(k)] = image;
     }
 
-    connect(JvXPButton1, &QPushButton::clicked, this,
-            [this] { GuardEvent([this] { SpeedButton1Click(); }); });
-    connect(JvXPButton2, &QPushButton::clicked, this,
-            [this] { GuardEvent([this] { SpeedButton2Click(); }); });
-    connect(JvXPButton3, &QPushButton::clicked, this, &QDialog::accept);
-    connect(JvXPButton4, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btPointer, &QPushButton::clicked, this, [this] { GuardEvent([this] { PointerToolClick(); }); });
+    connect(btAddCurve, &QPushButton::clicked, this, [this] { GuardEvent([this] { AddCurveToolClick(); }); });
+    connect(btAccept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     view.OnMouseDown = [this](TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
                               TCustomLayer* ALayer) {
         if (ActiveController) ActiveController->MouseDown(Sender, Button, Shift, X, Y, ALayer);
@@ -138,7 +136,7 @@ void TFPatternEdit::FormCreate() {
     AddCurveController = std::make_unique<TAddCurveInputController>(Layer.get());
     ActiveController = PointerController.get();
     const QImage tile = BackgroundTile();
-    for (TTiledImage* background : {backBmp1, backBmp2, backBmp3})
+    for (TTiledImage* background : {ToolsBackground, SlotsBackground, ViewBackground})
         background->SetPicture(tile);
 }
 
@@ -196,20 +194,18 @@ void TFPatternEdit::SwitchController(TAbstractInputController* Controller, bool 
     ImgView->View().SetCursor(Cross ? crCross : crDefault);
 }
 
-void TFPatternEdit::SpeedButton1Click() {
+void TFPatternEdit::PointerToolClick() {
     SwitchController(PointerController.get(), false);
-    JvXPButton1->setChecked(true);
+    btPointer->setChecked(true);
 }
 
-void TFPatternEdit::SpeedButton2Click() {
+void TFPatternEdit::AddCurveToolClick() {
     SwitchController(AddCurveController.get(), true);
-    JvXPButton2->setChecked(true);
+    btAddCurve->setChecked(true);
 }
 
-void TFPatternEdit::Image32Click(QWidget* Sender) {
-    const QString name = Sender->objectName();
-    if (name.size() < 8) return;
-    SelectFrame(name.at(7).digitValue() - 1);
+void TFPatternEdit::SlotClick(int32_t Slot) {
+    SelectFrame(Slot);
 }
 
 void TFPatternEdit::SelectFrame(int32_t I) {

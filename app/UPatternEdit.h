@@ -35,10 +35,10 @@ public:
     ~TFPatternEdit() override;
 
     // The tool buttons: select and drag points, or draw a new curve.
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    // Slot k's image is named "Image32" + (k + 1): its eighth character picks the frame.
-    void Image32Click(QWidget* Sender);
+    void PointerToolClick();
+    void AddCurveToolClick();
+    // A click on the image of slot Slot (0..4) selects its frame.
+    void SlotClick(int32_t Slot);
     // Shows frame I on the layer (one shape per curve) and lowers its slot.
     void SelectFrame(int32_t I);
     // The layer changed: the current frame becomes the layer's curves, and its slot is redrawn.
@@ -57,15 +57,15 @@ public:
     // The pattern being edited; set by the caller before showing, not owned.
     TPattern* Pattern = nullptr;
 
-    TTiledImage* backBmp1; // behind the tool buttons
-    TTiledImage* backBmp2; // behind the slots
-    TTiledImage* backBmp3; // behind the drawing view
+    TTiledImage* ToolsBackground; // behind the tool buttons
+    TTiledImage* SlotsBackground; // behind the slots
+    TTiledImage* ViewBackground;  // behind the drawing view
     TImgView32Widget* ImgView;
-    TShape* Shape1;           // the frame around ImgView
-    QPushButton* JvXPButton1; // pointer
-    QPushButton* JvXPButton2; // add curve
-    QPushButton* JvXPButton3; // "Accept"
-    QPushButton* JvXPButton4; // "Cancel"
+    TShape* ViewFrame; // the frame around ImgView
+    QPushButton* btPointer;
+    QPushButton* btAddCurve;
+    QPushButton* btAccept;
+    QPushButton* btCancel;
     std::array<QFrame*, SlotCount> Bevels;
     std::array<TImage32Widget*, SlotCount> Images;
 

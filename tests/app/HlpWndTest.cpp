@@ -55,7 +55,7 @@ TEST(HlpWndTest, AKeywordShowsItsPageAndAMissingOneTheApology) {
     EXPECT_TRUE(Shows(help, "Page tools"));
     EXPECT_EQ(help.History().front(), pages.Folder + "tools.html");
 
-    help.Label1Click();
+    help.CloseClick();
     EXPECT_FALSE(help.isVisible());
     help.ShowHelp("nothing-here");
     EXPECT_TRUE(help.isVisible());
@@ -121,9 +121,9 @@ TEST(HlpWndTest, MoreHelpRunsTheHelpFileAction) {
     QObject::connect(&action, &QAction::triggered, [&] { ++runs; });
     help.HelpCmd = &action;
     help.ShowHelp("general");
-    ClickLabel(help.Label2);
+    ClickLabel(help.lblMoreHelp);
     EXPECT_EQ(runs, 1);
-    ClickLabel(help.Label1);
+    ClickLabel(help.lblClose);
     EXPECT_FALSE(help.isVisible());
 }
 
@@ -137,7 +137,7 @@ TEST(HlpWndTest, FirstShowsOverTheActiveWindowThenKeepsItsPlace) {
     TFHlpWnd help;
     help.ShowHelp("a");
     EXPECT_EQ(help.frameGeometry().center(), main.frameGeometry().center());
-    help.Label1Click();
+    help.CloseClick();
     help.move(20, 30);
     help.ShowHelp("b");
     EXPECT_EQ(help.pos(), QPoint(20, 30));

@@ -127,7 +127,7 @@ TEST(PatternEditTest, ADrawnCurveGoesIntoTheSelectedFrameOnlyAndIsSavedOnAccept)
         const auto slot0 = Slot(form, 0), slot1 = Slot(form, 1), slot2 = Slot(form, 2);
         const auto slot3 = Slot(form, 3), slot4 = Slot(form, 4);
 
-        form.JvXPButton2->click();
+        form.btAddCurve->click();
         EXPECT_EQ(form.ActiveController, form.AddCurveController.get());
         EXPECT_EQ(form.ImgView->View().Cursor(), crCross);
         Trace(form, {{30, 100}, {60, 110}, {90, 130}, {120, 120}, {150, 100}});
@@ -142,7 +142,7 @@ TEST(PatternEditTest, ADrawnCurveGoesIntoTheSelectedFrameOnlyAndIsSavedOnAccept)
         EXPECT_EQ(Slot(form, 4), slot4);
         EXPECT_EQ(form.Pattern->GetFrames(0).Count(), 1);
         EXPECT_EQ(form.Pattern->GetFrames(3).Count(), 0);
-        form.JvXPButton3->click();
+        form.btAccept->click();
     });
     EXPECT_TRUE(manager.Edit());
     TPattern& edited = manager.Current();
