@@ -140,6 +140,17 @@ TEST(AppendLine, FileThatNeverOpensRaisesAfterBoundedTries) {
     EXPECT_TRUE(fs::is_directory(dir / "log.txt"));
 }
 
+TEST(AppendLine, AFifoIsRefusedWithoutWaitingOnIt) {
+    TTestFolder dir;
+    ASSERT_EQ(mkfifo((dir / "quor.log").c_str(), 0600), 0);
+    try {
+        AppendLine(dir / "quor.log", "line");
+        FAIL() << "a FIFO was written to";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), (dir / "quor.log") + " is not a file");
+    }
+}
+
 TEST(LogException, AppendsTheMessageToQuorLogInTheCurrentDirectory) {
     TTestFolder dir;
     const fs::path before = fs::current_path();
