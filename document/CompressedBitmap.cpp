@@ -288,7 +288,7 @@ private:
                 continue;
             }
             if (FJobs.empty()) {
-                if (FStopping) return;
+                if (FStopping) return; // with every job it was given over
                 continue;
             }
             std::shared_ptr<TSwapJob> job = std::move(FJobs.front());
@@ -598,8 +598,9 @@ void TCompressedBitmap::StartSwapOut() {
 
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
     if (!FJob) return std::nullopt;
-    TSwapThread& thread = SwapThread();
-    {
+    // Once the thread is gone (at exit) every job it had is over.
+    if (!TSwapThread::Gone().load()) {
+        TSwapThread& thread = SwapThread();
         std::unique_lock lock(thread.Mutex);
         if (Wait)
             thread.Over.wait(lock, [this] { return FJob->Over(); });
@@ -621,9 +622,9 @@ std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
 }
 
 void TCompressedBitmap::CancelSwapOut() {
-    TSwapThread& thread = SwapThread();
     std::shared_ptr<TSwapJob> job = std::move(FJob);
-    {
+    if (!TSwapThread::Gone().load()) {
+        TSwapThread& thread = SwapThread();
         std::unique_lock lock(thread.Mutex);
         job->Stop.store(true);
         if (job->State == TSwapJob::TState::Queued) job->State = TSwapJob::TState::Stopped;

@@ -263,16 +263,17 @@ int32_t TDualImage::StrokeCount() const {
 }
 
 void TDualImage::CompressIdle() {
-    FHistory->Compact();
-    // The next gesture's stroke log is named now, so that a press does not wait for the
-    // temporary-file service's log.
+    // The next gesture's stroke log is named at an idle moment of its own, so that neither a
+    // press nor a swap-out waits for the temporary-file service as well.
     if (FNextLogName.empty() && FChangeNesting == 0) {
         try {
             FNextLogName = TempManager().GetTempFileName("tsk");
+            return;
         } catch (const Exception&) {
             // The press asks again and says what fails.
         }
     }
+    FHistory->Compact();
 }
 
 std::string TDualImage::UndoMemoryText() const {
