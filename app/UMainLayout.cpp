@@ -29,6 +29,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <array>
+
 namespace {
 // The views' surround: the paper of the drawing stands out against it.
 constexpr TColor32 ViewSurround = 0xFF8E8A9A;
@@ -60,6 +62,21 @@ QLabel* SmallLabel(const QString& Text, QWidget* Parent) {
     font.setPointSizeF(font.pointSizeF() * 0.9);
     label->setFont(font);
     return label;
+}
+
+// The New, Edit and Delete glyph buttons of a preset list, in a column, each running its action.
+QVBoxLayout* PresetButtons(QWidget* Parent, const std::array<QToolButton**, 3>& Buttons,
+                           const std::array<QAction*, 3>& Actions) {
+    const char* glyphs[] = {"glyph-new.png", "glyph-edit.png", "glyph-delete.png"};
+    auto* column = new QVBoxLayout;
+    for (size_t i = 0; i < Buttons.size(); ++i) {
+        QToolButton* button = ToolButton(LoadAppPicture(QString::fromUtf8(glyphs[i])), Parent, 16);
+        BindButton(button, Actions[i]);
+        column->addWidget(button);
+        *Buttons[i] = button;
+    }
+    column->addStretch();
+    return column;
 }
 
 TGaugeBar* Gauge(int Min, int Max, int Position, QWidget* Parent) {
@@ -199,17 +216,9 @@ QWidget* TFMain::BuildStylePanel() {
     ImgPreviewStyle->setFixedSize(84, 84);
     ImgPreviewStyle->Image().Color = 0xFFFFFFFF;
     previewRow->addWidget(ImgPreviewStyle);
-    auto* buttons = new QVBoxLayout;
-    btStyleNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
-    btStyleEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
-    btStyleDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
-    BindButton(btStyleNew, FDomain.NewStyleCommand);
-    BindButton(btStyleEdit, FDomain.EditStyleCommand);
-    BindButton(btStyleDel, FDomain.DelStyleCommand);
-    for (QToolButton* b : {btStyleNew, btStyleEdit, btStyleDel})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    previewRow->addLayout(buttons);
+    previewRow->addLayout(
+        PresetButtons(body, {&btStyleNew, &btStyleEdit, &btStyleDel},
+                      {FDomain.NewStyleCommand, FDomain.EditStyleCommand, FDomain.DelStyleCommand}));
     previewRow->addStretch();
     left->addLayout(previewRow);
     left->addStretch();
@@ -305,17 +314,9 @@ QWidget* TFMain::BuildPatternPanel() {
         GuardEvent([&] { PatternImageListViewerMouseUpThumb(Index); });
     };
     layout->addWidget(PatternImageListViewer);
-    auto* buttons = new QVBoxLayout;
-    btPatNew = ToolButton(LoadAppPicture(QStringLiteral("glyph-new.png")), body, 16);
-    btPatEdit = ToolButton(LoadAppPicture(QStringLiteral("glyph-edit.png")), body, 16);
-    btPatDel = ToolButton(LoadAppPicture(QStringLiteral("glyph-delete.png")), body, 16);
-    BindButton(btPatNew, FDomain.NewPatternCommand);
-    BindButton(btPatEdit, FDomain.EditPatternCommand);
-    BindButton(btPatDel, FDomain.DelPatternCommand);
-    for (QToolButton* b : {btPatNew, btPatEdit, btPatDel})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(
+        PresetButtons(body, {&btPatNew, &btPatEdit, &btPatDel},
+                      {FDomain.NewPatternCommand, FDomain.EditPatternCommand, FDomain.DelPatternCommand}));
     return panel;
 }
 
