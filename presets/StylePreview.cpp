@@ -12,7 +12,6 @@ namespace {
 
 constexpr int PreviewSize = 512;
 constexpr TColor32 PreviewInk = 0xFF000000;
-constexpr uint8_t SampledColors = 1;
 
 } // namespace
 
@@ -68,7 +67,7 @@ void TQStyle::RebuildPreview() {
     sampler.SetDefaultHeading(DefaultHeading);
     sampler.Density = PreviewDensity;
     sampler.SetInkColor(PreviewInk);
-    sampler.SetColorMode(SampledColors);
+    sampler.SetColorMode(cmSampledColor);
     sampler.SetBorderLimit(BorderLimit);
     sampler.Execute();
     Dirty = false;
