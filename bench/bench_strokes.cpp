@@ -97,26 +97,29 @@ const TPicture& Picture() {
 // The document's settings with the default style: precision 25, gain 2.0, width 1.0, stop on
 // borders, colour mode 1 without shifts, border limit 90 (strength threshold 6), Scale 1, and
 // the guide's heading 128 where the picture has no direction.
-constexpr uint8_t BorderThreshold = 6;
+TStrokeSettings DefaultStyle(int Length) {
+    TStrokeSettings settings;
+    settings.Scale = 1.0f;
+    settings.PolyStep = 25;
+    settings.Length = Length;
+    settings.Gain = 2.0f;
+    settings.Width = 1.0f;
+    settings.StopOnBorders = true;
+    settings.LightnessShift = 0;
+    settings.BorderThreshold = 6;
+    settings.InkColor = clBlack32;
+    settings.ColorMode = cmSampledColor;
+    return settings;
+}
 
 // One stroke as the document lays it at (X, Y); False when the start test fails.
-bool StrokeAt(const TBitmap32& Feature, TBitmap32& Dest, TStrokes& Log, int X, int Y, int Length) {
+bool StrokeAt(const TBitmap32& Feature, TBitmap32& Dest, TStrokes& Log, int X, int Y,
+              const TStrokeSettings& Style) {
     if (X < 0 || X >= Feature.Width() || Y < 0 || Y >= Feature.Height()) return false;
-    if ((Feature.Pixel(X, Y) & 127) < BorderThreshold) return false;
+    if ((Feature.Pixel(X, Y) & 127) < Style.BorderThreshold) return false;
     TLineSampler s(&Feature, &Dest, &Log);
-    s.SetScale(1.0f);
-    s.SetPolyStep(25);
     s.SetStart(Point(X, Y));
-    s.SetLength(Length + Random(Length / 10) - Length / 20);
-    s.SetGain(2.0f);
-    s.SetWidth(1.0f);
-    s.StopOnBorders = true;
-    s.SetHueShift(0);
-    s.SetSaturationShift(0);
-    s.SetLightnessShift(0);
-    s.SetBorderThreshold(BorderThreshold);
-    s.SetInkColor(clBlack32);
-    s.SetColorMode(1);
+    s.SetUp(Style);
     s.SetOnGetDirection([](int32_t, int32_t, THeading& H) { H = 128; });
     s.Execute();
     benchmark::DoNotOptimize(s.GetDirtyRect());
@@ -141,10 +144,11 @@ static void BM_Stroke_Default(benchmark::State& State) {
     dest.Clear(clWhite32);
     const std::string path = LogPath();
     auto log = std::make_unique<TStrokes>(path);
+    const TStrokeSettings style = DefaultStyle(100);
     RandSeed = 0;
     int64_t strokes = 0;
     for (auto _ : State) {
-        while (!StrokeAt(feature, dest, *log, Random(feature.Width()), Random(feature.Height()), 100)) {}
+        while (!StrokeAt(feature, dest, *log, Random(feature.Width()), Random(feature.Height()), style)) {}
         if (++strokes % StrokesPerLog == 0) {
             State.PauseTiming();
             log.reset();
@@ -170,6 +174,7 @@ static void BM_Dab163(benchmark::State& State) {
     dest.Clear(clWhite32);
     const std::string path = LogPath();
     auto log = std::make_unique<TStrokes>(path);
+    const TStrokeSettings style = DefaultStyle(80);
     RandSeed = 0;
     const int n = StrokeCountFor(80, 50);
     constexpr int Size = 50;
@@ -181,7 +186,7 @@ static void BM_Dab163(benchmark::State& State) {
             const float a = static_cast<float>(Random(6283) / 1000.0);
             const int r = Random(Size);
             drawn += StrokeAt(feature, dest, *log, Round(cx + r * std::cos(static_cast<double>(a))),
-                              Round(cy + r * std::sin(static_cast<double>(a))), 80);
+                              Round(cy + r * std::sin(static_cast<double>(a))), style);
         }
         if (log->Count() > StrokesPerLog) {
             State.PauseTiming();

@@ -95,10 +95,22 @@ uint8_t TDualImage::GetBrdLimit() const {
 // ---------------------------------------------------------------------------------------------
 // Strokes
 
-void TDualImage::SetUpColor(TLineSampler& Sampler) {
-    Sampler.SetHueShift(FHueShift);
-    Sampler.SetSaturationShift(FSaturationShift);
-    Sampler.SetLightnessShift(FLightnessShift);
+TStrokeSettings TDualImage::StrokeSettings() const {
+    TStrokeSettings settings;
+    settings.Scale = FScale;
+    settings.PolyStep = FPolyStep;
+    settings.Length = FLength;
+    settings.Gain = FGain;
+    settings.Width = FWidth;
+    settings.StopOnBorders = StopOnBorders;
+    settings.HueShift = FHueShift;
+    settings.SaturationShift = FSaturationShift;
+    settings.LightnessShift = FLightnessShift;
+    settings.BorderThreshold = FBorderThreshold;
+    settings.InkColor = FColor;
+    settings.ColorMode = FColorMode;
+    settings.Palette = FPalette;
+    return settings;
 }
 
 bool TDualImage::HasPatternCurve() const {
@@ -109,23 +121,6 @@ bool TDualImage::HasPatternCurve() const {
         if (frame && frame->Count() > 0) return true;
     return false;
 }
-
-namespace {
-// The ink of one stroke: the fixed ink, or in colour mode 2 a palette colour drawn at random
-// (black without a palette), used as a fixed ink.
-void SetInk(TLineSampler& Sampler, uint8_t ColorMode, TColor32 Ink, const std::vector<TColor32>& Palette) {
-    if (ColorMode != 2) {
-        Sampler.SetInkColor(Ink);
-        Sampler.SetColorMode(ColorMode);
-        return;
-    }
-    const TColor32 ink = Palette.empty()
-                             ? 0xFF000000u
-                             : Palette[static_cast<size_t>(Random(static_cast<int32_t>(Palette.size())))];
-    Sampler.SetInkColor(ink);
-    Sampler.SetColorMode(0);
-}
-} // namespace
 
 void TDualImage::KeepBeforeFill(TLineSampler& Sampler) {
     if (FCurrentStep)
@@ -145,16 +140,8 @@ void TDualImage::StrokeAt(int32_t X, int32_t Y) {
     if (!FAutoMode && !HasPatternCurve()) return;
 
     TLineSampler sampler(FFeature.get(), &DestBitmap(), FCurrentStep ? FCurrentStep->Strokes() : nullptr);
-    sampler.SetScale(FScale);
-    sampler.SetPolyStep(FPolyStep);
     sampler.SetStart(Point(X, Y));
-    sampler.SetLength(FLength + Random(FLength / 10) - FLength / 20);
-    sampler.SetGain(FGain);
-    sampler.SetWidth(FWidth);
-    sampler.StopOnBorders = StopOnBorders;
-    SetUpColor(sampler);
-    sampler.SetBorderThreshold(FBorderThreshold);
-    SetInk(sampler, FColorMode, FColor, FPalette);
+    sampler.SetUp(StrokeSettings());
     KeepBeforeFill(sampler);
     if (FAutoMode) {
         sampler.SetOnGetDirection(
@@ -184,16 +171,8 @@ void TDualImage::SprayAt(int32_t X, int32_t Y) {
 
 void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
     TLineSampler sampler(FFeature.get(), &DestBitmap(), FCurrentStep ? FCurrentStep->Strokes() : nullptr);
-    sampler.SetScale(FScale);
-    sampler.SetPolyStep(FPolyStep);
-    sampler.SetLength(FLength + Random(FLength / 10) - FLength / 20);
-    sampler.SetGain(FGain);
-    sampler.SetWidth(FWidth);
-    sampler.StopOnBorders = StopOnBorders;
-    SetUpColor(sampler);
-    SetInk(sampler, FColorMode, FColor, FPalette);
     sampler.SetStart(Curve.P0);
-    sampler.SetBorderThreshold(FBorderThreshold);
+    sampler.SetUp(StrokeSettings());
     sampler.SetBezier(Curve.P0, Curve.C1, Curve.C2, Curve.P3);
     KeepBeforeFill(sampler);
     sampler.Execute();

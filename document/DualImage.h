@@ -9,7 +9,7 @@
 // The order of draws from the process-wide random generator is part of the behaviour (the same
 // seed and the same gestures give the same drawing): for each sprayed stroke the angle and the
 // radius of its start point; then, only when the start test passes, the stroke generator's flip,
-// the length jitter, the palette pick in colour mode 2, and the pattern frame and curve picks.
+// the length jitter, the palette pick in cmPaletteInk, and the pattern frame and curve picks.
 #pragma once
 
 #include "engine/LineSampler.h"
@@ -194,9 +194,10 @@ private:
     void RepaintSource();
     void RepaintDest();
     void RepaintActive();
-    // The stroke generator's settings shared by points and curves: scale, precision, gain, width,
-    // stop on borders, the three shifts and the ink (with the palette draw of colour mode 2).
-    void SetUpColor(TLineSampler& Sampler);
+    // The stroke generator's settings shared by points and curves: scale, precision, length, gain,
+    // width, stop on borders, the three shifts, the border threshold, the ink, the colour mode and
+    // the palette.
+    TStrokeSettings StrokeSettings() const;
     // True when the current pattern holds a curve to lay strokes along.
     bool HasPatternCurve() const;
     // Within a change, the sampler's fill first lets the change's step copy what it is about to
@@ -244,7 +245,7 @@ private:
 
     TColor32 FColor = 0xFF000000;
     std::vector<TColor32> FPalette;
-    uint8_t FColorMode = 1;
+    uint8_t FColorMode = cmSampledColor;
     float FHueShift = 0.0f;
     float FSaturationShift = 0.0f;
     float FLightnessShift = 0.0f;

@@ -161,7 +161,7 @@ void TDualImage::PaintOverlay(void* /*Sender*/, TBitmap32& Buffer) {
             for (int y = 0; y < h; y += 10) {
                 const TColor32 p = FFeature->Pixel(x, y);
                 THeading heading;
-                if (DirectionThreshold > static_cast<int32_t>(GreenComponent(p)))
+                if (DefaultDirectionThreshold > static_cast<int32_t>(GreenComponent(p)))
                     GetGuideDirection(x, y, heading);
                 else
                     heading = AlphaComponent(p);

@@ -22,26 +22,26 @@ void TEffectSampler::Execute() {
 }
 
 void TEffectSampler::DrawStroke(int32_t X, int32_t Y) {
-    // With the threshold at 0 every direction sample inside the picture takes the picture's own
-    // direction: the direction source only selects the smoothed walk.
-    struct TThresholdGuard {
-        int32_t Saved = DirectionThreshold;
-        TThresholdGuard() { DirectionThreshold = 0; }
-        ~TThresholdGuard() { DirectionThreshold = Saved; }
-    } guard;
+    TStrokeSettings settings;
+    settings.Scale = Scale;
+    settings.PolyStep = PolyStep;
+    settings.Length = Length;
+    settings.Gain = Gain;
+    settings.Width = Width;
+    settings.StopOnBorders = StopOnBorders;
+    settings.BorderThreshold = BorderThreshold;
+    // Without a palette, the palette mode draws with black's hue and saturation: grey shades of
+    // the sampled lightness. The shifts keep the stroke generator's defaults.
+    settings.InkColor = InkColor;
+    settings.ColorMode = ColorMode;
+
     TLineSampler stroke(Feature, Dest, nullptr);
-    stroke.SetScale(Scale);
-    stroke.SetPolyStep(PolyStep);
     stroke.SetStart(Point(X, Y));
-    stroke.SetLength(Length + Random(Length / 10) - Length / 20);
-    stroke.SetGain(Gain);
-    stroke.SetWidth(Width);
-    stroke.StopOnBorders = StopOnBorders;
+    stroke.SetUp(settings);
+    // Every direction sample inside the picture takes the picture's own direction: the direction
+    // source only selects the smoothed walk.
+    stroke.DirectionThreshold = 0;
     stroke.SetOnGetDirection([this](int32_t DX, int32_t DY, THeading& H) { GetDefaultHeading(DX, DY, H); });
-    stroke.SetBorderThreshold(BorderThreshold);
-    // The palette mode draws with black's hue and saturation: grey shades of the sampled lightness.
-    stroke.SetInkColor(ColorMode == cmPaletteInk ? Color32(0, 0, 0, 255) : InkColor);
-    stroke.SetColorMode(ColorMode);
     stroke.Execute();
 }
 

@@ -29,8 +29,8 @@ public:
 
     // StrokeCountFor(Length, Density) strokes, each at a random point (x drawn before y).
     void Execute();
-    // One stroke from the feature pixel (X, Y). DirectionThreshold is 0 while it runs and is
-    // restored afterwards, also when the stroke raises.
+    // One stroke from the feature pixel (X, Y), with direction threshold 0: it follows the
+    // picture's own directions wherever it lies inside the picture.
     void DrawStroke(int32_t X, int32_t Y);
     // The direction source lent to each stroke.
     void GetDefaultHeading(int32_t X, int32_t Y, THeading& Heading);

@@ -16,8 +16,6 @@
 #include <cstdlib>
 #include <numbers>
 
-int32_t DirectionThreshold = 1;
-
 namespace {
 
 // The colour of a feature pixel depends on its green byte (hue and saturation codes) and its red
@@ -96,6 +94,28 @@ TLineSampler::TLineSampler(const TBitmap32* AFeature, TBitmap32* ADest, TStrokes
 
 TLineSampler::~TLineSampler() {
     FreeArrays();
+}
+
+void TLineSampler::SetUp(const TStrokeSettings& Settings) {
+    SetScale(Settings.Scale);
+    SetPolyStep(Settings.PolyStep);
+    SetLength(Settings.Length + Random(Settings.Length / 10) - Settings.Length / 20);
+    SetGain(Settings.Gain);
+    SetWidth(Settings.Width);
+    StopOnBorders = Settings.StopOnBorders;
+    SetHueShift(Settings.HueShift);
+    SetSaturationShift(Settings.SaturationShift);
+    SetLightnessShift(Settings.LightnessShift);
+    SetBorderThreshold(Settings.BorderThreshold);
+    if (Settings.ColorMode != cmPaletteInk) {
+        SetInkColor(Settings.InkColor);
+        SetColorMode(Settings.ColorMode);
+        return;
+    }
+    const std::span<const TColor32> inks = Settings.Palette;
+    SetInkColor(inks.empty() ? clBlack32
+                             : inks[static_cast<size_t>(Random(static_cast<int32_t>(inks.size())))]);
+    SetColorMode(cmFixedInk);
 }
 
 void TLineSampler::CheckBitmaps(const TBitmap32* AFeature, TBitmap32* ADest) {

@@ -5,7 +5,7 @@
 // dirty rectangle and free it:
 //
 //   TLineSampler s(&Feature, &Dest, Log);   // draws the flip from the process-wide generator
-//   s.SetScale(..); s.SetPolyStep(..); s.SetStart(..); s.SetLength(..); s.SetGain(..); ...
+//   s.SetStart(..); s.SetUp(Settings);      // draws the length jitter, then a palette ink
 //   s.SetBezier(..) or s.SetOnGetDirection(..) or neither
 //   s.Execute();
 //   Dirty = s.GetDirtyRect();
@@ -24,6 +24,7 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 class TBitmap32;
@@ -33,10 +34,9 @@ class TTurtle;
 // A direction source: fills in the heading for the absolute feature pixel (X, Y).
 using TGetDirectionEvent = std::function<void(int32_t X, int32_t Y, THeading& Heading)>;
 
-// The walk takes the feature pixel's own direction wherever this is at most twice the pixel's
-// strength, and asks its direction source elsewhere. 1 at start; the effect sampler sets it to 0
-// for each of its strokes and restores it.
-extern int32_t DirectionThreshold;
+// The direction threshold of a stroke unless its caller changes it (the document's strokes and
+// its direction overlay use it; see TLineSampler::DirectionThreshold).
+constexpr int32_t DefaultDirectionThreshold = 1;
 
 // Where a stroke's colour comes from, kept as a byte (the ColorMode fields of the samplers and the
 // document). The stroke generator itself knows cmSampledColor and treats every other value as
@@ -46,6 +46,25 @@ enum TColorMode : uint8_t {
     cmFixedInk = 0,     // the ink's hue and saturation with the sampled lightness
     cmSampledColor = 1, // the colour sampled from the picture, with the hue, saturation and lightness shifts
     cmPaletteInk = 2,   // for each stroke an ink drawn from a palette, used as the fixed ink
+};
+
+// What the strokes of one gesture or one preview share, handed to each stroke by
+// TLineSampler::SetUp. The defaults are those of a new sampler.
+struct TStrokeSettings {
+    float Scale = 2.0f;    // destination pixels per feature pixel
+    int32_t PolyStep = 20; // path entries per outline chunk (the style's precision)
+    int32_t Length = 50;   // nominal steps before the jitter
+    float Gain = 16.0f;    // as SetGain takes it
+    float Width = 10.0f;
+    bool StopOnBorders = true;
+    float HueShift = 0.0f; // the shifts apply in cmSampledColor
+    float SaturationShift = 0.0f;
+    float LightnessShift = 0.5f;
+    uint8_t BorderThreshold = 0;
+    TColor32 InkColor = 0;
+    uint8_t ColorMode = cmFixedInk;
+    // The inks of cmPaletteInk, one drawn at random for each stroke; without any the ink is black.
+    std::span<const TColor32> Palette;
 };
 
 // One pixel touched by the walk, relative to the stroke's start, with the turtle's weighted
@@ -86,6 +105,11 @@ public:
     void SetLightnessShift(float V) { LightnessShift = V; }
     // Stored divided by 765: the outline's half-width grows with 255 x Gain = G / 3.
     void SetGain(float G) { Gain = static_cast<float>(G / 765.0); }
+    // Takes Settings: the length with its jitter, Length + Random(Length div 10) - Length div 20,
+    // and in cmPaletteInk an ink drawn from the palette, used as a fixed ink (cmFixedInk). Draws
+    // from the process-wide generator the jitter, then the palette ink (only in cmPaletteInk with
+    // a palette). The start, the direction source or curve and the threshold are set apart.
+    void SetUp(const TStrokeSettings& Settings);
 
     // The walk follows the cubic with these control points (any frame: only differences count).
     // Replaces Length and Headings; discards any earlier outline and path.
@@ -153,4 +177,7 @@ public:
     float SaturationShift = 0.0f;
     uint8_t BorderThreshold = 0;
     float LightnessShift = 0.5f;
+    // A direction sample takes the feature pixel's own direction wherever this is at most twice
+    // the pixel's strength, and asks the direction source elsewhere; at 0 or below it never asks.
+    int32_t DirectionThreshold = DefaultDirectionThreshold;
 };

@@ -41,12 +41,7 @@ TRect Drawn(const TBitmap32& B) {
 
 class EffectSampler : public ::testing::Test {
 protected:
-    void SetUp() override {
-        FSavedThreshold = DirectionThreshold;
-        DirectionThreshold = 1;
-        RandSeed = 0;
-    }
-    void TearDown() override { DirectionThreshold = FSavedThreshold; }
+    void SetUp() override { RandSeed = 0; }
 
     // The preview's set-up, on a feature bitmap of one colour and strength.
     static void Setup(TEffectSampler& S) {
@@ -59,9 +54,6 @@ protected:
         S.SetColorMode(1);
         S.SetBorderLimit(100);
     }
-
-private:
-    int32_t FSavedThreshold = 1;
 };
 
 } // namespace
@@ -92,7 +84,6 @@ TEST_F(EffectSampler, DrawOrderIsXYFlipJitter) {
 
     // The same strokes, drawn here: x, y, then the stroke's flip and its length jitter.
     RandSeed = 99;
-    DirectionThreshold = 0;
     for (int i = 0; i < n; ++i) {
         const int x = Random(64);
         const int y = Random(64);
@@ -105,15 +96,15 @@ TEST_F(EffectSampler, DrawOrderIsXYFlipJitter) {
         s.SetWidth(1.0f);
         s.SetOnGetDirection([](int32_t, int32_t, THeading&) {});
         s.SetColorMode(1);
+        s.DirectionThreshold = 0;
         s.Execute();
     }
-    DirectionThreshold = 1;
     EXPECT_EQ(RandSeed, after);
     EXPECT_TRUE(SamePixels(a, b));
     EXPECT_NE(Drawn(a).Right, -1);
 }
 
-TEST_F(EffectSampler, ThresholdIsZeroDuringAStrokeAndRestoredAfterwards) {
+TEST_F(EffectSampler, StrokesTakeThePicturesOwnDirectionAndRaiseOnEmptyBitmaps) {
     // Strength 0 and direction 0 (right) everywhere, the callback answering 192 (down): with the
     // threshold at 0 the picture's direction wins, so the stroke runs to the right.
     TBitmap32 feature = Uniform(64, 64, Feat(0, 230, 0, 0));
@@ -121,15 +112,12 @@ TEST_F(EffectSampler, ThresholdIsZeroDuringAStrokeAndRestoredAfterwards) {
     TEffectSampler effect(&feature, &dest);
     Setup(effect);
     effect.SetDefaultHeading(192);
-    DirectionThreshold = 7;
     RandSeed = 5;
     effect.DrawStroke(10, 30);
-    EXPECT_EQ(DirectionThreshold, 7);
     const TRect r = Drawn(dest);
     EXPECT_GT(r.Right - r.Left, 30);
     EXPECT_LT(r.Bottom - r.Top, 6);
 
-    // Also when the stroke raises.
     TBitmap32 empty;
     TEffectSampler broken(&feature, &empty);
     Setup(broken);
@@ -139,7 +127,6 @@ TEST_F(EffectSampler, ThresholdIsZeroDuringAStrokeAndRestoredAfterwards) {
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Feat->Width != Dest->Width");
     }
-    EXPECT_EQ(DirectionThreshold, 7);
 }
 
 TEST_F(EffectSampler, ShortLengthsStillDrawTheJitter) {

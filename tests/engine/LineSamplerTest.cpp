@@ -49,15 +49,10 @@ uint32_t SeedAfter(uint32_t Seed, int Draws) {
     return Seed;
 }
 
-// Keeps the process-wide threshold and seed of a test from leaking into the next.
+// Every test starts from seed 0.
 class LineSampler : public ::testing::Test {
 protected:
-    void SetUp() override {
-        FSavedThreshold = DirectionThreshold;
-        DirectionThreshold = 1;
-        RandSeed = 0;
-    }
-    void TearDown() override { DirectionThreshold = FSavedThreshold; }
+    void SetUp() override { RandSeed = 0; }
 
     // A sampler over Feature with no flip, whatever the generator drew.
     static std::unique_ptr<TLineSampler> Make(const TBitmap32& Feature, TBitmap32& Dest,
@@ -66,9 +61,6 @@ protected:
         s->Flip = false;
         return s;
     }
-
-private:
-    int32_t FSavedThreshold = 1;
 };
 
 // A path along +x from the start, one entry per pixel, sub-pixel positions on the pixels.
@@ -188,7 +180,8 @@ TEST_F(LineSampler, DirectionSourceAnswersWhereThePictureIsTooWeak) {
     });
     THeading h = 0;
     TTurtle t(Point(0, 0), 0);
-    DirectionThreshold = 3;
+    EXPECT_EQ(s->DirectionThreshold, 1);
+    s->DirectionThreshold = 3;
     s->SampleDirection(t, h);
     EXPECT_EQ(h, 40);
     ASSERT_EQ(asked.size(), 1u);
@@ -203,14 +196,14 @@ TEST_F(LineSampler, DirectionSourceAnswersWhereThePictureIsTooWeak) {
     auto z = Make(zero, dest);
     z->SetOnGetDirection([&](int32_t, int32_t, THeading&) { FAIL() << "asked"; });
     for (int threshold : {0, -5}) {
-        DirectionThreshold = threshold;
+        z->DirectionThreshold = threshold;
         TTurtle tz(Point(0, 0), 0);
         z->SampleDirection(tz, h);
         EXPECT_EQ(h, 30);
     }
 
     // Outside the picture the value of the previous sample stays and nobody is asked.
-    DirectionThreshold = 1;
+    z->DirectionThreshold = 1;
     TTurtle out(Point(-100, 0), 50);
     THeading kept = 50;
     z->SampleDirection(out, kept);
