@@ -45,7 +45,7 @@ void TFMain::UpdateUI() {
         panDual->show();
         panPanels->show();
         FPanelsArea->show();
-        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : tiNone;
+        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : int{tiNone};
         struct TPanels {
             QToolButton* Button;
             bool Style, PS, Size, Pattern;

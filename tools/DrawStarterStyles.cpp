@@ -100,7 +100,7 @@ void DrawPhoto(const std::string& Photo, const std::vector<std::unique_ptr<TQSty
     drawing.SetViewportSize(w, h);
     TDualImage document(&source, &drawing, 1.0f, nullptr, nullptr, nullptr);
     document.SetAutoMode(true);
-    document.SetColorMode(1);
+    document.SetColorMode(cmSampledColor);
     document.SetSize(BrushSize);
     document.SetDensity(Density);
 

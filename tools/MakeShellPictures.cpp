@@ -76,7 +76,7 @@ struct TTileStyle {
     int Length, PolyStep; // strokes
     float Gain, Width;
     int Density, BorderLimit;
-    uint8_t ColorMode;
+    TColorMode ColorMode;
     TColor32 Ink;
     QRgb Paper;
 };
@@ -119,12 +119,12 @@ QImage Splash() {
     constexpr int W = 211, H = 316, Gap = 3;
     constexpr int TileW = (W - 3 * Gap) / 2, TileH = (H - 4 * Gap) / 3;
     const TTileStyle styles[6] = {
-        {0, 0, 256, 80, 25, 2.0f, 1.0f, 700, 90, 0, 0xFF101010, qRgb(255, 255, 255)},
-        {0, 0, 150, 40, 30, 1.5f, 1.0f, 900, 92, 0, 0xFF5A3418, qRgb(252, 246, 234)},
-        {150, 150, 106, 25, 30, 1.5f, 1.0f, 1200, 95, 0, 0xFF141414, qRgb(255, 255, 255)},
-        {0, 100, 150, 120, 20, 1.5f, 1.0f, 500, 90, 0, 0xFF1B2F66, qRgb(244, 247, 252)},
-        {100, 0, 156, 60, 25, 2.0f, 2.0f, 600, 88, 0, 0xFF303030, qRgb(255, 252, 242)},
-        {60, 60, 140, 90, 25, 2.5f, 1.0f, 600, 90, 0, 0xFF6B1E1E, qRgb(252, 246, 240)},
+        {0, 0, 256, 80, 25, 2.0f, 1.0f, 700, 90, cmFixedInk, 0xFF101010, qRgb(255, 255, 255)},
+        {0, 0, 150, 40, 30, 1.5f, 1.0f, 900, 92, cmFixedInk, 0xFF5A3418, qRgb(252, 246, 234)},
+        {150, 150, 106, 25, 30, 1.5f, 1.0f, 1200, 95, cmFixedInk, 0xFF141414, qRgb(255, 255, 255)},
+        {0, 100, 150, 120, 20, 1.5f, 1.0f, 500, 90, cmFixedInk, 0xFF1B2F66, qRgb(244, 247, 252)},
+        {100, 0, 156, 60, 25, 2.0f, 2.0f, 600, 88, cmFixedInk, 0xFF303030, qRgb(255, 252, 242)},
+        {60, 60, 140, 90, 25, 2.5f, 1.0f, 600, 90, cmFixedInk, 0xFF6B1E1E, qRgb(252, 246, 240)},
     };
     QImage splash(W, H, QImage::Format_RGB888);
     splash.fill(qRgb(78, 73, 97));
