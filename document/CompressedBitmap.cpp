@@ -15,7 +15,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -157,6 +160,12 @@ uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteS
 }
 } // namespace
 
+std::string NewTemporaryName(const std::string& Ext) {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    return TempManager().GetTempFileName(Ext);
+}
+
 // One swap-out on the swap thread. State changes under the thread's mutex; the outcome is
 // written before the state leaves Running.
 struct TSwapJob {
@@ -250,7 +259,17 @@ public:
 
 private:
     void Start() {
-        if (!FThread.joinable()) FThread = std::thread([this] { Run(); });
+        if (FThread.joinable()) return;
+        FThread = std::thread([this] {
+#ifdef __linux__
+            // Background work: waking the thread must not take the processor from the window's
+            // thread that woke it, nor its work the processor from the window's thread.
+            sched_param batch{};
+            pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+#endif
+            Run();
+        });
     }
 
     void Run() {
@@ -298,6 +317,7 @@ private:
             lock.unlock();
             TSwapJob::TState outcome = TSwapJob::TState::Written;
             try {
+                if (job->FileName.empty()) job->FileName = NewTemporaryName(".bmp");
                 job->Checksum = WriteSwapFile(job->FileName, job->KeepName, job->Write, &job->Stop);
             } catch (const TStopped&) {
                 outcome = TSwapJob::TState::Stopped;
@@ -494,11 +514,11 @@ size_t TCompressedBitmap::BlocksToReadBack() const {
 // Swapping
 
 std::string TCompressedBitmap::NewFileName() {
-    if (FSpareName.empty()) return TempManager().GetTempFileName(".bmp");
     return std::exchange(FSpareName, std::string());
 }
 
 void TCompressedBitmap::Drop(const std::string& FileName) {
+    if (FileName.empty()) return; // stopped before the swap thread named a file
     if (!FTiled) {
         std::remove(FileName.c_str());
         return;
@@ -570,7 +590,7 @@ void TCompressedBitmap::SwapOut() {
     }
     FWidth = FBitmap->Width();
     FHeight = FBitmap->Height();
-    const std::string name = TempManager().GetTempFileName(".bmp");
+    const std::string name = NewTemporaryName(".bmp");
     try {
         FChecksum = WriteSwapFile(name, false, NewJob(name)->Write, nullptr);
     } catch (const Exception& e) {

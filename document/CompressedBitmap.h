@@ -23,6 +23,11 @@
 class TBitmap32;
 struct TSwapJob;
 
+// A new name of the temporary-file service (see UTempManager.h). The swap thread asks for the
+// names of swap files itself, so that the window's thread never waits for the service's log at
+// an idle moment; every name the document asks for comes through here, one call at a time.
+std::string NewTemporaryName(const std::string& Ext);
+
 class TCompressedBitmap {
 public:
     // A copy of Source, in memory.
@@ -108,7 +113,8 @@ private:
     void ReadTiles(TBitmap32* Target);
     // Stops a swap-out under way and waits until the swap thread has let go of the pixels.
     void CancelSwapOut();
-    // A name for a new swap file: a copy of tiles keeps the name of its first one.
+    // The name of the swap file a copy of tiles kept from its last swap-out; empty when the swap
+    // thread is to ask for a new one.
     std::string NewFileName();
     // Lets go of a swap file whose pixels are in memory: deleted, or emptied and its name kept.
     void Drop(const std::string& FileName);

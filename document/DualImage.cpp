@@ -3,8 +3,8 @@
 // DualImageViews.cpp.
 #include "document/DualImage.h"
 
+#include "document/CompressedBitmap.h"
 #include "document/QStates.h"
-#include "document/UTempManager.h"
 #include "engine/FeatureExtractor.h"
 #include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
@@ -242,11 +242,11 @@ int32_t TDualImage::StrokeCount() const {
 }
 
 void TDualImage::CompressIdle() {
-    // The next gesture's stroke log is named at an idle moment of its own, so that neither a
-    // press nor a swap-out waits for the temporary-file service as well.
+    // The next gesture's stroke log is named at an idle moment of its own, so that a press does
+    // not wait for the temporary-file service, nor a swap-out's idle moment as well.
     if (FNextLogName.empty() && FChangeNesting == 0) {
         try {
-            FNextLogName = TempManager().GetTempFileName("tsk");
+            FNextLogName = NewTemporaryName("tsk");
             return;
         } catch (const Exception&) {
             // The press asks again and says what fails.

@@ -1,7 +1,6 @@
 #include "document/QStates.h"
 
 #include "document/CompressedBitmap.h"
-#include "document/UTempManager.h"
 #include "engine/Strokes.h"
 #include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
@@ -44,7 +43,7 @@ TQState::TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Co
                  const std::string& LogName)
     : FRect{0, 0, Feature.Width(), Feature.Height()}, FFeature(NewCopy(Feature, Copies)),
       FDest(NewCopy(Dest, Copies)) {
-    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? TempManager().GetTempFileName("tsk") : LogName);
+    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? NewTemporaryName("tsk") : LogName);
 }
 
 TQState::~TQState() {
@@ -219,13 +218,7 @@ void TQStates::Compact() {
         TQState& step = *FSteps[static_cast<size_t>(i)];
         if (step.IsCompressed()) continue;
         if (step.FSwapFailedAfter == FSwapsDone && now - step.FSwapFailedAt < FSwapRetryDelay) continue;
-        try {
-            step.StartSwapOut();
-        } catch (const Exception&) {
-            // No temporary name to write to: tried again as a failed write would be.
-            step.FSwapFailedAt = now;
-            step.FSwapFailedAfter = FSwapsDone;
-        }
+        step.StartSwapOut();
         break;
     }
     // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
