@@ -242,17 +242,16 @@ int32_t TDualImage::StrokeCount() const {
 }
 
 void TDualImage::CompressIdle() {
-    // The next gesture's stroke log is named at an idle moment of its own, so that a press does
-    // not wait for the temporary-file service, nor a swap-out's idle moment as well.
+    FHistory->Compact();
+    // The next gesture's stroke log is named now, so that a press does not wait for the
+    // temporary-file service.
     if (FNextLogName.empty() && FChangeNesting == 0) {
         try {
             FNextLogName = NewTemporaryName("tsk");
-            return;
         } catch (const Exception&) {
             // The press asks again and says what fails.
         }
     }
-    FHistory->Compact();
 }
 
 std::string TDualImage::UndoMemoryText() const {
