@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, checks the formatting and that every include points down the layers,
 # builds and runs every test; then builds everything again with AddressSanitizer and
 # UndefinedBehaviorSanitizer (clang), runs every test again and gives each fuzz target a short

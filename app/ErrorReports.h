@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The failures the user sees: every message that the event guard stops (GuardEvent of the Qt
 // side) is shown in one error box, at most once per mouse gesture.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The context-help window: a borderless window on top of the others that shows one HTML page per
 // help keyword from the Help/ folder beside the program, with back and next through the pages it
 // has shown, a link to the full manual and a close link.

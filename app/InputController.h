@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input controllers: each tool is one controller that takes the press, move and release of
 // the mouse (in source-bitmap pixels), the wheel and the keys, and turns them into work on the
 // drawing (TDualImage) or on a curve layer (TPolyBezierLayer).

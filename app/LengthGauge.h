@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scale of the stroke-length gauges of the main window's style panel and of the style editor:
 // positions 1..170 give lengths 5..205, close together for short strokes and far apart for long
 // ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command module: every user command of the program as an action of one list, the objects
 // that live between commands (the open drawing, its tool manager, the pattern and style
 // managers), the rules that enable the commands, and the events by which it tells the main

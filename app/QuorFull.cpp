@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's entry: the units' start-up work, the application object and its title, the
 // modules and forms in their order, then the event loop until the Exit command or the main
 // window's closing ends it. Nothing is taken from the command line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain shape control: a rectangle or a circle drawn with a pen and a brush, such as the colour
 // swatches of the colour panel and the frames and strips of the dialogs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop services the commands and windows ask for: message boxes, file dialogs, opening a
 // file with the desktop and ending the application. Each goes through a hook, so tests answer
 // the questions instead of a person; without a hook the real Qt dialog or service runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bringing the program up and down in its fixed order. The program's entry runs InitializeUnits
 // before the application object exists, then InstallPlatformHooks and CreateForms, runs the
 // event loop, and ends with DestroyForms; tests run the same steps.

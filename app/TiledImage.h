@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture repeated over the whole control from its top-left corner: the background tile behind
 // the panels and frames of the windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool manager: one input controller of each kind for the open drawing, hooked to the mouse
 // events of both views and to the wheel and key events of the source view. It converts view
 // positions into source-bitmap pixels and routes each event to the selected tool.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour panel: the controller behind the "Colors" section of the main window. It turns the
 // user's actions on that section's controls into the colour settings of the open drawing (the
 // colour mode, the fixed ink, the palette of up to ten variant colours and the hue, saturation

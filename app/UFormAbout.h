@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: the splash picture, the program's version information, the machine's physical
 // memory, a small animation and a scrolling credits panel. The animation and the credits move
 // only while the box is shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The style editor: a modal dialog in which the user edits one drawing style with a live
 // preview. The dialog changes the style it was given while the user works; whether the changes
 // are kept is the style manager's business (it takes them back on Cancel).

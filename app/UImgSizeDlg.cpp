@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UImgSizeDlg.h"
 
 #include "app/ShellServices.h"

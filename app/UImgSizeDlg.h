@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Render at Resolution" dialog: the drawing's new size in inches or centimetres at a
 // resolution, and in pixels, each kept in the drawing's aspect, with the estimated size of the
 // picture in memory. Made once at start-up and reused; the unit survives between uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the photo and the drawing side by side and, below them, the strip of tool
 // panels through which the user sets the parameters of the open drawing and picks styles and
 // patterns. Most buttons and menu items run the command module's actions; the window itself

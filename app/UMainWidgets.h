@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's own parts that its source files share: the measures and colours of the strip
 // of panels, and the panel widget itself.
 #pragma once

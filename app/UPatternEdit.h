@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern editor: a modal dialog in which the user draws the curves of a stroke pattern,
 // frame by frame. Five slots show the frames as thumbnails; the selected frame's curves lie as
 // editable shapes on a curve layer over the drawing view, and every edit there rewrites that

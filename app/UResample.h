@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The resample dialog: offered when an opened picture has more than about one megapixel, it
 // proposes a smaller size of the same aspect. "Resample" accepts the size in the two spin edits,
 // "Leave original" keeps the picture as read; neither closes the dialog while a side is larger

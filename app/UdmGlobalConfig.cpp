@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UdmGlobalConfig.h"
 
 #include "platform/qt/Bitmap32Image.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures the shell needs at run time, carried inside the program: the background tile of
 // the panels and dialogs, and the splash picture of the About box. Both are 24-bit BMP files
 // offered as readable streams.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture analysis: the whole feature extraction and each of its stages, on the shared
 // photos at their own size and scaled to about 6 megapixels, on one thread and on all cores.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing as the tools drive it, on the 1-megapixel photo: one dab of the spray with the
 // default style, a whole one-dab gesture, undo and redo of a step, the re-render at twice the
 // size, the PostScript export of 100,000 strokes; and the memory 200 gestures leave on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading pictures: the 1-megapixel photo as JPEG, and the same picture as PNG, LZW TIFF and
 // our own 32-bit BMP, each decoded from memory through the reader the registry chooses.
 #include "platform/formats/PictureFormats.h"

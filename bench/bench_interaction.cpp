@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user waits for, one action at a time, on the 1-megapixel photo enlarged to 1, 6 and 24
 // megapixels and kept at full size: the press that starts a spray gesture (with its first dab), a
 // later dab, the release, undo and redo of a step that covers most of the picture (in memory and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Style previews: the first one, which analyses the compiled-in sample picture, and a later one,
 // as the style editor draws it when a gauge is released. The default style with its border
 // limit at 100, as the editor sets it when it opens: 766 strokes of about 100 steps at twice the

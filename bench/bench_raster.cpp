@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pen strokes are thin ribbon polygons filled by the thousand: our antialiased even-odd fill
 // against Cairo's image surface on the same 100,000 ribbons in a one-megapixel bitmap.
 #include "platform/raster/Polygon32.h"

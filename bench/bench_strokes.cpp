@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pen strokes: generating them on an analysed photo, one by one and as the dabs of a spray, and
 // logging strokes and reading them back.
 #include "engine/FeatureExtractor.h"

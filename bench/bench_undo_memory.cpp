@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory an hour of drawing costs: 200 gestures of 163 strokes each on a 6-megapixel
 // picture, one idle compaction after each, as the main window runs them. Reports the resident
 // memory at the end against the two bitmaps, the swap files on disk, and what is left after

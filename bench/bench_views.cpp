@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Repainting an image view: what every mouse move over a drawing costs, as the cursor layer
 // repaints the active view. A 1-megapixel photo at half opacity (the source view) and an opaque
 // drawing (the destination view), each in a 960 x 800 viewport, with the curve layer holding one

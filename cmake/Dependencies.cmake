@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every outside library comes from Debian's packages; ./run.sh and ./test.sh install them.
 find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)

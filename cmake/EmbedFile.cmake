@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Turns a data file into a C++ source that holds its bytes, so that a library can carry a picture
 # without reading files at run time. Run in script mode:
 #   cmake -DINPUT=file -DOUTPUT=file.cpp -DSYMBOL=Name -P EmbedFile.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One static library per source folder, built from every source the folder holds.
 # A folder's library links only the folders below it, so an include of a higher
 # layer (Qt among them) does not compile there.

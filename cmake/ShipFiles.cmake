@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the files the program reads at run time beside the executable. Run in script mode:
 #   cmake -DSOURCE=folder -DDEST=folder -DKEEP=ON|OFF -P ShipFiles.cmake
 # With KEEP=ON a file that is already there stays as it is (presets the user may have edited);

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The version block that executables carry: the program's name and version strings under one
 # translation, kept in the ELF section ".quor_version" and read back by the version reader of
 # platform/system (VersionBlock.h describes the layout). The block is an OBJECT library, so an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/ControlPictures.h"
 
 // The resources of a static library are registered by hand: nothing references their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures the custom controls draw with, carried in the program's resources.
 #pragma once
 

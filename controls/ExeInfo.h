@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version strings of an executable: its version block is loaded and the ten standard
 // strings of its first translation are read from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floating-point spin edit: an edit box with up and down buttons whose value is a
 // floating-point number. The value lives only in the text: it is read by converting the text
 // and written by formatting it. Out-of-range values are clamped when written and when the

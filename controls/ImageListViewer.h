@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thumbnail grid: every picture of an image list as a thumbnail in rows, drawn into one
 // inner picture inside a scrolling container. A press picks a thumbnail, which is framed in
 // blue; any change of the list selects the first thumbnail again and redraws.

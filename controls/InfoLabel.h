@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label whose caption is one string of the running executable's version information,
 // chosen by Kind.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value box: a small box that shows an integer with a unit suffix (" lines", " pixels") and
 // a triangle glyph in its border colour. It lights up under the pointer; a press opens its
 // picker under it, in which the value is chosen between Min and Max and changes live.

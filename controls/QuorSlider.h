@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap slider: a ruler picture stretched over the whole control and a thumb picture that
 // holds the normal thumb on its left half and the pressed thumb on its right half. The thumb is
 // dragged with the left button; Position runs from 0 to Maximum along the ruler. While a button

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hue-saturation colour field: every hue from top to bottom and every saturation from left
 // to right at one lightness, chosen by the lightness slider under the field. The colour under
 // the pointer when a button is released on the field becomes SelectedColor. While a button is

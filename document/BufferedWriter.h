@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text file written line by line through one buffer: one write to the file per full buffer.
 // The PostScript export writes its lines through it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of pixels that can move between memory and a temporary file, so that old undo steps
 // give their memory back. It holds either a whole bitmap, or the tiles of a picture that were
 // about to change, each copied just before its first change (64 x 64 pixels, cut at the

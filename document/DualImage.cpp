@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing: creation, settings, strokes at points and along curves, gestures and undo, and the
 // outputs read back from the stroke logs. The views, layers, bands and cursor are in
 // DualImageViews.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open drawing: the photo's view, the drawing's view and the feature bitmap analysed from the
 // photo, every drawing setting of the panels and styles, the undo history, and the strokes it lays
 // at points, as sprays, along pattern curves and along drawn bands.

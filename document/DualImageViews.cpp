@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing's side on the views: the layers it puts there (curves, overlay, cursor), the
 // repaints it asks for, the band strokes along the curve layer's shapes, and the overlay and
 // cursor painting.

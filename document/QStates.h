@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The undo history. Every gesture that paints is one step (TQState): the pixels of the feature
 // bitmap and of the drawing as they were before the gesture, for the rectangle it changed,
 // and the stroke log of the strokes it laid. Undo and redo exchange a step's pixels with the

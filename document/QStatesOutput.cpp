@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the applied steps' stroke logs give back: the strokes filled again at another scale, and
 // the PostScript file with one filled polygon per stroke.
 #include "document/BufferedWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing written as a TIFF file: one 8-bit RGB page in a single LZW-compressed strip,
 // with its resolution in dots per inch. The Save commands use it for ".tif" and ".tiff".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temporary-file service: hands out names of temporary files and deletes each such file,
 // at normal exit and, after a copy of the program ended without exit, at a later start.
 //

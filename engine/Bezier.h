@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Integer cubic Bezier tools: fixed-depth subdivision, rasterisation into a pixel path and the
 // refitting of that path into a chain of shorter cubics.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The border lines of the feature bitmap: a Canny-like edge test on the blurred darkness map,
 // Zhang-Suen thinning to lines one pixel wide, and the packing of the border flag with the
 // gradient strength into one byte. Maps follow imagproc.h (flat, bottom-up rows).

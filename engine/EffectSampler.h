@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strokes scattered at random over a whole feature bitmap with one set of style parameters: the
 // style preview. Each stroke is one direction-field walk of the stroke generator; none is logged.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis of a picture into the feature bitmap that every stroke reads.
 //
 // The feature bitmap has the picture's size and row order; each pixel word (TFeaturePixel) packs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stroke generator: one pen stroke walked over the feature bitmap, coloured from the
 // picture under it, turned into a left and a right outline, logged and filled.
 //

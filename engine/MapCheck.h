@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Size checks and band sizes shared by the map operations of the picture analysis.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The direction along the edges at every pixel: a block-wise structure-tensor estimate from the
 // two Sobel maps, spread back to full size by bilinear interpolation of its doubled angle's
 // cosine and sine. Maps follow imagproc.h (flat, bottom-up rows).

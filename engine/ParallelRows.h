@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting the rows of a picture's maps across the cores.
 //
 // The analysis kernels give every band of rows to a small process-wide pool of worker threads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared types and free routines of the drawing engine.
 #pragma once
 

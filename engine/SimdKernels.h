@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the analysis kernels reach the vector units, in two ways.
 //
 // Most kernels are written once as plain loops over rows (QUOR_KERNEL, always inlined) that the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stroke log of one undo step: for each stroke its colour and its left and right outline,
 // kept so that the drawing can be rendered again at another size or exported as polygons.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Headings and the turtle that walks the pixel grid along them.
 #pragma once
 

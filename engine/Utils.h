@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File-side routines shared by the presets, the document and the shell: the application
 // folders, file lists by mask, unique new file names, JPEG pictures in streams, the error log,
 // the texts of index errors and byte sizes, and the stream form of curve records.

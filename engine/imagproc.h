@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-pixel maps of a picture and the point and neighbourhood operations on them.
 //
 // A map is a flat array of W x H elements; element (x, y) sits at index y x W + x. Map rows run

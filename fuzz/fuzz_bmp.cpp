@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the BMP reader: it may refuse them with an Exception, nothing else.
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/BmpCodec.h"

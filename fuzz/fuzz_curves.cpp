@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Curve records read from outside bytes: a count byte, then the records. Data that ends early
 // raises an Exception; nothing else may happen.
 #include "engine/Utils.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the EXIF reader of the orientation tag, and turns a small picture
 // by what it finds: it may return any number, but read nothing outside the bytes, and the
 // turned picture keeps its pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes through the picture-format registry: the first byte picks one of the
 // registered extensions, the rest is the file. Every reader may refuse the bytes with an
 // Exception, nothing else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pattern files ("*.stk") from outside bytes. A damaged file may only raise an Exception; a
 // pattern that loads is drawn as the main window draws it (a thumbnail of every frame), picked
 // from as the Pattern tool picks, and written back to the same bytes less its empty frames.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to one of the picture readers of our own: the Autodesk Animator cel, the
 // EPS preview (and libtiff behind it), Paint Shop Pro or Wavefront RLA reader, the one the build
 // names in QUOR_FUZZ_READER. It may refuse them with an Exception, nothing else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stroke logs whose files were damaged behind the log's back: reading must end cleanly with
 // False, keep every whole record, and give the same records again on a second pass.
 #include "engine/Strokes.h"

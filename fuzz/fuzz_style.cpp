@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Style files ("*.gst") from outside bytes. A damaged file may only raise an Exception and leave
 // the style as it was; a style that loads holds values inside the file limits and is written
 // back with the same header. The loader's own bound on the preview's size keeps every run small,

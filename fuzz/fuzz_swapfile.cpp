@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Swap files of the undo history changed behind its back, for a copy of a whole bitmap and for
 // a copy of tiles: bringing the pixels back either gives the very pixels that were swapped out
 // or raises an Exception and leaves the picture as it was; nothing else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version reader on any bytes: finding the block in an executable and every query on it.
 #include "platform/system/VersionBlock.h"
 

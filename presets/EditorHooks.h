@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two preset editors are dialogs of the application shell. The managers reach them through
 // these hooks, which app/ installs at start-up (tests install their own). A hook creates its
 // dialog, hands it the object to edit in place and the caption, shows it modally, frees it and

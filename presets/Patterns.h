@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stroke patterns: hand-drawn cubic curves in up to six frames, one "*.stk" file per pattern in
 // the application folder. The Pattern tool lays each stroke along a random curve of a random
 // frame of the current pattern; the main window and the pattern editor show the frames as

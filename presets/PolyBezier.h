@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editable curve shape: a chain of straight lines and cubic Bezier curves from an origin,
 // whose end and control points can be hit, selected and dragged with the mouse, painted with
 // handles into a view's buffer. A wide band (BandWidth above 1) paints as its two edges and two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The curve layer: a list of editable curve shapes on an image view. It puts a positioned layer
 // on the view, paints every shape into the view's buffer (the current one red with its handles,
 // the others olive), routes the view's hit tests to the shapes and tells its owner when a shape

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading every preset file of one kind from the application folder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The style preview: the compiled-in sample picture is analysed once into a feature bitmap, and
 // each style scatters its strokes over it into a 512 x 512 white picture.
 #include "engine/EffectSampler.h"

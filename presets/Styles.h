@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing styles: named presets of the stroke parameters with a rendered preview, one "*.gst"
 // file per style in the application folder, and the list of them that the program keeps.
 //

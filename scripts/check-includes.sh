@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Holds every #include "folder/..." of the program's sources to the layering: a folder includes
 # its own headers and those of the folders it may use, which all lie below it. tests/, bench/,
 # fuzz/ and tools/ sit on top and may include any folder. Lists each include against the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target of a build folder for the given seconds on a copy of its seed corpus.
 # Usage: scripts/run-fuzzers.sh BUILD_FUZZ_FOLDER SECONDS
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows one of each custom control set up as the main window sets it up, with the value box's
 // picker open and the pointer over the second value box, and saves a screenshot of the screen
 // as a PNG file. Usage: control_gallery [OUTPUT.png]   (run under X, for example xvfb-run -a)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows one window of the shell as the program shows it and saves a screenshot of it as a PNG
 // file. Usage: dialog_gallery WHICH OUTPUT.png   (run under X, for example xvfb-run -a)
 // WHICH is one of: style, pattern, colors, help, about.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a photo in every starter style, as a user would with the Auto-sketch tool on a newly
 // opened photo: the style chosen in the list, the panel's starting brush (size 50, density 10)
 // and colours from the photo, and the same fixed set of sprays over the whole picture for every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the starter styles and patterns that ship with the program into a folder (default
 // resources/presets), from where the build copies them beside the executable.
 //

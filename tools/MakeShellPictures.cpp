@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the pictures of the application shell and writes them into a folder (default
 // resources/app): the panels' background tile, the About box's splash collage, the tool icons,
 // the glyphs of the preset buttons, the curve handle, the eyedropper cursor and the window icon.

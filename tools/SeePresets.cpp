@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows what the presets draw: style previews of a few styles over the compiled-in sample, and
 // the thumbnails of two hand-made patterns as the main window (40 x 40 from an 80 x 80 white
 // target) and the pattern editor's frame slots (56 x 56, light grey) show them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows what the engine draws: analyses a photo, lays a few thousand auto-walked strokes of the
 // default style over a white drawing, as the style preview does, and writes the drawing.
 //

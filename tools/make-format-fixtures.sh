@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the small picture files that tests/formats reads, into tests/formats/fixtures/.
 # Needs ImageMagick's command-line tools (Debian package imagemagick) and python3. The files
 # are committed; run this again only to change them.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the pictures of the custom controls and writes them as BMP files.
 
 Usage: tools/make_control_pictures.py [OUTPUT_FOLDER]   (default: resources/controls)

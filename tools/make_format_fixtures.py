@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Puts together, byte by byte, the test pictures of the formats that ImageMagick cannot write.
 
 Usage: make_format_fixtures.py CARD.ppm CARD-LZW.tif OUT_FOLDER (run by make-format-fixtures.sh).

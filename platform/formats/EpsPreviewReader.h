@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TIFF preview of an Encapsulated PostScript file: the binary EPS header points at a TIFF
 // picture of the page, which libtiff decodes. The PostScript itself is not interpreted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/formats/JpegCodec.h"
 
 #include "platform/formats/PictureFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG pictures through libjpeg: the registry's reader, the Save command's writer and the
 // previews stored inside style files.
 #pragma once

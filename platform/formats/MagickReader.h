@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The formats read through ImageMagick's Magick++ (PSD, Targa, PCX, SGI, PCD, PPM/PGM/PBM,
 // CUT, RLA, icons, Windows metafiles). ImageMagick's resource limits are lowered to what the
 // program can hold, so a small file that claims a huge picture is refused before allocating.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture-format registry: one reader for each file extension. Opening a picture picks
 // the reader by the file's extension alone; the open dialog offers every registered extension.
 #pragma once

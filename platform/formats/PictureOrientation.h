@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orientation a camera or a scanner records beside the pixels: the numbers 1 to 8 of the
 // EXIF and TIFF Orientation tag, which say where the stored rows and columns belong when the
 // picture is shown upright.

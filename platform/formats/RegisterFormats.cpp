@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The formats the program reads, registered in the order the open dialog lists them.
 #include "platform/formats/AutodeskCelReader.h"
 #include "platform/formats/EpsPreviewReader.h"

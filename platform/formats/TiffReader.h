@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIFF pictures through libtiff: every compression and layout that libtiff decodes, LZW
 // among them. The first page of a file with several is read, turned upright as its
 // Orientation tag says.

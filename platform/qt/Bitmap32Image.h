@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TBitmap32 and QImage share the pixel word 0xAARRGGBB (QImage::Format_ARGB32), so a bitmap is
 // shown by wrapping its memory, not by converting it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window colours as forms and controls store them: $00BBGGRR (red in the low byte), or a system
 // colour ($FF0000nn, nn the system colour's number) that is resolved when drawn.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gauge bar: a slider over an integer range whose track click moves by LargeChange and whose
 // arrow keys move by SmallChange. A new position is clamped to the range, and OnChange fires only
 // when the position really changes (also while the thumb is dragged, and when a new range

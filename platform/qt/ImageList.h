@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list of pictures of one size, such as the pattern thumbnails, that tells the controls showing
 // it when it changes. A control registers a change link with the list; the link's OnChange runs
 // after every change, and the list drops its links when it is destroyed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window side of the image views: a widget that shows one view model (its paint buffer), tells
 // it the viewport's size, keeps the scroll bars and the model's scroll position in step, and
 // feeds Qt's mouse, wheel and key events into it. While a button is held the widget keeps the

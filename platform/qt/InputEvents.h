@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's input as the image views and the tools see it: mouse buttons, the held keys and buttons,
 // and the classic virtual-key numbers of the keys.
 #pragma once

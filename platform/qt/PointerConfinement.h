@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holding the mouse pointer inside a rectangle of the screen while a control is dragged. The
 // control that confines grabs the mouse, so every mouse event reaches it wherever the pointer
 // goes, and reads each event's position through ConfinedPosition, which clamps it to the

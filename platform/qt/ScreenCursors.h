@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's numbered cursors: the program registers its own cursors under numbers, and a
 // control that names a number shows whatever cursor that slot holds when the pointer enters it.
 #pragma once

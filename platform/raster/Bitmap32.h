@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 32-bit ARGB bitmap that holds the photo, the drawing and the feature map.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lines on a TBitmap32: aliased, antialiased, in the pen colour and in the stipple pattern.
 //
 // Coordinates name pixel centres: the point (3, 4) is the centre of pixel (3, 4). A line is

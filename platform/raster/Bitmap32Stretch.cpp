@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stretched drawing: a source rectangle resampled onto a destination rectangle.
 //
 // Destination pixel x (counted from the rectangle's left) looks at the source position

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows BMP files: the 32-bit form that keeps alpha, and the variants people's pictures use.
 #pragma once
 

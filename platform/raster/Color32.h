@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 32-bit colours, $AARRGGBB, the pixel word of every bitmap.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 16.16 fixed point: a value times 65536, rounded to nearest with halves to even.
 #pragma once
 

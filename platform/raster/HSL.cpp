@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/raster/HSL.h"
 
 #include "platform/rtl/Round.h"

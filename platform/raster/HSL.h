@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between RGB and hue, saturation, lightness (each 0..1).
 #pragma once
 

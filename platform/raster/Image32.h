@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image views without a window: a bitmap shown at a scale in a viewport, with layers on top.
 //
 // A view model holds what a window on the screen would show: the bitmap, how it is scaled and

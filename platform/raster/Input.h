@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse and keyboard input as the image views and the tools see it, without any window system:
 // the display side (platform/qt) translates its own events into these.
 #pragma once

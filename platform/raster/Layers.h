@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layers over an image view: objects that paint into the view's buffer after its bitmap and that
 // can claim the mouse. A view owns one layer collection; the collection owns its layers.
 //

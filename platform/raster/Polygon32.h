@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filled polygons in 16.16 fixed point: the pen strokes, the band outlines and the overlays.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plain notification event of every layer: Sender is the object that fires it, or none.
 #pragma once
 

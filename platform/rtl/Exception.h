@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exceptions of the system: Exception carries a message for the user or the log,
 // EAbort unwinds an operation silently.
 #pragma once

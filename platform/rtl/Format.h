@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number formatting as the texts of the system show numbers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/rtl/Random.h"
 
 uint32_t RandSeed = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one process-wide random generator. Every run draws the same sequence: the seed is 0
 // at start and never taken from the clock, so the same gestures give the same strokes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rounding as the whole system means it: to the nearest integer, halves to the even neighbour.
 #pragma once
 

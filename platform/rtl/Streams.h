@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte streams with the semantics the file formats rely on: Read returns how many bytes
 // arrived and a short read is the caller's to detect; ReadBuffer and WriteBuffer raise.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An ordered list of strings whose text files have CR LF line breaks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Integer points and rectangles, shared by every layer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program lives: the folder of the executable, ending in "/".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hourglass for long work on the GUI thread. The lower layers ask for it through a hook
 // that app/ installs at start-up; without a hook nothing is shown.
 #pragma once

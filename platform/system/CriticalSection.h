@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A lock that one thread at a time holds; the undo history guards its busy flag with the
 // process-wide one.
 #pragma once

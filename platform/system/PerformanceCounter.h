@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The high-resolution counter of the monotonic clock.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user folder where the program keeps state between runs.
 #pragma once
 

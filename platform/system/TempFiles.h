@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Temporary files: the folder they go to and names reserved for them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version block that the build embeds in every executable, and finding it in a file.
 //
 // The block lies in the executable's ELF section ".quor_version". All numbers little-endian:

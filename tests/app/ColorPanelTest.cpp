@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour panel over the controls of the main window's "Colors" section and a real drawing:
 // the mode buttons, the ring of ten variant swatches and the palette, the fixed ink and the
 // shift sliders.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command module: enabling after a load, a gesture, undo, redo and Close; the command keys;
 // the discard question; the preset commands.
 #include "app/Tools.h"

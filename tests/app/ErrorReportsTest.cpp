@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Failures of commands and gestures reach the user in one error box per gesture, and leave the
 // drawing and its history usable.
 #include "app/Tools.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: the memory lines read at every show, and the animation and credits that move
 // only while the box is shown.
 #include "app/UFormAbout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The style editor as the style manager runs it: the values it shows, what the controls write
 // into the style, the preview that waits for the mouse release, and what the manager keeps
 // after Accept and Cancel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window: the page of a keyword from Help/ beside the program, the apology for a
 // missing one, and back and next through the pages shown.
 #include "app/HlpWnd.h"

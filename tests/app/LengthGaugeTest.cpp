@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scale of the stroke-length gauges, shared by the main window and the style editor.
 #include "app/LengthGauge.h"
 

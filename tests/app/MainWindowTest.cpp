@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the gauges, the panels per tool, the brush preview, the style list and the
 // pattern grid, context help, the scroll coupling of the views, Shift forwarding and idle work.
 #include "app/HlpWnd.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a picture: the size limits, the resample offer and its dialog, pictures that cannot be
 // read, dropped files and the discard question.
 #include "app/UResample.h"

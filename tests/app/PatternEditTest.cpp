@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern editor as the pattern manager runs it: the five frame slots, the curves of the
 // selected frame on the layer, drawing and dragging curves with the mouse, and what the manager
 // keeps after Accept and Cancel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the drawing out: Save by extension, the render at another size and resolution with
 // its dialog, and the PostScript export.
 #include "app/UImgSizeDlg.h"

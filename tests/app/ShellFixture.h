@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole shell made as the program makes it, over a private application folder holding the
 // shipped presets, with every question answered by the test: message boxes are recorded and
 // answered from a queue, file dialogs return the names the test puts in.

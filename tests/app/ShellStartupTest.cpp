@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the modules and forms in their order, what each finds of the ones before it, and the
 // command enabling of a program without a drawing.
 #include "app/UImgSizeDlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small photo for the tests of the shell: a piece of a shared photo, or a drawn picture with
 // edges and several hues where the shared pictures are missing.
 #pragma once

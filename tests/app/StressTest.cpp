@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long session on a picture kept at full size: gestures with whatever tool the keys select on
 // both views, clicks and drags on all four scroll bars, the wheel, the command keys and idle
 // work, in a seeded random order. After every step the drawing is still there, whole and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools on a real drawing: the tool manager routes the views' events to the selected
 // controller, which sprays, traces bands and curves and drags points; every gesture that opens
 // a change of the drawing closes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two views of the drawing window as a user meets them: every scroll bar shows its own
 // view's position after each step, and the wheel with a drawing tool sets the brush only.
 #include "app/Tools.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing: creation, settings, strokes at points and in sprays, the order of random draws,
 // gestures and undo, bands, the guide grid, the overlay and the cursor, and the outputs.
 #include "document/DualImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The golden drawing: a piece of a shared photo analysed, the generator seeded, and a fixed set of
 // gestures laid with every tool through the drawing document. The digests of what comes out (the
 // feature bitmap, the drawing, the stroke log, the PostScript file and a re-render at another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffered writer, the PostScript export and the re-render of the applied steps' strokes.
 #include "document/BufferedWriter.h"
 #include "document/QStates.h"

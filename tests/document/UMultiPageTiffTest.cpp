@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/UMultiPageTiff.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"

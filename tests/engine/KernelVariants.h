@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a check under every way the analysis kernels can run: one thread or all cores, with the
 // AVX2 copies of the kernels or the plain ones.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How many threads the analysis takes: the cores the process may run on.
 #include "engine/ParallelRows.h"
 

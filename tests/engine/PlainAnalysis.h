@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture analysis written the slow, obvious way, step by step as the algorithms read. The
 // tests hold the engine's fast kernels against these, element for element.
 #pragma once

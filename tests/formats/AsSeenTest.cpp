@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures come out of the registry as the user sees them: upright, and over white paper.
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/BmpCodec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the picture-format tests: the fixtures folder and the test card that
 // tools/make-format-fixtures.sh draws into every fixture.
 #pragma once

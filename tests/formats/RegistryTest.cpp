@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/BmpCodec.h"
 #include "platform/rtl/Exception.h"

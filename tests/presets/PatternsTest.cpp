@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "presets/Patterns.h"
 
 #include "platform/raster/Bitmap32.h"

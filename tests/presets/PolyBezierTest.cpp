@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "presets/PolyBezier.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the preset tests: a private application folder that is also the current
 // directory (where "quor.log" lands), little-endian byte builders and message capture.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing files to the end: every failure raised with the file's name and reason, files that
 // replace others written aside and renamed, and only regular files opened.
 #include "platform/rtl/Exception.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/StringList.h"

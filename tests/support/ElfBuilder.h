@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small ELF files for the tests of the version reader: a header, a section-name table and one
 // section of the caller's name and bytes, 32 or 64 bit, little-endian.
 #pragma once

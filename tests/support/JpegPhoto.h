@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads a JPEG photo straight through libjpeg, for tests and benchmarks of the picture analysis,
 // and the shared photos that tests draw on.
 #pragma once

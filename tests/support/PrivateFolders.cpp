@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A test program built with this file points the temporary folder, the state folder and the
 // application folder at private folders, so the temporary-file service and the preset managers
 // never touch the user's own files or the presets beside the test program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the widget tests: one QApplication for the whole program, then GoogleTest.
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared photos that the analysis tests hold the fast kernels against the plain ones on:
 // all three at their size in optimised builds; in unoptimised builds (the sanitizer run) one
 // 320 x 240 piece of each, which keeps the plain thinning short.

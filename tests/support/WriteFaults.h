@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks that a writer fails loudly and harmlessly: under each write fault of the stream layer
 // (a write, a flush, a close failing with ENOSPC), Save raises "Could not write <Target>: No
 // space left on device", the target keeps every byte it had and no other file is left in its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scrolling view on a high-density screen shows one picture pixel per device pixel, and the
 // mouse reaches the model in picture pixels.
 #include "platform/qt/ImgView32Widget.h"
