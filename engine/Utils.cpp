@@ -190,31 +190,11 @@ void SaveJpegImage(const TBitmap32& Source, TStream& Stream, uint8_t Quality) {
 // ---------------------------------------------------------------------------------------------
 // Logs and texts
 
-namespace {
-// Opens FileName for appending without waiting on a FIFO or a device; -1 (errno set) when it
-// does not open. A name that is there but is no regular file raises "<name> is not a file".
-int OpenForAppending(const std::string& FileName, int Flags) {
-    const int fd = open(FileName.c_str(), Flags | O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        // A folder answers EISDIR, a FIFO without a reader ENXIO.
-        if (errno == EISDIR || errno == ENXIO) RaiseException(FileName + " is not a file");
-        return -1;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        RaiseException(FileName + " is not a file");
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-} // namespace
-
 void AppendLine(const std::string& FileName, const std::string& Line) {
     int fd = -1;
     for (int attempt = 0; attempt < AppendTries && PathExists(FileName); ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(AppendPause);
-        fd = OpenForAppending(FileName, 0);
+        fd = OpenRegularFile(FileName, O_WRONLY | O_APPEND);
         if (fd >= 0) break;
     }
     if (fd < 0) {
@@ -222,7 +202,7 @@ void AppendLine(const std::string& FileName, const std::string& Line) {
             const std::string reason = std::strerror(errno);
             RaiseException("Cannot open file \"" + FileName + "\". " + reason);
         }
-        fd = OpenForAppending(FileName, O_CREAT);
+        fd = OpenRegularFile(FileName, O_WRONLY | O_APPEND | O_CREAT);
         if (fd < 0) {
             const std::string reason = std::strerror(errno);
             RaiseException("Cannot create file \"" + FileName + "\". " + reason);

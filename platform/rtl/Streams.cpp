@@ -54,22 +54,10 @@ int64_t FaultLimit() {
     RaiseException("Cannot open file \"" + FileName + "\". " + reason);
 }
 
-// Opens FileName without waiting on a FIFO or a device, and keeps it only when it is a regular
-// file; the descriptor then blocks as usual.
+// OpenRegularFile, raising "Cannot open file" or "Cannot create file" where it returns -1.
 int OpenRegular(const std::string& FileName, int Flags, bool Creating) {
-    const int fd = ::open(FileName.c_str(), Flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        // A folder opened for writing answers EISDIR; it is named as what it is.
-        if (error == EISDIR) RaiseNotAFile(FileName);
-        RaiseOpenError(FileName, Creating, error);
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        RaiseNotAFile(FileName);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const int fd = OpenRegularFile(FileName, Flags);
+    if (fd < 0) RaiseOpenError(FileName, Creating, errno);
     return fd;
 }
 
@@ -98,6 +86,22 @@ std::atomic<uint32_t> gTempCounter{static_cast<uint32_t>(
     std::chrono::steady_clock::now().time_since_epoch().count() ^ (static_cast<uint64_t>(getpid()) << 16))};
 
 } // namespace
+
+int OpenRegularFile(const std::string& FileName, int Flags) {
+    const int fd = ::open(FileName.c_str(), Flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // A folder opened for writing answers EISDIR, a FIFO without a reader ENXIO.
+        if (errno == EISDIR || errno == ENXIO) RaiseNotAFile(FileName);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        RaiseNotAFile(FileName);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 int64_t TStream::Size() {
     const int64_t pos = Seek(0, TSeekOrigin::soCurrent);

@@ -118,6 +118,12 @@ private:
 // Open modes of a file stream.
 enum class TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
 
+// Opens FileName with the open(2) Flags (O_CLOEXEC added; O_CREAT makes it 0666 less the umask)
+// without waiting on a FIFO or a device, and keeps it only when it is a regular file; the
+// descriptor then blocks as usual. A name that is there but is no regular file (a folder, a FIFO,
+// a device) raises "<name> is not a file"; any other failure returns -1 with errno set.
+int OpenRegularFile(const std::string& FileName, int Flags);
+
 // A stream on a file. Opening fails with an Exception that names the file; only regular files
 // are opened ("<name> is not a file" for a folder, a FIFO or a device, without waiting on it).
 // A write the file does not take whole raises "Could not write <name>: <reason>". Writers end
