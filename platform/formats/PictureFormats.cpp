@@ -2,6 +2,7 @@
 #include "platform/formats/PictureFormats.h"
 
 #include "platform/raster/Bitmap32.h"
+#include "platform/raster/Color32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 
@@ -26,8 +27,8 @@ std::string Normalized(const std::string& Extension) {
 
 // What the user sees of a picture with transparency: its pixels laid over white paper, each
 // channel c of alpha a becoming (c a + 255 (255 - a)) / 255 rounded to the nearest integer
-// (255 is odd, so no result lies half-way). A picture whose alpha is zero everywhere has the
-// byte unset, not a blank picture: it is opaque as it is.
+// (BlendChannels). A picture whose alpha is zero everywhere has the byte unset, not a blank
+// picture: it is opaque as it is.
 void LayOverWhitePaper(TBitmap32& Picture) {
     TColor32* p = Picture.Bits();
     const size_t n = static_cast<size_t>(Picture.Width()) * static_cast<size_t>(Picture.Height());
@@ -45,10 +46,7 @@ void LayOverWhitePaper(TBitmap32& Picture) {
     }
     for (size_t i = 0; i < n; ++i) {
         const uint32_t a = AlphaComponent(p[i]);
-        if (a == 0xFF) continue;
-        const uint32_t paper = 255 * (255 - a) + 127;
-        auto over = [&](uint32_t c) { return static_cast<uint8_t>((c * a + paper) / 255); };
-        p[i] = Color32(over(RedComponent(p[i])), over(GreenComponent(p[i])), over(BlueComponent(p[i])));
+        if (a != 0xFF) p[i] = BlendChannels(p[i], clWhite32, a) | 0xFF000000u;
     }
 }
 
