@@ -41,8 +41,8 @@ constexpr int32_t DefaultDirectionThreshold = 1;
 
 // Where a stroke's colour comes from, kept as a byte (the ColorMode fields of the samplers and the
 // document). The stroke generator itself knows cmSampledColor and treats every other value as
-// cmFixedInk; the document turns cmPaletteInk into a fixed ink drawn from its palette, and the
-// effect sampler into black ink.
+// cmFixedInk; SetUp turns cmPaletteInk into a fixed ink drawn from the settings' palette, or into
+// black ink without one (the effect sampler's case).
 enum TColorMode : uint8_t {
     cmFixedInk = 0,     // the ink's hue and saturation with the sampled lightness
     cmSampledColor = 1, // the colour sampled from the picture, with the hue, saturation and lightness shifts

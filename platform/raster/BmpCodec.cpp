@@ -253,8 +253,9 @@ void WriteBmp(const TBitmap32& Bitmap, TStream& Stream) {
 
 namespace {
 
-// Reads the file header and the bitmap header, in any of its seven sizes (OS/2 1.x and 2.x,
-// BITMAPINFOHEADER with or without masks, V4, V5), up to the end of the bitmap header.
+// Reads the file header and the bitmap header, in any of its eight sizes (OS/2 1.x, OS/2 2.x short
+// and full, BITMAPINFOHEADER with no, three or four masks, V4, V5), up to the end of the bitmap
+// header.
 THeader ReadHeaders(TStream& Stream) {
     unsigned char fh[FileHeaderSize];
     const size_t got = Stream.Read(fh, sizeof fh);
@@ -357,7 +358,7 @@ void CheckFormat(TStream& Stream, THeader& H) {
     if (H.Rle() && H.TopDown) Damaged("a compressed bitmap cannot be stored top row first");
 }
 
-// The palette of a picture of up to 8 bits per pixel (black where it has no entry); empty
+// The palette of a picture of up to 8 bits per pixel (black where it has no entry); all black
 // otherwise.
 TPalette ReadPalette(TStream& Stream, THeader& H) {
     TPalette palette;
