@@ -335,7 +335,6 @@ void TFileStream::Flush() {
 void TFileStream::Sync() {
     Flush();
     if (FFile == nullptr) return;
-    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) RaiseWriteError(error);
     if (::fsync(fileno(FFile)) != 0) RaiseWriteError(errno);
 }
 
