@@ -3,6 +3,7 @@
 // default style, a whole one-dab gesture, undo and redo of a step, the re-render at twice the
 // size, the PostScript export of 100,000 strokes; and the memory 200 gestures leave on a
 // 6-megapixel picture.
+#include "bench/PrivateFolders.h"
 #include "document/DualImage.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
@@ -219,17 +220,8 @@ static void BM_Gestures200_6MP_Memory(benchmark::State& State) {
 BENCHMARK(BM_Gestures200_6MP_Memory)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
-    // Private temporary and state folders: the undo steps' files never touch the user's.
-    char root[] = "/tmp/quor-bench-document-XXXXXX";
-    if (mkdtemp(root) == nullptr) return 1;
-    gRoot = root;
-    fs::create_directories(gRoot + "/tmp");
-    setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
-    setenv("XDG_STATE_HOME", (gRoot + "/state").c_str(), 1);
-    std::atexit([] {
-        std::error_code ec;
-        fs::remove_all(gRoot, ec);
-    });
+    gRoot = UsePrivateFolders("quor-bench-document");
+    if (gRoot.empty()) return 1;
     TempManager();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -7,6 +7,7 @@
 // Every benchmark times each action on its own (manual time, real time) and reports the mean as
 // its time, with the fastest, the median and the slowest action as counters: on a machine that
 // others share, the fastest and the median say more than the mean.
+#include "bench/PrivateFolders.h"
 #include "document/DualImage.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
@@ -298,17 +299,8 @@ void Register() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Private temporary and state folders: the undo steps' files never touch the user's.
-    char root[] = "/tmp/quor-bench-interaction-XXXXXX";
-    if (mkdtemp(root) == nullptr) return 1;
-    gRoot = root;
-    fs::create_directories(gRoot + "/tmp");
-    setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
-    setenv("XDG_STATE_HOME", (gRoot + "/state").c_str(), 1);
-    std::atexit([] {
-        std::error_code ec;
-        fs::remove_all(gRoot, ec);
-    });
+    gRoot = UsePrivateFolders("quor-bench-interaction");
+    if (gRoot.empty()) return 1;
     TempManager();
     Register();
     benchmark::Initialize(&argc, argv);

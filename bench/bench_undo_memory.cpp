@@ -3,6 +3,7 @@
 // picture, one idle compaction after each, as the main window runs them. Reports the resident
 // memory at the end against the two bitmaps, the swap files on disk, and what is left after
 // the history and the temporary-file service are gone.
+#include "bench/PrivateFolders.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
 #include "engine/QTypes.h"
@@ -117,22 +118,17 @@ static void BM_UndoMemory200Gestures(benchmark::State& State) {
 BENCHMARK(BM_UndoMemory200Gestures)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
-    // Private folders, so the measurement counts only its own files and never touches the user's.
-    char root[] = "/tmp/quor-undo-memory-XXXXXX";
-    if (mkdtemp(root) == nullptr) return 1;
-    gTmp = std::string(root) + "/tmp/";
-    gState = std::string(root) + "/state";
-    fs::create_directories(gTmp);
-    setenv("TMPDIR", gTmp.c_str(), 1);
-    setenv("XDG_STATE_HOME", gState.c_str(), 1);
-    // Registered before the service exists, so it runs after the service has been freed.
+    const std::string root = UsePrivateFolders("quor-undo-memory");
+    if (root.empty()) return 1;
+    gTmp = root + "/tmp/";
+    gState = root + "/state";
+    // Registered before the service exists, so it runs after the service has been freed (and
+    // before the private folders go).
     std::atexit([] {
         const int left = FilesIn(gTmp, "");
         const bool log = FilesIn(gState + "/quorvelle", ".log") > 0;
         std::printf("After exit: %d temporary files left, the temporary-file log %s\n", left,
                     log ? "left" : "deleted");
-        std::error_code ec;
-        fs::remove_all(fs::path(gTmp).parent_path().parent_path(), ec);
     });
     TempManager();
 
