@@ -68,8 +68,6 @@ inline bool LoadSharedPhotoPiece(const std::string& Name, int Left, int Top, int
     TBitmap32 photo;
     if (!LoadSharedPhoto(Name, photo)) return false;
     Piece.SetSize(W, H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            Piece.SetPixel(x, y, photo.Pixel(Left + x, Top + y));
+    Piece.Draw(0, 0, TRect{Left, Top, Left + W, Top + H}, photo);
     return true;
 }

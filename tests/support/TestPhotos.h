@@ -34,10 +34,9 @@ inline std::vector<TTestPhoto> TestPhotos() {
 #ifdef NDEBUG
         photo.Picture = std::move(full);
 #else
+        const int left = full.Width() / 3, top = full.Height() / 3;
         photo.Picture.SetSize(320, 240);
-        for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x)
-                photo.Picture.SetPixel(x, y, full.Pixel(x + full.Width() / 3, y + full.Height() / 3));
+        photo.Picture.Draw(0, 0, TRect{left, top, left + 320, top + 240}, full);
 #endif
         photo.W = photo.Picture.Width();
         photo.H = photo.Picture.Height();
