@@ -24,8 +24,6 @@
 
 #include <algorithm>
 
-TFormStyle* FormStyle = nullptr;
-
 namespace {
 // The dialog's layout: the two pictures on the left over the first tile, the gauges on the
 // right over the second.
@@ -233,10 +231,6 @@ bool TFormStyle::eventFilter(QObject* Watched, QEvent* Event) {
 void InstallStyleEditor() {
     SetStyleEditorHook([](TQStyle& Style, const std::string& Caption) {
         TFormStyle form;
-        FormStyle = &form;
-        struct TForget {
-            ~TForget() { FormStyle = nullptr; }
-        } forget;
         form.SetStyle(&Style);
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
         TStyleEditorResult result;

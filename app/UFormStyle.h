@@ -68,8 +68,5 @@ private:
     void FormShow();
 };
 
-// The dialog while the style manager shows it; none otherwise.
-extern TFormStyle* FormStyle;
-
 // Makes the style manager's New and Edit run this dialog.
 void InstallStyleEditor();

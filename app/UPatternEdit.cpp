@@ -18,8 +18,6 @@
 
 #include <vector>
 
-TFPatternEdit* FPatternEdit = nullptr;
-
 namespace {
 constexpr int FormWidth = 333;
 constexpr int FormHeight = 299;
@@ -271,10 +269,6 @@ void TFPatternEdit::UpdateThumbnail() {
 void InstallPatternEditor() {
     SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption) {
         TFPatternEdit form;
-        FPatternEdit = &form;
-        struct TForget {
-            ~TForget() { FPatternEdit = nullptr; }
-        } forget;
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
         form.Pattern = &Pattern;
         return form.exec() == QDialog::Accepted ? static_cast<int>(mrOk) : static_cast<int>(mrCancel);

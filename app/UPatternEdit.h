@@ -88,8 +88,5 @@ private:
     bool FOriginalTaken = false;
 };
 
-// The dialog while the pattern manager shows it; none otherwise.
-extern TFPatternEdit* FPatternEdit;
-
 // Makes the pattern manager's New and Edit run this dialog.
 void InstallPatternEditor();

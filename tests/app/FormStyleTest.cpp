@@ -29,7 +29,7 @@ namespace {
 // the steps left it open.
 void WhenShown(std::function<void(TFormStyle&)> Steps) {
     QTimer::singleShot(0, [Steps] {
-        TFormStyle* form = FormStyle;
+        auto* form = qobject_cast<TFormStyle*>(QApplication::activeModalWidget());
         ASSERT_NE(form, nullptr);
         ASSERT_TRUE(form->isVisible());
         Steps(*form);
@@ -139,8 +139,8 @@ TEST(FormStyleTest, CancelGivesTheStyleBackItsValues) {
     WhenShown([](TFormStyle& form) {
         form.gaGain->SetPosition(900);
         form.cbStopBorder->click();
-        EXPECT_FLOAT_EQ(FormStyle->Style->Gain, 9.0f);
-        EXPECT_FALSE(FormStyle->Style->StopOnBorders);
+        EXPECT_FLOAT_EQ(form.Style->Gain, 9.0f);
+        EXPECT_FALSE(form.Style->StopOnBorders);
         form.edStyleName->setText("Other");
         QTest::keyClick(&form, Qt::Key_Escape);
     });

@@ -27,7 +27,7 @@
 namespace {
 void WhenShown(std::function<void(TFPatternEdit&)> Steps) {
     QTimer::singleShot(0, [Steps] {
-        TFPatternEdit* form = FPatternEdit;
+        auto* form = qobject_cast<TFPatternEdit*>(QApplication::activeModalWidget());
         ASSERT_NE(form, nullptr);
         ASSERT_TRUE(form->isVisible());
         Steps(*form);
