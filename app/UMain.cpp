@@ -136,17 +136,17 @@ TFMain::~TFMain() {
 }
 
 void TFMain::FormCreate() {
-    // 1. The background picture behind the panels.
+    // The background picture behind the panels.
     const QImage tile = BackgroundTile();
     backgroundBitmap->SetPicture(tile);
     for (QWidget* panel : {panPS, panPattern, PanSize, panStyle})
         static_cast<TToolPanel*>(panel)->SetPicture(tile);
-    // 2. Dropped files.
+    // The window takes dropped files.
     setAcceptDrops(true);
-    // 3. The large step of every gauge.
+    // The large step of every gauge.
     for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit})
         gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
-    // 4. The colour panel over the colour controls.
+    // The colour panel over the colour controls.
     auto* s = VariantShapes.data();
     FColorPanel = std::make_unique<TColorPanel>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9],
                                                 shapeFixed, ColorSelectorVar, ColorSelectorFixed, btnReset,
@@ -154,22 +154,22 @@ void TFMain::FormCreate() {
                                                 panVar, panAuto, panFixed, ColorPages);
     FColorPanel->GetDocument = [this] { return FDomain.Document.get(); };
     PatternImageListViewer->SetColor(static_cast<TColor>(WinColor(PanelColor)));
-    // 5. The preset buttons show glyphs only.
+    // The preset buttons show glyphs only.
     for (QToolButton* b : {btPatNew, btPatDel, btPatEdit, btStyleNew, btStyleDel, btStyleEdit})
         b->setText(QString());
-    // 6. Context help is off: the next click is an ordinary one.
+    // Context help is off: the next click is an ordinary one.
     ContextHelpMode = false;
-    // 7. The two views share the room; the odd pixel goes to the photo.
+    // The two views share the room; the odd pixel goes to the photo.
     // (Before the window is laid out the room is unknown; the splitter then halves it itself.)
     const int w = panDual->width() - glSplitter->handleWidth();
     if (w > 0) glSplitter->setSizes({w / 2 + w % 2, w / 2});
-    // 8. The preset lists: a thumbnail for each pattern, an entry for each style.
+    // The preset lists: a thumbnail for each pattern, an entry for each style.
     FillPatternList();
     FillStyleList();
-    // 9. Only the tools panel shows until a tool is picked; each tool then shows its panels.
+    // Only the tools panel shows until a tool is picked; each tool then shows its panels.
     for (QWidget* panel : {panPS, panStyle, PanSize, panPattern})
         panel->hide();
-    // 10. The command module's views and events.
+    // The command module's views and events.
     FDomain.SrcView = &ImgSrc->View();
     FDomain.DstView = &ImgDst->View();
     FDomain.SetOnChange([this](void*) { UpdateUI(); });
@@ -185,7 +185,7 @@ void TFMain::FormCreate() {
     FDomain.SetOnNewDocument([this](void*) { FColorPanel->ResetVariants(); });
     FDomain.SetOnSelectStyle([this](void*, int Index) { SelectStyle(Index); });
     FDomain.GetSelectedColor = [this] { return GetSelectedColor(); };
-    // 11. The eyedropper of the colour fields is screen cursor 1; its tip is the hot spot.
+    // The eyedropper of the colour fields is screen cursor 1; its tip is the hot spot.
     SetScreenCursor(1, QCursor(QPixmap::fromImage(LoadAppPicture(QStringLiteral("dropeye.png"))), 1, 30));
     // The handle picture of the curve shapes.
     HandlePictures = std::make_unique<TBitmap32List>();
@@ -201,7 +201,7 @@ void TFMain::FormCreate() {
         bool done = true;
         GuardQuietly([&] { ApplicationEvents1Idle(done); });
     });
-    // 12. The style the list shows becomes the current one, and every control shows the
+    // The style the list shows becomes the current one, and every control shows the
     // drawing's values (without a drawing, the controls' starting values).
     cbStylesChange();
     UpdateUI();
