@@ -47,22 +47,22 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
     // The client area and a border of one pixel around it.
     setFixedSize(ClientWidth + 2, ClientHeight + 2);
 
-    HTMLViewer1 = new QTextBrowser(this);
-    HTMLViewer1->setGeometry(1, 1, ClientWidth, ViewHeight);
-    HTMLViewer1->setFrameShape(QFrame::NoFrame);
-    HTMLViewer1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    HTMLViewer1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    HTMLViewer1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    HTMLViewer1->setOpenLinks(false);
-    QPalette palette = HTMLViewer1->palette();
+    Viewer = new QTextBrowser(this);
+    Viewer->setGeometry(1, 1, ClientWidth, ViewHeight);
+    Viewer->setFrameShape(QFrame::NoFrame);
+    Viewer->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Viewer->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Viewer->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    Viewer->setOpenLinks(false);
+    QPalette palette = Viewer->palette();
     palette.setColor(QPalette::Base, Cream);
-    HTMLViewer1->setPalette(palette);
+    Viewer->setPalette(palette);
     QFont font(QStringLiteral("Times New Roman"));
     font.setStyleHint(QFont::Serif);
-    HTMLViewer1->document()->setDefaultFont(font);
-    HTMLViewer1->document()->setDefaultStyleSheet(
+    Viewer->document()->setDefaultFont(font);
+    Viewer->document()->setDefaultStyleSheet(
         QStringLiteral("pre, code, tt { font-family: \"Courier New\", monospace; }"));
-    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
+    connect(Viewer, &QTextBrowser::anchorClicked, this,
             [this](const QUrl& Link) { GuardEvent([&] { LinkClicked(Link); }); });
 
     LinkStrip = new TShape(this);
@@ -86,7 +86,7 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
     for (QLabel* link : {lblBack, lblNext, lblClose, lblMoreHelp})
         link->installEventFilter(this);
 
-    HTMLViewer1HistoryChange();
+    HistoryChange();
 }
 
 TFHlpWnd::~TFHlpWnd() = default;
@@ -100,7 +100,7 @@ void TFHlpWnd::ShowHelp(const std::string& Keyword) {
     if (QFileInfo(QString::fromStdString(path)).isFile())
         LoadPage(path);
     else
-        HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+        Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
     if (!FPlaced) PlaceOverActiveWindow();
     show();
     raise();
@@ -136,11 +136,11 @@ void TFHlpWnd::ShowHistoryPage() {
     if (FHistoryIndex >= 0 && FHistoryIndex < static_cast<int>(FHistory.size())) {
         const QString page = QString::fromStdString(FHistory[static_cast<size_t>(FHistoryIndex)]);
         if (QFileInfo(page).isFile())
-            HTMLViewer1->setSource(QUrl::fromLocalFile(page), QTextDocument::HtmlResource);
+            Viewer->setSource(QUrl::fromLocalFile(page), QTextDocument::HtmlResource);
         else
-            HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+            Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
     }
-    HTMLViewer1HistoryChange();
+    HistoryChange();
 }
 
 void TFHlpWnd::lblBackClick() {
@@ -155,7 +155,7 @@ void TFHlpWnd::lblNextClick() {
     ShowHistoryPage();
 }
 
-void TFHlpWnd::HTMLViewer1HistoryChange() {
+void TFHlpWnd::HistoryChange() {
     lblBack->setEnabled(FHistoryIndex < static_cast<int>(FHistory.size()) - 1);
     lblNext->setEnabled(FHistoryIndex >= 1);
 }
@@ -169,19 +169,19 @@ void TFHlpWnd::CloseClick() {
 }
 
 void TFHlpWnd::LinkClicked(const QUrl& Link) {
-    const QUrl target = HTMLViewer1->source().resolved(Link);
+    const QUrl target = Viewer->source().resolved(Link);
     if (target.isLocalFile()) {
         const QString file = target.toLocalFile();
-        if (file == HTMLViewer1->source().toLocalFile() && target.hasFragment()) {
-            HTMLViewer1->scrollToAnchor(target.fragment());
+        if (file == Viewer->source().toLocalFile() && target.hasFragment()) {
+            Viewer->scrollToAnchor(target.fragment());
         } else if (QFileInfo(file).isFile()) {
             LoadPage(file.toStdString());
-            if (target.hasFragment()) HTMLViewer1->scrollToAnchor(target.fragment());
+            if (target.hasFragment()) Viewer->scrollToAnchor(target.fragment());
         } else {
-            HTMLViewer1->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+            Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
         }
     } else if (Link.isRelative() && Link.hasFragment()) {
-        HTMLViewer1->scrollToAnchor(Link.fragment());
+        Viewer->scrollToAnchor(Link.fragment());
     } else {
         QDesktopServices::openUrl(target);
     }

@@ -32,7 +32,7 @@ public:
     void lblBackClick();
     void lblNextClick();
     // "<< Back" is enabled while an older page exists, "Next >>" while a newer one does.
-    void HTMLViewer1HistoryChange();
+    void HistoryChange();
     // "More Help": the command module's help-file action.
     void MoreHelpClick();
     // "Close": hides the window.
@@ -47,7 +47,7 @@ public:
     // The action "More Help" runs; borrowed from the command module, set at start-up.
     QAction* HelpCmd = nullptr;
 
-    QTextBrowser* HTMLViewer1;
+    QTextBrowser* Viewer;
     QLabel* lblBack;
     QLabel* lblNext;
     QLabel* lblMoreHelp; // "More Help"

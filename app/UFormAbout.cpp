@@ -192,8 +192,8 @@ TFormAbout::TFormAbout(QWidget* Parent) : QDialog(Parent) {
     picturePanel->setFrameShadow(QFrame::Sunken);
     picturePanel->setLineWidth(2);
     picturePanel->setGeometry(8, 8, 211 + 4, 316 + 4);
-    JvImage1 = new QLabel(picturePanel);
-    JvImage1->setGeometry(2, 2, 211, 316);
+    SplashImage = new QLabel(picturePanel);
+    SplashImage->setGeometry(2, 2, 211, 316);
 
     constexpr int x = 232;
     constexpr int w = FormWidth - x - 10;
@@ -228,14 +228,14 @@ TFormAbout::TFormAbout(QWidget* Parent) : QDialog(Parent) {
 
     anim = new TAnimator(this);
     anim->setGeometry(x, 196, FrameSize, FrameSize);
-    JvSecretPanel1 = new TScrollingText(this);
-    JvSecretPanel1->setGeometry(x + FrameSize + 10, 192, w - FrameSize - 10, 90);
-    JvSecretPanel1->SetLines({QStringLiteral("Quorvelle PS"), QStringLiteral("turns photographs"),
-                              QStringLiteral("into pen-and-ink drawings"), QString(),
-                              QStringLiteral("Built with"), QStringLiteral("Qt 6, libjpeg-turbo, libtiff,"),
-                              QStringLiteral("libpng, zlib and ImageMagick"), QString(),
-                              QStringLiteral("Style sample photo after"), QStringLiteral("YellowFlower.jpg"),
-                              QStringLiteral("\u00A9 2008 Charles Barbin, GPL-2+")});
+    Credits = new TScrollingText(this);
+    Credits->setGeometry(x + FrameSize + 10, 192, w - FrameSize - 10, 90);
+    Credits->SetLines({QStringLiteral("Quorvelle PS"), QStringLiteral("turns photographs"),
+                       QStringLiteral("into pen-and-ink drawings"), QString(), QStringLiteral("Built with"),
+                       QStringLiteral("Qt 6, libjpeg-turbo, libtiff,"),
+                       QStringLiteral("libpng, zlib and ImageMagick"), QString(),
+                       QStringLiteral("Style sample photo after"), QStringLiteral("YellowFlower.jpg"),
+                       QStringLiteral("\u00A9 2008 Charles Barbin, GPL-2+")});
 
     btAccept = new QPushButton(QStringLiteral("OK"), this);
     btAccept->setGeometry(FormWidth - 10 - 90, FormHeight - 10 - 28, 90, 28);
@@ -248,7 +248,7 @@ TFormAbout::TFormAbout(QWidget* Parent) : QDialog(Parent) {
 TFormAbout::~TFormAbout() = default;
 
 void TFormAbout::FormCreate() {
-    JvImage1->setPixmap(QPixmap::fromImage(SplashPicture()));
+    SplashImage->setPixmap(QPixmap::fromImage(SplashPicture()));
     FFrames = std::make_unique<TImageList>(FrameSize, FrameSize);
     for (int k = 0; k < FrameCount; ++k)
         FFrames->Add(AnimationFrame(k));
@@ -269,10 +269,10 @@ void TFormAbout::FormShow() {
     lblTotal->setText(QStringLiteral("Total physical memory: ") + QString::number(TotalPhysicalMemory()));
     lblFree->setText(QStringLiteral("Free physical memory: ") + QString::number(FreePhysicalMemory()));
     anim->SetActive(true);
-    JvSecretPanel1->SetActive(true);
+    Credits->SetActive(true);
 }
 
 void TFormAbout::FormHide() {
     anim->SetActive(false);
-    JvSecretPanel1->SetActive(false);
+    Credits->SetActive(false);
 }

@@ -69,7 +69,7 @@ public:
     explicit TFormAbout(QWidget* Parent = nullptr);
     ~TFormAbout() override;
 
-    QLabel* JvImage1; // the splash picture
+    QLabel* SplashImage; // the splash picture
     TInfoLabel* lblProductName;
     TInfoLabel* lblVersion;
     TInfoLabel* lblBuild;
@@ -77,7 +77,7 @@ public:
     QLabel* lblTotal;
     QLabel* lblFree;
     TAnimator* anim;
-    TScrollingText* JvSecretPanel1;
+    TScrollingText* Credits;
     QPushButton* btAccept;
 
 protected:

@@ -52,30 +52,30 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     setWindowTitle(QStringLiteral("Edit Style"));
     setFixedSize(FormWidth, FormHeight);
 
-    backBmp1 = new TTiledImage(this);
-    backBmp1->setGeometry(0, 0, SplitX, FormHeight);
-    BackBmp2 = new TTiledImage(this);
-    BackBmp2->setGeometry(SplitX, 0, FormWidth - SplitX, FormHeight);
+    PicturesBackground = new TTiledImage(this);
+    PicturesBackground->setGeometry(0, 0, SplitX, FormHeight);
+    GaugesBackground = new TTiledImage(this);
+    GaugesBackground->setGeometry(SplitX, 0, FormWidth - SplitX, FormHeight);
 
     // The pictures, framed by their captions.
-    auto* sampleCaption = new QLabel(QStringLiteral("Sample"), backBmp1);
+    auto* sampleCaption = new QLabel(QStringLiteral("Sample"), PicturesBackground);
     sampleCaption->setGeometry(10, 6, PictureWidth, 16);
-    auto* previewCaption = new QLabel(QStringLiteral("Preview"), backBmp1);
+    auto* previewCaption = new QLabel(QStringLiteral("Preview"), PicturesBackground);
     previewCaption->setGeometry(190, 6, PictureWidth, 16);
-    Image322 = new TImage32Widget(backBmp1);
-    Image322->setGeometry(10, 24, PictureWidth, PictureHeight);
-    Image322->Image().SetScaleMode(smStretch);
-    Image321 = new TImage32Widget(backBmp1);
-    Image321->setGeometry(190, 24, PictureWidth, PictureHeight);
-    Image321->Image().SetScaleMode(smStretch);
-    for (TImage32Widget* image : {Image321, Image322}) {
+    ImgSample = new TImage32Widget(PicturesBackground);
+    ImgSample->setGeometry(10, 24, PictureWidth, PictureHeight);
+    ImgSample->Image().SetScaleMode(smStretch);
+    ImgPreview = new TImage32Widget(PicturesBackground);
+    ImgPreview->setGeometry(190, 24, PictureWidth, PictureHeight);
+    ImgPreview->Image().SetScaleMode(smStretch);
+    for (TImage32Widget* image : {ImgPreview, ImgSample}) {
         image->setFrameShape(QFrame::Box);
         image->Image().Color = 0xFFFFFFFF;
     }
 
-    lblStyleName = new QLabel(QStringLiteral("Style name:"), backBmp1);
+    lblStyleName = new QLabel(QStringLiteral("Style name:"), PicturesBackground);
     lblStyleName->setGeometry(10, 248, 70, 24);
-    edStyleName = new QLineEdit(backBmp1);
+    edStyleName = new QLineEdit(PicturesBackground);
     edStyleName->setGeometry(84, 248, 276, 24);
 
     // Gauges with their captions and value labels, one row each.
@@ -92,21 +92,21 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     };
     int y = 14;
     for (TRow& row : rows) {
-        auto* caption = new QLabel(QString::fromLatin1(row.Caption), BackBmp2);
+        auto* caption = new QLabel(QString::fromLatin1(row.Caption), GaugesBackground);
         caption->setGeometry(10, y, 80, 22);
-        row.Gauge = Gauge(BackBmp2, row.Min, row.Max, row.Position);
+        row.Gauge = Gauge(GaugesBackground, row.Min, row.Max, row.Position);
         row.Gauge->setGeometry(92, y, 120, 22);
-        row.Value = new QLabel(BackBmp2);
+        row.Value = new QLabel(GaugesBackground);
         row.Value->setGeometry(218, y, 44, 22);
         y += 34;
     }
-    cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), BackBmp2);
+    cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), GaugesBackground);
     cbStopBorder->setGeometry(10, y, 160, 22);
 
-    btAccept = new QPushButton(QStringLiteral("Accept"), BackBmp2);
+    btAccept = new QPushButton(QStringLiteral("Accept"), GaugesBackground);
     btAccept->setGeometry(94, 248, 80, 26);
     btAccept->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("Cancel"), BackBmp2);
+    btCancel = new QPushButton(QStringLiteral("Cancel"), GaugesBackground);
     btCancel->setGeometry(180, 248, 80, 26);
 
     // Accept gives OK; Cancel, Escape and the close box give Cancel.
@@ -139,12 +139,12 @@ void TFormStyle::FormCreate() {
     TMemoryStream stream;
     stream.WriteBuffer(sample.data(), sample.size());
     stream.SetPosition(0);
-    ReadBmp(Image322->Image().Bitmap, stream);
-    Image322->Image().Bitmap.StretchFilter = sfMitchell;
-    Image322->Image().Changed();
+    ReadBmp(ImgSample->Image().Bitmap, stream);
+    ImgSample->Image().Bitmap.StretchFilter = sfMitchell;
+    ImgSample->Image().Changed();
     const QImage tile = BackgroundTile();
-    backBmp1->SetPicture(tile);
-    BackBmp2->SetPicture(tile);
+    PicturesBackground->SetPicture(tile);
+    GaugesBackground->SetPicture(tile);
 }
 
 void TFormStyle::SetStyle(TQStyle* AStyle) {
@@ -192,13 +192,13 @@ void TFormStyle::edStyleNameChange() {
 void TFormStyle::UpdatePreview() {
     if (Style == nullptr) return;
     TBitmap32& preview = Style->GetPreview();
-    TBitmap32& shown = Image321->Image().Bitmap;
+    TBitmap32& shown = ImgPreview->Image().Bitmap;
     shown.SetSize(preview.Width(), preview.Height());
     shown.StretchFilter = sfMitchell;
     std::unique_ptr<TBitmap32> middle = ZoomCropBitmap(preview, 94);
     middle->StretchFilter = sfMitchell;
     shown.DrawStretched(shown.BoundsRect(), middle->BoundsRect(), *middle);
-    Image321->Image().Changed();
+    ImgPreview->Image().Changed();
 }
 
 void TFormStyle::showEvent(QShowEvent* Event) {

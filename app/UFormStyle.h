@@ -39,8 +39,8 @@ public:
     TQStyle* Style = nullptr;
     bool Loading = false;
 
-    TTiledImage* backBmp1;
-    TTiledImage* BackBmp2;
+    TTiledImage* PicturesBackground;
+    TTiledImage* GaugesBackground;
     TGaugeBar* gaPolyStep;
     TGaugeBar* gaLength;
     TGaugeBar* gaGain;
@@ -54,8 +54,8 @@ public:
     QLabel* lblStyleName; // "Style name:"; a mouse release on it also shows the preview
     QCheckBox* cbStopBorder;
     QLineEdit* edStyleName;
-    TImage32Widget* Image321; // the style's preview
-    TImage32Widget* Image322; // the sample picture the previews are drawn from
+    TImage32Widget* ImgPreview; // the style's preview
+    TImage32Widget* ImgSample;  // the sample picture the previews are drawn from
     QPushButton* btAccept;
     QPushButton* btCancel;
 

@@ -67,7 +67,7 @@ public:
     explicit TAppEventFilter(TFMain* Owner) : FOwner(Owner) {}
     bool eventFilter(QObject* Receiver, QEvent* Event) override {
         bool handled = false;
-        GuardEvent([&] { handled = FOwner->ApplicationEvents1Message(Receiver, Event); });
+        GuardEvent([&] { handled = FOwner->ApplicationMessage(Receiver, Event); });
         return handled;
     }
 
@@ -199,7 +199,7 @@ void TFMain::FormCreate() {
     FErrorReports = std::make_unique<TErrorReports>();
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
         bool done = true;
-        GuardQuietly([&] { ApplicationEvents1Idle(done); });
+        GuardQuietly([&] { ApplicationIdle(done); });
     });
     // The style the list shows becomes the current one, and every control shows the
     // drawing's values (without a drawing, the controls' starting values).

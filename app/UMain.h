@@ -189,9 +189,9 @@ public:
     // view, ends context help at the next left press (which opens the help page of the control
     // under it and goes no further; a press on what has no page goes on as usual), and runs the
     // command keys. True when the event was handled.
-    bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
+    bool ApplicationMessage(QObject* Receiver, QEvent* Event);
     // One call per idle period of the event loop: one compaction step of the undo history.
-    void ApplicationEvents1Idle(bool& Done);
+    void ApplicationIdle(bool& Done);
     // The close question; false keeps the window open.
     bool FormClose();
 

@@ -20,7 +20,7 @@
 // ---------------------------------------------------------------------------------------------
 // Keys, clicks in context help and idle time
 
-bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
+bool TFMain::ApplicationMessage(QObject* Receiver, QEvent* Event) {
     const QEvent::Type type = Event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress)
         return false;
@@ -58,7 +58,7 @@ bool TFMain::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
     return false;
 }
 
-void TFMain::ApplicationEvents1Idle(bool& Done) {
+void TFMain::ApplicationIdle(bool& Done) {
     Done = true;
     if (FDomain.Document) FDomain.Document->CompressIdle();
 }

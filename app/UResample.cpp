@@ -20,12 +20,12 @@ TFResample::TFResample(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("FResample"));
     setWindowTitle(QStringLiteral("Resample source image"));
 
-    Label1 = new QLabel(QStringLiteral("Original Resolution:"), this);
+    lblOriginal = new QLabel(QStringLiteral("Original Resolution:"), this);
     lblRes = new QLabel(this);
     QFont bold = lblRes->font();
     bold.setBold(true);
     lblRes->setFont(bold);
-    Label2 = new QLabel(QStringLiteral("Recommended Resolution:"), this);
+    lblRecommended = new QLabel(QStringLiteral("Recommended Resolution:"), this);
     seWidth = new QSpinBox(this);
     seHeight = new QSpinBox(this);
     for (QSpinBox* edit : {seWidth, seHeight}) {
@@ -35,7 +35,7 @@ TFResample::TFResample(QWidget* Parent) : QDialog(Parent) {
             if (FAttached) GuardEvent([&] { OnChange(edit); });
         });
     }
-    Label3 = new QLabel(QStringLiteral("x"), this);
+    lblTimes = new QLabel(QStringLiteral("x"), this);
     btResample = new QPushButton(QStringLiteral("Resample"), this);
     btResample->setDefault(true);
     btLeave = new QPushButton(QStringLiteral("Leave original"), this);
@@ -43,11 +43,11 @@ TFResample::TFResample(QWidget* Parent) : QDialog(Parent) {
     connect(btLeave, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(lblOriginal, 0, 0);
     grid->addWidget(lblRes, 0, 1, 1, 3);
-    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(lblRecommended, 1, 0);
     grid->addWidget(seWidth, 1, 1);
-    grid->addWidget(Label3, 1, 2);
+    grid->addWidget(lblTimes, 1, 2);
     grid->addWidget(seHeight, 1, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -16,11 +16,11 @@ class TFResample : public QDialog {
 public:
     explicit TFResample(QWidget* Parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* lblOriginal;
     QLabel* lblRes;
-    QLabel* Label2;
+    QLabel* lblRecommended;
     QSpinBox* seWidth;
-    QLabel* Label3;
+    QLabel* lblTimes;
     QSpinBox* seHeight;
     QPushButton* btResample;
     QPushButton* btLeave;

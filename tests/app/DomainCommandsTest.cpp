@@ -261,7 +261,7 @@ TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {
     const int gain = FMain->gaGain->Position();
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
-    EXPECT_TRUE(FMain->ApplicationEvents1Message(FMain->gaGain, &press));
+    EXPECT_TRUE(FMain->ApplicationMessage(FMain->gaGain, &press));
     EXPECT_FALSE(FMain->ContextHelpMode);
     EXPECT_TRUE(Domain->ToolManager->Enabled);
     EXPECT_EQ(FMain->gaGain->Position(), gain);
@@ -271,7 +271,7 @@ TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {
     EXPECT_EQ(HelpKeywordOf(FMain->menuBar()), "");
     EXPECT_EQ(HelpKeywordOf(FMain->ImgDst), "img");
     // A later click is an ordinary click.
-    EXPECT_FALSE(FMain->ApplicationEvents1Message(FMain->gaGain, &press));
+    EXPECT_FALSE(FMain->ApplicationMessage(FMain->gaGain, &press));
 }
 
 } // namespace

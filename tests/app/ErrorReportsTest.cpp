@@ -103,7 +103,7 @@ TEST_F(ErrorReports, AnUndoWhoseSwapFileWentSaysSoAndKeepsTheHistory) {
     }
     bool done = false;
     for (int i = 0; i < 5; ++i)
-        FMain->ApplicationEvents1Idle(done);
+        FMain->ApplicationIdle(done);
     // The idle swap-outs write on the swap thread; their files are whole once they are taken.
     Domain->Document->History().WaitForSwapOuts();
     int removed = 0;

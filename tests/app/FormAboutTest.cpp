@@ -18,7 +18,7 @@ TEST(FormAboutTest, ShowingAndHidingStartsAndStopsTheAnimationEachTime) {
     for (int round = 0; round < 2; ++round) {
         about.show();
         EXPECT_TRUE(about.anim->Active());
-        EXPECT_TRUE(about.JvSecretPanel1->Active());
+        EXPECT_TRUE(about.Credits->Active());
         const QRegularExpression total(QStringLiteral("^Total physical memory: [1-9][0-9]*$"));
         const QRegularExpression free(QStringLiteral("^Free physical memory: [0-9]+$"));
         EXPECT_TRUE(total.match(about.lblTotal->text()).hasMatch()) << about.lblTotal->text().toStdString();
@@ -26,14 +26,14 @@ TEST(FormAboutTest, ShowingAndHidingStartsAndStopsTheAnimationEachTime) {
         about.lblTotal->clear();
 
         const int frame = about.anim->FrameIndex();
-        const int offset = about.JvSecretPanel1->Offset();
+        const int offset = about.Credits->Offset();
         // Both run on timers; a loaded machine may take a while to fire them.
         EXPECT_TRUE(QTest::qWaitFor([&] { return about.anim->FrameIndex() != frame; }, 5000));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return about.JvSecretPanel1->Offset() != offset; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return about.Credits->Offset() != offset; }, 5000));
 
         about.hide();
         EXPECT_FALSE(about.anim->Active());
-        EXPECT_FALSE(about.JvSecretPanel1->Active());
+        EXPECT_FALSE(about.Credits->Active());
         const int stopped = about.anim->FrameIndex();
         QTest::qWait(300);
         EXPECT_EQ(about.anim->FrameIndex(), stopped);

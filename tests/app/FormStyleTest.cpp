@@ -78,8 +78,8 @@ TEST(FormStyleTest, ANewStyleNeedsANameAndIsSavedOnAccept) {
         EXPECT_EQ(form.lblWidth->text(), "1");
         EXPECT_EQ(form.lblBorder->text(), "100");
         // The preview was drawn once for the dialog.
-        EXPECT_EQ(form.Image321->Image().Bitmap.Width(), 512);
-        EXPECT_EQ(form.Image322->Image().Bitmap.Width(), 256);
+        EXPECT_EQ(form.ImgPreview->Image().Bitmap.Width(), 512);
+        EXPECT_EQ(form.ImgSample->Image().Bitmap.Width(), 256);
 
         EXPECT_FALSE(form.btAccept->isEnabled());
         QTest::keyClicks(form.edStyleName, "I");
@@ -159,7 +159,7 @@ TEST(FormStyleTest, ThePreviewFollowsOnlyAtTheMouseRelease) {
     manager.SetIndex(0);
     WhenShown([](TFormStyle& form) {
         TQStyle& style = *form.Style;
-        const std::vector<uint32_t> before = Pixels(form.Image321->Image().Bitmap);
+        const std::vector<uint32_t> before = Pixels(form.ImgPreview->Image().Bitmap);
 
         // A press on the gain gauge's track moves it by a page: the label follows at once, the
         // preview waits.
@@ -170,10 +170,10 @@ TEST(FormStyleTest, ThePreviewFollowsOnlyAtTheMouseRelease) {
         EXPECT_EQ(form.lblGain->text(), "4.2");
         EXPECT_TRUE(style.UpdateLock);
         EXPECT_TRUE(style.Dirty);
-        EXPECT_EQ(Pixels(form.Image321->Image().Bitmap), before);
+        EXPECT_EQ(Pixels(form.ImgPreview->Image().Bitmap), before);
         QTest::mouseRelease(gain, Qt::LeftButton, Qt::NoModifier, track);
         EXPECT_FALSE(style.Dirty);
-        const std::vector<uint32_t> after = Pixels(form.Image321->Image().Bitmap);
+        const std::vector<uint32_t> after = Pixels(form.ImgPreview->Image().Bitmap);
         EXPECT_NE(after, before);
 
         // The box takes its click before the release redraws.
@@ -186,7 +186,7 @@ TEST(FormStyleTest, ThePreviewFollowsOnlyAtTheMouseRelease) {
         EXPECT_TRUE(style.Dirty);
         Click(form.lblStyleName, QPoint(3, 3));
         EXPECT_FALSE(style.Dirty);
-        EXPECT_NE(Pixels(form.Image321->Image().Bitmap), after);
+        EXPECT_NE(Pixels(form.ImgPreview->Image().Bitmap), after);
     });
     manager.Edit();
 }

@@ -36,7 +36,7 @@ void ClickLabel(QLabel* Label) {
 }
 
 bool Shows(const TFHlpWnd& W, const char* Text) {
-    return W.HTMLViewer1->toPlainText().contains(QString::fromLatin1(Text));
+    return W.Viewer->toPlainText().contains(QString::fromLatin1(Text));
 }
 } // namespace
 
@@ -60,8 +60,8 @@ TEST(HlpWndTest, AKeywordShowsItsPageAndAMissingOneTheApology) {
     EXPECT_FALSE(help.isVisible());
     help.ShowHelp("nothing-here");
     EXPECT_TRUE(help.isVisible());
-    EXPECT_EQ(help.HTMLViewer1->toPlainText(), "Sorry there is not help available");
-    EXPECT_TRUE(help.HTMLViewer1->toHtml().contains("<h3", Qt::CaseInsensitive));
+    EXPECT_EQ(help.Viewer->toPlainText(), "Sorry there is not help available");
+    EXPECT_TRUE(help.Viewer->toHtml().contains("<h3", Qt::CaseInsensitive));
     // The history survives hiding and takes no missing page.
     EXPECT_EQ(help.History().size(), 2u);
 }
@@ -92,7 +92,7 @@ TEST(HlpWndTest, BackAndNextWalkThePagesShown) {
     EXPECT_EQ(help.HistoryIndex(), 1);
 
     // A link of the page opens the linked page as the newest one; the newer pages go.
-    help.HTMLViewer1->anchorClicked(QUrl(QStringLiteral("second.html")));
+    help.Viewer->anchorClicked(QUrl(QStringLiteral("second.html")));
     EXPECT_TRUE(Shows(help, "Page second"));
     ASSERT_EQ(help.History().size(), 3u);
     EXPECT_EQ(help.History()[0], pages.Folder + "second.html");

@@ -216,12 +216,12 @@ TEST_F(MainWindow, ShiftReachesTheSourceViewWhateverHasTheFocus) {
         keys.push_back(Key);
     };
     QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_TRUE(FMain->ApplicationEvents1Message(FMain->cbStyles, &shift));
+    EXPECT_TRUE(FMain->ApplicationMessage(FMain->cbStyles, &shift));
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0], VK_SHIFT);
     // Other keys are not forwarded.
     QKeyEvent other(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-    EXPECT_FALSE(FMain->ApplicationEvents1Message(FMain->cbStyles, &other));
+    EXPECT_FALSE(FMain->ApplicationMessage(FMain->cbStyles, &other));
     EXPECT_EQ(keys.size(), 1u);
     FMain->ImgSrc->View().OnKeyDown = nullptr;
 }
@@ -244,7 +244,7 @@ TEST_F(MainWindow, TheViewsScrollTogether) {
 
 TEST_F(MainWindow, IdleWorkNeedsADrawing) {
     bool done = false;
-    FMain->ApplicationEvents1Idle(done);
+    FMain->ApplicationIdle(done);
     EXPECT_TRUE(done);
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     for (int i = 0; i < 5; ++i) {
@@ -254,7 +254,7 @@ TEST_F(MainWindow, IdleWorkNeedsADrawing) {
     }
     const std::string before = Domain->Document->UndoMemoryText();
     for (int i = 0; i < 5; ++i)
-        FMain->ApplicationEvents1Idle(done);
+        FMain->ApplicationIdle(done);
     // The old steps went to disk: the history holds less memory.
     EXPECT_NE(Domain->Document->UndoMemoryText(), before);
 }

@@ -92,7 +92,7 @@ TEST_F(Stress, GesturesScrollBarsAndKeysOnSixMegapixelsKeepTheDrawing) {
             last = "wheel";
         } else {
             bool done = false;
-            FMain->ApplicationEvents1Idle(done);
+            FMain->ApplicationIdle(done);
             last = "idle";
         }
         QApplication::processEvents();
