@@ -161,12 +161,6 @@ uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteS
 }
 } // namespace
 
-std::string NewTemporaryName(const std::string& Ext) {
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    return TempManager().GetTempFileName(Ext);
-}
-
 // One swap-out on the swap thread. State changes under the thread's mutex; the outcome is
 // written before the state leaves Running.
 struct TSwapJob {
@@ -318,7 +312,8 @@ private:
             lock.unlock();
             TSwapJob::TState outcome = TSwapJob::TState::Written;
             try {
-                if (job->FileName.empty()) job->FileName = NewTemporaryName(".bmp");
+                // Asked for here, so that the window's thread never waits for the service's log.
+                if (job->FileName.empty()) job->FileName = TempManager().GetTempFileName(".bmp");
                 job->Checksum = WriteSwapFile(job->FileName, job->KeepName, job->Write, &job->Stop);
             } catch (const TStopped&) {
                 outcome = TSwapJob::TState::Stopped;
@@ -591,7 +586,7 @@ void TCompressedBitmap::SwapOut() {
     }
     FWidth = FBitmap->Width();
     FHeight = FBitmap->Height();
-    const std::string name = NewTemporaryName(".bmp");
+    const std::string name = TempManager().GetTempFileName(".bmp");
     try {
         FChecksum = WriteSwapFile(name, false, NewJob(name)->Write, nullptr);
     } catch (const Exception& e) {

@@ -24,11 +24,6 @@
 class TBitmap32;
 struct TSwapJob;
 
-// A new name of the temporary-file service (see UTempManager.h). The swap thread asks for the
-// names of swap files itself, so that the window's thread never waits for the service's log at
-// an idle moment; every name the document asks for comes through here, one call at a time.
-std::string NewTemporaryName(const std::string& Ext);
-
 class TCompressedBitmap {
 public:
     // A copy of Source, in memory.

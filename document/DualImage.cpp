@@ -4,8 +4,8 @@
 // DualImageViews.cpp.
 #include "document/DualImage.h"
 
-#include "document/CompressedBitmap.h"
 #include "document/QStates.h"
+#include "document/UTempManager.h"
 #include "engine/FeatureExtractor.h"
 #include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
@@ -248,7 +248,7 @@ void TDualImage::CompressIdle() {
     // temporary-file service.
     if (FNextLogName.empty() && FChangeNesting == 0) {
         try {
-            FNextLogName = NewTemporaryName("tsk");
+            FNextLogName = TempManager().GetTempFileName("tsk");
         } catch (const Exception&) {
             // The press asks again and says what fails.
         }

@@ -2,6 +2,7 @@
 #include "document/QStates.h"
 
 #include "document/CompressedBitmap.h"
+#include "document/UTempManager.h"
 #include "engine/Strokes.h"
 #include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
@@ -44,7 +45,7 @@ TQState::TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Co
                  const std::string& LogName)
     : FRect{0, 0, Feature.Width(), Feature.Height()}, FFeature(NewCopy(Feature, Copies)),
       FDest(NewCopy(Dest, Copies)) {
-    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? NewTemporaryName("tsk") : LogName);
+    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? TempManager().GetTempFileName("tsk") : LogName);
 }
 
 TQState::~TQState() {

@@ -191,6 +191,7 @@ void TTempManager::OpenLog() {
 }
 
 std::string TTempManager::GetTempFileName(const std::string& Ext) {
+    std::lock_guard lock(FMutex);
     const std::string name = CreateUniqueFile(TempFolder(), TempPrefix, Ext);
     FNames.Add(name);
     SaveLog();
@@ -219,7 +220,13 @@ void TTempManager::SaveLog() {
     FLoggedNames = FNames.Count();
 }
 
+TStringList TTempManager::Names() const {
+    std::lock_guard lock(FMutex);
+    return FNames;
+}
+
 void TTempManager::DeleteAll() {
+    std::lock_guard lock(FMutex);
     for (const std::string& name : FNames)
         unlink(name.c_str());
     if (FLogHandle < 0) return;

@@ -8,11 +8,16 @@
 // log that names every temporary file the copy asked for. A start cleans after the copies that
 // are gone, and only after them: a log whose lock no living copy holds is read, the files it
 // names are deleted, and the log goes.
+//
+// The service may be used from any thread: the window's thread asks for the names of stroke logs
+// and the undo history's swap thread for those of swap files. One lock keeps its calls one at a
+// time.
 #pragma once
 
 #include "platform/rtl/StringList.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 class TTempManager {
@@ -40,8 +45,8 @@ public:
     // The folder of the logs, ending in "/"; empty (the current directory) when there is none.
     static std::string GetStateDir();
 
-    // The names issued by this copy, in order.
-    const TStringList& Names() const { return FNames; }
+    // The names issued by this copy so far, in order.
+    TStringList Names() const;
     // This copy's log; empty when it works without one.
     const std::string& LogPath() const { return FLogPath; }
 
@@ -54,8 +59,10 @@ private:
     void OpenLog();
     void SaveLog();
 
+    std::string FLogPath; // set by the constructor, then never changed
+    // Held by every call that reads or changes the list or the log after the constructor.
+    mutable std::mutex FMutex;
     TStringList FNames;
-    std::string FLogPath;
     int FLogHandle = -1;  // open and locked for the service's lifetime
     int FLoggedNames = 0; // the first names of FNames that the log holds
     int64_t FLogBytes = 0;
