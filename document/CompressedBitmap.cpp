@@ -161,8 +161,10 @@ uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteS
 }
 } // namespace
 
-// One swap-out on the swap thread. State changes under the thread's mutex; the outcome is
-// written before the state leaves Running.
+// One swap-out on the swap thread. State changes under the thread's mutex; the thread writes the
+// outcome (FileName when it was empty, Checksum, Error) before the state leaves Running, and the
+// owner reads it only once the job is over. The pixels that Write reads do not change meanwhile:
+// the owner stops the job before it touches them.
 struct TSwapJob {
     enum class TState { Queued, Running, Written, Failed, Stopped };
     TState State = TState::Queued;
@@ -177,13 +179,16 @@ struct TSwapJob {
 };
 
 namespace {
-// The swap thread: runs small tasks (freeing memory, deleting files) first, then writes the
-// queued swap files one after the other.
+// The swap thread: runs small tasks (freeing memory, emptying files) first, then keeps the
+// reserve of blocks at its target (an undo may wait for it), then writes the queued swap files one
+// after the other. Tasks before jobs is relied on: a copy of tiles writes its next swap file under
+// the name it kept, whose emptying it queued before. The thread starts at its first work, and
+// stops at exit once every job it was given is over.
 class TSwapThread {
 public:
     ~TSwapThread() {
         {
-            std::lock_guard lock(Mutex);
+            std::lock_guard lock(FMutex);
             FStopping = true;
         }
         FWake.notify_all();
@@ -199,7 +204,7 @@ public:
 
     void Post(std::shared_ptr<TSwapJob> Job) {
         {
-            std::lock_guard lock(Mutex);
+            std::lock_guard lock(FMutex);
             Start();
             FJobs.push_back(std::move(Job));
         }
@@ -209,7 +214,7 @@ public:
     // Runs Task on the thread soon (it is destroyed there too).
     void Later(std::function<void()> Task) {
         {
-            std::lock_guard lock(Mutex);
+            std::lock_guard lock(FMutex);
             Start();
             FTasks.push_back(std::move(Task));
         }
@@ -219,7 +224,7 @@ public:
     // Blocks mapped in advance for reading a swap file back: the thread keeps Blocks of them.
     void SetReserve(size_t Blocks) {
         {
-            std::lock_guard lock(Mutex);
+            std::lock_guard lock(FMutex);
             if (FReserveTarget == Blocks) return;
             FReserveTarget = Blocks;
             if (Blocks > 0) Start();
@@ -227,9 +232,24 @@ public:
         FWake.notify_all();
     }
 
+    // True once Job's swap-out is over; with Wait, waits for that first.
+    bool Over(const TSwapJob& Job, bool Wait) {
+        std::unique_lock lock(FMutex);
+        if (Wait) FOver.wait(lock, [&] { return Job.Over(); });
+        return Job.Over();
+    }
+
+    // Stops Job, at once while it is queued, else at its next write, and waits until it is over.
+    void Stop(TSwapJob& Job) {
+        std::unique_lock lock(FMutex);
+        Job.Stop.store(true);
+        if (Job.State == TSwapJob::TState::Queued) Job.State = TSwapJob::TState::Stopped;
+        FOver.wait(lock, [&] { return Job.Over(); });
+    }
+
     // A block of the reserve, or nil when it is empty.
     std::unique_ptr<TColor32[]> TakeBlock() {
-        std::lock_guard lock(Mutex);
+        std::lock_guard lock(FMutex);
         if (FReserve.empty()) return nullptr;
         std::unique_ptr<TColor32[]> block = std::move(FReserve.back());
         FReserve.pop_back();
@@ -239,7 +259,7 @@ public:
     // Keeps the blocks the reserve lacks for it and frees the others, on the thread.
     void Recycle(std::vector<std::unique_ptr<TColor32[]>> Blocks) {
         {
-            std::lock_guard lock(Mutex);
+            std::lock_guard lock(FMutex);
             while (!Blocks.empty() && FReserve.size() < FReserveTarget) {
                 FReserve.push_back(std::move(Blocks.back()));
                 Blocks.pop_back();
@@ -247,10 +267,6 @@ public:
         }
         if (!Blocks.empty()) Later([blocks = std::make_shared<decltype(Blocks)>(std::move(Blocks))] {});
     }
-
-    std::mutex Mutex;
-    // Notified whenever a job's swap-out is over.
-    std::condition_variable Over;
 
 private:
     void Start() {
@@ -268,7 +284,7 @@ private:
     }
 
     void Run() {
-        std::unique_lock lock(Mutex);
+        std::unique_lock lock(FMutex);
         for (;;) {
             FWake.wait(lock, [this] {
                 return FStopping || !FJobs.empty() || !FTasks.empty() || FReserve.size() != FReserveTarget;
@@ -282,7 +298,6 @@ private:
                 lock.lock();
                 continue;
             }
-            // An undo waiting for the reserve comes before a swap-out.
             if (FReserve.size() > FReserveTarget) {
                 std::vector<std::unique_ptr<TColor32[]>> spare;
                 while (FReserve.size() > FReserveTarget) {
@@ -323,11 +338,13 @@ private:
             }
             lock.lock();
             job->State = outcome;
-            Over.notify_all();
+            FOver.notify_all();
         }
     }
 
+    std::mutex FMutex;
     std::condition_variable FWake;
+    std::condition_variable FOver; // notified whenever a job's swap-out is over
     std::deque<std::shared_ptr<TSwapJob>> FJobs;
     std::deque<std::function<void()>> FTasks;
     std::vector<std::unique_ptr<TColor32[]>> FReserve;
@@ -615,14 +632,7 @@ void TCompressedBitmap::StartSwapOut() {
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
     if (!FJob) return std::nullopt;
     // Once the thread is gone (at exit) every job it had is over.
-    if (!TSwapThread::Gone().load()) {
-        TSwapThread& thread = SwapThread();
-        std::unique_lock lock(thread.Mutex);
-        if (Wait)
-            thread.Over.wait(lock, [this] { return FJob->Over(); });
-        else if (!FJob->Over())
-            return std::nullopt;
-    }
+    if (!TSwapThread::Gone().load() && !SwapThread().Over(*FJob, Wait)) return std::nullopt;
     std::shared_ptr<TSwapJob> job = std::move(FJob);
     if (job->State == TSwapJob::TState::Written) {
         FFileName = job->FileName;
@@ -639,13 +649,7 @@ std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
 
 void TCompressedBitmap::CancelSwapOut() {
     std::shared_ptr<TSwapJob> job = std::move(FJob);
-    if (!TSwapThread::Gone().load()) {
-        TSwapThread& thread = SwapThread();
-        std::unique_lock lock(thread.Mutex);
-        job->Stop.store(true);
-        if (job->State == TSwapJob::TState::Queued) job->State = TSwapJob::TState::Stopped;
-        thread.Over.wait(lock, [&] { return job->Over(); });
-    }
+    if (!TSwapThread::Gone().load()) SwapThread().Stop(*job);
     // The pixels in memory serve; a file written meanwhile is stale.
     Drop(job->FileName);
     FCompressed = false;
