@@ -90,6 +90,9 @@ int64_t TQState::GetMemSize() const {
 }
 
 void TQState::StartSwapOut() {
+    // A failure of an earlier swap-out whose other copy was then stopped or swapped out
+    // another way says nothing about this one.
+    FSwapFailed = false;
     FFeature->StartSwapOut();
     FDest->StartSwapOut();
 }

@@ -76,9 +76,10 @@ private:
     bool FFinished = false;
     std::unique_ptr<TCompressedBitmap> FFeature;
     std::unique_ptr<TCompressedBitmap> FDest;
+    // A copy of the swap-out under way failed; EndSwapOut tells once the other is over too.
+    bool FSwapFailed = false;
     // The idle swap-out's last failure: when, and how many swap-outs of the history had
     // succeeded by then (-1: none failed).
-    bool FSwapFailed = false;
     std::chrono::steady_clock::time_point FSwapFailedAt;
     int64_t FSwapFailedAfter = -1;
 };
