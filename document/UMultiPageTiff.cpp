@@ -141,6 +141,9 @@ void TMultiPageTiff::SaveBitmap(const TBitmap32& Bitmap, const std::string& File
 
 void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileName) {
     FError.clear();
+    // The strip is made before libtiff is given the stream below: from the open to the close
+    // nothing here may raise, or libtiff's handle would outlive the stream it writes through.
+    TTiffBuff buff(Bitmap);
     std::unique_ptr<TAtomicFileStream> file;
     try {
         file = std::make_unique<TAtomicFileStream>(FileName);
@@ -159,10 +162,7 @@ void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileN
         RaiseException("Could not open " + FileName + " for writing");
     }
 
-    {
-        TTiffBuff buff(Bitmap);
-        WritePage(buff);
-    }
+    WritePage(buff);
     // Closing writes the directory: only then is the file complete.
     const int closed = TIFFFlush(FHandle);
     TIFFClose(FHandle);
