@@ -183,12 +183,10 @@ public:
     ~TAtomicFileStream() override;
 
     void Close() override;
-    // The name the data goes to until Close.
-    const std::string& TempName() const { return FTempName; }
 
 private:
     std::string FTarget;
-    std::string FTempName;
+    std::string FTempName; // the name the data goes to until Close
 };
 
 // Test seam: file streams opened for writing fail as on a full or failing disk. While a scope
