@@ -134,17 +134,13 @@ private:
 // Writes a copy's swap file to Stream and returns the checksum of its pixels.
 using TWriteSwap = std::function<uint64_t(TStream& Stream)>;
 
-// Keeps FileName (and with it the name, which its file reserves) but frees what it holds.
-void Empty(const std::string& FileName) {
-    if (truncate(FileName.c_str(), 0) != 0) {
-        // Gone already: nothing to free.
-    }
+// "Cannot swap an undo step out to "<name>". <reason>"
+std::string SwapOutFailure(const std::string& FileName, const std::string& Reason) {
+    return "Cannot swap an undo step out to \"" + FileName + "\". " + Reason;
 }
 
-// Writes FileName whole and closed, or raises; a file that is not whole is removed, or emptied
-// when its name is kept.
-uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteSwap& Write,
-                       const std::atomic<bool>* Stop) {
+// Writes FileName whole and closed, or raises; a file that is not whole is removed.
+uint64_t WriteSwapFile(const std::string& FileName, const TWriteSwap& Write, const std::atomic<bool>* Stop) {
     try {
         TFileStream file(FileName, TFileMode::fmCreate);
         TStoppableStream stream(file, Stop);
@@ -152,25 +148,21 @@ uint64_t WriteSwapFile(const std::string& FileName, bool KeepName, const TWriteS
         file.Close();
         return sum;
     } catch (...) {
-        if (KeepName)
-            Empty(FileName);
-        else
-            std::remove(FileName.c_str());
+        std::remove(FileName.c_str());
         throw;
     }
 }
 } // namespace
 
 // One swap-out on the swap thread. State changes under the thread's mutex; the thread writes the
-// outcome (FileName when it was empty, Checksum, Error) before the state leaves Running, and the
-// owner reads it only once the job is over. The pixels that Write reads do not change meanwhile:
-// the owner stops the job before it touches them.
+// outcome (FileName, Checksum, Error) before the state leaves Running, and the owner reads it
+// only once the job is over. The pixels that Write reads do not change meanwhile: the owner stops
+// the job before it touches them.
 struct TSwapJob {
     enum class TState { Queued, Running, Written, Failed, Stopped };
     TState State = TState::Queued;
     std::atomic<bool> Stop{false};
     std::string FileName;
-    bool KeepName = false;
     TWriteSwap Write;
     uint64_t Checksum = 0;
     std::string Error;
@@ -179,11 +171,10 @@ struct TSwapJob {
 };
 
 namespace {
-// The swap thread: runs small tasks (freeing memory, emptying files) first, then keeps the
+// The swap thread: runs small tasks (freeing memory, deleting files) first, then keeps the
 // reserve of blocks at its target (an undo may wait for it), then writes the queued swap files one
-// after the other. Tasks before jobs is relied on: a copy of tiles writes its next swap file under
-// the name it kept, whose emptying it queued before. The thread starts at its first work, and
-// stops at exit once every job it was given is over.
+// after the other, each under a new name it asks the temporary-file service for. The thread
+// starts at its first work, and stops at exit once every job it was given is over.
 class TSwapThread {
 public:
     ~TSwapThread() {
@@ -328,8 +319,8 @@ private:
             TSwapJob::TState outcome = TSwapJob::TState::Written;
             try {
                 // Asked for here, so that the window's thread never waits for the service's log.
-                if (job->FileName.empty()) job->FileName = TempManager().GetTempFileName(".bmp");
-                job->Checksum = WriteSwapFile(job->FileName, job->KeepName, job->Write, &job->Stop);
+                job->FileName = TempManager().GetTempFileName(".bmp");
+                job->Checksum = WriteSwapFile(job->FileName, job->Write, &job->Stop);
             } catch (const TStopped&) {
                 outcome = TSwapJob::TState::Stopped;
             } catch (const std::exception& e) {
@@ -366,9 +357,9 @@ void Later(std::function<void()> Task) {
         SwapThread().Later(std::move(Task));
 }
 
-// Freeing a file of megabytes takes the file system milliseconds: the swap thread does it.
-void EmptyLater(const std::string& FileName) {
-    Later([FileName] { Empty(FileName); });
+// Deleting a file of megabytes takes the file system milliseconds: the swap thread does it.
+void RemoveLater(const std::string& FileName) {
+    Later([FileName] { std::remove(FileName.c_str()); });
 }
 } // namespace
 
@@ -389,9 +380,10 @@ TCompressedBitmap::TCompressedBitmap(int Width, int Height)
 }
 
 TCompressedBitmap::~TCompressedBitmap() {
-    if (FJob) CancelSwapOut();
+    // A copy freed leaves no file behind, not even one that its swap-out under way had begun (a
+    // copy on its way out has no other).
+    if (FJob) FFileName = CancelSwapOut();
     if (!FFileName.empty()) std::remove(FFileName.c_str());
-    if (!FSpareName.empty()) std::remove(FSpareName.c_str());
     ReleasePixels();
 }
 
@@ -447,7 +439,7 @@ bool TCompressedBitmap::Fits(const TBitmap32& Target, const TRect& R) const {
 }
 
 void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
-    if (FJob) CancelSwapOut();
+    if (FJob) Drop(CancelSwapOut());
     if (!FTiled) {
         if (FCompressed) {
             SwapIn();
@@ -526,24 +518,12 @@ size_t TCompressedBitmap::BlocksToReadBack() const {
 // ---------------------------------------------------------------------------------------------
 // Swapping
 
-std::string TCompressedBitmap::NewFileName() {
-    return std::exchange(FSpareName, std::string());
-}
-
 void TCompressedBitmap::Drop(const std::string& FileName) {
-    if (FileName.empty()) return; // stopped before the swap thread named a file
-    if (!FTiled) {
-        std::remove(FileName.c_str());
-        return;
-    }
-    FSpareName = FileName;
-    EmptyLater(FileName);
+    if (!FileName.empty()) RemoveLater(FileName); // empty: stopped before the thread named a file
 }
 
-std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob(const std::string& FileName) const {
+std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
     auto job = std::make_shared<TSwapJob>();
-    job->FileName = FileName;
-    job->KeepName = FTiled;
     if (!FTiled) {
         const TBitmap32* bitmap = FBitmap.get();
         job->Write = [bitmap](TStream& Stream) {
@@ -577,7 +557,7 @@ std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob(const std::string& FileName)
 void TCompressedBitmap::SetCompressed(bool V) {
     if (FJob) {
         if (!V) {
-            CancelSwapOut();
+            Drop(CancelSwapOut());
             return;
         }
         if (EndSwapOut(true).value_or(false)) return;
@@ -594,20 +574,17 @@ void TCompressedBitmap::SetCompressed(bool V) {
 
 void TCompressedBitmap::SwapOut() {
     if (FTiled) {
-        // Through the swap thread, which empties the file of an earlier swap-out before it
-        // writes this one under the same name.
         StartSwapOut();
-        if (!EndSwapOut(true).value_or(true))
-            RaiseException("Cannot swap an undo step out to \"" + FSpareName + "\". " + FSwapError);
+        if (!EndSwapOut(true).value_or(true)) RaiseException(FSwapError);
         return;
     }
     FWidth = FBitmap->Width();
     FHeight = FBitmap->Height();
     const std::string name = TempManager().GetTempFileName(".bmp");
     try {
-        FChecksum = WriteSwapFile(name, false, NewJob(name)->Write, nullptr);
+        FChecksum = WriteSwapFile(name, NewJob()->Write, nullptr);
     } catch (const Exception& e) {
-        RaiseException("Cannot swap an undo step out to \"" + name + "\". " + e.Message());
+        RaiseException(SwapOutFailure(name, e.Message()));
     }
     FFileName = name;
     ReleasePixels();
@@ -623,7 +600,7 @@ void TCompressedBitmap::StartSwapOut() {
         FWidth = FBitmap->Width();
         FHeight = FBitmap->Height();
     }
-    auto job = NewJob(NewFileName());
+    auto job = NewJob();
     FJob = job;
     FCompressed = true;
     SwapThread().Post(std::move(job));
@@ -642,17 +619,16 @@ std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
     }
     // Only a whole file lets the pixels go: they stay, and so does the history.
     Drop(job->FileName);
-    FSwapError = job->Error;
+    FSwapError = SwapOutFailure(job->FileName, job->Error);
     FCompressed = false;
     return false;
 }
 
-void TCompressedBitmap::CancelSwapOut() {
+std::string TCompressedBitmap::CancelSwapOut() {
     std::shared_ptr<TSwapJob> job = std::move(FJob);
     if (!TSwapThread::Gone().load()) SwapThread().Stop(*job);
-    // The pixels in memory serve; a file written meanwhile is stale.
-    Drop(job->FileName);
     FCompressed = false;
+    return job->FileName;
 }
 
 void TCompressedBitmap::SwapIn() {

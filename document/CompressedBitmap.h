@@ -81,7 +81,8 @@ public:
     // failed, and the copy is in memory again. Nothing while it is under way or none is.
     std::optional<bool> EndSwapOut(bool Wait);
     bool SwappingOut() const { return FJob != nullptr; }
-    // Why the last swap-out on the swap thread failed.
+    // Why the last swap-out on the swap thread failed: "Cannot swap an undo step out to
+    // "<name>". <reason>".
     const std::string& SwapError() const { return FSwapError; }
 
     // How many blocks of memory reading this copy back takes: 0 unless it is a copy of tiles
@@ -107,15 +108,13 @@ private:
     void SwapIn();
     // Reads the tiles back; with a Target, exchanges them with it on the way.
     void ReadTiles(TBitmap32* Target);
-    // Stops a swap-out under way and waits until the swap thread has let go of the pixels.
-    void CancelSwapOut();
-    // The name of the swap file a copy of tiles kept from its last swap-out; empty when the swap
-    // thread is to ask for a new one.
-    std::string NewFileName();
-    // Lets go of a swap file whose pixels are in memory: deleted, or emptied and its name kept.
+    // Stops a swap-out under way and waits until the swap thread has let go of the pixels, which
+    // serve from then on. Returns the name of the file it had begun, stale now (empty for none).
+    std::string CancelSwapOut();
+    // Lets go of a swap file whose pixels are in memory: the swap thread deletes it.
     void Drop(const std::string& FileName);
     // A job that writes the copy as it is now.
-    std::shared_ptr<TSwapJob> NewJob(const std::string& FileName) const;
+    std::shared_ptr<TSwapJob> NewJob() const;
     // Hands the pixels to the swap thread to be freed there.
     void ReleasePixels();
 
@@ -124,15 +123,11 @@ private:
     int32_t FMemorySize = 0;
     std::unique_ptr<TBitmap32> FBitmap;
     std::string FFileName;
-    // A copy of tiles keeps the name of its swap file while in memory, the file emptied, so that
-    // neither deleting a file nor asking for a new name holds up an undo or an idle moment.
-    std::string FSpareName;
     std::shared_ptr<TSwapJob> FJob;
     std::string FSwapError;
     // The size and a checksum of the swap file's pixels, checked when they come back.
     int FWidth = 0;
     int FHeight = 0;
-    int64_t FFileSize = 0;
     uint64_t FChecksum = 0;
 
     // A copy of tiles: the picture's size, the index in FTiles of each tile of the grid (-1 for
