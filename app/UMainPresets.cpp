@@ -143,6 +143,5 @@ void TFMain::OnDeletePatternFrame(void*, int Index) {
 void TFMain::OnDeleteStyleFrame(void*, int Index) {
     cbStyles->removeItem(Index);
     // The style the manager made current in its place is shown and drawn with.
-    ShowCurrentStyle();
-    cbStylesChange();
+    SelectStyle(FDomain.StyleManager->ItemIndex);
 }
