@@ -187,7 +187,7 @@ public:
     void DropFiles(const QStringList& FileNames);
     // Sees every event of the application before its receiver: forwards Shift to the source
     // view, ends context help at the next left press (which opens the help page of the control
-    // under it and goes no further; a press on what has no page goes on as usual), and runs the
+    // under it and goes no further; a press on the menu bar goes on as usual), and runs the
     // command keys. True when the event was handled.
     bool ApplicationMessage(QObject* Receiver, QEvent* Event);
     // One call per idle period of the event loop: one compaction step of the undo history.

@@ -14,6 +14,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 
@@ -48,11 +49,12 @@ bool TFMain::ApplicationMessage(QObject* Receiver, QEvent* Event) {
         ContextHelpMode = false;
         if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(true);
         QApplication::restoreOverrideCursor();
-        const std::string keyword = HelpKeywordOf(static_cast<QWidget*>(Receiver));
-        // What has no help page (the menu bar, the status bar) shows none and takes the click as
-        // it would otherwise: a menu opens.
-        if (keyword.empty()) return false;
-        if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(keyword);
+        const auto* control = static_cast<QWidget*>(Receiver);
+        // The menu bar is the window's frame rather than one of its controls: it shows no help
+        // and takes the click as it would otherwise, so its menu opens.
+        if (control == menuBar() || menuBar()->isAncestorOf(control)) return false;
+        // A control without a page of its own (the colour section) shows the tools page.
+        if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(HelpKeywordOf(control));
         return true;
     }
     return false;

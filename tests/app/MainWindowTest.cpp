@@ -206,6 +206,14 @@ TEST_F(MainWindow, InContextHelpTheMenuBarShowsNoHelpAndOpensItsMenu) {
     EXPECT_TRUE(FHlpWnd->isVisible());
     ASSERT_EQ(FHlpWnd->History().size(), 1u);
     EXPECT_EQ(FHlpWnd->History()[0], Folder() + "Help/tools.html");
+    // The colour section has no page of its own: the tools page, which covers it, shows, and the
+    // click goes no further.
+    FHlpWnd->hide();
+    Domain->ContextHelpCommand->trigger();
+    QTest::mousePress(FMain->btFixed, Qt::LeftButton);
+    EXPECT_TRUE(FHlpWnd->isVisible());
+    EXPECT_FALSE(FMain->btFixed->isDown());
+    EXPECT_EQ(FHlpWnd->History()[FHlpWnd->HistoryIndex()], Folder() + "Help/tools.html");
     FHlpWnd->hide();
     FMain->hide();
 }
