@@ -148,12 +148,6 @@ void TFPatternEdit::FormShow() {
     for (TImage32Widget* image : Images)
         PrepareThumbnail(image);
     if (Pattern == nullptr) return;
-    if (!FOriginalTaken) {
-        FOriginal.clear();
-        for (const auto& frame : Pattern->Frames)
-            FOriginal.push_back(frame ? frame->Curves : TBezierCurves{});
-        FOriginalTaken = true;
-    }
     // The manager pads every pattern to five frames; one given without them gets them here, so
     // that every slot has a frame to draw into.
     while (Pattern->FrameCount() < SlotCount)
@@ -168,22 +162,11 @@ void TFPatternEdit::FormShow() {
 }
 
 void TFPatternEdit::done(int Result) {
-    if (Result != QDialog::Accepted) GuardEvent([this] { RestorePattern(); });
+    // A drag in progress ends first, so that nothing writes into the pattern once the manager
+    // has put back what a cancelled edit changed.
+    if (Result != QDialog::Accepted && ActiveController != nullptr)
+        GuardEvent([this] { ActiveController->Deactivate(); });
     QDialog::done(Result);
-}
-
-void TFPatternEdit::RestorePattern() {
-    if (Pattern == nullptr || !FOriginalTaken) return;
-    // A drag in progress ends first, so that nothing writes into the pattern afterwards.
-    if (ActiveController != nullptr) ActiveController->Deactivate();
-    std::vector<std::unique_ptr<TPatternFrame>> frames;
-    for (const TBezierCurves& curves : FOriginal) {
-        auto frame = std::make_unique<TPatternFrame>();
-        frame->Curves = curves;
-        frames.push_back(std::move(frame));
-    }
-    Pattern->Frames = std::move(frames);
-    FOriginalTaken = false;
 }
 
 void TFPatternEdit::SwitchController(TAbstractInputController* Controller, bool Cross) {

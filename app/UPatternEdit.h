@@ -81,11 +81,6 @@ private:
     void FormCreate();
     void FormShow();
     void SwitchController(TAbstractInputController* Controller, bool Cross);
-    void RestorePattern();
-
-    // The pattern's frames at the first showing; kept only while FOriginalTaken.
-    std::vector<TBezierCurves> FOriginal;
-    bool FOriginalTaken = false;
 };
 
 // Makes the pattern manager's New and Edit run this dialog.

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -258,7 +259,15 @@ bool TPatternManager::Edit() {
     // The editor shows five frame slots.
     while (pattern.FrameCount() < 5)
         pattern.AddPatternFrame(std::make_unique<TPatternFrame>());
-    if (RunPatternEditor(pattern, EditorCaption) != mrOk) return false;
+    // An editor that is not accepted leaves every frame's curves as they were when it opened.
+    std::vector<TBezierCurves> backup;
+    for (const auto& frame : pattern.Frames)
+        backup.push_back(frame ? frame->Curves : TBezierCurves{});
+    if (RunPatternEditor(pattern, EditorCaption) != mrOk) {
+        for (size_t i = 0; i < backup.size() && i < pattern.Frames.size(); ++i)
+            if (pattern.Frames[i]) pattern.Frames[i]->Curves = std::move(backup[i]);
+        return false;
+    }
     pattern.Save();
     return true;
 }

@@ -304,7 +304,7 @@ TEST(PatternManager, EditAcceptedPadsToFiveFramesAndSaves) {
     EXPECT_EQ(back.GetFrames(3).Curves, (TBezierCurves{Straight(7, 7, 8, 8)}));
 }
 
-TEST(PatternManager, EditCancelledKeepsTheEditsInMemoryOnly) {
+TEST(PatternManager, EditCancelledGivesThePatternBackItsCurves) {
     TPresetFolder folder;
     const TBytes file = PatternFile(std::vector<std::vector<TBezierCurve>>(6, {Straight(0, 0, 1, 1)}));
     TPresetFolder::Write(folder / "p.stk", file);
@@ -315,7 +315,7 @@ TEST(PatternManager, EditCancelledKeepsTheEditsInMemoryOnly) {
         return int{mrCancel};
     });
     EXPECT_FALSE(m.Edit());
-    EXPECT_EQ(m.Current().GetFrames(0).Count(), 0);
+    EXPECT_EQ(m.Current().GetFrames(0).Curves, (TBezierCurves{Straight(0, 0, 1, 1)}));
     EXPECT_EQ(TPresetFolder::Read(folder / "p.stk"), std::string(file.begin(), file.end()));
 }
 
