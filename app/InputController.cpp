@@ -143,11 +143,11 @@ void TAbstractInputController::Deactivate() {
 // TPointerInputController
 
 TPointerInputController::TPointerInputController(TDualImage* Document) : TAbstractInputController(Document) {
-    FCursorMode = 0;
+    FCursorMode = cuHidden;
 }
 
 TPointerInputController::TPointerInputController(TPolyBezierLayer* Layer) : TAbstractInputController(Layer) {
-    FCursorMode = 0;
+    FCursorMode = cuHidden;
 }
 
 void TPointerInputController::MouseDown(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X,
@@ -219,11 +219,11 @@ void TCurveTracingController::MouseMove(TCustomImage32* Sender, TShiftState Shif
 // TAddCurveInputController
 
 TAddCurveInputController::TAddCurveInputController(TDualImage* Document) : TCurveTracingController(Document) {
-    FCursorMode = 0;
+    FCursorMode = cuHidden;
 }
 
 TAddCurveInputController::TAddCurveInputController(TPolyBezierLayer* Layer) : TCurveTracingController(Layer) {
-    FCursorMode = 0;
+    FCursorMode = cuHidden;
 }
 
 void TAddCurveInputController::MouseDown(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift,
@@ -262,11 +262,11 @@ void TAddCurveInputController::Deactivate() {
 // TBandInputController
 
 TBandInputController::TBandInputController(TDualImage* Document) : TCurveTracingController(Document) {
-    FCursorMode = 2;
+    FCursorMode = cuCross;
 }
 
 TBandInputController::TBandInputController(TPolyBezierLayer* Layer) : TCurveTracingController(Layer) {
-    FCursorMode = 2;
+    FCursorMode = cuCross;
 }
 
 void TBandInputController::MouseDown(TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X,
@@ -372,11 +372,11 @@ void TSprayInputController::ActivateSpray(bool AutoMode) {
 }
 
 TAutoInputController::TAutoInputController(TDualImage* Document) : TSprayInputController(Document) {
-    FCursorMode = 1;
+    FCursorMode = cuCircle;
 }
 
 TAutoInputController::TAutoInputController(TPolyBezierLayer* Layer) : TSprayInputController(Layer) {
-    FCursorMode = 1;
+    FCursorMode = cuCircle;
 }
 
 void TAutoInputController::Activate() {
@@ -385,11 +385,11 @@ void TAutoInputController::Activate() {
 }
 
 TPatternInputController::TPatternInputController(TDualImage* Document) : TSprayInputController(Document) {
-    FCursorMode = 1;
+    FCursorMode = cuCircle;
 }
 
 TPatternInputController::TPatternInputController(TPolyBezierLayer* Layer) : TSprayInputController(Layer) {
-    FCursorMode = 1;
+    FCursorMode = cuCircle;
 }
 
 void TPatternInputController::Activate() {

@@ -14,6 +14,7 @@
 //   middle of a gesture. A release without its press does nothing.
 #pragma once
 
+#include "document/DualImage.h"
 #include "platform/raster/Input.h"
 #include "platform/rtl/Types.h"
 
@@ -23,7 +24,6 @@
 
 class TCustomImage32;
 class TCustomLayer;
-class TDualImage;
 class TPolyBezier;
 class TPolyBezierLayer;
 
@@ -62,7 +62,7 @@ public:
     virtual void Deactivate();
 
     bool ShiftDown() const { return FShiftDown; }
-    uint8_t CursorMode() const { return FCursorMode; }
+    TCursorMode CursorMode() const { return FCursorMode; }
     TPoint SavedCursorPos() const { return FSavedCursorPos; }
     TDualImage* Document() const { return FDocument; }
     TPolyBezierLayer* Layer() const { return FLayer; }
@@ -73,7 +73,7 @@ protected:
 
     TPoint FSavedCursorPos; // screen position of the pointer when Shift went down
     bool FShiftDown = false;
-    uint8_t FCursorMode = 0;  // 0 none, 1 circle, 2 cross
+    TCursorMode FCursorMode = cuHidden;
     TDualImage* FDocument;    // borrowed; none for a layer-only controller
     TPolyBezierLayer* FLayer; // borrowed
 };

@@ -51,7 +51,7 @@ TToolManager::~TToolManager() {
     FSrcView->OnKeyDown = nullptr;
 }
 
-void TToolManager::SetTool(uint8_t ATool) {
+void TToolManager::SetTool(TToolId ATool) {
     Tool = ATool;
     TAbstractInputController* next = nullptr;
     switch (ATool) {
@@ -83,7 +83,7 @@ void TToolManager::SetTool(uint8_t ATool) {
         next->Activate();
     else
         // No tool (context help): the brush no longer follows the mouse, so it is not shown.
-        FDocument->SetCursorMode(0);
+        FDocument->SetCursorMode(cuHidden);
 }
 
 void TToolManager::ViewToSource(int& X, int& Y) const {

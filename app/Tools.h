@@ -34,7 +34,7 @@ public:
 
     // One of the TToolId numbers. Above tiAutoSketch raises "Tool not implemented" (Tool keeps the
     // number, the selected controller stays). With no tool the drawing shows no brush.
-    void SetTool(uint8_t ATool);
+    void SetTool(TToolId ATool);
     // Mouse and wheel events reach the tool only while enabled; keys always do.
     void SetEnabled(bool Value) { Enabled = Value; }
     // A client position of the drawing's active view into source-bitmap pixels.
@@ -60,7 +60,7 @@ public:
 
     // The selected tool's number, a TToolId (or the unknown number SetTool last refused); the main
     // window chooses its panels by it.
-    uint8_t Tool = 0;
+    TToolId Tool = tiNone;
     bool Enabled = true;
 
 private:

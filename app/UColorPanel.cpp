@@ -86,7 +86,7 @@ TColorPanel::~TColorPanel() {
         slider->OnChanged = nullptr;
 }
 
-void TColorPanel::ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVisible, uint8_t Mode) {
+void TColorPanel::ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVisible, TColorMode Mode) {
     for (QAbstractButton* b : {FVariantsButton, FAutoButton, FFixedButton})
         b->setChecked(b == Button);
     for (QWidget* p : {FVariantsPage, FAutoPage, FFixedPage})

@@ -6,6 +6,7 @@
 // its own; the main window owns every control. Without an open drawing only the controls change.
 #pragma once
 
+#include "engine/LineSampler.h"
 #include "platform/qt/Colors.h"
 
 #include <QAbstractButton>
@@ -86,7 +87,7 @@ public:
 
 private:
     TDualImage* Document() const { return GetDocument ? GetDocument() : nullptr; }
-    void ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVisible, uint8_t Mode);
+    void ShowMode(QAbstractButton* Button, QWidget* Page, bool ResetVisible, TColorMode Mode);
     static void SetSwatch(TShape* Swatch, TColor C);
     static void EmptySwatch(TShape* Swatch);
 

@@ -32,6 +32,13 @@ class TPositionedLayer;
 class TQState;
 class TQStates;
 
+// The brush cursor that the active view paints under the mouse.
+enum TCursorMode : uint8_t {
+    cuHidden = 0, // none; the source view shows the default mouse cursor
+    cuCircle = 1, // a dashed circle of the brush size
+    cuCross = 2,  // a cross of the brush size
+};
+
 class TDualImage {
 public:
     // Analyses the source view's bitmap into the feature bitmap under the busy cursor, reporting
@@ -57,8 +64,7 @@ public:
     // True: strokes follow the picture's directions; false: a curve of the current pattern.
     void SetAutoMode(bool Value) { FAutoMode = Value; }
     void SetColor(TColor32 Value) { FColor = Value; }
-    // 0 fixed ink, 1 the photo's colour with the shifts, 2 a random palette ink per stroke.
-    void SetColorMode(uint8_t Value) { FColorMode = Value; }
+    void SetColorMode(TColorMode Value) { FColorMode = Value; }
     void SetHue(float Value) { FHueShift = Value; }
     void SetSaturation(float Value) { FSaturationShift = Value; }
     void SetBrightness(float Value) { FLightnessShift = Value; }
@@ -83,7 +89,7 @@ public:
     float Gain() const { return FGain; }
     bool AutoMode() const { return FAutoMode; }
     TColor32 Color() const { return FColor; }
-    uint8_t ColorMode() const { return FColorMode; }
+    TColorMode ColorMode() const { return FColorMode; }
     float Hue() const { return FHueShift; }
     float Saturation() const { return FSaturationShift; }
     float Brightness() const { return FLightnessShift; }
@@ -164,9 +170,9 @@ public:
 
     // The cursor position in the active view's client pixels; the active view repaints.
     void SetCursorPos(const TPoint& P);
-    // 0 hidden (default mouse cursor on the source view), 1 circle, 2 cross (both with the cross
-    // mouse cursor); other values are only stored.
-    void SetCursorMode(uint8_t Mode);
+    // cuCircle and cuCross show the cursor layer with the cross mouse cursor on the source view,
+    // cuHidden hides it with the default mouse cursor; other values are only stored.
+    void SetCursorMode(TCursorMode Mode);
     // Moves the cursor and curve layers to View, takes the mouse position there as the cursor
     // point, and repaints both views.
     void SetActiveView(TImgView32* View);
@@ -174,7 +180,7 @@ public:
     void EnableCurveEditing();
 
     TPoint CursorPos() const { return FCursorPos; }
-    uint8_t CursorMode() const { return FCursorMode; }
+    TCursorMode CursorMode() const { return FCursorMode; }
     TPoint DabCenter() const { return FDabCenter; }
 
     // ---- parts ------------------------------------------------------------------------------
@@ -235,7 +241,7 @@ private:
 
     TPoint FCursorPos;
     TPoint FDabCenter;
-    uint8_t FCursorMode = 0;
+    TCursorMode FCursorMode = cuHidden;
     bool FViewBorders = false;
     bool FViewDirections = false;
 
@@ -246,7 +252,7 @@ private:
 
     TColor32 FColor = 0xFF000000;
     std::vector<TColor32> FPalette;
-    uint8_t FColorMode = cmSampledColor;
+    TColorMode FColorMode = cmSampledColor;
     float FHueShift = 0.0f;
     float FSaturationShift = 0.0f;
     float FLightnessShift = 0.0f;

@@ -184,12 +184,12 @@ void TDualImage::SetCursorPos(const TPoint& P) {
     RepaintActive();
 }
 
-void TDualImage::SetCursorMode(uint8_t Mode) {
+void TDualImage::SetCursorMode(TCursorMode Mode) {
     FCursorMode = Mode;
-    if (Mode == 0) {
+    if (Mode == cuHidden) {
         if (FCursorLayer != nullptr) FCursorLayer->SetVisible(false);
         FSrcView->SetCursor(crDefault);
-    } else if (Mode == 1 || Mode == 2) {
+    } else if (Mode == cuCircle || Mode == cuCross) {
         if (FCursorLayer != nullptr) FCursorLayer->SetVisible(true);
         FSrcView->SetCursor(crCross);
     }
@@ -199,10 +199,10 @@ void TDualImage::PaintCursor(void* /*Sender*/, TBitmap32& Buffer) {
     const int x = FCursorPos.X;
     const int y = FCursorPos.Y;
     switch (FCursorMode) {
-    case 1:
+    case cuCircle:
         DrawDashedCircle(Buffer, FCursorPos, 0xFFFFFFFF, static_cast<float>(FSize), 0xFF000000);
         break;
-    case 2:
+    case cuCross:
         Buffer.LineS(x - FSize, y, x + FSize, y, 0xFFFFFFFF);
         Buffer.LineS(x, y - FSize, x, y + FSize, 0xFFFFFFFF);
         break;

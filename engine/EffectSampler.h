@@ -23,7 +23,7 @@ public:
     void SetWidth(float W) { Width = W; }
     void SetGain(float G) { Gain = G; }
     void SetInkColor(TColor32 C) { InkColor = C; }
-    void SetColorMode(uint8_t M) { ColorMode = M; }
+    void SetColorMode(TColorMode M) { ColorMode = M; }
     // BorderThreshold := Round((100 - (Limit and 255)) / 100 x 60) as a byte: limits above 100
     // wrap to thresholds above any feature strength.
     void SetBorderLimit(int32_t Limit);
@@ -47,6 +47,6 @@ public:
     float Scale = 0.0f;
     int32_t Density = 50;
     TColor32 InkColor = 0;
-    uint8_t ColorMode = 0;
+    TColorMode ColorMode = cmFixedInk;
     uint8_t BorderThreshold = 0;
 };

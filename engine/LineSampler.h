@@ -63,7 +63,7 @@ struct TStrokeSettings {
     float LightnessShift = 0.5f;
     uint8_t BorderThreshold = 0;
     TColor32 InkColor = 0;
-    uint8_t ColorMode = cmFixedInk;
+    TColorMode ColorMode = cmFixedInk;
     // The inks of cmPaletteInk, one drawn at random for each stroke; without any the ink is black.
     std::span<const TColor32> Palette;
 };
@@ -99,7 +99,7 @@ public:
     void SetScale(float S) { Scale = S; }
     void SetOnGetDirection(TGetDirectionEvent Event) { OnGetDirection = std::move(Event); }
     void SetInkColor(TColor32 C) { InkColor = C; }
-    void SetColorMode(uint8_t M) { ColorMode = M; }
+    void SetColorMode(TColorMode M) { ColorMode = M; }
     void SetHueShift(float V) { HueShift = V; }
     void SetSaturationShift(float V) { SaturationShift = V; }
     void SetBorderThreshold(uint8_t B) { BorderThreshold = B; }
@@ -173,7 +173,7 @@ public:
     bool StopOnBorders = true;
     TColor32 Color = 0;
     TColor32 InkColor = 0;
-    uint8_t ColorMode = 0;
+    TColorMode ColorMode = cmFixedInk;
     float HueShift = 0.0f;
     float SaturationShift = 0.0f;
     uint8_t BorderThreshold = 0;

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         sampler.SetDefaultHeading(96);
         sampler.Density = density;
         sampler.SetInkColor(clBlack32);
-        sampler.SetColorMode(static_cast<uint8_t>(colorMode));
+        sampler.SetColorMode(static_cast<TColorMode>(colorMode));
         sampler.SetBorderLimit(borderLimit);
         sampler.Execute();
         const auto t2 = std::chrono::steady_clock::now();

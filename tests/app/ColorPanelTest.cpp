@@ -123,7 +123,7 @@ TEST(ColorPanelTest, ModeButtonsShowOnePageAndSetTheDrawingsMode) {
     TColors c;
     c.Open();
     c.BtVar->click();
-    EXPECT_EQ(c.Doc->ColorMode(), 2);
+    EXPECT_EQ(c.Doc->ColorMode(), cmPaletteInk);
     EXPECT_TRUE(c.BtVar->isChecked());
     EXPECT_FALSE(c.BtAuto->isChecked());
     EXPECT_TRUE(c.PanVar->isVisible());
@@ -131,14 +131,14 @@ TEST(ColorPanelTest, ModeButtonsShowOnePageAndSetTheDrawingsMode) {
     EXPECT_TRUE(c.Reset->isVisible());
 
     c.BtFixed->click();
-    EXPECT_EQ(c.Doc->ColorMode(), 0);
+    EXPECT_EQ(c.Doc->ColorMode(), cmFixedInk);
     EXPECT_TRUE(c.PanFixed->isVisible());
     EXPECT_FALSE(c.PanVar->isVisible());
     EXPECT_FALSE(c.Reset->isVisible());
     EXPECT_FALSE(c.BtVar->isChecked());
 
     c.BtAuto->click();
-    EXPECT_EQ(c.Doc->ColorMode(), 1);
+    EXPECT_EQ(c.Doc->ColorMode(), cmSampledColor);
     EXPECT_TRUE(c.PanAuto->isVisible());
     EXPECT_TRUE(c.BtAuto->isChecked());
     EXPECT_FALSE(c.BtFixed->isChecked());

@@ -49,7 +49,7 @@ TEST_F(DomainCommands, EnablingFollowsLoadGestureUndoRedoAndClose) {
     EXPECT_FALSE(Domain->RedoCommand->isEnabled());
     // No stroke yet: nothing to export.
     EXPECT_FALSE(Domain->PostScriptCommand->isEnabled());
-    EXPECT_EQ(Domain->ToolManager->Tool, 1);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPointer);
 
     Dab(100, 75);
     ASSERT_GT(Domain->Document->StrokeCount(), 0);
@@ -97,17 +97,17 @@ TEST_F(DomainCommands, KeyAGoesToRedoFirst) {
     EXPECT_EQ(Domain->Document->StrokeCount(), 0);
     EXPECT_EQ(PressKey(Qt::Key_A), 1);
     EXPECT_EQ(Domain->Document->StrokeCount(), strokes);
-    EXPECT_EQ(Domain->ToolManager->Tool, 1);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPointer);
     // With nothing to redo, A does nothing at all.
     EXPECT_EQ(PressKey(Qt::Key_A), 0);
-    EXPECT_EQ(Domain->ToolManager->Tool, 1);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPointer);
     // The other tool keys and Ctrl+Z.
     EXPECT_EQ(PressKey(Qt::Key_T), 1);
-    EXPECT_EQ(Domain->ToolManager->Tool, 4);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPattern);
     EXPECT_EQ(PressKey(Qt::Key_F), 1);
-    EXPECT_EQ(Domain->ToolManager->Tool, 3);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiFreeHand);
     EXPECT_EQ(PressKey(Qt::Key_P), 1);
-    EXPECT_EQ(Domain->ToolManager->Tool, 1);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPointer);
     EXPECT_EQ(PressKey(Qt::Key_Z, Qt::ControlModifier), 1);
     EXPECT_EQ(Domain->Document->StrokeCount(), 0);
     // Shift+A is not A.
@@ -253,7 +253,7 @@ TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     Domain->AutoDirCommand->trigger();
     Domain->ContextHelpCommand->trigger();
-    EXPECT_EQ(Domain->ToolManager->Tool, 0);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiNone);
     EXPECT_TRUE(FMain->ContextHelpMode);
     EXPECT_FALSE(Domain->ToolManager->Enabled);
 
@@ -265,7 +265,7 @@ TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {
     EXPECT_FALSE(FMain->ContextHelpMode);
     EXPECT_TRUE(Domain->ToolManager->Enabled);
     EXPECT_EQ(FMain->gaGain->Position(), gain);
-    EXPECT_EQ(Domain->ToolManager->Tool, 0);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiNone);
     EXPECT_EQ(HelpKeywordOf(FMain->gaGain), "general");
     EXPECT_EQ(HelpKeywordOf(FMain->btPtr), "tools");
     EXPECT_EQ(HelpKeywordOf(FMain->menuBar()), "");

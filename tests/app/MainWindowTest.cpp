@@ -116,7 +116,7 @@ TEST_F(MainWindow, APatternThumbnailPicksThePatternTool) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     FMain->PatternImageListViewerMouseUpThumb(2);
     EXPECT_EQ(Domain->PatternManager->ItemIndex, 2);
-    EXPECT_EQ(Domain->ToolManager->Tool, 4);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPattern);
 }
 
 std::vector<uint32_t> StylePreview() {

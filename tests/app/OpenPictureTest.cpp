@@ -51,7 +51,7 @@ TEST_F(OpenPicture, ADrawingOfThePicturesSizeOnWhitePaper) {
     EXPECT_EQ(FMain->cbStyles->currentIndex(), 0);
     EXPECT_EQ(Domain->StyleManager->ItemIndex, 0);
     EXPECT_EQ(Domain->Document->Gain(), Domain->StyleManager->GetQStyle(0).Gain);
-    EXPECT_EQ(Domain->Document->ColorMode(), 1);
+    EXPECT_EQ(Domain->Document->ColorMode(), cmSampledColor);
     EXPECT_EQ(Domain->Document->PatternManager, Domain->PatternManager.get());
     EXPECT_TRUE(Messages.empty());
 }

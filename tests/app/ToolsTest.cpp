@@ -116,38 +116,38 @@ std::vector<uint8_t> Bytes(const TBitmap32& B) {
 TEST(ToolManagerTest, SelectingToolsSwitchesTheDrawingsModeCursorAndCurveEditing) {
     TDesk desk;
     TToolManager& tools = *desk.Tools;
-    EXPECT_EQ(tools.Tool, 0);
+    EXPECT_EQ(tools.Tool, tiNone);
     EXPECT_EQ(tools.Current(), nullptr);
 
-    tools.SetTool(4);
+    tools.SetTool(tiPattern);
     EXPECT_FALSE(desk.Doc->AutoMode());
-    EXPECT_EQ(desk.Doc->CursorMode(), 1);
+    EXPECT_EQ(desk.Doc->CursorMode(), cuCircle);
     EXPECT_FALSE(desk.Doc->CurveLayer().Layer->MouseEvents());
-    tools.SetTool(5);
+    tools.SetTool(tiAutoSketch);
     EXPECT_TRUE(desk.Doc->AutoMode());
     EXPECT_EQ(desk.Src().Cursor(), crCross);
-    tools.SetTool(4);
+    tools.SetTool(tiPattern);
     EXPECT_FALSE(desk.Doc->AutoMode());
 
     // "What is this?" leaves no tool, and no brush frozen on the picture; Auto-sketch afterwards
     // is activated afresh.
-    tools.SetTool(0);
-    EXPECT_EQ(desk.Doc->CursorMode(), 0);
+    tools.SetTool(tiNone);
+    EXPECT_EQ(desk.Doc->CursorMode(), cuHidden);
     desk.Doc->SetAutoMode(false);
-    tools.SetTool(5);
+    tools.SetTool(tiAutoSketch);
     EXPECT_TRUE(desk.Doc->AutoMode());
-    EXPECT_EQ(desk.Doc->CursorMode(), 1);
+    EXPECT_EQ(desk.Doc->CursorMode(), cuCircle);
 
-    tools.SetTool(3);
-    EXPECT_EQ(desk.Doc->CursorMode(), 2);
+    tools.SetTool(tiFreeHand);
+    EXPECT_EQ(desk.Doc->CursorMode(), cuCross);
     EXPECT_TRUE(desk.Doc->CurveLayer().Layer->MouseEvents());
-    tools.SetTool(1);
-    EXPECT_EQ(desk.Doc->CursorMode(), 0);
+    tools.SetTool(tiPointer);
+    EXPECT_EQ(desk.Doc->CursorMode(), cuHidden);
     EXPECT_EQ(desk.Src().Cursor(), crDefault);
     EXPECT_EQ(tools.Current(), &tools.PointerController());
 
     try {
-        tools.SetTool(6);
+        tools.SetTool(static_cast<TToolId>(6));
         FAIL() << "no exception";
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Tool not implemented");
@@ -158,7 +158,7 @@ TEST(ToolManagerTest, SelectingToolsSwitchesTheDrawingsModeCursorAndCurveEditing
 
 TEST(ToolManagerTest, AnAutoSketchGestureIsOneUndoStep) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     RandSeed = 7;
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 1);
@@ -181,7 +181,7 @@ TEST(ToolManagerTest, AnAutoSketchGestureIsOneUndoStep) {
 TEST(ToolManagerTest, ADragOverTheDrawingDrawsWhereTheSameDragOverThePhotoDraws) {
     auto gesture = [](bool OnDestination) {
         TDesk desk;
-        desk.Tools->SetTool(5);
+        desk.Tools->SetTool(tiAutoSketch);
         TImgView32Widget& widget = OnDestination ? desk.DstWidget : desk.SrcWidget;
         TImgView32& view = widget.View();
         RandSeed = 99;
@@ -198,7 +198,7 @@ TEST(ToolManagerTest, ADragOverTheDrawingDrawsWhereTheSameDragOverThePhotoDraws)
 
 TEST(ToolManagerTest, ShiftSetsTheBrushRadiusAndKeepsTheToolOut) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     desk.Screen = Point(300, 200);
     Key(&desk.SrcWidget, QEvent::KeyPress, Qt::Key_Shift);
     EXPECT_TRUE(desk.Tools->AutoController().ShiftDown());
@@ -245,7 +245,7 @@ TEST(ToolManagerTest, ShiftSetsTheBrushRadiusAndKeepsTheToolOut) {
 
 TEST(ToolManagerTest, AGestureClosesItsChangeWhateverHappensBeforeTheRelease) {
     TDesk desk;
-    desk.Tools->SetTool(4);
+    desk.Tools->SetTool(tiPattern);
     // Shift going down in the middle of a gesture: the release still closes the change.
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     Key(&desk.SrcWidget, QEvent::KeyPress, Qt::Key_Shift);
@@ -255,16 +255,16 @@ TEST(ToolManagerTest, AGestureClosesItsChangeWhateverHappensBeforeTheRelease) {
 
     // The tool switched by a key in the middle of a gesture: the old tool closes its change, and
     // the release that follows reaches a tool that began nothing.
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
-    desk.Tools->SetTool(1);
+    desk.Tools->SetTool(tiPointer);
     EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
     EXPECT_EQ(desk.Doc->History().Count(), 1);
     Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 0);
 
     // A release without a press (the button went down elsewhere) ends nothing.
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     desk.Doc->BeginChange();
     Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 1);
@@ -282,11 +282,11 @@ TEST(ToolManagerTest, AGestureClosesItsChangeWhateverHappensBeforeTheRelease) {
 
 TEST(ToolManagerTest, ShiftStateOfAToolLeftWhileShiftWasHeldIsForgotten) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     Key(&desk.SrcWidget, QEvent::KeyPress, Qt::Key_Shift);
-    desk.Tools->SetTool(4); // the Shift release goes to the Pattern tool
+    desk.Tools->SetTool(tiPattern); // the Shift release goes to the Pattern tool
     Key(&desk.SrcWidget, QEvent::KeyRelease, Qt::Key_Shift);
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     EXPECT_FALSE(desk.Tools->AutoController().ShiftDown());
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     EXPECT_EQ(desk.Doc->ChangeNesting(), 1);
@@ -295,7 +295,7 @@ TEST(ToolManagerTest, ShiftStateOfAToolLeftWhileShiftWasHeldIsForgotten) {
 
 TEST(ToolManagerTest, TheWheelGrowsAndShrinksTheBrushWithinItsBounds) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     desk.Doc->SetSize(8);
     Wheel(desk.SrcWidget, -1); // toward the user
     EXPECT_EQ(desk.Doc->Size(), 8);
@@ -313,7 +313,7 @@ TEST(ToolManagerTest, TheWheelGrowsAndShrinksTheBrushWithinItsBounds) {
 
 TEST(ToolManagerTest, DisabledRoutingStillPassesTheKeys) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     desk.Tools->SetEnabled(false);
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
     Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 60));
@@ -328,7 +328,7 @@ TEST(ToolManagerTest, DisabledRoutingStillPassesTheKeys) {
 
 TEST(ToolManagerTest, TheBandFollowsTheTracedPathAndIsFilledOnRelease) {
     TDesk desk;
-    desk.Tools->SetTool(3);
+    desk.Tools->SetTool(tiFreeHand);
     TPolyBezierLayer& layer = desk.Doc->CurveLayer();
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 30, 40));
     ASSERT_EQ(layer.Count(), 1);
@@ -361,7 +361,7 @@ TEST(ToolManagerTest, TheBandFollowsTheTracedPathAndIsFilledOnRelease) {
 
 TEST(ToolManagerTest, ABandThatCannotBeFilledStillClosesItsChange) {
     TDesk desk;
-    desk.Tools->SetTool(3);
+    desk.Tools->SetTool(tiFreeHand);
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 30, 40));
     // The filling takes only one-segment shapes and stops silently at any other.
     desk.Doc->CurveLayer().Current()->AddBezier(Point(60, 60), Point(70, 70), Point(80, 80));
@@ -375,7 +375,7 @@ TEST(ToolManagerTest, ABandThatCannotBeFilledStillClosesItsChange) {
 TEST(ToolManagerTest, ThePointerDragsThePointItHit) {
     TDesk desk;
     // A curve drawn with the add-curve tool, which no command offers.
-    desk.Tools->SetTool(2);
+    desk.Tools->SetTool(tiAddCurve);
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 20, 20));
     Drag(desk.SrcWidget, TDesk::At(desk.Src(), 60, 30));
     Release(desk.SrcWidget, TDesk::At(desk.Src(), 60, 30));
@@ -385,7 +385,7 @@ TEST(ToolManagerTest, ThePointerDragsThePointItHit) {
     EXPECT_FALSE(layer.Capturing);
     EXPECT_EQ(desk.Doc->History().Count(), 0);
 
-    desk.Tools->SetTool(1);
+    desk.Tools->SetTool(tiPointer);
     Press(desk.SrcWidget, TDesk::At(desk.Src(), 61, 31));
     EXPECT_TRUE(desk.Tools->PointerController().Dragging());
     Drag(desk.SrcWidget, TDesk::At(desk.Src(), 100, 90));
@@ -401,7 +401,7 @@ TEST(ToolManagerTest, ThePointerDragsThePointItHit) {
 
 TEST(ToolManagerTest, AClosedDrawingsViewsReachNoTool) {
     TDesk desk;
-    desk.Tools->SetTool(5);
+    desk.Tools->SetTool(tiAutoSketch);
     desk.Tools.reset();
     desk.Doc.reset();
     Press(desk.SrcWidget, QPoint(60, 60));
@@ -420,7 +420,7 @@ TEST(InputControllerTest, LayerOnlyControllersDrawAndDragCurvesWithoutADrawing) 
     TAddCurveInputController add(&layer);
     TPointerInputController pointer(&layer);
     EXPECT_EQ(add.Document(), nullptr);
-    EXPECT_EQ(add.CursorMode(), 0);
+    EXPECT_EQ(add.CursorMode(), cuHidden);
 
     add.Activate();
     add.MouseDown(&view, mbLeft, 0, 10, 10, layer.Layer);

@@ -149,7 +149,7 @@ TEST(DualImageTest, CreationAnalysesThePhotoWithNilSendersUnderTheBusyCursor) {
 
     EXPECT_EQ(doc.Feature().Width(), 120);
     EXPECT_EQ(doc.Feature().Height(), 100);
-    EXPECT_EQ(doc.ColorMode(), 1);
+    EXPECT_EQ(doc.ColorMode(), cmSampledColor);
     EXPECT_EQ(doc.Color(), 0xFF000000u);
     EXPECT_EQ(doc.BorderThreshold(), 240);
     EXPECT_EQ(doc.GetBrdLimit(), 212);
@@ -250,7 +250,7 @@ TEST(DualImageTest, RandomDrawsPerStrokeFollowTheStartTest) {
     doc.SprayAt(100, 80);
     EXPECT_EQ(RandSeed, Advanced(11, 4 * n));
     // Colour mode 2: the palette pick follows; an empty palette draws nothing.
-    doc.SetColorMode(2);
+    doc.SetColorMode(cmPaletteInk);
     RandSeed = 12;
     doc.SprayAt(100, 80);
     EXPECT_EQ(RandSeed, Advanced(12, 4 * n));
@@ -278,7 +278,7 @@ TEST(DualImageTest, PalettePickIsTheDrawAfterTheLengthJitter) {
     TDualImage& doc = d.Doc;
     doc.SetBrdLimit(100);
     doc.SetAutoMode(true);
-    doc.SetColorMode(2);
+    doc.SetColorMode(cmPaletteInk);
     // Pure hues, so that the stroke's colour tells which ink it took.
     const TColor32 inks[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
     for (TColor32 c : inks)
@@ -315,14 +315,14 @@ TEST(DualImageTest, SameSeedAndGesturesGiveTheSameDrawing) {
             doc.SprayAt(60 + 15 * i, 50 + 5 * i);
         doc.EndChange();
         doc.SetAutoMode(false);
-        doc.SetColorMode(2);
+        doc.SetColorMode(cmPaletteInk);
         doc.AddPaletteColor(0xFF2040A0);
         doc.AddPaletteColor(0xFFA04020);
         doc.BeginChange();
         doc.SprayAt(100, 60);
         doc.SprayAt(110, 70);
         doc.EndChange();
-        doc.SetColorMode(0);
+        doc.SetColorMode(cmFixedInk);
         doc.SetColor(0xFF008000);
         doc.BeginChange();
         auto shape = std::make_unique<TPolyBezier>(Point(20, 100));
@@ -590,13 +590,13 @@ TEST(DualImageTest, OverlayShowsBordersAndDirections) {
 TEST(DualImageTest, CursorModesAndActiveView) {
     TDocument d;
     TDualImage& doc = d.Doc;
-    doc.SetCursorMode(1);
+    doc.SetCursorMode(cuCircle);
     EXPECT_TRUE(doc.CursorLayer()->Visible());
     EXPECT_EQ(d.Views.Src.Cursor(), crCross);
-    doc.SetCursorMode(0);
+    doc.SetCursorMode(cuHidden);
     EXPECT_FALSE(doc.CursorLayer()->Visible());
     EXPECT_EQ(d.Views.Src.Cursor(), crDefault);
-    doc.SetCursorMode(3);
+    doc.SetCursorMode(static_cast<TCursorMode>(3));
     EXPECT_EQ(doc.CursorMode(), 3);
     EXPECT_FALSE(doc.CursorLayer()->Visible());
 
@@ -606,7 +606,7 @@ TEST(DualImageTest, CursorModesAndActiveView) {
     doc.SetCursorPos(Point(30, 30));
     doc.PaintCursor(nullptr, buffer);
     EXPECT_EQ(buffer.Pixel(30, 30), clBlack32);
-    doc.SetCursorMode(2);
+    doc.SetCursorMode(cuCross);
     doc.PaintCursor(nullptr, buffer);
     EXPECT_EQ(buffer.Pixel(20, 30), clWhite32);
     EXPECT_EQ(buffer.Pixel(39, 30), clWhite32);
@@ -614,7 +614,7 @@ TEST(DualImageTest, CursorModesAndActiveView) {
     EXPECT_EQ(buffer.Pixel(30, 20), clWhite32);
     // The dashed circle of radius size: white and black dashes over grey.
     buffer.Clear(0xFF808080);
-    doc.SetCursorMode(1);
+    doc.SetCursorMode(cuCircle);
     doc.PaintCursor(nullptr, buffer);
     int onCircle = 0, elsewhere = 0;
     for (int y = 0; y < 60; ++y)

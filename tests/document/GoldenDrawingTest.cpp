@@ -161,7 +161,7 @@ TEST(GoldenDrawing, EveryToolOnPhotoAGivesTheStoredDrawing) {
 
     // Pattern, with random inks from a palette.
     doc.SetAutoMode(false);
-    doc.SetColorMode(2);
+    doc.SetColorMode(cmPaletteInk);
     for (TColor32 ink : {0xFF203080u, 0xFF902010u, 0xFF106030u})
         doc.AddPaletteColor(ink);
     doc.SetLength(80);
@@ -173,7 +173,7 @@ TEST(GoldenDrawing, EveryToolOnPhotoAGivesTheStoredDrawing) {
     });
 
     // Free Hand: a band along one cubic, in a fixed ink.
-    doc.SetColorMode(0);
+    doc.SetColorMode(cmFixedInk);
     doc.SetColor(0xFF402000);
     doc.SetSize(20);
     doc.SetDensity(60);
@@ -187,7 +187,7 @@ TEST(GoldenDrawing, EveryToolOnPhotoAGivesTheStoredDrawing) {
     doc.CurveLayer().Clear();
 
     // Single strokes, not stopped at borders, then one undone and replaced by another.
-    doc.SetColorMode(1);
+    doc.SetColorMode(cmSampledColor);
     doc.SetAutoMode(true);
     doc.StopOnBorders = false;
     doc.SetBrdLimit(100);

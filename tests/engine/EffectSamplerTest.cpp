@@ -52,7 +52,7 @@ protected:
         S.SetWidth(1.0f);
         S.SetScale(1.0f);
         S.Density = 10;
-        S.SetColorMode(1);
+        S.SetColorMode(cmSampledColor);
         S.SetBorderLimit(100);
     }
 };
@@ -96,7 +96,7 @@ TEST_F(EffectSampler, DrawOrderIsXYFlipJitter) {
         s.SetGain(6.0f);
         s.SetWidth(1.0f);
         s.SetOnGetDirection([](int32_t, int32_t, THeading&) {});
-        s.SetColorMode(1);
+        s.SetColorMode(cmSampledColor);
         s.DirectionThreshold = 0;
         s.Execute();
     }
@@ -145,9 +145,10 @@ TEST_F(EffectSampler, ShortLengthsStillDrawTheJitter) {
 }
 
 TEST_F(EffectSampler, ColourModes) {
-    // A red picture: mode 1 keeps its hue, mode 0 takes the ink's, mode 2 always black's.
+    // A red picture: the sampled colour keeps its hue, the fixed ink takes the ink's, the palette
+    // ink without a palette always black's.
     TBitmap32 feature = Uniform(64, 64, Feat(0, 128, 7, 20)); // hue 0, saturation 1
-    auto centre = [&](uint8_t Mode, TColor32 Ink) {
+    auto centre = [&](TColorMode Mode, TColor32 Ink) {
         TBitmap32 dest = Uniform(64, 64, clWhite32);
         TEffectSampler effect(&feature, &dest);
         Setup(effect);
@@ -158,12 +159,12 @@ TEST_F(EffectSampler, ColourModes) {
         effect.DrawStroke(10, 32);
         return dest.Pixel(20, 32);
     };
-    const TColor32 red = centre(1, clBlack32);
+    const TColor32 red = centre(cmSampledColor, clBlack32);
     EXPECT_GT(RedComponent(red), GreenComponent(red));
     EXPECT_EQ(GreenComponent(red), BlueComponent(red));
-    const TColor32 blue = centre(0, clBlue32);
+    const TColor32 blue = centre(cmFixedInk, clBlue32);
     EXPECT_GT(BlueComponent(blue), RedComponent(blue));
-    const TColor32 grey = centre(2, clBlue32);
+    const TColor32 grey = centre(cmPaletteInk, clBlue32);
     EXPECT_EQ(RedComponent(grey), BlueComponent(grey));
     EXPECT_EQ(GreenComponent(grey), BlueComponent(grey));
     EXPECT_NE(grey, clWhite32);

@@ -427,7 +427,7 @@ TEST_F(LineSampler, SampledColoursAreTheFeaturePixelsHSL) {
 
 TEST_F(LineSampler, ColourModes) {
     TBitmap32 feature(4, 4), dest(4, 4);
-    auto colour = [&](int R, int G, int B, uint8_t Mode, TColor32 Ink, float H, float S, float L) {
+    auto colour = [&](int R, int G, int B, TColorMode Mode, TColor32 Ink, float H, float S, float L) {
         auto s = Make(feature, dest);
         s->SampleCount = 3;
         s->SumR = 3 * R, s->SumG = 3 * G, s->SumB = 3 * B;
@@ -439,25 +439,25 @@ TEST_F(LineSampler, ColourModes) {
         s->ComputeColor();
         return s->Color;
     };
-    // Mode 1: the sample with its shifts.
-    EXPECT_EQ(colour(100, 100, 100, 1, 0, 0, 0, 0), 0xFF646464u);
-    EXPECT_EQ(colour(200, 0, 0, 1, 0, 1.0f / 3, 0, 0), 0xFF00C800u);
+    // The sample with its shifts.
+    EXPECT_EQ(colour(100, 100, 100, cmSampledColor, 0, 0, 0, 0), 0xFF646464u);
+    EXPECT_EQ(colour(200, 0, 0, cmSampledColor, 0, 1.0f / 3, 0, 0), 0xFF00C800u);
     // The saturation may go down to -1: a grey then turns cyan instead of staying grey.
-    EXPECT_EQ(colour(64, 64, 64, 1, 0, 0, -1.0f, 0), 0xFF008080u);
-    EXPECT_EQ(colour(64, 64, 64, 1, 0, 0, -0.5f, 0), 0xFF206060u);
+    EXPECT_EQ(colour(64, 64, 64, cmSampledColor, 0, 0, -1.0f, 0), 0xFF008080u);
+    EXPECT_EQ(colour(64, 64, 64, cmSampledColor, 0, 0, -0.5f, 0), 0xFF206060u);
     // The lightness is clamped to 0..1.
-    EXPECT_EQ(colour(100, 100, 100, 1, 0, 0, 0, 2.0f), 0xFFFFFFFFu);
-    EXPECT_EQ(colour(100, 100, 100, 1, 0, 0, 0, -2.0f), 0xFF000000u);
+    EXPECT_EQ(colour(100, 100, 100, cmSampledColor, 0, 0, 0, 2.0f), 0xFFFFFFFFu);
+    EXPECT_EQ(colour(100, 100, 100, cmSampledColor, 0, 0, 0, -2.0f), 0xFF000000u);
     // Other modes: the ink's hue and saturation with the sample's lightness; ink 0 gives grey.
-    EXPECT_EQ(colour(200, 100, 50, 0, 0, 0.5f, 0.5f, 0.5f), 0xFF7D7D7Du);
-    EXPECT_EQ(colour(200, 100, 50, 0, 0xFFFF0000u, 0, 0, 0), 0xFFFA0000u);
-    EXPECT_EQ(colour(200, 100, 50, 2, 0x00FF0000u, 0, 0, 0), 0xFFFA0000u);
+    EXPECT_EQ(colour(200, 100, 50, cmFixedInk, 0, 0.5f, 0.5f, 0.5f), 0xFF7D7D7Du);
+    EXPECT_EQ(colour(200, 100, 50, cmFixedInk, 0xFFFF0000u, 0, 0, 0), 0xFFFA0000u);
+    EXPECT_EQ(colour(200, 100, 50, cmPaletteInk, 0x00FF0000u, 0, 0, 0), 0xFFFA0000u);
     // The averages are truncated: 3 samples summing to 302 give 100.
     auto s = Make(feature, dest);
     s->SampleCount = 3;
     s->SumR = s->SumG = s->SumB = 302;
     s->SetLightnessShift(0);
-    s->SetColorMode(1);
+    s->SetColorMode(cmSampledColor);
     s->ComputeColor();
     EXPECT_EQ(s->Color, 0xFF646464u);
 }
@@ -545,7 +545,7 @@ TEST_F(LineSampler, StrokeIsLoggedAndFilledFromItsOutline) {
     s->SetGain(6.0f);
     s->SetWidth(1.0f);
     s->SetLightnessShift(0.0f);
-    s->SetColorMode(1);
+    s->SetColorMode(cmSampledColor);
     s->Execute();
     ASSERT_EQ(log.Count(), 1);
     EXPECT_EQ(s->Color, 0xFF646464u);
@@ -679,7 +679,7 @@ TDrawing Spray(const TBitmap32& Feature, const std::string& LogName) {
         s.SetWidth(i % 3 == 0 ? 3.0f : 1.0f);
         s.SetLightnessShift(0.0f);
         s.SetBorderThreshold(6);
-        s.SetColorMode(1);
+        s.SetColorMode(cmSampledColor);
         s.SetOnGetDirection([](int32_t, int32_t, THeading& H) { H = 128; });
         s.Execute();
     }
