@@ -10,7 +10,6 @@
 #include "document/UMultiPageTiff.h"
 #include "engine/LineSampler.h"
 #include "engine/QTypes.h"
-#include "engine/Utils.h"
 #include "platform/formats/JpegCodec.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/qt/InputEvents.h"
@@ -20,7 +19,9 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Round.h"
 #include "platform/rtl/Streams.h"
+#include "platform/system/ApplicationFolder.h"
 #include "platform/system/BusyCursor.h"
+#include "platform/system/FolderFiles.h"
 #include "presets/Patterns.h"
 #include "presets/Styles.h"
 

@@ -11,9 +11,9 @@
 #include "app/UResample.h"
 #include "app/UdmGlobalConfig.h"
 #include "document/UTempManager.h"
-#include "engine/Utils.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/system/BusyCursor.h"
+#include "platform/system/PerformanceCounter.h"
 #include "platform/system/ProcessMessages.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@
 #include <QEventLoop>
 
 void InitializeUnits() {
-    InitializeUtils();
+    CheckPerformanceCounter();
     TempManager();
     RegisterPictureFormats();
 }

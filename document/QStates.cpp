@@ -4,9 +4,9 @@
 #include "document/CompressedBitmap.h"
 #include "document/UTempManager.h"
 #include "engine/Strokes.h"
-#include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/system/CriticalSection.h"
 
 #include <algorithm>

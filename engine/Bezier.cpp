@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/Bezier.h"
 
-#include "engine/Utils.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Round.h"
 
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Curve records read from outside bytes: a count byte, then the records. Data that ends early
 // raises an Exception; nothing else may happen.
-#include "engine/Utils.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
+#include "presets/CurveRecords.h"
 
 #include <cstdint>
 #include <cstdlib>

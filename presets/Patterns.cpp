@@ -2,14 +2,17 @@
 #include "presets/Patterns.h"
 
 #include "engine/Bezier.h"
-#include "engine/Utils.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Random.h"
 #include "platform/rtl/Round.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
+#include "platform/system/ApplicationFolder.h"
+#include "platform/system/FolderFiles.h"
+#include "presets/CurveRecords.h"
 #include "presets/EditorHooks.h"
 #include "presets/PresetFiles.h"
 

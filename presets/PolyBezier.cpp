@@ -2,10 +2,10 @@
 #include "presets/PolyBezier.h"
 
 #include "engine/Bezier.h"
-#include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/Fixed.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Round.h"
 
 #include <cmath>

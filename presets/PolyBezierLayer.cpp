@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "presets/PolyBezierLayer.h"
 
-#include "engine/Utils.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Round.h"
 
 namespace {

@@ -2,10 +2,12 @@
 // Loading every preset file of one kind from the application folder.
 #pragma once
 
-#include "engine/Utils.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
+#include "platform/system/ApplicationFolder.h"
+#include "platform/system/ErrorLog.h"
+#include "platform/system/FolderFiles.h"
 
 #include <cstdio>
 #include <exception>

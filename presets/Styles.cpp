@@ -2,12 +2,15 @@
 #include "presets/Styles.h"
 
 #include "engine/QTypes.h"
-#include "engine/Utils.h"
+#include "platform/formats/JpegCodec.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
+#include "platform/system/ApplicationFolder.h"
+#include "platform/system/FolderFiles.h"
 #include "presets/EditorHooks.h"
 #include "presets/PresetFiles.h"
 

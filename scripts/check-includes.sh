@@ -14,8 +14,7 @@ declare -A uses=(
     [platform/raster]="platform/rtl"
     [platform/formats]="platform/raster platform/system platform/rtl"
     [platform/qt]="$below_qt"
-    # The engine's file routines save JPEG through the picture-format registry.
-    [engine]="$below_qt"
+    [engine]="platform/raster platform/system platform/rtl"
     [presets]="engine $below_qt"
     [document]="presets engine $below_qt"
     [controls]="platform/qt $below_qt"

@@ -297,3 +297,14 @@ void WriteJpeg(const TBitmap32& Source, TStream& Stream, int Quality) {
     if (dest.Failure) std::rethrow_exception(dest.Failure);
     RaiseException(std::string("JPEG encoding failed: ") + err.Message);
 }
+
+void LoadJpegImage(TBitmap32& Dest, TStream& Stream, int32_t MaxWidth, int32_t MaxHeight) {
+    // Decoded into a bitmap of its own first, so Dest stays as it was when the data is bad.
+    TBitmap32 picture;
+    ReadJpegWithin(picture, Stream, std::max(MaxWidth, 1), std::max(MaxHeight, 1));
+    Dest.Assign(picture);
+}
+
+void SaveJpegImage(const TBitmap32& Source, TStream& Stream, uint8_t Quality) {
+    WriteJpeg(Source, Stream, Quality);
+}

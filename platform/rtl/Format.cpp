@@ -126,3 +126,17 @@ std::string Format(const char* Fmt, ...) {
     va_end(args);
     return text;
 }
+
+std::string IndexErrorText(int Index, const std::string& Where) {
+    return Format("%s: Index out of bounds(%d)", Where.c_str(), Index);
+}
+
+std::string FormatByteSize(int32_t Bytes) {
+    constexpr int32_t Gb = 1073741824;
+    constexpr int32_t Mb = 1048576;
+    constexpr int32_t Kb = 1024;
+    if (Bytes / Gb > 0) return FloatToStrGeneral(static_cast<double>(Bytes) / Gb, 5, 2) + " Gb";
+    if (Bytes / Mb > 0) return FloatToStrGeneral(static_cast<double>(Bytes) / Mb, 5, 2) + " Mb";
+    if (Bytes / Kb > 0) return FloatToStrGeneral(static_cast<double>(Bytes) / Kb, 5, 2) + " Kb";
+    return std::to_string(Bytes) + " bytes";
+}

@@ -2,6 +2,7 @@
 // Number formatting as the texts of the system show numbers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The user's decimal separator, read once from the environment's locale (LC_NUMERIC, LANG);
@@ -20,3 +21,10 @@ std::string FormatFixedPoint(double Value, int Decimals);
 
 // printf-style formatting into a std::string (the C locale's point for floats).
 std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// "Where: Index out of bounds(Index)", the message of the list getters' index errors.
+std::string IndexErrorText(int Index, const std::string& Where);
+
+// A byte count as text: "1023 bytes", "1.5 Kb", "1 Mb", "2.25 Gb" (up to five significant
+// digits, the user's decimal separator).
+std::string FormatByteSize(int32_t Bytes);

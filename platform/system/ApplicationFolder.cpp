@@ -31,3 +31,11 @@ void SetApplicationFolder(const std::string& Folder) {
     gOverride = Folder;
     if (!gOverride.empty() && gOverride.back() != '/') gOverride += '/';
 }
+
+std::string AppFolder() {
+    return ApplicationFolder();
+}
+
+std::string AppTempFolder() {
+    return AppFolder() + "tmp";
+}

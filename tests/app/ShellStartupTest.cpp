@@ -5,7 +5,6 @@
 #include "app/UResample.h"
 #include "app/UdmGlobalConfig.h"
 #include "controls/ImageListViewer.h"
-#include "engine/Utils.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"

@@ -88,3 +88,39 @@ TEST(JpegCodec, HugePictureIsRefusedBeforeDecoding) {
     }
     EXPECT_NE(ErrorOf([&] { ReadJpegBytes(bytes); }).find("too large"), std::string::npos);
 }
+
+TEST(Jpeg, SavesAndLoadsThroughStreamsAtTheirPositions) {
+    TBitmap32 source(32, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            source.SetPixel(x, y, x < 16 ? Color32(200, 40, 40) : Color32(30, 60, 220));
+    TMemoryStream s;
+    s.WriteValue<uint32_t>(0xDEADBEEF); // a style file's fields come before its preview
+    SaveJpegImage(source, s, 95);
+    EXPECT_GT(s.Size(), 4);
+    s.SetPosition(4);
+    TBitmap32 back;
+    LoadJpegImage(back, s, 32, 16);
+    ASSERT_EQ(back.Width(), 32);
+    ASSERT_EQ(back.Height(), 16);
+    for (const TPoint p : {TPoint{4, 8}, TPoint{28, 8}}) {
+        const TColor32 a = source.Pixel(p.X, p.Y), b = back.Pixel(p.X, p.Y);
+        EXPECT_EQ(AlphaComponent(b), 0xFF);
+        EXPECT_NEAR(RedComponent(a), RedComponent(b), 6);
+        EXPECT_NEAR(GreenComponent(a), GreenComponent(b), 6);
+        EXPECT_NEAR(BlueComponent(a), BlueComponent(b), 6);
+    }
+
+    // Quality matters, and a damaged picture leaves the bitmap alone.
+    TMemoryStream low;
+    SaveJpegImage(source, low, 5);
+    EXPECT_LT(low.Size(), s.Size() - 4);
+    TMemoryStream bad;
+    bad.WriteValue<uint32_t>(0x12345678);
+    bad.SetPosition(0);
+    EXPECT_THROW(LoadJpegImage(back, bad, 32, 16), Exception);
+    // A picture larger than asked for is refused before it is decoded.
+    s.SetPosition(4);
+    EXPECT_THROW(LoadJpegImage(back, s, 32, 15), Exception);
+    EXPECT_EQ(back.Width(), 32);
+}

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "presets/Styles.h"
 
-#include "engine/Utils.h"
+#include "platform/formats/JpegCodec.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Random.h"
 #include "platform/system/BusyCursor.h"

@@ -42,3 +42,24 @@ TEST_F(FormatTest, FixedPointAlwaysUsesAPoint) {
 TEST_F(FormatTest, PrintfStyle) {
     EXPECT_EQ(Format("%s: Index out of bounds(%d)", "T.Get", 3), "T.Get: Index out of bounds(3)");
 }
+
+TEST(Texts, IndexErrorAndByteSizes) {
+    EXPECT_EQ(IndexErrorText(7, "TStyleManager.GetQStyle"),
+              "TStyleManager.GetQStyle: Index out of bounds(7)");
+    EXPECT_EQ(IndexErrorText(-1, "TPattern.GetFrames"), "TPattern.GetFrames: Index out of bounds(-1)");
+
+    SetDecimalSeparator('.');
+    EXPECT_EQ(FormatByteSize(0), "0 bytes");
+    EXPECT_EQ(FormatByteSize(1023), "1023 bytes");
+    EXPECT_EQ(FormatByteSize(-5), "-5 bytes");
+    EXPECT_EQ(FormatByteSize(-2048), "-2048 bytes");
+    EXPECT_EQ(FormatByteSize(1024), "1 Kb");
+    EXPECT_EQ(FormatByteSize(1536), "1.5 Kb");
+    EXPECT_EQ(FormatByteSize(1048576), "1 Mb");
+    EXPECT_EQ(FormatByteSize(1234567), "1.1774 Mb");
+    EXPECT_EQ(FormatByteSize(1073741824), "1 Gb");
+    EXPECT_EQ(FormatByteSize(2147483647), "2 Gb");
+    SetDecimalSeparator(',');
+    EXPECT_EQ(FormatByteSize(1536), "1,5 Kb");
+    SetDecimalSeparator('.');
+}
