@@ -2,18 +2,16 @@
 // The pattern editor: a modal dialog in which the user draws the curves of a stroke pattern,
 // frame by frame. Five slots show the frames as thumbnails; the selected frame's curves lie as
 // editable shapes on a curve layer over the drawing view, and every edit there rewrites that
-// frame of the pattern at once. The dialog edits the pattern it was given; the pattern manager
-// saves it on Accept, and Cancel gives the pattern back its frames as the dialog found them.
+// frame of the pattern at once. The dialog edits the pattern it was given and never restores
+// it: the pattern manager saves the pattern when the dialog is accepted, and otherwise gives
+// each frame back the curves it had when the dialog opened.
 #pragma once
-
-#include "engine/QTypes.h"
 
 #include <QDialog>
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 class QFrame;
 class QPushButton;
@@ -70,8 +68,8 @@ public:
     std::array<QFrame*, SlotCount> Bevels;
     std::array<TImage32Widget*, SlotCount> Images;
 
-    // Accept keeps the pattern as edited; any other end (Cancel, Escape, the window closed) puts
-    // back its frames as they were when the dialog was first shown.
+    // Any end but Accept (Cancel, Escape, the window closed) first ends a drag in progress, so
+    // that nothing writes into the pattern once the pattern manager has put its curves back.
     void done(int Result) override;
 
 protected:
