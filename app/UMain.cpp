@@ -182,7 +182,11 @@ void TFMain::FormCreate() {
     FDomain.SetOnBeginProgress([this](void* Sender) { BeginProgress(Sender); });
     FDomain.SetOnEndProgress([this](void* Sender) { EndProgress(Sender); });
     // A new drawing starts with no variant colours; an opened one with the first style.
-    FDomain.SetOnNewDocument([this](void*) { FColorPanel->ResetVariants(); });
+    // The Size box follows the brush however it was set.
+    FDomain.SetOnNewDocument([this](void*) {
+        FColorPanel->ResetVariants();
+        FDomain.Document->SetOnSizeChange([this](void*) { BrushSizeChange(); });
+    });
     FDomain.SetOnSelectStyle([this](void*, int Index) { SelectStyle(Index); });
     FDomain.GetSelectedColor = [this] { return GetSelectedColor(); };
     // The eyedropper of the colour fields is screen cursor 1; its tip is the hot spot.

@@ -150,6 +150,8 @@ public:
     void gaBrdLimitChange();
     void gaDensityChange();
     void gaSizeChange();
+    // The drawing's brush changed (wheel, Shift): the Size box and the preview show it.
+    void BrushSizeChange();
     void cbStopBorderClick();
     void RunStopOnBordersCommand();
     void btPSClick();
@@ -173,6 +175,8 @@ public:
 
     // ---- events of the command module -------------------------------------------------------------
     void StartContextHelp(void* Sender);
+    // Ends context help without a page: the tools take the mouse again, the pointer is the arrow.
+    void EndContextHelp();
     void ShowProgress(void* Sender, int Percent);
     void BeginProgress(void* Sender);
     void EndProgress(void* Sender);

@@ -40,15 +40,18 @@ bool TFMain::ApplicationMessage(QObject* Receiver, QEvent* Event) {
                 ImgSrc->View().KeyUp(vk, shift);
             return true;
         }
+        if (type == QEvent::KeyPress && key->key() == Qt::Key_Escape && ContextHelpMode) {
+            // Esc ends "What is this?" without a page, as everywhere on the desktop.
+            EndContextHelp();
+            return true;
+        }
         if (type == QEvent::KeyPress && QApplication::activePopupWidget() == nullptr &&
             QApplication::activeModalWidget() == nullptr)
             return FDomain.IsShortCut(*key);
         return false;
     }
     if (ContextHelpMode && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
-        ContextHelpMode = false;
-        if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(true);
-        QApplication::restoreOverrideCursor();
+        EndContextHelp();
         const auto* control = static_cast<QWidget*>(Receiver);
         // The menu bar is the window's frame rather than one of its controls: it shows no help
         // and takes the click as it would otherwise, so its menu opens.
@@ -63,6 +66,12 @@ bool TFMain::ApplicationMessage(QObject* Receiver, QEvent* Event) {
 void TFMain::ApplicationIdle(bool& Done) {
     Done = true;
     if (FDomain.Document) FDomain.Document->CompressIdle();
+}
+
+void TFMain::EndContextHelp() {
+    ContextHelpMode = false;
+    if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(true);
+    QApplication::restoreOverrideCursor();
 }
 
 void TFMain::StartContextHelp(void*) {

@@ -275,7 +275,7 @@ QWidget* TFMain::BuildSizePanel() {
     qvDensity = new TQuickValue(body);
     qvSize = new TQuickValue(body);
     const std::tuple<TQuickValue*, int, int, int, const char*> boxes[] = {{qvDensity, 5, 200, 10, " lines"},
-                                                                          {qvSize, 10, 150, 10, " pixels"}};
+                                                                          {qvSize, 8, 500, 10, " pixels"}};
     for (const auto& [box, min, max, position, suffix] : boxes) {
         box->SetMin(min);
         box->SetMax(max);

@@ -208,6 +208,15 @@ void TFMain::gaSizeChange() {
     if (TDualImage* document = FDomain.Document.get()) document->SetSize(s);
 }
 
+void TFMain::BrushSizeChange() {
+    // The wheel and Shift set the drawing's brush; the box and the preview show it at once, so
+    // the next refresh keeps it.
+    TDualImage* document = FDomain.Document.get();
+    if (document == nullptr || qvSize->Position() == document->Size()) return;
+    qvSize->SetPosition(document->Size());
+    gaSizeChange();
+}
+
 void TFMain::cbStopBorderClick() {
     if (TDualImage* document = FDomain.Document.get()) document->StopOnBorders = cbStopBorder->isChecked();
 }

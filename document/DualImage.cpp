@@ -81,8 +81,10 @@ TColor32 TDualImage::GetPaletteColor(int32_t I) const {
 
 void TDualImage::SetSize(int32_t Value) {
     if (Value < 8 || Value > 500) return;
+    const bool changed = Value != FSize;
     FSize = Value;
     RepaintSource();
+    if (changed && FOnSizeChange) FOnSizeChange(this);
 }
 
 void TDualImage::SetBrdLimit(uint8_t Limit) {

@@ -55,7 +55,8 @@ public:
 
     // ---- settings -----------------------------------------------------------------------------
     void SetDensity(int32_t Value) { FDensity = Value; }
-    // The brush radius; only 8 <= Value <= 500 is taken, then the source view repaints.
+    // The brush radius; only 8 <= Value <= 500 is taken, then the source view repaints and, when
+    // the radius changed, OnSizeChange fires (the window's Size box follows the wheel and Shift).
     void SetSize(int32_t Value);
     void SetLength(int32_t Value) { FLength = Value; }
     void SetPolyStep(int32_t Value) { FPolyStep = Value; }
@@ -80,6 +81,7 @@ public:
     // 100 - Round(threshold / 60 x 100), in 8 bits: 30 gives 50, 240 gives 212.
     uint8_t GetBrdLimit() const;
     void SetOnChange(TNotifyEvent Event) { FOnChange = std::move(Event); }
+    void SetOnSizeChange(TNotifyEvent Event) { FOnSizeChange = std::move(Event); }
 
     int32_t Density() const { return FDensity; }
     int32_t Size() const { return FSize; }
@@ -246,6 +248,7 @@ private:
     bool FViewDirections = false;
 
     TNotifyEvent FOnChange;
+    TNotifyEvent FOnSizeChange;
     TPercentEvent FOnProgress;
     TNotifyEvent FOnStart;
     TNotifyEvent FOnEnd;

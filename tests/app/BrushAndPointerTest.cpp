@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The brush as the user meets it in the main window: the size set by the box, the wheel or Shift
+// stays and the Size box shows it; the brush mark follows the pointer into the views and leaves
+// with it; Esc ends "What is this?".
+#include "app/HlpWnd.h"
+#include "app/InputController.h"
+#include "app/Tools.h"
+#include "controls/QuickValue.h"
+#include "document/QStates.h"
+#include "tests/app/ShellFixture.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWheelEvent>
+
+namespace {
+
+class BrushAndPointer : public TShellTest {
+protected:
+    void SetUp() override {
+        TShellTest::SetUp();
+        SetScreenCursorPosHook([this] { return Screen; });
+        FMain->resize(1000, 760);
+        FMain->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(FMain));
+    }
+    void TearDown() override {
+        FMain->hide();
+        SetScreenCursorPosHook(nullptr);
+        TShellTest::TearDown();
+    }
+
+    static void Mouse(QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::MouseButtons Held,
+                      Qt::KeyboardModifiers Mods = Qt::NoModifier) {
+        QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Button, Held, Mods);
+        QApplication::sendEvent(W, &e);
+    }
+    static void Key(QWidget* W, QEvent::Type Type, int K, Qt::KeyboardModifiers Mods) {
+        QKeyEvent e(Type, K, Mods);
+        QApplication::sendEvent(W, &e);
+    }
+    static void Wheel(QWidget* W, int Notches) {
+        const QPoint p(40, 40);
+        QWheelEvent e(QPointF(p), W->mapToGlobal(QPointF(p)), QPoint(), QPoint(0, 120 * Notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(W, &e);
+    }
+    // The photo view's viewport at a client point.
+    QWidget* Src() const { return FMain->ImgSrc->viewport(); }
+
+    // Expects the drawing's brush and the Size box to agree on Size.
+    void ExpectBrush(int Size, const std::string& When) const {
+        EXPECT_EQ(Domain->Document->Size(), Size) << When;
+        EXPECT_EQ(FMain->qvSize->Position(), Size) << When;
+        EXPECT_EQ(FMain->qvSize->Text(), std::to_string(Size) + " pixels") << When;
+    }
+
+    TPoint Screen{400, 400};
+};
+
+TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    Domain->AutoDirCommand->trigger();
+    EXPECT_EQ(FMain->qvSize->Min(), 8);
+    EXPECT_EQ(FMain->qvSize->Max(), 500);
+
+    // The box.
+    FMain->qvSize->SetPosition(120);
+    FMain->qvSize->OnChangePos(nullptr);
+    ExpectBrush(120, "box");
+
+    // The wheel, past the old box's largest value.
+    Wheel(Src(), 40);
+    ExpectBrush(160, "wheel up");
+    Wheel(Src(), -3);
+    ExpectBrush(157, "wheel down");
+
+    // Shift held and the mouse moved 300 screen pixels away.
+    Key(Src(), QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    Screen = Point(400, 700);
+    Mouse(Src(), QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::NoButton, Qt::ShiftModifier);
+    Key(Src(), QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
+    ExpectBrush(300, "Shift-drag");
+    // The preview shows the brush too large for its box as a percentage at the top left.
+    const TBitmap32& preview = FMain->ImgSize->Image().Bitmap;
+    int text = 0;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 30; ++x)
+            if ((preview.Pixel(x, y) & 0xFF) < 100) ++text;
+    EXPECT_GT(text, 5);
+
+    // A gesture, whose end refreshes every panel from the drawing.
+    const QPoint at(80, 80);
+    Mouse(Src(), QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    Mouse(Src(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    Mouse(Src(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    ASSERT_EQ(Domain->Document->History().Count(), 1);
+    ExpectBrush(300, "gesture");
+
+    Domain->UndoCommand->trigger();
+    ExpectBrush(300, "undo");
+
+    const int other = FMain->cbStyles->currentIndex() == 0 ? 1 : 0;
+    FMain->cbStyles->setCurrentIndex(other);
+    emit FMain->cbStyles->activated(other);
+    ExpectBrush(300, "another style");
+
+    // The smallest brush the drawing takes shows too.
+    Wheel(Src(), -400);
+    ExpectBrush(8, "wheel to the smallest");
+}
+
+TEST_F(BrushAndPointer, EscEndsWhatIsThisWithoutHelp) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    Domain->ContextHelpCommand->trigger();
+    ASSERT_TRUE(FMain->ContextHelpMode);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WhatsThisCursor);
+    QTest::keyClick(FMain->cbStyles, Qt::Key_Escape);
+    EXPECT_FALSE(FMain->ContextHelpMode);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Domain->ToolManager->Enabled);
+    // The next click is an ordinary one: no page opens, and the tool it picks is taken.
+    QTest::mouseClick(FMain->btAuto, Qt::LeftButton);
+    EXPECT_FALSE(FHlpWnd->isVisible());
+    EXPECT_EQ(Domain->ToolManager->Tool, tiAutoSketch);
+    // Esc outside context help is left to the controls.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(FMain->ApplicationMessage(FMain->cbStyles, &esc));
+}
+
+} // namespace
