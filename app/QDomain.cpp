@@ -309,8 +309,9 @@ bool TDomain::IsShortCut(const QKeyEvent& Event) {
 
 bool TDomain::MayDiscard() {
     if (!Document || !Document->Modified) return true;
+    // Enter keeps the drawing: only a deliberate OK throws it away.
     return MessageBox(QMessageBox::Question, "Confirm", "Document not saved. Discard anyway?",
-                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void TDomain::FreeDocument() {
@@ -332,8 +333,10 @@ void TDomain::ExitCommandExecute(void*) {
 // ---------------------------------------------------------------------------------------------
 // Opening a picture
 
-void TDomain::OpenCommandExecute(void* Sender) {
-    CloseCommandExecute(Sender);
+void TDomain::OpenCommandExecute(void*) {
+    // The open drawing goes only once a new picture has been read (LoadImage): a cancelled
+    // dialog or a picture that cannot be read leaves it as it was.
+    if (!MayDiscard()) Abort();
     if (!OpenPictureDialog.Execute()) return;
     LoadImage(OpenPictureDialog.FileName);
     SelectFirstStyle();
@@ -623,10 +626,13 @@ void TDomain::EditPatternCommandExecute(void*) {
 void TDomain::DelPatternCommandExecute(void*) {
     // Patterns have no names; the one highlighted in the list is meant.
     if (MessageBox(QMessageBox::Warning, "Warning", "Sure to delete the selected pattern?",
-                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (OnDeletePattern) OnDeletePattern(this, PatternManager->ItemIndex);
+    // The thumbnail goes once the pattern and its file went: a file that cannot be deleted keeps
+    // both.
+    const int index = PatternManager->ItemIndex;
     PatternManager->Delete();
+    if (OnDeletePattern) OnDeletePattern(this, index);
     UpdateActions();
 }
 
@@ -652,7 +658,7 @@ void TDomain::EditStyleCommandExecute(void*) {
 void TDomain::DelStyleCommandExecute(void*) {
     const std::string name = StyleManager->Current().Name;
     if (MessageBox(QMessageBox::Warning, "Warning", Format("Sure to delete the style \"%s\"?", name.c_str()),
-                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     // The event comes once the manager has made another style current, so that the window can
     // show and apply that one.

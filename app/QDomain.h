@@ -128,7 +128,7 @@ public:
     TPercentEvent OnProgress;
     TIndexEvent OnUpdatePattern;
     TIndexEvent OnUpdateStyle;
-    // Fired before the pattern at the index goes.
+    // Fired after the pattern at the index went, once the manager has made another one current.
     TIndexEvent OnDeletePattern;
     // Fired after the style at the index went, once the manager has made another one current.
     TIndexEvent OnDeleteStyle;

@@ -57,18 +57,28 @@ void SetMessageBoxHook(TMessageBoxHook Hook) {
 }
 
 QMessageBox::StandardButton MessageBox(QMessageBox::Icon Icon, const std::string& Caption,
-                                       const std::string& Text, QMessageBox::StandardButtons Buttons) {
-    if (MessageBoxHook()) return MessageBoxHook()(Icon, Caption, Text, Buttons);
+                                       const std::string& Text, QMessageBox::StandardButtons Buttons,
+                                       QMessageBox::StandardButton DefaultButton) {
+    // Without a default of its own, the first button of the row is the default one, as in the
+    // system's message boxes.
+    if (DefaultButton == QMessageBox::NoButton || !Buttons.testFlag(DefaultButton))
+        for (const QMessageBox::StandardButton b :
+             {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            if (Buttons.testFlag(b)) {
+                DefaultButton = b;
+                break;
+            }
+    if (MessageBoxHook()) return MessageBoxHook()(Icon, Caption, Text, Buttons, DefaultButton);
     // A carriage return alone breaks a line of a message, as on the system where the texts were
     // written; Qt breaks lines at line feeds only.
     QString text = QString::fromStdString(Text);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(Icon, QString::fromStdString(Caption), text, Buttons, DialogParent());
-    // The first button of the row is the default one, as in the system's message boxes.
-    for (const QMessageBox::StandardButton b :
-         {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+    if (DefaultButton != QMessageBox::NoButton) box.setDefaultButton(DefaultButton);
+    // Escape, like the close box, gives the answer that changes nothing.
+    for (const QMessageBox::StandardButton b : {QMessageBox::Cancel, QMessageBox::No})
         if (Buttons.testFlag(b)) {
-            box.setDefaultButton(b);
+            box.setEscapeButton(b);
             break;
         }
     return static_cast<QMessageBox::StandardButton>(box.exec());

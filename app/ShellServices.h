@@ -12,18 +12,21 @@
 
 // ---- message boxes ------------------------------------------------------------------------------
 
-using TMessageBoxHook =
-    std::function<QMessageBox::StandardButton(QMessageBox::Icon Icon, const std::string& Caption,
-                                              const std::string& Text, QMessageBox::StandardButtons Buttons)>;
+// The hook gets the default button as the box would have it (never NoButton).
+using TMessageBoxHook = std::function<QMessageBox::StandardButton(
+    QMessageBox::Icon Icon, const std::string& Caption, const std::string& Text,
+    QMessageBox::StandardButtons Buttons, QMessageBox::StandardButton DefaultButton)>;
 // An empty function restores the real message box.
 void SetMessageBoxHook(TMessageBoxHook Hook);
 
-// A modal message box with that icon, caption, text and buttons (the first button is the
-// default); returns the button pressed, or Cancel / No / OK for a box closed otherwise (its
-// escape button).
+// A modal message box with that icon, caption, text and buttons; returns the button pressed,
+// or Cancel / No / OK for a box closed otherwise (its escape button). DefaultButton is the one
+// Enter presses; NoButton makes it the first of the row (OK, Yes, No, Cancel). A question that
+// throws work away gives its safe answer (Cancel, No) as the default, which Escape gives too.
 QMessageBox::StandardButton MessageBox(QMessageBox::Icon Icon, const std::string& Caption,
                                        const std::string& Text,
-                                       QMessageBox::StandardButtons Buttons = QMessageBox::Ok);
+                                       QMessageBox::StandardButtons Buttons = QMessageBox::Ok,
+                                       QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton);
 
 // ---- file dialogs -------------------------------------------------------------------------------
 

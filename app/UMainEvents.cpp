@@ -115,7 +115,7 @@ void TFMain::DropFiles(const QStringList& FileNames) {
 bool TFMain::FormClose() {
     if (!FDomain.Document || !FDomain.Document->Modified) return true;
     return MessageBox(QMessageBox::Question, "Confirm", "Document not saved. Discard anyway?",
-                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFMain::closeEvent(QCloseEvent* Event) {

@@ -137,7 +137,8 @@ void TFMain::OnUpdateStyleFrame(void*, int Index) {
 
 void TFMain::OnDeletePatternFrame(void*, int Index) {
     PatternImageList.Delete(Index);
-    // The manager then makes the first pattern current, which the list frames.
+    // The manager has made the first pattern current, which the list frames.
+    PatternImageListViewer->SetSelected(FDomain.PatternManager->ItemIndex);
 }
 
 void TFMain::OnDeleteStyleFrame(void*, int Index) {

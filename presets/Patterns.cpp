@@ -18,7 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -110,7 +110,7 @@ TPatternFrame& TPattern::GetFrames(int32_t Index) const {
 }
 
 void TPattern::DeleteFile() {
-    std::remove(FileName.c_str());
+    if (!FileName.empty()) RemoveFile(FileName);
 }
 
 TPatternFrame& TPattern::RandomFrame() const {
@@ -218,8 +218,8 @@ void TPattern::LoadFromStream(TStream& Stream) {
 }
 
 void TPattern::Save() {
-    if (FileName.empty()) FileName = UniqueFileName(AppFolder(), "stroke", ".stk");
-    SaveToFile(FileName);
+    // A new file's name is the pattern's only once the file is written.
+    SaveToFile(FileName.empty() ? UniqueFileName(AppFolder(), "stroke", ".stk") : FileName);
 }
 
 void TPattern::SaveToFile(const std::string& FileName) {
@@ -252,6 +252,7 @@ TPattern& TPatternManager::GetPattern(int32_t Index) const {
 void TPatternManager::Delete() {
     if (ItemIndex < 0) return;
     TPattern& pattern = GetPattern(ItemIndex);
+    // A file that stays would bring the pattern back at the next start: it stays listed then.
     pattern.DeleteFile();
     Patterns.erase(Patterns.begin() + ItemIndex);
     ItemIndex = Patterns.empty() ? -1 : 0;
@@ -259,6 +260,7 @@ void TPatternManager::Delete() {
 
 bool TPatternManager::Edit() {
     TPattern& pattern = GetPattern(ItemIndex);
+    const size_t frameCount = pattern.Frames.size();
     // The editor shows five frame slots.
     while (pattern.FrameCount() < 5)
         pattern.AddPatternFrame(std::make_unique<TPatternFrame>());
@@ -266,20 +268,41 @@ bool TPatternManager::Edit() {
     std::vector<TBezierCurves> backup;
     for (const auto& frame : pattern.Frames)
         backup.push_back(frame ? frame->Curves : TBezierCurves{});
-    if (RunPatternEditor(pattern, EditorCaption) != mrOk) {
+    auto restoreCurves = [&] {
         for (size_t i = 0; i < backup.size() && i < pattern.Frames.size(); ++i)
             if (pattern.Frames[i]) pattern.Frames[i]->Curves = std::move(backup[i]);
+    };
+    if (RunPatternEditor(pattern, EditorCaption) != mrOk) {
+        restoreCurves();
         return false;
     }
-    pattern.Save();
+    try {
+        pattern.Save();
+    } catch (...) {
+        // What was accepted but could not be saved is not kept: the Pattern tool draws again
+        // what the file and the thumbnail hold, from as many frames as before.
+        restoreCurves();
+        if (pattern.Frames.size() > frameCount)
+            pattern.Frames.erase(pattern.Frames.begin() + static_cast<std::ptrdiff_t>(frameCount),
+                                 pattern.Frames.end());
+        throw;
+    }
     return true;
 }
 
 bool TPatternManager::New() {
+    const int32_t index = ItemIndex;
     auto pattern = std::make_unique<TPattern>();
     for (int i = 0; i < 5; ++i)
         pattern->AddPatternFrame(std::make_unique<TPatternFrame>());
     Patterns.push_back(std::move(pattern));
     ItemIndex = Count() - 1;
-    return Edit();
+    try {
+        return Edit();
+    } catch (...) {
+        // A new pattern that could not be saved goes again, and the pattern before it is current.
+        Patterns.pop_back();
+        ItemIndex = index;
+        throw;
+    }
 }

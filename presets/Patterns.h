@@ -68,7 +68,8 @@ public:
     // Raises "TPattern.GetFrames: Index out of bounds(Index)" outside 0 .. FrameCount - 1.
     TPatternFrame& GetFrames(int32_t Index) const;
     void ClearFrames() { Frames.clear(); }
-    // Deletes the file named by FileName; whether that worked is not examined.
+    // Deletes the file named by FileName, when it has one. A file that cannot be deleted raises
+    // "Cannot delete file "<name>". <reason>"; one that is gone already is no error.
     void DeleteFile();
     // The bitmap that DrawFrame and Thumbnail draw into; borrowed.
     void SetTarget(TBitmap32* Bitmap) { Target = Bitmap; }
@@ -131,12 +132,16 @@ public:
     // Stored unchecked.
     void SetIndex(int32_t Index) { ItemIndex = Index; }
     // Deletes the current pattern and its file; the first pattern becomes current, or -1 when
-    // none remains. Nothing happens while ItemIndex is below 0.
+    // none remains. Nothing happens while ItemIndex is below 0. A file that cannot be deleted
+    // raises and the pattern stays, listed and current.
     void Delete();
     // Pads the current pattern to five frames and runs the pattern editor on it. Accepted: the
-    // pattern is saved and the result is true. Otherwise the edits stay in memory, unsaved.
+    // pattern is saved and the result is true. Otherwise every frame gets its curves back and
+    // the padding stays. A save that fails raises, and the pattern is again what it was before
+    // the editor opened, its frame count included.
     bool Edit();
-    // Appends a pattern of five empty frames, makes it current and edits it.
+    // Appends a pattern of five empty frames, makes it current and edits it. A save that fails
+    // raises, and the new pattern is gone again, the pattern current before it current again.
     bool New();
 
     std::vector<std::unique_ptr<TPattern>> Patterns;

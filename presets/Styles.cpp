@@ -114,7 +114,7 @@ void TQStyle::SetBorderLimit(uint8_t Value) {
 }
 
 void TQStyle::DeleteFile() {
-    std::remove(FileName.c_str());
+    if (!FileName.empty()) RemoveFile(FileName);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -191,8 +191,8 @@ void TQStyle::SaveToStream(TStream& Stream) {
 }
 
 void TQStyle::Save() {
-    if (FileName.empty()) FileName = UniqueFileName(AppFolder(), "style", ".gst");
-    SaveToFile(FileName);
+    // A new file's name is the style's only once the file is written.
+    SaveToFile(FileName.empty() ? UniqueFileName(AppFolder(), "style", ".gst") : FileName);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -211,6 +211,7 @@ TQStyle& TStyleManager::GetQStyle(int32_t Index) const {
 
 void TStyleManager::Delete() {
     if (ItemIndex < 0) return;
+    // A file that stays would bring the style back at the next start: it stays listed then.
     GetQStyle(ItemIndex).DeleteFile();
     Styles.erase(Styles.begin() + ItemIndex);
     ItemIndex = Styles.empty() ? -1 : 0;
@@ -220,18 +221,39 @@ bool TStyleManager::Edit() {
     auto backup = std::make_unique<TQStyle>();
     TQStyle& style = GetQStyle(ItemIndex);
     backup->Assign(style);
+    // Kept for an accepted edit that cannot be saved: the style, its preview included, then
+    // goes back to what its file and the list show.
+    backup->Preview->Assign(*style.Preview);
+    backup->Dirty = style.Dirty;
+    backup->UpdateLock = style.UpdateLock;
     const TStyleEditorResult result = RunStyleEditor(style, EditorCaption);
     if (result.ModalResult != mrOk) {
         style.Assign(*backup);
         return false;
     }
-    style.SetName(result.StyleName);
-    style.Save();
+    try {
+        style.SetName(result.StyleName);
+        style.Save();
+    } catch (...) {
+        style.Assign(*backup);
+        std::swap(style.Preview, backup->Preview);
+        style.Dirty = backup->Dirty;
+        style.UpdateLock = backup->UpdateLock;
+        throw;
+    }
     return true;
 }
 
 bool TStyleManager::New() {
+    const int32_t index = ItemIndex;
     Styles.push_back(std::make_unique<TQStyle>());
     ItemIndex = Count() - 1;
-    return Edit();
+    try {
+        return Edit();
+    } catch (...) {
+        // A new style that could not be saved goes again, and the style before it is current.
+        Styles.pop_back();
+        ItemIndex = index;
+        throw;
+    }
 }

@@ -58,7 +58,8 @@ public:
     void SetName(const std::string& Value);
     void SetBorderLimit(uint8_t Value);
 
-    // Deletes the file named by FileName; whether that worked is not examined.
+    // Deletes the file named by FileName, when it has one. A file that cannot be deleted raises
+    // "Cannot delete file "<name>". <reason>"; one that is gone already is no error.
     void DeleteFile();
     // Reading raises the stream's, the JPEG decoder's or a "Damaged style file: ..." Exception
     // (prefixed with the file's name when read from a file); the style is then unchanged.
@@ -120,12 +121,16 @@ public:
     // Stored unchecked.
     void SetIndex(int32_t Index) { ItemIndex = Index; }
     // Deletes the current style and its file; the first style becomes current, or -1 when none
-    // remains. Nothing happens while ItemIndex is below 0.
+    // remains. Nothing happens while ItemIndex is below 0. A file that cannot be deleted raises
+    // and the style stays, listed and current.
     void Delete();
     // Runs the style editor on the current style. Accepted: the typed name is set, the style
     // saved, and the result is true. Otherwise the style takes back its values from before.
+    // A save that fails raises, and the style is again what it was before the editor opened,
+    // name, file name and preview included.
     bool Edit();
-    // Appends a default style, makes it current and edits it.
+    // Appends a default style, makes it current and edits it. A save that fails raises, and the
+    // new style is gone again, the style current before it current again.
     bool New();
 
     std::vector<std::unique_ptr<TQStyle>> Styles;

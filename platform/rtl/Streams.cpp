@@ -39,6 +39,11 @@ int FaultAt(TFaultPoint Point, int64_t End) {
     return gFault.Error;
 }
 
+// The errno of a fault at Point that strikes whatever a file holds (creating, removing), or 0.
+int FaultOn(TFaultPoint Point) {
+    return FaultAt(Point, INT64_MAX);
+}
+
 int64_t FaultLimit() {
     std::lock_guard lock(gFaultMutex);
     return gFault.AtByte;
@@ -224,6 +229,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
         mode = "r+b";
         break;
     }
+    if (Mode == TFileMode::fmCreate)
+        if (const int error = FaultOn(TFaultPoint::fpCreate)) RaiseOpenError(FileName, true, error);
     const int fd = OpenRegular(FileName, flags, Mode == TFileMode::fmCreate);
     FFile = ::fdopen(fd, mode);
     if (FFile == nullptr) {
@@ -363,6 +370,7 @@ int CreateBeside(const std::string& Target, const std::string& FileName, std::st
     struct stat st {};
     const bool exists = ::stat(Target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) RaiseNotAFile(FileName);
+    if (const int error = FaultOn(TFaultPoint::fpCreate)) RaiseOpenError(FileName, true, error);
     std::string folder = FolderOf(Target);
     if (folder.back() != '/') folder += '/';
     const std::string stem = folder + "." + NameOf(Target) + ".";
@@ -420,6 +428,17 @@ void TAtomicFileStream::Close() {
         (void)::fsync(dir);
         ::close(dir);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Removing files
+
+void RemoveFile(const std::string& FileName) {
+    int error = FaultOn(TFaultPoint::fpRemove);
+    if (error == 0 && ::unlink(FileName.c_str()) == 0) return;
+    if (error == 0) error = errno;
+    if (error == ENOENT) return;
+    RaiseException("Cannot delete file \"" + FileName + "\". " + std::strerror(error));
 }
 
 // ---------------------------------------------------------------------------------------------

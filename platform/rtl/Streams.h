@@ -189,11 +189,17 @@ private:
     std::string FTempName; // the name the data goes to until Close
 };
 
+// Deletes the file FileName. A file that is there and stays there (a read-only folder) raises
+// "Cannot delete file "<name>". <reason>"; a name that is not there is no error.
+void RemoveFile(const std::string& FileName);
+
 // Test seam: file streams opened for writing fail as on a full or failing disk. While a scope
 // lives, in this whole process: fpWrite lets no file grow past AtByte bytes (the write that
 // would, writes up to there and fails); fpFlush and fpClose make the flush (and the fsync) or
-// the close of a file that holds AtByte bytes or more fail. Error is the errno reported.
-enum class TFaultPoint { fpWrite, fpFlush, fpClose };
+// the close of a file that holds AtByte bytes or more fail. fpCreate makes every creation of a
+// file stream fail, fpRemove every RemoveFile, as in a read-only folder (AtByte is not used).
+// Error is the errno reported.
+enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove };
 
 class TWriteFaultScope {
 public:

@@ -2,18 +2,24 @@
 // The command module: enabling after a load, a gesture, undo, redo and Close; the command keys;
 // the discard question; the preset commands.
 #include "app/Tools.h"
+#include "controls/ImageListViewer.h"
 #include "document/DualImage.h"
 #include "presets/EditorHooks.h"
 #include "presets/Patterns.h"
 #include "presets/Styles.h"
 #include "tests/app/ShellFixture.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+#include <cerrno>
 
 namespace {
 
@@ -247,6 +253,148 @@ TEST_F(DomainCommands, ANewPresetTheUserCancelsIsNotKept) {
     EXPECT_TRUE(std::filesystem::exists(Domain->StyleManager->Current().FileName));
     SetStyleEditorHook(nullptr);
     SetPatternEditorHook(nullptr);
+}
+
+// A read-only preset folder, as the stream seam gives it even to root: each failure is said, and
+// the lists, the current presets and what the drawing is drawn with stay as they were.
+TEST_F(DomainCommands, PresetsThatCannotBeSavedChangeNothing) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    TStyleManager& styles = *Domain->StyleManager;
+    TPatternManager& patterns = *Domain->PatternManager;
+    FMain->SelectStyle(1);
+    // A click on the second thumbnail frames it and picks its pattern.
+    FMain->PatternImageListViewer->SetSelected(1);
+    FMain->PatternImageListViewerMouseUpThumb(1);
+    const int styleCount = styles.Count();
+    const int patternCount = patterns.Count();
+    const std::string styleName = styles.Current().Name;
+    const float styleGain = styles.Current().Gain;
+    const float drawingGain = Domain->Document->Gain();
+    const int frames = patterns.Current().FrameCount();
+    const TBezierCurves curves = patterns.Current().GetFrames(0).Curves;
+    const QImage thumbnail = FMain->PatternImageList.GetBitmap(1);
+    SetStyleEditorHook([](TQStyle& Style, const std::string&) {
+        Style.SetGain(Style.Gain + 3.0f);
+        return TStyleEditorResult{mrOk, "Lost Style"};
+    });
+    SetPatternEditorHook([](TPattern& Pattern, const std::string&) {
+        Pattern.GetFrames(0).AddCurve(TBezierCurve{{10, 10}, {50, 0}, {100, 80}, {150, 150}});
+        return static_cast<int>(mrOk);
+    });
+    {
+        TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES);
+        Domain->NewStyleCommand->trigger();
+        Domain->EditStyleCommand->trigger();
+        Domain->NewPatternCommand->trigger();
+        Domain->EditPatternCommand->trigger();
+    }
+    SetStyleEditorHook(nullptr);
+    SetPatternEditorHook(nullptr);
+    ASSERT_EQ(Messages.size(), 4u);
+    for (const TShownMessage& m : Messages) {
+        EXPECT_EQ(m.Icon, QMessageBox::Critical);
+        EXPECT_EQ(m.Text.rfind("Cannot create file \"" + Folder(), 0), 0u) << m.Text;
+        EXPECT_NE(m.Text.find("\". Permission denied"), std::string::npos) << m.Text;
+    }
+
+    EXPECT_EQ(styles.Count(), styleCount);
+    EXPECT_EQ(FMain->cbStyles->count(), styleCount);
+    EXPECT_EQ(styles.ItemIndex, 1);
+    EXPECT_EQ(FMain->cbStyles->currentIndex(), 1);
+    EXPECT_EQ(FMain->cbStyles->currentText().toStdString(), styleName);
+    EXPECT_EQ(styles.Current().Name, styleName);
+    EXPECT_FLOAT_EQ(styles.Current().Gain, styleGain);
+    EXPECT_FLOAT_EQ(Domain->Document->Gain(), drawingGain);
+    // Delete asks about the style the list shows.
+    Answers.push_back(QMessageBox::No);
+    Domain->DelStyleCommand->trigger();
+    EXPECT_EQ(Messages.back().Text, "Sure to delete the style \"" + styleName + "\"?");
+
+    EXPECT_EQ(patterns.Count(), patternCount);
+    EXPECT_EQ(FMain->PatternImageList.Count(), patternCount);
+    EXPECT_EQ(patterns.ItemIndex, 1);
+    EXPECT_EQ(FMain->PatternImageListViewer->Selected(), 1);
+    EXPECT_EQ(patterns.Current().FrameCount(), frames);
+    EXPECT_EQ(patterns.Current().GetFrames(0).Curves, curves);
+    EXPECT_EQ(FMain->PatternImageList.GetBitmap(1), thumbnail);
+}
+
+TEST_F(DomainCommands, PresetsWhoseFilesCannotBeDeletedStayListed) {
+    const int styles = Domain->StyleManager->Count();
+    const int patterns = Domain->PatternManager->Count();
+    Domain->StyleManager->SetIndex(2);
+    Domain->PatternManager->SetIndex(2);
+    const std::string styleFile = Domain->StyleManager->Current().FileName;
+    const std::string patternFile = Domain->PatternManager->Current().FileName;
+    {
+        TWriteFaultScope readOnly(TFaultPoint::fpRemove, 0, EACCES);
+        Domain->DelStyleCommand->trigger();
+        Domain->DelPatternCommand->trigger();
+    }
+    ASSERT_EQ(Messages.size(), 4u);
+    EXPECT_EQ(Messages[1].Icon, QMessageBox::Critical);
+    EXPECT_EQ(Messages[1].Text, "Cannot delete file \"" + styleFile + "\". Permission denied");
+    EXPECT_EQ(Messages[3].Text, "Cannot delete file \"" + patternFile + "\". Permission denied");
+    EXPECT_EQ(Domain->StyleManager->Count(), styles);
+    EXPECT_EQ(FMain->cbStyles->count(), styles);
+    EXPECT_EQ(Domain->StyleManager->ItemIndex, 2);
+    EXPECT_EQ(Domain->PatternManager->Count(), patterns);
+    EXPECT_EQ(FMain->PatternImageList.Count(), patterns);
+    EXPECT_EQ(Domain->PatternManager->ItemIndex, 2);
+    EXPECT_TRUE(std::filesystem::exists(styleFile));
+    EXPECT_TRUE(std::filesystem::exists(patternFile));
+}
+
+TEST_F(DomainCommands, EveryQuestionThatThrowsWorkAwayDefaultsToTheSafeAnswer) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    Dab(100, 75);
+    const int styles = Domain->StyleManager->Count();
+    const int patterns = Domain->PatternManager->Count();
+    auto expectNothingLost = [&] {
+        EXPECT_NE(Domain->Document, nullptr);
+        EXPECT_EQ(Terminated, 0);
+        EXPECT_EQ(Domain->StyleManager->Count(), styles);
+        EXPECT_EQ(Domain->PatternManager->Count(), patterns);
+    };
+    Answers = {QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel,
+               QMessageBox::No,     QMessageBox::No,     QMessageBox::No};
+    Domain->CloseCommand->trigger();
+    Domain->OpenCommand->trigger();
+    Domain->ExitCommand->trigger();
+    EXPECT_FALSE(FMain->FormClose());
+    Domain->DelStyleCommand->trigger();
+    Domain->DelPatternCommand->trigger();
+    ASSERT_EQ(Messages.size(), 6u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(Messages[i].Default, QMessageBox::Cancel) << Messages[i].Text;
+    for (size_t i = 3; i < 6; ++i)
+        EXPECT_EQ(Messages[i].Default, QMessageBox::No) << Messages[i].Text;
+    expectNothingLost();
+
+    // The real box: Enter and Escape both keep everything.
+    SetMessageBoxHook(nullptr);
+    auto whenAsked = [](Qt::Key Key) {
+        QTimer::singleShot(0, [Key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, Key);
+            if (box->isVisible()) {
+                ADD_FAILURE() << "the key did not answer the question";
+                box->done(QMessageBox::Cancel);
+            }
+        });
+    };
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        whenAsked(key);
+        Domain->CloseCommand->trigger();
+        whenAsked(key);
+        EXPECT_FALSE(FMain->FormClose());
+        whenAsked(key);
+        Domain->DelStyleCommand->trigger();
+        whenAsked(key);
+        Domain->DelPatternCommand->trigger();
+        expectNothingLost();
+    }
 }
 
 TEST_F(DomainCommands, ContextHelpLeavesNoToolAndEndsAtTheNextClick) {

@@ -82,11 +82,43 @@ TEST_F(OpenPicture, AFileThatCannotBeReadIsReported) {
     EXPECT_EQ(Messages[0].Caption, "Error loading file");
 }
 
-TEST_F(OpenPicture, CancellingTheFileDialogLeavesNoDrawing) {
+TEST_F(OpenPicture, AnUnsavedDrawingStaysUntilANewPictureHasBeenRead) {
     ASSERT_TRUE(Open(MakePicture(120, 100)));
-    Domain->OpenCommand->trigger(); // no name queued: the dialog is cancelled
-    EXPECT_EQ(Domain->Document, nullptr);
-    EXPECT_FALSE(Domain->SaveCommand->isEnabled());
+    TDualImage* drawing = Domain->Document.get();
+    drawing->BeginChange();
+    drawing->SprayAt(60, 50);
+    drawing->EndChange();
+    const int strokes = drawing->StrokeCount();
+    ASSERT_GT(strokes, 0);
+    auto expectKept = [&] {
+        EXPECT_EQ(Domain->Document.get(), drawing);
+        EXPECT_TRUE(drawing->Modified);
+        EXPECT_EQ(drawing->StrokeCount(), strokes);
+        EXPECT_EQ(FMain->ImgSrc->View().Bitmap.Width(), 120);
+        EXPECT_TRUE(Domain->SaveCommand->isEnabled());
+    };
+    // OK to the question, then Cancel in the file dialog (no name queued).
+    Domain->OpenCommand->trigger();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, "Document not saved. Discard anyway?");
+    expectKept();
+
+    // OK, then a file that cannot be read; opened or dropped, the drawing stays.
+    const std::string broken = Folder() + "broken.bmp";
+    std::ofstream(broken) << "BM not really a picture";
+    Open(broken);
+    FMain->DropFiles({QString::fromStdString(broken)});
+    ASSERT_EQ(Messages.size(), 5u);
+    EXPECT_EQ(Messages[2].Caption, "Error loading file");
+    EXPECT_EQ(Messages[3].Text, "Document not saved. Discard anyway?");
+    EXPECT_EQ(Messages[4].Caption, "Error loading file");
+    expectKept();
+
+    // A picture that is read takes its place.
+    ASSERT_TRUE(Open(MakePicture(160, 120)));
+    EXPECT_EQ(Domain->Document->StrokeCount(), 0);
+    EXPECT_FALSE(Domain->Document->Modified);
+    EXPECT_EQ(FMain->ImgDst->View().Bitmap.Width(), 160);
 }
 
 TEST_F(OpenPicture, OneMegapixelLoadsWithoutAnOffer) {

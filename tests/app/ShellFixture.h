@@ -46,6 +46,7 @@ struct TShownMessage {
     std::string Caption;
     std::string Text;
     QMessageBox::StandardButtons Buttons;
+    QMessageBox::StandardButton Default;
 };
 
 class TShellTest : public ::testing::Test {
@@ -67,8 +68,8 @@ protected:
         CopyPresets();
         PrepareFolder();
         SetMessageBoxHook([this](QMessageBox::Icon Icon, const std::string& Caption, const std::string& Text,
-                                 QMessageBox::StandardButtons Buttons) {
-            Messages.push_back(TShownMessage{Icon, Caption, Text, Buttons});
+                                 QMessageBox::StandardButtons Buttons, QMessageBox::StandardButton Default) {
+            Messages.push_back(TShownMessage{Icon, Caption, Text, Buttons, Default});
             if (!Answers.empty()) {
                 const QMessageBox::StandardButton answer = Answers.front();
                 Answers.pop_front();

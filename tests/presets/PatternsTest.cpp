@@ -345,3 +345,55 @@ TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
     m.Delete();
     EXPECT_EQ(m.ItemIndex, -1);
 }
+
+// A read-only preset folder, as the stream seam gives it even to root.
+TEST(PatternManager, APatternThatCannotBeSavedIsDrawnAsItsFileAndThumbnailShowIt) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    const TBytes file = PatternFile({{Straight(0, 0, 2, 2)}, {Straight(0, 0, 3, 3)}, {Straight(0, 0, 4, 4)}});
+    TPresetFolder::Write(folder / "b.stk", file);
+    TPatternManager m;
+    m.SetIndex(1);
+    const std::set<std::string> entries = FolderEntries(folder.Path());
+    TTestPatternEditor editor([](TPattern& P, const std::string&) {
+        P.GetFrames(0).Clear();
+        P.GetFrames(4).AddCurve(Straight(9, 9, 20, 20));
+        return int{mrOk};
+    });
+    TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES);
+
+    EXPECT_EQ(MessageOf([&] { m.New(); }),
+              "Cannot create file \"" + folder / "stroke0000.stk" + "\". Permission denied");
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }),
+              "Cannot create file \"" + folder / "b.stk" + "\". Permission denied");
+    // Three frames again, not the editor's five: the Pattern tool's draws stay as they were.
+    TPattern& p = m.Current();
+    ASSERT_EQ(p.FrameCount(), 3);
+    EXPECT_EQ(p.GetFrames(0).Curves, (TBezierCurves{Straight(0, 0, 2, 2)}));
+    EXPECT_EQ(p.GetFrames(2).Curves, (TBezierCurves{Straight(0, 0, 4, 4)}));
+    EXPECT_EQ(p.FileName, folder / "b.stk");
+    EXPECT_EQ(TPresetFolder::Read(folder / "b.stk"), std::string(file.begin(), file.end()));
+    EXPECT_EQ(FolderEntries(folder.Path()), entries);
+}
+
+TEST(PatternManager, AFileThatCannotBeDeletedKeepsItsPatternListedAndCurrent) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPresetFolder::Write(folder / "b.stk", PatternFile({{Straight(0, 0, 2, 2)}}));
+    TPatternManager m;
+    m.SetIndex(1);
+    {
+        TWriteFaultScope readOnly(TFaultPoint::fpRemove, 0, EACCES);
+        EXPECT_EQ(MessageOf([&] { m.Delete(); }),
+                  "Cannot delete file \"" + folder / "b.stk" + "\". Permission denied");
+    }
+    EXPECT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+    EXPECT_TRUE(folder.Exists("b.stk"));
+    m.Delete();
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_FALSE(folder.Exists("b.stk"));
+}

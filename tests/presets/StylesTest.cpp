@@ -468,3 +468,65 @@ TEST(StyleManager, NewThenCancelKeepsADefaultStyleWithoutAFile) {
     EXPECT_EQ(m.Count(), 1);
     EXPECT_TRUE(folder.Exists("a.gst"));
 }
+
+// A read-only preset folder, as the stream seam gives it even to root: nothing can be created
+// in it and nothing deleted from it.
+TEST(StyleManager, AStyleThatCannotBeSavedLeavesTheListAndTheCurrentStyleAsTheyWere) {
+    TPresetFolder folder;
+    THeader h;
+    h.Name = "first";
+    TPresetFolder::Write(folder / "a.gst", StyleFile(h));
+    h.Name = "second";
+    const TBytes second = StyleFile(h);
+    TPresetFolder::Write(folder / "b.gst", second);
+    TStyleManager m;
+    m.SetIndex(1);
+    TBitmap32 preview;
+    preview.Assign(*m.Current().Preview);
+    const std::set<std::string> entries = FolderEntries(folder.Path());
+    TTestStyleEditor editor([](TQStyle& S, const std::string&) {
+        S.SetLength(33);
+        S.SetGain(7.0f);
+        EXPECT_EQ(S.GetPreview().Width(), 512);
+        return TStyleEditorResult{mrOk, "Lost Style"};
+    });
+    TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES);
+
+    EXPECT_EQ(MessageOf([&] { m.New(); }),
+              "Cannot create file \"" + folder / "style0000.gst" + "\". Permission denied");
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+
+    EXPECT_EQ(MessageOf([&] { m.Edit(); }),
+              "Cannot create file \"" + folder / "b.gst" + "\". Permission denied");
+    const TQStyle& s = m.Current();
+    EXPECT_EQ(s.Name, "second");
+    EXPECT_EQ(s.Length, 100);
+    EXPECT_EQ(s.Gain, 2.0f);
+    EXPECT_EQ(s.FileName, folder / "b.gst");
+    EXPECT_FALSE(s.Dirty);
+    EXPECT_TRUE(SamePixels(*s.Preview, preview));
+    EXPECT_EQ(TPresetFolder::Read(folder / "b.gst"), std::string(second.begin(), second.end()));
+    EXPECT_EQ(FolderEntries(folder.Path()), entries);
+}
+
+TEST(StyleManager, AFileThatCannotBeDeletedKeepsItsStyleListedAndCurrent) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.gst", StyleFile(THeader()));
+    TPresetFolder::Write(folder / "b.gst", StyleFile(THeader()));
+    TStyleManager m;
+    m.SetIndex(1);
+    {
+        TWriteFaultScope readOnly(TFaultPoint::fpRemove, 0, EACCES);
+        EXPECT_EQ(MessageOf([&] { m.Delete(); }),
+                  "Cannot delete file \"" + folder / "b.gst" + "\". Permission denied");
+    }
+    EXPECT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 1);
+    EXPECT_TRUE(folder.Exists("b.gst"));
+    // A file that is gone already is no reason to keep the style.
+    std::filesystem::remove(folder / "b.gst");
+    m.Delete();
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_EQ(m.ItemIndex, 0);
+}

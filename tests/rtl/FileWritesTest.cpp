@@ -149,3 +149,31 @@ TEST(FileWrites, AFullTmpfsKeepsTheOldFile) {
     umount(mountPoint.c_str());
     EXPECT_EQ(message, "Could not write " + path + ": No space left on device");
 }
+
+TEST(FileWrites, RemovingAFileThatStaysRaisesWithTheNameAndTheReason) {
+    TTestFolder dir;
+    const std::string path = dir / "old.bin";
+    WriteText(path, "old");
+    {
+        // A read-only folder: nothing is created beside the file, and the file stays.
+        TWriteFaultScope fault(TFaultPoint::fpCreate, 0, EACCES);
+        EXPECT_EQ(ErrorOf([&] { WriteText(path, "new"); }),
+                  "Cannot create file \"" + path + "\". Permission denied");
+        EXPECT_EQ(ErrorOf([&] { TFileStream(dir / "other.bin", TFileMode::fmCreate); }),
+                  "Cannot create file \"" + dir / "other.bin" + "\". Permission denied");
+    }
+    {
+        TWriteFaultScope fault(TFaultPoint::fpRemove, 0, EACCES);
+        EXPECT_EQ(ErrorOf([&] { RemoveFile(path); }),
+                  "Cannot delete file \"" + path + "\". Permission denied");
+    }
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"old.bin"}));
+    // Without the seam: a folder is no file to delete, even for root; a name that is not there
+    // is no error.
+    std::filesystem::create_directory(dir / "sub");
+    EXPECT_EQ(ErrorOf([&] { RemoveFile(dir / "sub"); }),
+              "Cannot delete file \"" + dir / "sub" + "\". Is a directory");
+    RemoveFile(path);
+    RemoveFile(path);
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"sub"}));
+}
