@@ -113,7 +113,7 @@ const TBitmap32* Photo(const std::string& Name, int Megapixels) {
     RegisterPictureFormats();
     auto original = std::make_unique<TBitmap32>();
     try {
-        LoadPictureFile(*original, std::string(QUOR_SHARED_DATA) + "/" + Name);
+        LoadPictureFile(*original, std::string(QUOR_TEST_DATA) + "/" + Name);
     } catch (...) {
         return nullptr;
     }
@@ -127,7 +127,7 @@ const TBitmap32* Photo(const std::string& Name, int Megapixels) {
 const TBitmap32* Setup(benchmark::State& State, const std::string& Name = "photo-a.jpg") {
     const TBitmap32* photo = Photo(Name, static_cast<int>(State.range(0)));
     if (photo == nullptr) {
-        State.SkipWithError("shared photos missing");
+        State.SkipWithError("the test photo cannot be read");
         return nullptr;
     }
     SetAnalysisThreadCount(static_cast<int>(State.range(1)));

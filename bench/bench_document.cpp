@@ -85,7 +85,7 @@ struct TDrawing {
 };
 
 TDrawing& PhotoDrawing() {
-    static TDrawing drawing(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    static TDrawing drawing(std::string(QUOR_TEST_DATA) + "/photo-a.jpg");
     return drawing;
 }
 } // namespace
@@ -145,7 +145,7 @@ BENCHMARK(BM_UndoRedo)->Unit(benchmark::kMicrosecond);
 // The applied steps' strokes (a fresh drawing of 30 one-dab gestures) filled again into a
 // bitmap of twice the size.
 static void BM_RenderStrokes_TwiceTheSize(benchmark::State& State) {
-    TDrawing d(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    TDrawing d(std::string(QUOR_TEST_DATA) + "/photo-a.jpg");
     if (!d.Error.empty()) {
         State.SkipWithError(d.Error.c_str());
         return;
@@ -167,7 +167,7 @@ BENCHMARK(BM_RenderStrokes_TwiceTheSize)->Unit(benchmark::kMillisecond);
 
 // 100,000 strokes as a PostScript file.
 static void BM_ExportPostScript_100k(benchmark::State& State) {
-    TDrawing d(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+    TDrawing d(std::string(QUOR_TEST_DATA) + "/photo-a.jpg");
     if (!d.Error.empty()) {
         State.SkipWithError(d.Error.c_str());
         return;

@@ -19,7 +19,7 @@ namespace {
 const std::map<std::string, std::string>& Files() {
     static const std::map<std::string, std::string> files = [] {
         std::map<std::string, std::string> f;
-        const std::string photo = std::string(QUOR_SHARED_DATA) + "/photo-a.jpg";
+        const std::string photo = std::string(QUOR_TEST_DATA) + "/photo-a.jpg";
         if (!std::filesystem::exists(photo)) return f;
         RegisterPictureFormats();
         TMemoryStream jpeg;
@@ -51,7 +51,7 @@ void Read(benchmark::State& State, const std::string& Extension) {
     const auto& files = Files();
     const auto it = files.find(Extension);
     if (it == files.end()) {
-        State.SkipWithError("the shared pictures are missing");
+        State.SkipWithError("the test photo cannot be read");
         return;
     }
     TMemoryStream stream;

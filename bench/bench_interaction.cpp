@@ -50,7 +50,7 @@ struct TDrawing {
         try {
             RegisterPictureFormats();
             TBitmap32 photo;
-            photo.LoadFromFile(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+            photo.LoadFromFile(std::string(QUOR_TEST_DATA) + "/photo-a.jpg");
             const double f =
                 std::sqrt(Megapixels * 1e6 / (static_cast<double>(photo.Width()) * photo.Height()));
             const int w = static_cast<int>(photo.Width() * f), h = static_cast<int>(photo.Height() * f);

@@ -85,7 +85,7 @@ const TPicture& Picture() {
         try {
             RegisterPictureFormats();
             TBitmap32 photo;
-            photo.LoadFromFile(std::string(QUOR_SHARED_DATA) + "/photo-a.jpg");
+            photo.LoadFromFile(std::string(QUOR_TEST_DATA) + "/photo-a.jpg");
             p.Feature = TFeatureExtractor::Extract(photo);
         } catch (const std::exception& e) {
             p.Error = e.what();

@@ -41,7 +41,7 @@ function(quor_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_compile_definitions(${name} PRIVATE
-        QUOR_SHARED_DATA="${QUOR_SHARED_DATA}"
+        QUOR_TEST_DATA="${QUOR_TEST_DATA}"
         QUOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     set(env "")
     if(ARG_QT)

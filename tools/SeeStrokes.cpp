@@ -4,7 +4,7 @@
 //
 //   see_strokes [photo [output.jpg|output.bmp [density [border-limit [colour-mode]]]]]
 //
-// The photo defaults to photo-a.jpg of the shared pictures, the output to /tmp/see_strokes.jpg.
+// The photo defaults to tests/data/photo-a.jpg, the output to /tmp/see_strokes.jpg.
 // Density 2925 with the length 100 gives 4000 strokes.
 #include "engine/EffectSampler.h"
 #include "engine/FeatureExtractor.h"
@@ -21,7 +21,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    const std::string photo = argc > 1 ? argv[1] : std::string(QUOR_SHARED_DATA) + "/photo-a.jpg";
+    const std::string photo = argc > 1 ? argv[1] : std::string(QUOR_TEST_DATA) + "/photo-a.jpg";
     const std::string output = argc > 2 ? argv[2] : "/tmp/see_strokes.jpg";
     const int density = argc > 3 ? std::atoi(argv[3]) : 2925;
     const int borderLimit = argc > 4 ? std::atoi(argv[4]) : 90;

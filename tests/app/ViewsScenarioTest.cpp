@@ -58,8 +58,7 @@ TPoint Centre(TImgView32& View) {
 }
 
 TEST_F(Views, EveryBarShowsItsViewThroughOpenScrollWheelResizeAndClose) {
-    const std::string photoA = SharedPhoto("photo-a.jpg"), photoB = SharedPhoto("photo-b.jpg");
-    if (photoA.empty() || photoB.empty()) GTEST_SKIP() << "the shared photos are missing";
+    const std::string photoA = TestPhotoPath("photo-a.jpg"), photoB = TestPhotoPath("photo-b.jpg");
     FMain->resize(1280, 900);
     FMain->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(FMain));

@@ -115,8 +115,7 @@ constexpr int PieceLeft = 312, PieceTop = 362, PieceWidth = 400, PieceHeight = 3
 
 TEST(GoldenDrawing, EveryToolOnPhotoAGivesTheStoredDrawing) {
     TImgView32 src, dst;
-    if (!LoadSharedPhotoPiece("photo-a.jpg", PieceLeft, PieceTop, PieceWidth, PieceHeight, src.Bitmap))
-        GTEST_SKIP() << "shared pictures missing";
+    ASSERT_TRUE(LoadTestPhotoPiece("photo-a.jpg", PieceLeft, PieceTop, PieceWidth, PieceHeight, src.Bitmap));
     dst.Bitmap.SetSize(PieceWidth, PieceHeight);
     dst.Bitmap.Clear(clWhite32);
     src.SetViewportSize(PieceWidth, PieceHeight);

@@ -702,8 +702,7 @@ bool SameStrokes(const std::vector<TStrokeOutline>& A, const std::vector<TStroke
 } // namespace
 
 TEST_F(LineSampler, SameSeedSameGesturesSameDrawing) {
-    const std::string path = SharedPhoto("photo-b.jpg");
-    if (path.empty()) GTEST_SKIP() << "shared pictures missing";
+    const std::string path = TestPhotoPath("photo-b.jpg");
     RegisterPictureFormats();
     TBitmap32 photo;
     photo.LoadFromFile(path);

@@ -405,10 +405,8 @@ TEST(BmpCodec, HostileHeadersAreRefusedWithClearMessages) {
     EXPECT_NE(ReadError(MakeBmp(overrun)).find("past the last row"), std::string::npos);
 }
 
-TEST(BmpCodec, ReadsTheSharedSamplePicture) {
-    const std::filesystem::path path = std::filesystem::path(QUOR_SHARED_DATA) / "sample256.bmp";
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared data";
-    TFileStream f(path.string(), TFileMode::fmOpenRead);
+TEST(BmpCodec, ReadsTheSamplePicture) {
+    TFileStream f(QUOR_SOURCE_DIR "/resources/sample256.bmp", TFileMode::fmOpenRead);
     TBitmap32 b;
     ReadBmp(b, f);
     EXPECT_EQ(b.Width(), 256);

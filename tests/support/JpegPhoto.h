@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loads a JPEG photo straight through libjpeg, for tests and benchmarks of the picture analysis,
-// and the shared photos that tests draw on.
+// and the photos of tests/data that tests draw on.
 #pragma once
 
 #include "platform/raster/Bitmap32.h"
@@ -45,28 +45,19 @@ inline bool LoadJpegPhoto(const std::string& FileName, TBitmap32& Bitmap) {
     return true;
 }
 
-// The shared test pictures, or an empty string when the folder is missing.
-inline std::string SharedPhoto(const std::string& Name) {
-#ifdef QUOR_SHARED_DATA
-    const std::string path = std::string(QUOR_SHARED_DATA) + "/" + Name;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-        return path;
-    }
-#endif
-    return {};
+// The path of a photo of tests/data.
+inline std::string TestPhotoPath(const std::string& Name) {
+    return std::string(QUOR_TEST_DATA) + "/" + Name;
 }
 
-// A shared photo, or a W x H piece of it from (Left, Top); false when the shared pictures are
-// missing.
-inline bool LoadSharedPhoto(const std::string& Name, TBitmap32& Photo) {
-    const std::string path = SharedPhoto(Name);
-    return !path.empty() && LoadJpegPhoto(path, Photo);
+// A photo of tests/data, or a W x H piece of it from (Left, Top); false when it cannot be read.
+inline bool LoadTestPhoto(const std::string& Name, TBitmap32& Photo) {
+    return LoadJpegPhoto(TestPhotoPath(Name), Photo);
 }
 
-inline bool LoadSharedPhotoPiece(const std::string& Name, int Left, int Top, int W, int H, TBitmap32& Piece) {
+inline bool LoadTestPhotoPiece(const std::string& Name, int Left, int Top, int W, int H, TBitmap32& Piece) {
     TBitmap32 photo;
-    if (!LoadSharedPhoto(Name, photo)) return false;
+    if (!LoadTestPhoto(Name, photo)) return false;
     Piece.SetSize(W, H);
     Piece.Draw(0, 0, TRect{Left, Top, Left + W, Top + H}, photo);
     return true;

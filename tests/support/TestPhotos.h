@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shared photos that the analysis tests hold the fast kernels against the plain ones on:
+// The photos of tests/data that the analysis tests hold the fast kernels against the plain ones on:
 // all three at their size in optimised builds; in unoptimised builds (the sanitizer run) one
 // 320 x 240 piece of each, which keeps the plain thinning short.
 #pragma once
@@ -21,14 +21,14 @@ struct TTestPhoto {
     size_t N = 0; // pixels
 };
 
-// None, and the running test marked skipped, when the shared pictures are missing.
+// None, and the running test marked failed, when a photo cannot be read.
 inline std::vector<TTestPhoto> TestPhotos() {
     std::vector<TTestPhoto> photos;
     for (const char* name : {"photo-a.jpg", "photo-b.jpg", "photo-c.jpg"}) {
         TTestPhoto photo{name, {}};
         TBitmap32 full;
-        if (!LoadSharedPhoto(name, full)) {
-            [] { GTEST_SKIP() << "shared pictures missing"; }();
+        if (!LoadTestPhoto(name, full)) {
+            ADD_FAILURE() << TestPhotoPath(name) << " cannot be read";
             return {};
         }
 #ifdef NDEBUG
