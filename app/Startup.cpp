@@ -20,7 +20,32 @@
 #include <QCursor>
 #include <QEventLoop>
 
+#include <climits>
+#include <fstream>
+#include <sys/resource.h>
+
+long RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
+    if (limit.rlim_cur != limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) != 0 && limit.rlim_max == RLIM_INFINITY) {
+            // No process may go past the system's own ceiling.
+            std::ifstream ceiling("/proc/sys/fs/nr_open");
+            rlim_t most = 0;
+            if (ceiling >> most && most > limit.rlim_cur) {
+                raised.rlim_cur = most;
+                setrlimit(RLIMIT_NOFILE, &raised);
+            }
+        }
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? LONG_MAX : static_cast<long>(limit.rlim_cur);
+}
+
 void InitializeUnits() {
+    RaiseOpenFileLimit();
     CheckPerformanceCounter();
     TempManager();
     RegisterPictureFormats();

@@ -14,10 +14,16 @@ class TFResample;
 class TFormAbout;
 class TdmGlobalConfig;
 
-// The units' own start-up work, in their order: the high-resolution counter is checked (a
-// machine without one stops the start with "Can not query performance frequency"), the
-// temporary-file service is made (it deletes what an earlier run left), and the extra picture
-// formats are registered. Raises when the program cannot run.
+// Raises the soft limit on open files to the hard one (as far as the system lets a process go),
+// so that a library that opens many files at a moment (the desktop's dialogs) does not run out;
+// the program itself holds only the files it is writing or reading. Returns the soft limit in
+// force afterwards.
+long RaiseOpenFileLimit();
+
+// The units' own start-up work, in their order: the open-file limit is raised, the
+// high-resolution counter is checked (a machine without one stops the start with "Can not
+// query performance frequency"), the temporary-file service is made (it deletes what an earlier run left),
+// and the extra picture formats are registered. Raises when the program cannot run.
 void InitializeUnits();
 
 // The Qt side of the lower layers' hooks: the hourglass, letting the window system catch up

@@ -4,6 +4,7 @@
 // DualImageViews.cpp.
 #include "document/DualImage.h"
 
+#include "document/CompressedBitmap.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
 #include "engine/FeatureExtractor.h"
@@ -205,9 +206,20 @@ void TDualImage::EndChange() {
         // A change that drew nothing aborts here and leaves no step.
         step->Finish(FDirtyRect);
         FHistory->Add(std::move(step));
-    } catch (...) {
-        // The step is freed with its stroke log; the pixels drawn stay in the drawing.
+    } catch (const EAbort&) {
         return;
+    } catch (...) {
+        // A step that cannot be kept takes its strokes out of the drawing as well, so that
+        // the drawing holds no stroke that the logs lack; then the failure is told.
+        if (step) {
+            try {
+                step->DestCopy().Exchange(DestBitmap(), step->Rect());
+            } catch (...) {
+                // The pixels stay as drawn.
+            }
+            RepaintDest();
+        }
+        throw;
     }
     try {
         if (FOnChange) FOnChange(this);

@@ -59,6 +59,8 @@ void TQState::DestChanging(const TBitmap32& Dest, const TRect& R) {
 }
 
 void TQState::Finish(const TRect& R) {
+    // The gesture is over: its stroke log lets go of its file until it is read.
+    FStrokes->EndWriting();
     // A finished step keeps its rectangle: its copies have that rectangle's size.
     if (FFinished) Abort();
     FRect = R;
@@ -138,7 +140,7 @@ TQStates::~TQStates() {
     TCompressedBitmap::ReserveForReadBack(0);
 }
 
-void TQStates::Add(std::unique_ptr<TQState> Step) {
+void TQStates::Add(std::unique_ptr<TQState>&& Step) {
     TBusyScope busy(*this);
     if (!Step) RaiseException("TQStates.Add: no step");
     FSteps.resize(static_cast<size_t>(FCurrent)); // frees the undone steps

@@ -44,7 +44,8 @@ public:
     // Rectangle R of the drawing is about to change: a step that copies on change copies the
     // tiles of R it has not copied yet. Before Finish.
     void DestChanging(const TBitmap32& Dest, const TRect& R);
-    // Keeps only rectangle R of both copies. A silent abort (EAbort) when the step is already
+    // Ends the writing of the stroke log (which closes its file) and keeps only rectangle R of
+    // both copies. A silent abort (EAbort) when the step is already
     // finished or R holds no pixel of the bitmaps: the empty union (MaxInt, MaxInt, MinInt,
     // MinInt) of a gesture that drew nothing, a zero width or height, or a rectangle outside.
     // A rectangle reaching past the bitmaps is cut to them.
@@ -91,8 +92,9 @@ public:
     TQStates(const TQStates&) = delete;
     TQStates& operator=(const TQStates&) = delete;
 
-    // Frees the undone steps, appends Step (the history owns it) and applies it.
-    void Add(std::unique_ptr<TQState> Step);
+    // Frees the undone steps, appends Step (the history owns it) and applies it. When that
+    // fails, Step stays with the caller.
+    void Add(std::unique_ptr<TQState>&& Step);
     // Takes back the last applied step, from before its gesture, into the bitmaps. At the bottom
     // raises "Imposible hacer undo, estamos al principio de la pila".
     void Undo(TBitmap32& Feature, TBitmap32& Dest);

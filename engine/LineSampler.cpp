@@ -274,7 +274,14 @@ void TLineSampler::Execute() {
         BuildOutline();
         if (!LeftOutline.empty() && !RightOutline.empty()) {
             if (Strokes != nullptr) Strokes->Add(LeftOutline, RightOutline, Color);
-            FillStroke();
+            try {
+                FillStroke();
+            } catch (...) {
+                // A stroke that could not be drawn leaves the log too: the log and the
+                // drawing hold the same strokes.
+                if (Strokes != nullptr) Strokes->RemoveLast();
+                throw;
+            }
         }
     }
 }

@@ -124,7 +124,8 @@ public:
     void AddPathPoint(int32_t X, int32_t Y, float FX, float FY);
     // One of the last four entries of Path is the pixel (X, Y).
     bool PathHasRecent(int32_t X, int32_t Y) const;
-    // Generates, logs and fills the stroke. Run once per sampler.
+    // Generates, logs and fills the stroke. Run once per sampler. A fill that raises takes the
+    // record back out of the log: the stroke is in both or in neither.
     void Execute();
 
     // Sampling across the stroke: the path itself, then copies shifted to either side.

@@ -3,8 +3,8 @@
 
 #include "platform/rtl/Streams.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <vector>
 
 namespace {
@@ -31,7 +31,7 @@ TStrokes::TStrokes(const std::string& FileName) : FFileName(FileName) {
 
 TStrokes::~TStrokes() {
     try {
-        Flush();
+        if (FFileStream) Flush();
     } catch (...) {
         // The file is deleted below; what it could not take is lost with it.
     }
@@ -44,71 +44,130 @@ int64_t TStrokes::BufferSize() const {
     return FBuffer->Size();
 }
 
+bool TStrokes::AllRead() const {
+    return !FFileData && FReadPosition >= FBuffer->Size();
+}
+
 void TStrokes::Add(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Right, TColor32 Color) {
-    const bool allRead = FReadPosition >= FBuffer->Size();
-    // The test comes before the record, so a record is never split between file and buffer.
-    // While records wait unread in the buffer it stays in memory until they have been read.
-    // A flush that fails keeps the records in memory; the new one joins them before the
-    // failure is raised, so the log still holds every stroke drawn.
-    std::exception_ptr failure;
-    if (FBuffer->Size() > FBufferLimit && allRead) {
-        try {
-            Flush();
-        } catch (...) {
-            failure = std::current_exception();
-        }
+    // The test comes before the record, so a record is never split between file and buffer,
+    // and the record just added is always in the buffer. While records wait unread in the
+    // buffer it stays in memory until they have been read.
+    const int64_t size = FBuffer->Size();
+    if (size > FBufferLimit && size >= FRetryAt) TryFlush();
+    const bool allRead = AllRead();
+    const int64_t start = FBuffer->Size();
+    try {
+        FBuffer->Seek(0, TSeekOrigin::soEnd);
+        WriteColor(Color);
+        WritePoints(Left);
+        WritePoints(Right);
+    } catch (...) {
+        FBuffer->SetSize(start);
+        throw;
     }
-    FBuffer->Seek(0, TSeekOrigin::soEnd);
-    WriteColor(Color);
-    WritePoints(Left);
-    WritePoints(Right);
     if (allRead) FReadPosition = FBuffer->Size();
+    FLastRecord = start;
     ++FCount;
-    if (failure) std::rethrow_exception(failure);
+}
+
+bool TStrokes::RemoveLast() {
+    if (FLastRecord < 0) return false;
+    FBuffer->SetSize(FLastRecord);
+    FReadPosition = std::min(FReadPosition, FLastRecord);
+    FLastRecord = -1;
+    --FCount;
+    return true;
+}
+
+void TStrokes::EndWriting() {
+    if (!FWriting) return;
+    TryFlush();
+    FWriting = false;
+    FFileStream.reset();
+}
+
+bool TStrokes::TryFlush() {
+    if (!AllRead()) return false;
+    try {
+        Flush();
+        FRetryAt = 0;
+        return true;
+    } catch (...) {
+        FRetryAt = FBuffer->Size() + FBufferLimit;
+        return false;
+    }
 }
 
 void TStrokes::Flush() {
     const int64_t size = FBuffer->Size();
-    if (size > 0) {
-        const int64_t whole = FFileStream->Position();
-        try {
-            FFileStream->WriteBuffer(FBuffer->Memory(), static_cast<size_t>(size));
+    if (size == 0) return;
+    // Past the gesture the file is opened for the one write and closed again.
+    const bool reopened = !FFileStream;
+    if (reopened) {
+        FFileStream = std::make_unique<TFileStream>(FFileName, TFileMode::fmOpenWrite);
+        FFileStream->Seek(0, TSeekOrigin::soEnd);
+    }
+    const int64_t whole = FWholeEnd >= 0 ? FWholeEnd : FFileStream->Position();
+    try {
+        if (FWholeEnd >= 0) {
+            FFileStream->SetSize(whole);
+            FFileStream->Seek(whole, TSeekOrigin::soBeginning);
+            FWholeEnd = -1;
+        }
+        FFileStream->WriteBuffer(FBuffer->Memory(), static_cast<size_t>(size));
+        if (reopened)
+            FFileStream->Close();
+        else
             FFileStream->Flush();
-        } catch (...) {
-            // The file goes back to the whole records it held; these stay in the buffer.
+    } catch (...) {
+        // The file goes back to the whole records it held; these stay in the buffer.
+        // Where that fails, reading stops there and the next flush cuts the file there first.
+        FWholeEnd = whole;
+        if (!FFileStream->Closed()) {
             try {
                 FFileStream->SetSize(whole);
                 FFileStream->Seek(whole, TSeekOrigin::soBeginning);
+                FWholeEnd = -1;
             } catch (...) {
-                // The next flush starts where the file stands; the raise below says why.
+                // FWholeEnd keeps the place.
             }
-            throw;
         }
+        if (reopened) FFileStream.reset();
+        throw;
     }
+    if (reopened) FFileStream.reset();
     FBuffer = std::make_unique<TMemoryStream>();
     FReadPosition = 0;
+    FLastRecord = -1;
 }
 
 void TStrokes::StartRead() {
-    Flush();
-    FBuffer->CopyFrom(*FFileStream, 0);
-    // Every record now lives in the buffer and the file starts again empty; the next flush
-    // writes them all back.
-    try {
-        FFileStream = std::make_unique<TFileStream>(FFileName, TFileMode::fmCreate);
-    } catch (...) {
-        // The old file still holds every record: keep it as the only copy.
-        FBuffer = std::make_unique<TMemoryStream>();
-        FReadPosition = 0;
-        throw;
+    auto data = std::make_unique<TMemoryStream>();
+    {
+        TFileStream file(FFileName, TFileMode::fmOpenRead);
+        const int64_t end = FWholeEnd >= 0 ? FWholeEnd : file.Size();
+        if (end > 0) data->CopyFrom(file, end);
     }
-    FBuffer->SetPosition(0);
+    data->SetPosition(0);
+    FFileData = data->Size() > 0 ? std::move(data) : nullptr;
     FReadPosition = 0;
 }
 
 bool TStrokes::Read(TArrayOfFixedPoint& Left, TArrayOfFixedPoint& Right, TColor32& Color) {
+    if (FFileData) {
+        // The file's records first; the memory they take goes once they are read.
+        const bool whole =
+            ReadColor(*FFileData, Color) && ReadPoints(*FFileData, Left) && ReadPoints(*FFileData, Right);
+        const bool more = FFileData->Position() < FFileData->Size();
+        if (!whole || !more) FFileData.reset();
+        if (whole) return true;
+        // A record cut short ends reading.
+        FReadPosition = FBuffer->Size();
+        return false;
+    }
     FBuffer->SetPosition(FReadPosition);
-    const bool whole = ReadColor(Color) && ReadPoints(Left) && ReadPoints(Right);
+    const bool whole =
+        ReadColor(*FBuffer, Color) && ReadPoints(*FBuffer, Left) && ReadPoints(*FBuffer, Right);
     FReadPosition = whole ? FBuffer->Position() : FBuffer->Size();
     return whole;
 }
@@ -123,24 +182,24 @@ void TStrokes::WritePoints(const TArrayOfFixedPoint& Points) {
     FBuffer->WriteBuffer(bytes.data(), bytes.size());
 }
 
-bool TStrokes::ReadColor(TColor32& Color) {
-    return FBuffer->TryReadValue(Color);
+bool TStrokes::ReadColor(TMemoryStream& Data, TColor32& Color) {
+    return Data.TryReadValue(Color);
 }
 
-bool TStrokes::ReadPoints(TArrayOfFixedPoint& Points) {
+bool TStrokes::ReadPoints(TMemoryStream& Data, TArrayOfFixedPoint& Points) {
     uint32_t count = 0;
-    if (!FBuffer->TryReadValue(count)) return false;
+    if (!Data.TryReadValue(count)) return false;
     // A damaged log may promise more points than it holds: take the whole points that are
     // there and report the record as cut short, without sizing anything by the promise.
-    const int64_t position = FBuffer->Position();
-    const uint64_t available = static_cast<uint64_t>(FBuffer->Size() - position) / PointSize;
+    const int64_t position = Data.Position();
+    const uint64_t available = static_cast<uint64_t>(Data.Size() - position) / PointSize;
     const bool complete = count <= available;
     const size_t n = complete ? count : static_cast<size_t>(available);
     Points.resize(n);
-    const unsigned char* p = FBuffer->Memory() + position;
+    const unsigned char* p = Data.Memory() + position;
     for (size_t i = 0; i < n; ++i, p += PointSize)
         Points[i] =
             TFixedPoint{TStream::FromLittleEndian<TFixed>(p), TStream::FromLittleEndian<TFixed>(p + 4)};
-    FBuffer->SetPosition(position + static_cast<int64_t>(n * PointSize));
+    Data.SetPosition(position + static_cast<int64_t>(n * PointSize));
     return complete;
 }

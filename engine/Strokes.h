@@ -13,7 +13,12 @@
 //
 // Nothing comes between records and the count is not stored: a reader reads until the data
 // ends. Records gather in a memory buffer that goes to the file when it has grown past the
-// buffer limit, when reading starts and when the log is destroyed; the file is deleted then.
+// buffer limit and when the gesture that writes them is over; the file is deleted with the log.
+//
+// The file is held open only while the gesture writes (a long history must not hold one
+// descriptor per step); reading opens it for the time it takes to load it. A batch the file
+// does not take (a full temporary folder) stays in memory: the log always holds every stroke
+// added, part on disk and part in memory, and reading takes both without writing anything.
 #pragma once
 
 #include "platform/raster/Color32.h"
@@ -37,21 +42,31 @@ struct TStrokeOutline {
 
 class TStrokes {
 public:
-    // Creates (or truncates) the log file and holds it open for the object's life.
+    // Creates (or truncates) the log file and holds it open until EndWriting.
     explicit TStrokes(const std::string& FileName);
-    // Writes what is buffered, closes the file and deletes it; failures are ignored.
+    // Writes what is buffered while the file is still open, closes the file and deletes it;
+    // failures are ignored.
     ~TStrokes();
     TStrokes(const TStrokes&) = delete;
     TStrokes& operator=(const TStrokes&) = delete;
 
-    // Appends one record; the arrays are only read. When the buffer must go to the file and
-    // the file does not take it ("Could not write <name>: <reason>"), the records, this one
-    // included, stay in memory and the failure is raised.
+    // Appends one record; the arrays are only read. The buffer goes to the file first when it
+    // has passed the limit and everything has been read; a file that does not take it leaves
+    // the records in memory and is tried again once the buffer has grown by another limit.
+    // Raises only when memory runs out, and then the log is as it was.
     void Add(const TArrayOfFixedPoint& Left, const TArrayOfFixedPoint& Right, TColor32 Color);
     void Add(const TStrokeOutline& Stroke) { Add(Stroke.Left, Stroke.Right, Stroke.Color); }
+    // Takes back the record that the last Add appended, when nothing has been written or
+    // flushed since (the stroke could not be drawn after all). False when there is none.
+    bool RemoveLast();
+    // The gesture is over: the buffer goes to the file when it takes it (else it stays in
+    // memory) and the file is closed. A later flush opens it again for its write.
+    void EndWriting();
+    bool Writing() const { return FWriting; }
 
     // Prepares reading from the first record: everything logged so far, each time it is called.
-    // Raises, with every record kept, when the buffer cannot be written to the file first.
+    // Loads the file as it stands and reads on into the buffer; writes nothing. Raises
+    // ("Cannot open file ...") when the file cannot be read.
     void StartRead();
     // Reads the next record; True when the whole record arrived. At the end of the log, or
     // where a record is cut short, False; the arrays then hold the points that did arrive.
@@ -66,20 +81,37 @@ public:
     int32_t BufferLimit() const { return FBufferLimit; }
     // Bytes waiting in memory.
     int64_t BufferSize() const;
+    // True while the file is open.
+    bool FileOpen() const { return FFileStream != nullptr; }
 
 private:
+    bool AllRead() const;
+    // Writes the whole buffer at the end of the file and empties it; raises, with the buffer
+    // and the file's whole records kept, when the file does not take it.
     void Flush();
+    // Flush when everything has been read; a failure is kept quiet and the records stay.
+    bool TryFlush();
     void WriteColor(TColor32 Color);
     void WritePoints(const TArrayOfFixedPoint& Points);
-    bool ReadColor(TColor32& Color);
-    bool ReadPoints(TArrayOfFixedPoint& Points);
+    static bool ReadColor(TMemoryStream& Data, TColor32& Color);
+    static bool ReadPoints(TMemoryStream& Data, TArrayOfFixedPoint& Points);
 
     std::unique_ptr<TMemoryStream> FBuffer;
     std::unique_ptr<TFileStream> FFileStream;
     int32_t FBufferLimit = 0;
     std::string FFileName;
     int32_t FCount = 0;
+    bool FWriting = true;
     // Where the next Read starts in the buffer. Add writes at the buffer's end, so a record
     // added while reading goes after the unread ones instead of over them.
     int64_t FReadPosition = 0;
+    // The file's records as StartRead loaded them, while some are still to be read.
+    std::unique_ptr<TMemoryStream> FFileData;
+    // Where in the buffer the last record added starts (-1: none to take back).
+    int64_t FLastRecord = -1;
+    // After a failed flush, the buffer size from which the next try is made (0: none failed).
+    int64_t FRetryAt = 0;
+    // Where the file's whole records end when a failed write could not be cut off (-1: the
+    // file holds only whole records).
+    int64_t FWholeEnd = -1;
 };

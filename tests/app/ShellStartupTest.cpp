@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the modules and forms in their order, what each finds of the ones before it, and the
 // command enabling of a program without a drawing.
+#include "app/Startup.h"
 #include "app/UImgSizeDlg.h"
 #include "app/UResample.h"
 #include "app/UdmGlobalConfig.h"
@@ -17,7 +18,9 @@
 #include <QComboBox>
 #include <QLabel>
 
+#include <climits>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -116,6 +119,22 @@ TEST_F(ShellStartup, ActionsCarryTheirCaptionsAndKeys) {
     Domain->HelpCommand->trigger();
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].Text.find("Manual/index.html"), std::string::npos);
+}
+
+TEST(OpenFileLimit, StartUpRaisesTheSoftLimitToTheHardOne) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max < 128) GTEST_SKIP() << "the hard limit on open files is below 128";
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const long raised = RaiseOpenFileLimit();
+    rlimit now{};
+    getrlimit(RLIMIT_NOFILE, &now);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_GT(now.rlim_cur, 64u);
+    if (saved.rlim_max != RLIM_INFINITY) EXPECT_EQ(now.rlim_cur, saved.rlim_max);
+    EXPECT_EQ(raised, now.rlim_cur == RLIM_INFINITY ? LONG_MAX : static_cast<long>(now.rlim_cur));
 }
 
 TEST(DisplayRequirement, OneParagraphPerRequirementNotMet) {

@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -570,6 +571,37 @@ TEST_F(LineSampler, StrokeIsLoggedAndFilledFromItsOutline) {
     EXPECT_NE(dest.Pixel(40, 50), clWhite32);
     // The dirty rectangle holds the sampled row and the outline points, plus 5 around.
     EXPECT_EQ(s->GetDirtyRect(), Rect(15, 43, 84, 57));
+}
+
+TEST_F(LineSampler, AStrokeThatCannotBeFilledIsNotLoggedEither) {
+    TTestFolder folder;
+    TBitmap32 feature = Uniform(100, 100, Feat(0, 155, 0, 20));
+    TBitmap32 dest = Uniform(100, 100, clWhite32);
+    TStrokes log(folder / "log.tsk");
+    auto stroke = [&](int Y) {
+        auto s = Make(feature, dest, &log);
+        s->SetStart(Point(20, Y));
+        s->SetScale(1.0f);
+        s->SetLength(60);
+        s->SetPolyStep(10);
+        s->SetGain(6.0f);
+        s->SetWidth(1.0f);
+        return s;
+    };
+    stroke(30)->Execute();
+    ASSERT_EQ(log.Count(), 1);
+    TBitmap32 drawn;
+    drawn.Assign(dest);
+    // Keeping the pixels from before the fill fails (no memory for the undo step's copy).
+    auto s = stroke(70);
+    s->OnBeforeFill = [](const TRect&) { throw std::bad_alloc(); };
+    EXPECT_THROW(s->Execute(), std::bad_alloc);
+    EXPECT_EQ(log.Count(), 1);
+    EXPECT_EQ(std::memcmp(dest.Bits(), drawn.Bits(), 100 * 100 * 4), 0);
+    log.StartRead();
+    TStrokeOutline logged;
+    EXPECT_TRUE(log.Read(logged));
+    EXPECT_FALSE(log.Read(logged));
 }
 
 TEST_F(LineSampler, StrokeWithoutSamplesDrawsAndLogsNothing) {
