@@ -6,7 +6,7 @@
 // its own; the main window owns every control. Without an open drawing only the controls change.
 #pragma once
 
-#include "engine/LineSampler.h"
+#include "engine/StrokeSettings.h"
 #include "platform/qt/Colors.h"
 
 #include <QAbstractButton>

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UFormStyle.h"
 
-#include "app/LengthGauge.h"
 #include "app/TiledImage.h"
 #include "engine/QTypes.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/qt/InputEvents.h"
 #include "platform/raster/BmpCodec.h"
-#include "platform/rtl/Format.h"
-#include "platform/rtl/Round.h"
 #include "platform/rtl/Streams.h"
 #include "platform/system/BusyCursor.h"
 #include "presets/DemoStyle.h"
@@ -22,8 +19,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace {
 // The dialog's layout: the two pictures on the left over the first tile, the gauges on the
 // right over the second.
@@ -33,18 +28,6 @@ constexpr int PictureWidth = 170;
 constexpr int PictureHeight = 211;
 constexpr int SplitX = 370;
 
-// Up to five significant digits, without trailing zeros: 2, 2.5, 1.25.
-QString ShortGeneral(double Value) {
-    return QString::fromStdString(FloatToStrGeneral(Value, 5, 0));
-}
-
-TGaugeBar* Gauge(QWidget* Parent, int Min, int Max, int Position) {
-    auto* gauge = new TGaugeBar(Parent);
-    gauge->SetMin(Min);
-    gauge->SetMax(Max);
-    gauge->SetPosition(Position);
-    return gauge;
-}
 } // namespace
 
 TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
@@ -79,25 +62,13 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     edStyleName->setGeometry(84, 248, 276, 24);
 
     // Gauges with their captions and value labels, one row each.
-    struct TRow {
-        const char* Caption;
-        TGaugeBar*& Gauge;
-        QLabel*& Value;
-        int Min, Max, Position;
-    };
-    TRow rows[] = {
-        {"Precision", gaPolyStep, lblPolyStep, 6, 100, 25},  {"Length", gaLength, lblLength, 1, 170, 100},
-        {"Gain", gaGain, lblGain, 100, 1200, 200},           {"Width", gaWidth, lblWidth, 10, 100, 10},
-        {"Border limit", gaBrdLimit, lblBorder, 1, 100, 99},
-    };
     int y = 14;
-    for (TRow& row : rows) {
-        auto* caption = new QLabel(QString::fromLatin1(row.Caption), GaugesBackground);
+    for (const TStyleParameter p : AllStyleParameters) {
+        auto* caption = new QLabel(QString::fromLatin1(StyleParameters[p].EditorCaption), GaugesBackground);
         caption->setGeometry(10, y, 80, 22);
-        row.Gauge = Gauge(GaugesBackground, row.Min, row.Max, row.Position);
-        row.Gauge->setGeometry(92, y, 120, 22);
-        row.Value = new QLabel(GaugesBackground);
-        row.Value->setGeometry(218, y, 44, 22);
+        StyleGauges.Make(p, StyleParameters[p].EditorStart, GaugesBackground);
+        StyleGauges.Gauges[p]->setGeometry(92, y, 120, 22);
+        StyleGauges.Labels[p]->setGeometry(218, y, 44, 22);
         y += 34;
     }
     cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), GaugesBackground);
@@ -114,7 +85,7 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(edStyleName, &QLineEdit::textChanged, this,
             [this] { GuardEvent([this] { edStyleNameChange(); }); });
-    for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit}) {
+    for (TGaugeBar* gauge : StyleGauges.Gauges) {
         gauge->OnChange = [this](void* Sender) { OnChange(Sender); };
         gauge->OnMouseDown = [this](void* Sender, TMouseButton, TShiftState, int, int) {
             OnMouseDown(Sender);
@@ -132,8 +103,6 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
 TFormStyle::~TFormStyle() = default;
 
 void TFormStyle::FormCreate() {
-    for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit})
-        gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
     Loading = false;
     const std::span<const unsigned char> sample = DemoStyle();
     TMemoryStream stream;
@@ -150,28 +119,19 @@ void TFormStyle::FormCreate() {
 void TFormStyle::SetStyle(TQStyle* AStyle) {
     Style = AStyle;
     Loading = true;
-    gaPolyStep->SetPosition(gaPolyStep->Max() - Style->PolyStep);
-    gaLength->SetPosition(LengthToGauge(Style->Length));
-    gaGain->SetPosition(Round(Style->Gain * 100.0));
-    gaWidth->SetPosition(Round(Style->Width * 10.0));
+    for (const TStyleParameter p : AllStyleParameters)
+        StyleGauges.ShowValue(p, StyleValue(*Style, p));
     cbStopBorder->setChecked(Style->StopOnBorders);
-    gaBrdLimit->SetPosition(Style->BorderLimit);
     edStyleName->setText(QString::fromStdString(Style->Name));
     Loading = false;
 }
 
 void TFormStyle::OnChange(void* /*Sender*/) {
     if (Loading || Style == nullptr) return;
-    Style->SetWidth(static_cast<float>(gaWidth->Position() / 10.0));
-    lblWidth->setText(ShortGeneral(Style->Width));
-    Style->SetPrecision(gaPolyStep->Max() - gaPolyStep->Position());
-    lblPolyStep->setText(QString::number(gaPolyStep->Position()));
-    Style->SetLength(GaugeToLength(gaLength->Position()));
-    lblLength->setText(QString::number(Style->Length));
-    Style->SetGain(static_cast<float>(gaGain->Position() / 100.0));
-    lblGain->setText(ShortGeneral(Style->Gain));
-    Style->SetBorderLimit(static_cast<uint8_t>(gaBrdLimit->Position()));
-    lblBorder->setText(QString::number(Style->BorderLimit));
+    for (const TStyleParameter p : AllStyleParameters) {
+        SetStyleValue(*Style, p, StyleGauges.Value(p));
+        StyleGauges.ShowLabel(p, StyleValue(*Style, p));
+    }
     Style->StopOnBorders = cbStopBorder->isChecked();
 }
 

@@ -4,6 +4,8 @@
 // are kept is the style manager's business (it takes them back on Cancel).
 #pragma once
 
+#include "app/StyleGauges.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -26,7 +28,8 @@ public:
     // Shows the style's values on the controls without writing them back; the style is borrowed
     // and changed by every control change from then on.
     void SetStyle(TQStyle* AStyle);
-    // Every control into the style through its setters, and the value labels from the style.
+    // Every control into the style (the gauges through its setters), and the value labels from
+    // the style.
     void OnChange(void* Sender);
     // Mouse down on a control: the preview waits; mouse up: it is redrawn when the values
     // changed, and shown.
@@ -41,16 +44,18 @@ public:
 
     TTiledImage* PicturesBackground;
     TTiledImage* GaugesBackground;
-    TGaugeBar* gaPolyStep;
-    TGaugeBar* gaLength;
-    TGaugeBar* gaGain;
-    TGaugeBar* gaWidth;
-    TGaugeBar* gaBrdLimit;
-    QLabel* lblPolyStep;
-    QLabel* lblLength;
-    QLabel* lblGain;
-    QLabel* lblWidth;
-    QLabel* lblBorder;
+    // The five style gauges with their value labels, also by name.
+    TStyleGauges StyleGauges;
+    TGaugeBar*& gaPolyStep = StyleGauges.Gauges[spPrecision];
+    TGaugeBar*& gaLength = StyleGauges.Gauges[spLength];
+    TGaugeBar*& gaGain = StyleGauges.Gauges[spGain];
+    TGaugeBar*& gaWidth = StyleGauges.Gauges[spWidth];
+    TGaugeBar*& gaBrdLimit = StyleGauges.Gauges[spBorderLimit];
+    QLabel*& lblPolyStep = StyleGauges.Labels[spPrecision];
+    QLabel*& lblLength = StyleGauges.Labels[spLength];
+    QLabel*& lblGain = StyleGauges.Labels[spGain];
+    QLabel*& lblWidth = StyleGauges.Labels[spWidth];
+    QLabel*& lblBorder = StyleGauges.Labels[spBorderLimit];
     QLabel* lblStyleName; // "Style name:"; a mouse release on it also shows the preview
     QCheckBox* cbStopBorder;
     QLineEdit* edStyleName;

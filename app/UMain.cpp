@@ -13,7 +13,6 @@
 #include "controls/ImageListViewer.h"
 #include "document/DualImage.h"
 #include "platform/qt/Bitmap32Image.h"
-#include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/qt/InputEvents.h"
 #include "platform/qt/ScreenCursors.h"
@@ -143,9 +142,6 @@ void TFMain::FormCreate() {
         static_cast<TToolPanel*>(panel)->SetPicture(tile);
     // The window takes dropped files.
     setAcceptDrops(true);
-    // The large step of every gauge.
-    for (TGaugeBar* gauge : {gaPolyStep, gaLength, gaGain, gaWidth, gaBrdLimit})
-        gauge->SetLargeChange(std::max((gauge->Max() - gauge->Min()) / 5, 1));
     // The colour panel over the colour controls.
     auto* s = VariantShapes.data();
     FColorPanel = std::make_unique<TColorPanel>(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9],

@@ -10,6 +10,7 @@
 // keys, the close question and idle time.
 #pragma once
 
+#include "app/StyleGauges.h"
 #include "platform/qt/Colors.h"
 #include "platform/qt/ImageList.h"
 #include "platform/raster/Color32.h"
@@ -91,16 +92,18 @@ public:
     QToolButton* btStyleNew;
     QToolButton* btStyleEdit;
     QToolButton* btStyleDel;
-    TGaugeBar* gaPolyStep;
-    TGaugeBar* gaLength;
-    TGaugeBar* gaGain;
-    TGaugeBar* gaWidth;
-    TGaugeBar* gaBrdLimit;
-    QLabel* lblPolyStep;
-    QLabel* lblLength;
-    QLabel* lblGain;
-    QLabel* lblWidth;
-    QLabel* lblBorder;
+    // The five style gauges with their value labels, also by name.
+    TStyleGauges StyleGauges;
+    TGaugeBar*& gaPolyStep = StyleGauges.Gauges[spPrecision];
+    TGaugeBar*& gaLength = StyleGauges.Gauges[spLength];
+    TGaugeBar*& gaGain = StyleGauges.Gauges[spGain];
+    TGaugeBar*& gaWidth = StyleGauges.Gauges[spWidth];
+    TGaugeBar*& gaBrdLimit = StyleGauges.Gauges[spBorderLimit];
+    QLabel*& lblPolyStep = StyleGauges.Labels[spPrecision];
+    QLabel*& lblLength = StyleGauges.Labels[spLength];
+    QLabel*& lblGain = StyleGauges.Labels[spGain];
+    QLabel*& lblWidth = StyleGauges.Labels[spWidth];
+    QLabel*& lblBorder = StyleGauges.Labels[spBorderLimit];
     QCheckBox* cbStopBorder;
 
     TQuickValue* qvDensity;
@@ -143,11 +146,14 @@ public:
     // ---- panels, gauges and lists -----------------------------------------------------------------
     void FormCreate();
     void UpdateUI();
-    void gaPolyStepChange();
-    void gaLengthChange();
-    void gaGainChange();
-    void gaWidthChange();
-    void gaBrdLimitChange();
+    // A style gauge changed: the drawing (when open) takes the gauge's value, and the label shows
+    // the drawing's value after the change (without a drawing, the gauge's).
+    void StyleGaugeChange(TStyleParameter P);
+    void gaPolyStepChange() { StyleGaugeChange(spPrecision); }
+    void gaLengthChange() { StyleGaugeChange(spLength); }
+    void gaGainChange() { StyleGaugeChange(spGain); }
+    void gaWidthChange() { StyleGaugeChange(spWidth); }
+    void gaBrdLimitChange() { StyleGaugeChange(spBorderLimit); }
     void gaDensityChange();
     void gaSizeChange();
     // The drawing's brush changed (wheel, Shift): the Size box and the preview show it.
@@ -215,7 +221,6 @@ private:
     QWidget* BuildPatternPanel();
     QWidget* BuildColorsPanel();
     void BuildStatusBar();
-    void SetGaugeLabel(QLabel* Label, const std::string& Text);
 
     TDomain& FDomain;
     TFHlpWnd* FHlpWnd = nullptr;

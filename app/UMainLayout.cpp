@@ -57,11 +57,15 @@ QToolButton* ToolButton(const QImage& Icon, QWidget* Parent, int IconSize) {
     return button;
 }
 
+void MakeSmall(QLabel* Label) {
+    QFont font = Label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    Label->setFont(font);
+}
+
 QLabel* SmallLabel(const QString& Text, QWidget* Parent) {
     auto* label = new QLabel(Text, Parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    label->setFont(font);
+    MakeSmall(label);
     return label;
 }
 
@@ -80,15 +84,6 @@ QVBoxLayout* PresetButtons(QWidget* Parent, const std::array<QToolButton**, 3>& 
     return column;
 }
 
-TGaugeBar* Gauge(int Min, int Max, int Position, QWidget* Parent) {
-    auto* gauge = new TGaugeBar(Parent);
-    gauge->SetMin(Min);
-    gauge->SetMax(Max);
-    gauge->SetPosition(Position);
-    gauge->setMinimumWidth(110);
-    gauge->setFocusPolicy(Qt::NoFocus);
-    return gauge;
-}
 } // namespace
 
 void TFMain::BuildMenu() {
@@ -228,31 +223,20 @@ QWidget* TFMain::BuildStylePanel() {
     auto* grid = new QGridLayout;
     grid->setVerticalSpacing(0);
     grid->setHorizontalSpacing(4);
-    gaPolyStep = Gauge(6, 100, 25, body);
-    gaLength = Gauge(1, 170, 80, body);
-    gaGain = Gauge(100, 1200, 200, body);
-    gaWidth = Gauge(10, 100, 10, body);
-    gaBrdLimit = Gauge(1, 100, 99, body);
-    lblPolyStep = SmallLabel(QString(), body);
-    lblLength = SmallLabel(QString(), body);
-    lblGain = SmallLabel(QString(), body);
-    lblWidth = SmallLabel(QString(), body);
-    lblBorder = SmallLabel(QString(), body);
-    const std::tuple<const char*, TGaugeBar*, QLabel*, void (TFMain::*)()> rows[] = {
-        {"Precision", gaPolyStep, lblPolyStep, &TFMain::gaPolyStepChange},
-        {"Length", gaLength, lblLength, &TFMain::gaLengthChange},
-        {"Gain", gaGain, lblGain, &TFMain::gaGainChange},
-        {"Width", gaWidth, lblWidth, &TFMain::gaWidthChange},
-        {"Borders", gaBrdLimit, lblBorder, &TFMain::gaBrdLimitChange}};
     int row = 0;
-    for (const auto& [caption, gauge, label, handler] : rows) {
-        grid->addWidget(SmallLabel(QString::fromUtf8(caption), body), row, 0);
+    for (const TStyleParameter p : AllStyleParameters) {
+        StyleGauges.Make(p, StyleParameters[p].MainStart, body);
+        TGaugeBar* gauge = StyleGauges.Gauges[p];
+        gauge->setMinimumWidth(110);
+        gauge->setFocusPolicy(Qt::NoFocus);
+        gauge->OnChange = [this, p](void*) { StyleGaugeChange(p); };
+        QLabel* label = StyleGauges.Labels[p];
+        MakeSmall(label);
+        grid->addWidget(SmallLabel(QString::fromUtf8(StyleParameters[p].MainCaption), body), row, 0);
         grid->addWidget(gauge, row, 1);
         label->setMinimumWidth(30);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(label, row, 2);
-        void (TFMain::*change)() = handler;
-        gauge->OnChange = [this, change](void*) { (this->*change)(); };
         ++row;
     }
     cbStopBorder = new QCheckBox(QStringLiteral("Stop on borders"), body);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UMain.h"
 
-#include "app/LengthGauge.h"
 #include "app/PanelColor.h"
 #include "app/QDomain.h"
 #include "app/Tools.h"
@@ -33,10 +32,6 @@
 
 // ---------------------------------------------------------------------------------------------
 // The panels and gauges
-
-void TFMain::SetGaugeLabel(QLabel* Label, const std::string& Text) {
-    Label->setText(QString::fromStdString(Text));
-}
 
 void TFMain::UpdateUI() {
     progBar->hide();
@@ -87,12 +82,9 @@ void TFMain::UpdateUI() {
         }
         btPS->setEnabled(FDomain.PostScriptCommand->isEnabled());
         lblPSCount->setText(QString::fromStdString(std::to_string(document->StrokeCount()) + " Vectors"));
-        gaPolyStep->SetPosition(gaPolyStep->Max() - document->PolyStep());
-        gaLength->SetPosition(LengthToGauge(document->Length()));
-        gaGain->SetPosition(Round(document->Gain() * 100.0));
-        gaWidth->SetPosition(Round(document->Width() * 10.0));
+        for (const TStyleParameter p : AllStyleParameters)
+            StyleGauges.ShowValue(p, document->StyleValue(p));
         qvSize->SetPosition(document->Size());
-        gaBrdLimit->SetPosition(document->GetBrdLimit());
         StatusPanel->setText(QString::fromStdString(document->UndoMemoryText()));
         if (FColorPanel != nullptr) {
             switch (document->ColorMode()) {
@@ -117,12 +109,9 @@ void TFMain::UpdateUI() {
         lblPSCount->setText(QStringLiteral("0 Vectors"));
         // Without a drawing there is no history whose memory the bar could show.
         StatusPanel->clear();
-        gaPolyStep->SetPosition(4);
-        gaLength->SetPosition(100);
-        gaGain->SetPosition(200);
-        gaWidth->SetPosition(10);
+        for (const TStyleParameter p : AllStyleParameters)
+            StyleGauges.Gauges[p]->SetPosition(StyleParameters[p].NoDrawing);
         qvSize->SetPosition(50);
-        gaBrdLimit->SetPosition(127);
     }
     // The drawing ends with exactly the values the controls show.
     gaWidthChange();
@@ -135,38 +124,13 @@ void TFMain::UpdateUI() {
     gaBrdLimitChange();
 }
 
-void TFMain::gaPolyStepChange() {
-    if (TDualImage* document = FDomain.Document.get())
-        document->SetPolyStep(gaPolyStep->Max() - gaPolyStep->Position());
-    SetGaugeLabel(lblPolyStep, std::to_string(gaPolyStep->Position()));
-}
-
-void TFMain::gaLengthChange() {
-    TDualImage* document = FDomain.Document.get();
-    if (document != nullptr) document->SetLength(GaugeToLength(gaLength->Position()));
-    const int length = document != nullptr ? document->Length() : GaugeToLength(gaLength->Position());
-    SetGaugeLabel(lblLength, std::to_string(length));
-}
-
-void TFMain::gaGainChange() {
-    TDualImage* document = FDomain.Document.get();
-    if (document != nullptr) document->SetGain(static_cast<float>(gaGain->Position() / 100.0));
-    const double gain = document != nullptr ? document->Gain() : gaGain->Position() / 100.0;
-    SetGaugeLabel(lblGain, FloatToStrGeneral(gain, 5, 0));
-}
-
-void TFMain::gaWidthChange() {
-    TDualImage* document = FDomain.Document.get();
-    if (document != nullptr) document->SetWidth(static_cast<float>(gaWidth->Position() / 10.0));
-    const double width = document != nullptr ? document->Width() : gaWidth->Position() / 10.0;
-    SetGaugeLabel(lblWidth, FloatToStrGeneral(width, 5, 0));
-}
-
-void TFMain::gaBrdLimitChange() {
-    TDualImage* document = FDomain.Document.get();
-    if (document != nullptr) document->SetBrdLimit(static_cast<uint8_t>(gaBrdLimit->Position()));
-    const int limit = document != nullptr ? document->GetBrdLimit() : gaBrdLimit->Position();
-    SetGaugeLabel(lblBorder, std::to_string(limit));
+void TFMain::StyleGaugeChange(TStyleParameter P) {
+    double value = StyleGauges.Value(P);
+    if (TDualImage* document = FDomain.Document.get()) {
+        document->SetStyleValue(P, value);
+        value = document->StyleValue(P);
+    }
+    StyleGauges.ShowLabel(P, value);
 }
 
 void TFMain::gaDensityChange() {

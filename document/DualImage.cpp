@@ -50,9 +50,10 @@ const TRect EmptyUnion{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
 
 TDualImage::TDualImage(TImgView32* SrcView, TImgView32* DstView, float Scale, TPercentEvent OnProgress,
                        TNotifyEvent OnStart, TNotifyEvent OnEnd)
-    : FSrcView(SrcView), FDstView(DstView), FScale(Scale), FOnProgress(std::move(OnProgress)),
-      FOnStart(std::move(OnStart)), FOnEnd(std::move(OnEnd)) {
+    : FSrcView(SrcView), FDstView(DstView), FOnProgress(std::move(OnProgress)), FOnStart(std::move(OnStart)),
+      FOnEnd(std::move(OnEnd)) {
     ReturnLargeBlocksToSystem();
+    FStroke.Scale = Scale;
     if (FSrcView == nullptr || FDstView == nullptr) RaiseException("TDualImage: a view is missing");
     {
         TBusyCursor busy;
@@ -88,31 +89,47 @@ void TDualImage::SetSize(int32_t Value) {
     if (changed && FOnSizeChange) FOnSizeChange(this);
 }
 
-void TDualImage::SetBrdLimit(uint8_t Limit) {
-    FBorderThreshold = static_cast<uint8_t>(Round((100 - Limit) / 100.0 * 60));
+void TDualImage::SetStyleValue(TStyleParameter P, double Value) {
+    switch (P) {
+    case spPrecision:
+        SetPolyStep(static_cast<int32_t>(Value));
+        break;
+    case spLength:
+        SetLength(static_cast<int32_t>(Value));
+        break;
+    case spGain:
+        SetGain(static_cast<float>(Value));
+        break;
+    case spWidth:
+        SetWidth(static_cast<float>(Value));
+        break;
+    case spBorderLimit:
+        SetBrdLimit(static_cast<uint8_t>(static_cast<int32_t>(Value)));
+        break;
+    }
 }
 
-uint8_t TDualImage::GetBrdLimit() const {
-    return static_cast<uint8_t>(100 - static_cast<uint8_t>(Round(FBorderThreshold / 60.0 * 100)));
+double TDualImage::StyleValue(TStyleParameter P) const {
+    switch (P) {
+    case spPrecision:
+        return PolyStep();
+    case spLength:
+        return Length();
+    case spGain:
+        return Gain();
+    case spWidth:
+        return Width();
+    case spBorderLimit:
+        break;
+    }
+    return GetBrdLimit();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Strokes
 
 TStrokeSettings TDualImage::StrokeSettings() const {
-    TStrokeSettings settings;
-    settings.Scale = FScale;
-    settings.PolyStep = FPolyStep;
-    settings.Length = FLength;
-    settings.Gain = FGain;
-    settings.Width = FWidth;
-    settings.StopOnBorders = StopOnBorders;
-    settings.HueShift = FHueShift;
-    settings.SaturationShift = FSaturationShift;
-    settings.LightnessShift = FLightnessShift;
-    settings.BorderThreshold = FBorderThreshold;
-    settings.InkColor = FColor;
-    settings.ColorMode = FColorMode;
+    TStrokeSettings settings = FStroke;
     settings.Palette = FPalette;
     return settings;
 }
@@ -138,7 +155,7 @@ void TDualImage::Finished(TLineSampler& Sampler) {
 void TDualImage::StrokeAt(int32_t X, int32_t Y) {
     Modified = true;
     if (X < 0 || X >= FFeature->Width() || Y < 0 || Y >= FFeature->Height()) return;
-    if ((FFeature->Pixel(X, Y) & 127) < FBorderThreshold) return;
+    if ((FFeature->Pixel(X, Y) & 127) < FStroke.BorderThreshold) return;
     // Pattern strokes need a curve to follow; without one nothing is drawn (and nothing drawn
     // from the random generator).
     if (!FAutoMode && !HasPatternCurve()) return;
@@ -163,7 +180,7 @@ void TDualImage::StrokeAt(int32_t X, int32_t Y) {
 
 void TDualImage::SprayAt(int32_t X, int32_t Y) {
     FDabCenter = Point(X, Y);
-    const int32_t n = StrokeCountFor(FLength, FDensity);
+    const int32_t n = StrokeCountFor(FStroke.Length, FDensity);
     for (int32_t i = 0; i < n; ++i) {
         const float a = static_cast<float>(Random(6283) / 1000.0);
         const int32_t r = Random(FSize);

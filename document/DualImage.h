@@ -15,9 +15,11 @@
 
 #include "engine/LineSampler.h"
 #include "engine/QTypes.h"
+#include "engine/StrokeSettings.h"
 #include "platform/raster/Color32.h"
 #include "platform/rtl/Events.h"
 #include "platform/rtl/Types.h"
+#include "presets/StyleParameters.h"
 
 #include <cstdint>
 #include <memory>
@@ -58,49 +60,52 @@ public:
     // The brush radius; only 8 <= Value <= 500 is taken, then the source view repaints and, when
     // the radius changed, OnSizeChange fires (the window's Size box follows the wheel and Shift).
     void SetSize(int32_t Value);
-    void SetLength(int32_t Value) { FLength = Value; }
-    void SetPolyStep(int32_t Value) { FPolyStep = Value; }
-    void SetWidth(float Value) { FWidth = Value; }
-    void SetGain(float Value) { FGain = Value; }
+    void SetLength(int32_t Value) { FStroke.Length = Value; }
+    void SetPolyStep(int32_t Value) { FStroke.PolyStep = Value; }
+    void SetWidth(float Value) { FStroke.Width = Value; }
+    void SetGain(float Value) { FStroke.Gain = Value; }
     // True: strokes follow the picture's directions; false: a curve of the current pattern.
     void SetAutoMode(bool Value) { FAutoMode = Value; }
-    void SetColor(TColor32 Value) { FColor = Value; }
-    void SetColorMode(TColorMode Value) { FColorMode = Value; }
-    void SetHue(float Value) { FHueShift = Value; }
-    void SetSaturation(float Value) { FSaturationShift = Value; }
-    void SetBrightness(float Value) { FLightnessShift = Value; }
+    void SetColor(TColor32 Value) { FStroke.InkColor = Value; }
+    void SetColorMode(TColorMode Value) { FStroke.ColorMode = Value; }
+    void SetHue(float Value) { FStroke.HueShift = Value; }
+    void SetSaturation(float Value) { FStroke.SaturationShift = Value; }
+    void SetBrightness(float Value) { FStroke.LightnessShift = Value; }
     // Appends C to the palette and returns its index.
     int32_t AddPaletteColor(TColor32 C);
     void ClearPalette() { FPalette.clear(); }
     // Raises "TDualImage.GetPaletteColor: Index out of bounds(I)" outside 0 .. PaletteCount - 1.
     TColor32 GetPaletteColor(int32_t I) const;
     int32_t PaletteCount() const { return static_cast<int32_t>(FPalette.size()); }
-    // Border threshold := Round((100 - Limit) / 100 x 60) as a byte: 100 gives 0, 50 gives 30;
-    // values above 100 give thresholds no feature strength reaches (127 gives 240).
-    void SetBrdLimit(uint8_t Limit);
-    // 100 - Round(threshold / 60 x 100), in 8 bits: 30 gives 50, 240 gives 212.
-    uint8_t GetBrdLimit() const;
+    // The border threshold of a border limit, and back (BorderThresholdOf, BorderLimitOf).
+    void SetBrdLimit(uint8_t Limit) { FStroke.BorderThreshold = BorderThresholdOf(Limit); }
+    uint8_t GetBrdLimit() const { return BorderLimitOf(FStroke.BorderThreshold); }
+    // A style parameter's value as the gauges give it and show it: the border limit goes
+    // through SetBrdLimit and GetBrdLimit.
+    void SetStyleValue(TStyleParameter P, double Value);
+    double StyleValue(TStyleParameter P) const;
     void SetOnChange(TNotifyEvent Event) { FOnChange = std::move(Event); }
     void SetOnSizeChange(TNotifyEvent Event) { FOnSizeChange = std::move(Event); }
 
     int32_t Density() const { return FDensity; }
     int32_t Size() const { return FSize; }
-    int32_t Length() const { return FLength; }
-    int32_t PolyStep() const { return FPolyStep; }
-    float Width() const { return FWidth; }
-    float Gain() const { return FGain; }
+    int32_t Length() const { return FStroke.Length; }
+    int32_t PolyStep() const { return FStroke.PolyStep; }
+    float Width() const { return FStroke.Width; }
+    float Gain() const { return FStroke.Gain; }
     bool AutoMode() const { return FAutoMode; }
-    TColor32 Color() const { return FColor; }
-    TColorMode ColorMode() const { return FColorMode; }
-    float Hue() const { return FHueShift; }
-    float Saturation() const { return FSaturationShift; }
-    float Brightness() const { return FLightnessShift; }
-    uint8_t BorderThreshold() const { return FBorderThreshold; }
-    float Scale() const { return FScale; }
+    TColor32 Color() const { return FStroke.InkColor; }
+    TColorMode ColorMode() const { return FStroke.ColorMode; }
+    float Hue() const { return FStroke.HueShift; }
+    float Saturation() const { return FStroke.SaturationShift; }
+    float Brightness() const { return FStroke.LightnessShift; }
+    uint8_t BorderThreshold() const { return FStroke.BorderThreshold; }
+    float Scale() const { return FStroke.Scale; }
 
-    // Written directly by the command module: stop each stroke at a border pixel; the patterns
-    // of the Pattern tool (borrowed); the drawing has unsaved strokes.
-    bool StopOnBorders = true;
+    // Written directly by the command module: stop each stroke at a border pixel (the stroke
+    // settings' own flag); the patterns of the Pattern tool (borrowed); the drawing has unsaved
+    // strokes.
+    bool& StopOnBorders = FStroke.StopOnBorders;
     TPatternManager* PatternManager = nullptr;
     bool Modified = false;
 
@@ -203,9 +208,7 @@ private:
     void RepaintSource();
     void RepaintDest();
     void RepaintActive();
-    // The stroke generator's settings shared by points and curves: scale, precision, length, gain,
-    // width, stop on borders, the three shifts, the border threshold, the ink, the colour mode and
-    // the palette.
+    // The stroke generator's settings shared by points and curves, with the palette.
     TStrokeSettings StrokeSettings() const;
     // True when the current pattern holds a curve to lay strokes along.
     bool HasPatternCurve() const;
@@ -232,13 +235,19 @@ private:
     std::vector<TGuideSample> FGuideSamples;
     std::vector<uint8_t> FGuideGrid;
 
-    float FScale = 1.0f;
+    // Every setting a stroke takes but the palette; the scale comes with the drawing. A new
+    // drawing starts with the default style's values, the photo's colours unshifted and black ink.
+    TStrokeSettings FStroke{.PolyStep = 25,
+                            .Length = 100,
+                            .Gain = 2.0f,
+                            .Width = 1.0f,
+                            .LightnessShift = 0.0f,
+                            .InkColor = 0xFF000000,
+                            .ColorMode = cmSampledColor,
+                            .Palette = {}};
+    std::vector<TColor32> FPalette;
     int32_t FDensity = 50;
     int32_t FSize = 50;
-    int32_t FPolyStep = 25;
-    int32_t FLength = 100;
-    float FGain = 2.0f;
-    float FWidth = 1.0f;
     bool FAutoMode = false;
 
     TPoint FCursorPos;
@@ -252,12 +261,4 @@ private:
     TPercentEvent FOnProgress;
     TNotifyEvent FOnStart;
     TNotifyEvent FOnEnd;
-
-    TColor32 FColor = 0xFF000000;
-    std::vector<TColor32> FPalette;
-    TColorMode FColorMode = cmSampledColor;
-    float FHueShift = 0.0f;
-    float FSaturationShift = 0.0f;
-    float FLightnessShift = 0.0f;
-    uint8_t FBorderThreshold = 240;
 };

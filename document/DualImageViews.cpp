@@ -116,12 +116,12 @@ void TDualImage::StrokesAlongCurves() {
         ~TRepaint() { Self.RepaintDest(); }
     } repaint{*this};
     TBezierHelper helper;
-    const int32_t n = StrokeCountFor(FLength, FDensity);
+    const int32_t n = StrokeCountFor(FStroke.Length, FDensity);
     for (int32_t round = 0; round < n; ++round) {
         if (FCurveLayer->Count() < 1) Abort();
         TPolyBezier* shape = FCurveLayer->GetPolyBeziers(Random(FCurveLayer->Count()));
         if (shape->SegmentCount() != 1) Abort();
-        helper.Refit(shape->GetBezier(0), 2 * FLength);
+        helper.Refit(shape->GetBezier(0), 2 * FStroke.Length);
         for (int32_t j = 0; j < helper.SegmentCount(); ++j) {
             TBezierCurve piece;
             helper.GetSegment(j, piece);

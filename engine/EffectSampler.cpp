@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/EffectSampler.h"
 
+#include "engine/LineSampler.h"
 #include "engine/QTypes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Random.h"
-#include "platform/rtl/Round.h"
 
 TEffectSampler::TEffectSampler(const TBitmap32* AFeature, TBitmap32* ADest)
     : Feature(AFeature), Dest(ADest) {}
 
-void TEffectSampler::SetBorderLimit(int32_t Limit) {
-    BorderThreshold = static_cast<uint8_t>(Round((100 - (Limit & 255)) / 100.0 * 60));
-}
-
 void TEffectSampler::Execute() {
-    const int32_t n = StrokeCountFor(Length, Density);
+    const int32_t n = StrokeCountFor(Settings.Length, Density);
     for (int32_t i = 0; i < n; ++i) {
         const int32_t x = Random(Feature->Width());
         const int32_t y = Random(Feature->Height());
@@ -23,22 +19,9 @@ void TEffectSampler::Execute() {
 }
 
 void TEffectSampler::DrawStroke(int32_t X, int32_t Y) {
-    TStrokeSettings settings;
-    settings.Scale = Scale;
-    settings.PolyStep = PolyStep;
-    settings.Length = Length;
-    settings.Gain = Gain;
-    settings.Width = Width;
-    settings.StopOnBorders = StopOnBorders;
-    settings.BorderThreshold = BorderThreshold;
-    // Without a palette, the palette mode draws with black's hue and saturation: grey shades of
-    // the sampled lightness. The shifts keep the stroke generator's defaults.
-    settings.InkColor = InkColor;
-    settings.ColorMode = ColorMode;
-
     TLineSampler stroke(Feature, Dest, nullptr);
     stroke.SetStart(Point(X, Y));
-    stroke.SetUp(settings);
+    stroke.SetUp(Settings);
     // Every direction sample inside the picture takes the picture's own direction: the direction
     // source only selects the smoothed walk.
     stroke.DirectionThreshold = 0;

@@ -3,7 +3,7 @@
 // style preview. Each stroke is one direction-field walk of the stroke generator; none is logged.
 #pragma once
 
-#include "engine/LineSampler.h"
+#include "engine/StrokeSettings.h"
 #include "engine/Turtle.h"
 #include "platform/raster/Color32.h"
 
@@ -17,16 +17,16 @@ public:
     TEffectSampler(const TBitmap32* AFeature, TBitmap32* ADest);
 
     void SetDefaultHeading(THeading H) { DefaultHeading = H; }
-    void SetLength(int32_t N) { Length = N; }
-    void SetPrecision(int32_t N) { PolyStep = N; }
-    void SetScale(float S) { Scale = S; }
-    void SetWidth(float W) { Width = W; }
-    void SetGain(float G) { Gain = G; }
-    void SetInkColor(TColor32 C) { InkColor = C; }
-    void SetColorMode(TColorMode M) { ColorMode = M; }
-    // BorderThreshold := Round((100 - (Limit and 255)) / 100 x 60) as a byte: limits above 100
-    // wrap to thresholds above any feature strength.
-    void SetBorderLimit(int32_t Limit);
+    void SetLength(int32_t N) { Settings.Length = N; }
+    void SetPrecision(int32_t N) { Settings.PolyStep = N; }
+    void SetScale(float S) { Settings.Scale = S; }
+    void SetWidth(float W) { Settings.Width = W; }
+    void SetGain(float G) { Settings.Gain = G; }
+    void SetInkColor(TColor32 C) { Settings.InkColor = C; }
+    void SetColorMode(TColorMode M) { Settings.ColorMode = M; }
+    // The border threshold of the limit's low byte (BorderThresholdOf): limits above 100 give
+    // thresholds above any feature strength.
+    void SetBorderLimit(int32_t Limit) { Settings.BorderThreshold = BorderThresholdOf(Limit & 255); }
 
     // StrokeCountFor(Length, Density) strokes, each at a random point (x drawn before y).
     void Execute();
@@ -36,17 +36,13 @@ public:
     // The direction source lent to each stroke.
     void GetDefaultHeading(int32_t X, int32_t Y, THeading& Heading);
 
-    bool StopOnBorders = true;
-    int32_t Length = 100;
-    int32_t PolyStep = 25;
-    float Gain = 2.0f;
-    float Width = 1.0f;
+    // What every stroke takes. Without a palette, cmPaletteInk draws with black's hue and
+    // saturation: grey shades of the sampled lightness. The shifts keep the stroke generator's
+    // defaults.
+    TStrokeSettings Settings{
+        .Scale = 0.0f, .PolyStep = 25, .Length = 100, .Gain = 2.0f, .Width = 1.0f, .Palette = {}};
     const TBitmap32* Feature = nullptr; // borrowed
     TBitmap32* Dest = nullptr;          // borrowed
     THeading DefaultHeading = 0;
-    float Scale = 0.0f;
     int32_t Density = 50;
-    TColor32 InkColor = 0;
-    TColorMode ColorMode = cmFixedInk;
-    uint8_t BorderThreshold = 0;
 };

@@ -17,6 +17,7 @@
 // A direction walk of 30 steps or more is first smoothed into a cubic (AutoWalk).
 #pragma once
 
+#include "engine/StrokeSettings.h"
 #include "engine/Turtle.h"
 #include "platform/raster/Color32.h"
 #include "platform/raster/Fixed.h"
@@ -38,35 +39,6 @@ using TGetDirectionEvent = std::function<void(int32_t X, int32_t Y, THeading& He
 // The direction threshold of a stroke unless its caller changes it (the document's strokes and
 // its direction overlay use it; see TLineSampler::DirectionThreshold).
 constexpr int32_t DefaultDirectionThreshold = 1;
-
-// Where a stroke's colour comes from, kept as a byte (the ColorMode fields of the samplers and the
-// document). The stroke generator itself knows cmSampledColor and treats every other value as
-// cmFixedInk; SetUp turns cmPaletteInk into a fixed ink drawn from the settings' palette, or into
-// black ink without one (the effect sampler's case).
-enum TColorMode : uint8_t {
-    cmFixedInk = 0,     // the ink's hue and saturation with the sampled lightness
-    cmSampledColor = 1, // the colour sampled from the picture, with the hue, saturation and lightness shifts
-    cmPaletteInk = 2,   // for each stroke an ink drawn from a palette, used as the fixed ink
-};
-
-// What the strokes of one gesture or one preview share, handed to each stroke by
-// TLineSampler::SetUp. The defaults are those of a new sampler.
-struct TStrokeSettings {
-    float Scale = 2.0f;    // destination pixels per feature pixel
-    int32_t PolyStep = 20; // path entries per outline chunk (the style's precision)
-    int32_t Length = 50;   // nominal steps before the jitter
-    float Gain = 16.0f;    // as SetGain takes it
-    float Width = 10.0f;
-    bool StopOnBorders = true;
-    float HueShift = 0.0f; // the shifts apply in cmSampledColor
-    float SaturationShift = 0.0f;
-    float LightnessShift = 0.5f;
-    uint8_t BorderThreshold = 0;
-    TColor32 InkColor = 0;
-    TColorMode ColorMode = cmFixedInk;
-    // The inks of cmPaletteInk, one drawn at random for each stroke; without any the ink is black.
-    std::span<const TColor32> Palette;
-};
 
 // One pixel touched by the walk, relative to the stroke's start, with the turtle's weighted
 // sub-pixel position at the moment it was recorded (also relative to the start).

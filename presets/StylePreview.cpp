@@ -63,7 +63,7 @@ void TQStyle::RebuildPreview() {
     sampler.SetPrecision(PolyStep);
     sampler.SetGain(Gain);
     sampler.SetWidth(Width);
-    sampler.StopOnBorders = StopOnBorders;
+    sampler.Settings.StopOnBorders = StopOnBorders;
     sampler.SetScale(PreviewScale);
     sampler.SetDefaultHeading(DefaultHeading);
     sampler.Density = PreviewDensity;

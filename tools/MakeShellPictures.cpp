@@ -100,7 +100,7 @@ QImage SketchTile(const TBitmap32& Sample, const TTileStyle& S, int Width, int H
     sampler.SetWidth(S.Width);
     sampler.SetScale(1.0f);
     sampler.SetDefaultHeading(96);
-    sampler.StopOnBorders = true;
+    sampler.Settings.StopOnBorders = true;
     sampler.Density = S.Density;
     sampler.SetInkColor(S.Ink);
     sampler.SetColorMode(S.ColorMode);

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         sampler.SetPrecision(25);
         sampler.SetGain(2.0f);
         sampler.SetWidth(1.0f);
-        sampler.StopOnBorders = true;
+        sampler.Settings.StopOnBorders = true;
         sampler.SetScale(1.0f);
         sampler.SetDefaultHeading(96);
         sampler.Density = density;

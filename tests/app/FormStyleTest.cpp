@@ -64,6 +64,11 @@ TEST(FormStyleTest, ANewStyleNeedsANameAndIsSavedOnAccept) {
     WhenShown([](TFormStyle& form) {
         EXPECT_EQ(form.windowTitle(), "Create New Style");
         EXPECT_EQ(form.size(), QSize(632, 284));
+        QStringList captions;
+        for (const QLabel* label : form.findChildren<QLabel*>())
+            captions << label->text();
+        EXPECT_TRUE(captions.contains(QStringLiteral("Border limit")));
+        EXPECT_FALSE(captions.contains(QStringLiteral("Borders")));
         // The default style on the gauges; a never edited border limit of 128 shows 100.
         EXPECT_EQ(form.gaPolyStep->Position(), 75);
         EXPECT_EQ(form.gaLength->Position(), 139);

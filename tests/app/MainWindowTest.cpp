@@ -26,6 +26,16 @@ namespace {
 
 using MainWindow = TShellTest;
 
+// The style editor words one caption differently (its tests check "Border limit").
+TEST_F(MainWindow, TheStylePanelCaptionsItsGauges) {
+    QStringList captions;
+    for (const QLabel* label : FMain->panStyle->findChildren<QLabel*>())
+        captions << label->text();
+    for (const char* caption : {"Precision", "Length", "Gain", "Width", "Borders"})
+        EXPECT_TRUE(captions.contains(QString::fromLatin1(caption))) << caption;
+    EXPECT_FALSE(captions.contains(QStringLiteral("Border limit")));
+}
+
 TEST_F(MainWindow, GaugesWriteTheDrawingAndReadItBack) {
     SetDecimalSeparator('.');
     ASSERT_TRUE(Open(MakePicture(200, 150)));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/EffectSampler.h"
 
+#include "engine/LineSampler.h"
 #include "engine/QTypes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
@@ -68,7 +69,7 @@ TEST_F(EffectSampler, BorderLimitToThreshold) {
     } cases[] = {{100, 0}, {99, 1}, {1, 59}, {50, 30}, {0, 60}, {128, 239}, {127, 240}, {356, 0}, {255, 163}};
     for (const auto& c : cases) {
         s.SetBorderLimit(c.Limit);
-        EXPECT_EQ(s.BorderThreshold, c.Threshold) << c.Limit;
+        EXPECT_EQ(s.Settings.BorderThreshold, c.Threshold) << c.Limit;
     }
 }
 
