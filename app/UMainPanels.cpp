@@ -41,7 +41,7 @@ void TFMain::UpdateUI() {
         panDual->show();
         panPanels->show();
         FPanelsArea->show();
-        const int tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : int{tiNone};
+        const TToolId tool = FDomain.ToolManager ? FDomain.ToolManager->Tool : tiNone;
         struct TPanels {
             QToolButton* Button;
             bool Style, PS, Size, Pattern;

@@ -10,6 +10,7 @@
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/Image32.h"
 #include "presets/Patterns.h"
+#include "presets/StyleParameters.h"
 #include "presets/Styles.h"
 
 #include <QCheckBox>
@@ -31,11 +32,8 @@ void TFMain::SelectStyle(int Index) {
     TDualImage* document = FDomain.Document.get();
     if (document == nullptr) return;
     TQStyle& style = FDomain.StyleManager->Current();
-    document->SetPolyStep(style.PolyStep);
-    document->SetLength(style.Length);
-    document->SetWidth(style.Width);
-    document->SetGain(style.Gain);
-    document->SetBrdLimit(style.BorderLimit);
+    for (const TStyleParameter p : AllStyleParameters)
+        document->SetStyleValue(p, StyleValue(style, p));
     // The panel shows all of the style, "Stop on borders" too; the refresh writes the panel back
     // into the drawing.
     cbStopBorder->setChecked(style.StopOnBorders);

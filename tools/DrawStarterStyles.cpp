@@ -17,6 +17,7 @@
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Random.h"
 #include "platform/system/ApplicationFolder.h"
+#include "presets/StyleParameters.h"
 #include "presets/Styles.h"
 
 #include <QImage>
@@ -37,12 +38,9 @@ constexpr int Density = 10;
 
 // What the program sets on a new drawing when the style is chosen in the list.
 void ApplyStyle(TDualImage& Drawing, const TQStyle& Style) {
-    Drawing.SetPolyStep(Style.PolyStep);
-    Drawing.SetLength(Style.Length);
-    Drawing.SetWidth(Style.Width);
-    Drawing.SetGain(Style.Gain);
+    for (const TStyleParameter p : AllStyleParameters)
+        Drawing.SetStyleValue(p, StyleValue(Style, p));
     Drawing.StopOnBorders = Style.StopOnBorders;
-    Drawing.SetBrdLimit(Style.BorderLimit);
 }
 
 // Drags the brush across the picture in rows one brush radius apart, one gesture per row, with a
