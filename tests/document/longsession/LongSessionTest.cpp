@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A drawing over a long session and under a temporary folder that takes no more: thousands of
-// undo steps hold no file open, and the stroke logs, the drawing and the outputs agree.
+// undo steps hold no file open, and the stroke logs, the drawing and the outputs agree. A
+// program of its own, since its gestures leave thousands of names in the temporary-file log.
 #include "document/DualImage.h"
 
 #include "document/QStates.h"
