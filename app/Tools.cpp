@@ -22,6 +22,7 @@ TToolManager::TToolManager(TDualImage* Document)
                                    TCustomLayer* Layer) { MouseDown(Sender, Button, Shift, X, Y, Layer); };
         view->OnMouseUp = [this](TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
                                  TCustomLayer* Layer) { MouseUp(Sender, Button, Shift, X, Y, Layer); };
+        view->OnMouseLeave = [this](TCustomImage32* Sender) { MouseLeave(Sender); };
     }
     FSrcView->OnMouseWheelDown = [this](TCustomImage32* Sender, TShiftState Shift, const TPoint& MousePos,
                                         bool& Handled) { MouseWheelDown(Sender, Shift, MousePos, Handled); };
@@ -44,6 +45,7 @@ TToolManager::~TToolManager() {
         view->OnMouseMove = nullptr;
         view->OnMouseDown = nullptr;
         view->OnMouseUp = nullptr;
+        view->OnMouseLeave = nullptr;
     }
     FSrcView->OnMouseWheelDown = nullptr;
     FSrcView->OnMouseWheelUp = nullptr;
@@ -144,4 +146,8 @@ void TToolManager::KeyDown(TCustomImage32* Sender, uint16_t& Key, TShiftState Sh
 
 void TToolManager::KeyUp(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift) {
     if (FCurrent != nullptr) FCurrent->KeyUp(Sender, Key, Shift);
+}
+
+void TToolManager::MouseLeave(TCustomImage32* Sender) {
+    if (Sender == FDocument->ActiveView()) FDocument->HideCursor();
 }

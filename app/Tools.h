@@ -50,6 +50,8 @@ public:
     void MouseWheelUp(TCustomImage32* Sender, TShiftState Shift, const TPoint& MousePos, bool& Handled);
     void KeyDown(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift);
     void KeyUp(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift);
+    // The pointer left the view that shows the brush: the brush is not drawn until it comes back.
+    void MouseLeave(TCustomImage32* Sender);
 
     TAbstractInputController* Current() const { return FCurrent; }
     TPointerInputController& PointerController() const { return *FPointer; }

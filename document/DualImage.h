@@ -177,6 +177,9 @@ public:
 
     // The cursor position in the active view's client pixels; the active view repaints.
     void SetCursorPos(const TPoint& P);
+    // The pointer left the active view, or the view changed its size under it: the cursor is not
+    // painted until the next SetCursorPos puts it where the pointer is.
+    void HideCursor();
     // cuCircle and cuCross show the cursor layer with the cross mouse cursor on the source view,
     // cuHidden hides it with the default mouse cursor; other values are only stored.
     void SetCursorMode(TCursorMode Mode);
@@ -251,6 +254,7 @@ private:
     bool FAutoMode = false;
 
     TPoint FCursorPos;
+    bool FCursorAway = false;
     TPoint FDabCenter;
     TCursorMode FCursorMode = cuHidden;
     bool FViewBorders = false;

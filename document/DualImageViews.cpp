@@ -181,6 +181,13 @@ void TDualImage::PaintOverlay(void* /*Sender*/, TBitmap32& Buffer) {
 
 void TDualImage::SetCursorPos(const TPoint& P) {
     FCursorPos = P;
+    FCursorAway = false;
+    RepaintActive();
+}
+
+void TDualImage::HideCursor() {
+    if (FCursorAway) return;
+    FCursorAway = true;
     RepaintActive();
 }
 
@@ -198,6 +205,7 @@ void TDualImage::SetCursorMode(TCursorMode Mode) {
 void TDualImage::PaintCursor(void* /*Sender*/, TBitmap32& Buffer) {
     const int x = FCursorPos.X;
     const int y = FCursorPos.Y;
+    if (FCursorAway) return;
     switch (FCursorMode) {
     case cuCircle:
         DrawDashedCircle(Buffer, FCursorPos, 0xFFFFFFFF, static_cast<float>(FSize), 0xFF000000);

@@ -136,8 +136,16 @@ void TCustomImage32Widget::SyncScrollBars() {
 }
 
 void TCustomImage32Widget::resizeEvent(QResizeEvent* /*Event*/) {
-    // A new size reaches the bars through the model's scroll state.
+    // A new size reaches the bars through the model's scroll state. The pointer now lies
+    // elsewhere in the viewport, if in it at all: its next move tells where.
     SyncViewport();
+    GuardEvent([&] { FModel->MouseLeave(); });
+}
+
+bool TCustomImage32Widget::viewportEvent(QEvent* Event) {
+    // The pointer left for the scroll bars, another control or another window.
+    if (Event->type() == QEvent::Leave) GuardEvent([&] { FModel->MouseLeave(); });
+    return QAbstractScrollArea::viewportEvent(Event);
 }
 
 void TCustomImage32Widget::scrollContentsBy(int /*DX*/, int /*DY*/) {

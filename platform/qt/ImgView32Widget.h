@@ -40,6 +40,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    bool viewportEvent(QEvent* Event) override;
     void scrollContentsBy(int DX, int DY) override;
     void mousePressEvent(QMouseEvent* Event) override;
     void mouseDoubleClickEvent(QMouseEvent* Event) override;

@@ -211,6 +211,10 @@ void TCustomImage32::MouseUp(TMouseButton Button, TShiftState Shift, int X, int 
     if (auto handler = OnMouseUp) handler(this, Button, Shift, X, Y, layer);
 }
 
+void TCustomImage32::MouseLeave() {
+    if (auto handler = OnMouseLeave) handler(this);
+}
+
 bool TCustomImage32::MouseWheel(TShiftState Shift, int WheelDelta, const TPoint& MousePos) {
     bool handled = false;
     if (WheelDelta == 0) return handled;

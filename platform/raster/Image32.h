@@ -45,6 +45,7 @@ using TImgMouseMoveEvent =
 using TImgWheelEvent =
     std::function<void(TCustomImage32* Sender, TShiftState Shift, const TPoint& MousePos, bool& Handled)>;
 using TImgKeyEvent = std::function<void(TCustomImage32* Sender, uint16_t& Key, TShiftState Shift)>;
+using TImgNotifyEvent = std::function<void(TCustomImage32* Sender)>;
 
 class TCustomImage32 {
 public:
@@ -119,6 +120,9 @@ public:
     bool MouseWheel(TShiftState Shift, int WheelDelta, const TPoint& MousePos);
     void KeyDown(uint16_t& Key, TShiftState Shift);
     void KeyUp(uint16_t& Key, TShiftState Shift);
+    // The pointer left the viewport, or the viewport changed its size under it: whatever is
+    // drawn where the pointer was is out of place until the next move.
+    void MouseLeave();
 
     TImgMouseEvent OnMouseDown;
     TImgMouseMoveEvent OnMouseMove;
@@ -127,6 +131,7 @@ public:
     TImgWheelEvent OnMouseWheelUp;
     TImgKeyEvent OnKeyDown;
     TImgKeyEvent OnKeyUp;
+    TImgNotifyEvent OnMouseLeave;
 
     // The display's hooks: a repaint request (at once or soon), a new mouse pointer, and the
     // pointer's position.

@@ -311,6 +311,53 @@ TEST(ToolManagerTest, TheWheelGrowsAndShrinksTheBrushWithinItsBounds) {
     EXPECT_EQ(desk.Doc->Size(), 399);
 }
 
+TEST(ToolManagerTest, TheBrushMarkLeavesWithThePointerAndComesBackWhereItReturns) {
+    TDesk desk;
+    // The cross is white: on grey paper it shows over the drawing too.
+    desk.Dst().Bitmap.Clear(0xFF808080);
+    desk.Dst().Changed();
+    // What a view shows without a brush mark; the pointer tool has none.
+    auto painted = [](TImgView32& View) {
+        View.UpdateBuffer();
+        return Bytes(View.Buffer);
+    };
+    auto bare = [&](TImgView32& View) {
+        const TToolId tool = static_cast<TToolId>(desk.Tools->Tool);
+        desk.Tools->SetTool(tiPointer);
+        const auto bytes = painted(View);
+        desk.Tools->SetTool(tool);
+        return bytes;
+    };
+    for (const TToolId tool : {tiAutoSketch, tiFreeHand}) {
+        SCOPED_TRACE(tool == tiAutoSketch ? "circle" : "cross");
+        desk.Tools->SetTool(tool);
+        Hover(desk.SrcWidget, QPoint(100, 90));
+        const auto there = painted(desk.Src());
+        EXPECT_NE(there, bare(desk.Src()));
+        // Out of the view (to its scroll bars, another control or another window).
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(desk.SrcWidget.viewport(), &leave);
+        EXPECT_EQ(painted(desk.Src()), bare(desk.Src()));
+        // Back in elsewhere: drawn there.
+        Hover(desk.SrcWidget, QPoint(60, 120));
+        const auto back = painted(desk.Src());
+        EXPECT_NE(back, bare(desk.Src()));
+        EXPECT_NE(back, there);
+        // Over the drawing the mark moves there; leaving the photo afterwards changes nothing.
+        Hover(desk.DstWidget, QPoint(100, 90));
+        EXPECT_NE(painted(desk.Dst()), bare(desk.Dst()));
+        QApplication::sendEvent(desk.SrcWidget.viewport(), &leave);
+        EXPECT_NE(painted(desk.Dst()), bare(desk.Dst()));
+        // A new size puts the pointer elsewhere in the view: no mark until it moves.
+        desk.DstWidget.resize(260, 200);
+        EXPECT_EQ(painted(desk.Dst()), bare(desk.Dst()));
+        Hover(desk.DstWidget, QPoint(100, 90));
+        EXPECT_NE(painted(desk.Dst()), bare(desk.Dst()));
+        desk.DstWidget.resize(240, 180);
+        Hover(desk.SrcWidget, QPoint(100, 90));
+    }
+}
+
 TEST(ToolManagerTest, DisabledRoutingStillPassesTheKeys) {
     TDesk desk;
     desk.Tools->SetTool(tiAutoSketch);
