@@ -204,21 +204,24 @@ void TFImgSizeDlg::UpdateEstimatedSize() {
     lblEstimSize->setText(QString::fromStdString("Estimated Size:" + FormatEstimatedSize(bytes)));
 }
 
-void TFImgSizeDlg::SetPixels(double Width, double Height) {
+bool TFImgSizeDlg::SetPixels(double Width, double Height) {
     // A side beyond the largest takes the largest, and the other side shrinks with it.
     const double larger = std::max(Width, Height);
-    if (larger > MaxPixels) {
+    const bool capped = larger > MaxPixels;
+    if (capped) {
         Width = Width * MaxPixels / larger;
         Height = Height * MaxPixels / larger;
     }
     seHorizPixels->setValue(Round(Width));
     seVertPixels->setValue(Round(Height));
+    return capped;
 }
 
 void TFImgSizeDlg::SetPixelsFromSize() {
     const long double ppu = PixelsPerUnit();
-    SetPixels(static_cast<double>(ppu * seHorizInches->GetValue()),
-              static_cast<double>(ppu * seVertInches->GetValue()));
+    if (SetPixels(static_cast<double>(ppu * seHorizInches->GetValue()),
+                  static_cast<double>(ppu * seVertInches->GetValue())))
+        SetSizeFromPixels();
 }
 
 void TFImgSizeDlg::SetSizeFromPixels() {

@@ -76,8 +76,10 @@ private:
     // Rounds half up to two decimals.
     static double R2(double X);
     // Writes both pixel edits; a side beyond the edits' largest value scales both down alike, so
-    // the picture keeps the drawing's aspect.
-    void SetPixels(double Width, double Height);
+    // the picture keeps the drawing's aspect. Says whether it did.
+    bool SetPixels(double Width, double Height);
+    // The pixel edits from the size edits; when a side was capped the size edits then show the
+    // size that will be rendered.
     void SetPixelsFromSize();
     void SetSizeFromPixels();
 

@@ -287,11 +287,37 @@ TEST_F(ImgSizeDialog, ASideClampedToTheLargestKeepsTheAspect) {
     d.seVertPixels->setValue(100000);
     EXPECT_EQ(d.seHorizPixels->value(), 100000);
     EXPECT_EQ(d.seVertPixels->value(), 75000);
-    // From a size and resolution too: 40 x 30 inches at 5000 dots per inch.
+    // From a size and resolution too: 40 x 30 inches at 5000 dots per inch. The sizes then show
+    // what will be rendered, 20 x 15 inches.
     d.seRes->setValue(5000);
     d.seHorizInches->SetValue(40);
     EXPECT_EQ(d.seHorizPixels->value(), 100000);
     EXPECT_EQ(d.seVertPixels->value(), 75000);
+    auto expectInches = [&](double Width, double Height, const char* When) {
+        EXPECT_NEAR(static_cast<double>(d.seHorizInches->GetValue()), Width, 1e-9) << When;
+        EXPECT_NEAR(static_cast<double>(d.seVertInches->GetValue()), Height, 1e-9) << When;
+    };
+    expectInches(20, 15, "width typed");
+    // 1000 x 750 inches at 200 dots per inch are 500 x 375 inches, whichever size was typed.
+    d.seRes->setValue(200);
+    EXPECT_EQ(d.seHorizPixels->value(), 4000);
+    d.seVertInches->SetValue(750);
+    EXPECT_EQ(d.seHorizPixels->value(), 100000);
+    EXPECT_EQ(d.seVertPixels->value(), 75000);
+    expectInches(500, 375, "height typed");
+    // A resolution that makes a side too large brings the sizes down.
+    d.seHorizInches->SetValue(100);
+    d.seRes->setValue(2000);
+    EXPECT_EQ(d.seHorizPixels->value(), 100000);
+    expectInches(50, 37.5, "resolution raised");
+    EXPECT_EQ(d.lblEstimSize->text().toStdString(), "Estimated Size:20.95 GBytes");
+    // In centimetres likewise: 500 cm at 508 dots per inch would be 100000.
+    d.rbCentimeters->click();
+    d.seRes->setValue(508);
+    d.seHorizInches->SetValue(600);
+    EXPECT_EQ(d.seHorizPixels->value(), 100000);
+    expectInches(500, 375, "centimetres");
+    d.rbInches->click();
 }
 
 } // namespace
