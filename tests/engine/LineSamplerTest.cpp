@@ -573,6 +573,41 @@ TEST_F(LineSampler, StrokeIsLoggedAndFilledFromItsOutline) {
     EXPECT_EQ(s->GetDirtyRect(), Rect(15, 43, 84, 57));
 }
 
+TEST_F(LineSampler, StopOnBordersEndsTheColourSamplingButNotTheStroke) {
+    // Light paper left of a border column at x = 40, dark beyond it; every heading points right.
+    TBitmap32 feature = Uniform(120, 100, Feat(0, 55, 0, 20));
+    for (int y = 0; y < 100; ++y) {
+        feature.SetPixel(40, y, Feat(0, 55, 0, 0x80 | 20));
+        for (int x = 41; x < 120; ++x)
+            feature.SetPixel(x, y, Feat(0, 230, 0, 20));
+    }
+    auto draw = [&](bool StopOnBorders, TBitmap32& Dest) {
+        RandSeed = 0;
+        auto s = Make(feature, Dest);
+        s->SetStart(Point(20, 50));
+        s->SetScale(1.0f);
+        s->SetLength(60);
+        s->SetPolyStep(10);
+        s->SetGain(6.0f);
+        s->SetWidth(1.0f);
+        s->SetLightnessShift(0.0f);
+        s->SetColorMode(cmSampledColor);
+        s->StopOnBorders = StopOnBorders;
+        s->Execute();
+        return std::make_pair(s->LeftOutline, s->Color);
+    };
+    TBitmap32 stopped = Uniform(120, 100, clWhite32), crossing = Uniform(120, 100, clWhite32);
+    const auto [stoppedOutline, stoppedColor] = draw(true, stopped);
+    const auto [crossingOutline, crossingColor] = draw(false, crossing);
+    // The same outline, laid well past the border either way.
+    EXPECT_EQ(stoppedOutline, crossingOutline);
+    EXPECT_NE(stopped.Pixel(70, 51), clWhite32);
+    EXPECT_NE(crossing.Pixel(70, 51), clWhite32);
+    // Only the colour differs: stopped, it is the light side's alone.
+    EXPECT_NE(stoppedColor, crossingColor);
+    EXPECT_GT(stoppedColor & 0xFF, crossingColor & 0xFF);
+}
+
 TEST_F(LineSampler, AStrokeThatCannotBeFilledIsNotLoggedEither) {
     TTestFolder folder;
     TBitmap32 feature = Uniform(100, 100, Feat(0, 155, 0, 20));
