@@ -2,15 +2,20 @@
 // What the user waits for, one action at a time, on the 1-megapixel photo enlarged to 1, 6 and 24
 // megapixels and kept at full size: the press that starts a spray gesture (with its first dab), a
 // later dab, the release, undo and redo of a step that covers most of the picture (in memory and
-// swapped out), and the longest that one idle swap-out call holds the window's thread.
+// swapped out), the same for a step that painted every tile of it (a large brush swept over the
+// whole picture), and the longest that one idle swap-out call holds the window's thread. An undo
+// or redo from disk also reports how long reading its swap files alone takes (read_ms) and its
+// median against that (read_ratio).
 //
 // Every benchmark times each action on its own (manual time, real time) and reports the mean as
 // its time, with the fastest, the median and the slowest action as counters: on a machine that
 // others share, the fastest and the median say more than the mean.
 #include "bench/PrivateFolders.h"
+#include "document/CompressedBitmap.h"
 #include "document/DualImage.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
+#include "engine/QTypes.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/Image32.h"
@@ -22,11 +27,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -100,6 +107,22 @@ struct TDrawing {
     void LargeGesture() {
         LargeGestureOpen();
         Doc->EndChange();
+    }
+    // A large brush swept over the whole picture, a dab on every tile of it, with strokes that
+    // start anywhere and stop at no border: a step that holds every tile of the drawing.
+    void FullGesture() {
+        Doc->SetBrdLimit(100);
+        Doc->StopOnBorders = false;
+        const int32_t size = Doc->Size();
+        Doc->SetSize(64);
+        Doc->BeginChange();
+        for (int y = 32; y < H() + 32; y += 64)
+            for (int x = 32; x < W() + 32; x += 64)
+                Doc->SprayAt(std::min(x, W() - 1), std::min(y, H() - 1));
+        Doc->EndChange();
+        Doc->SetSize(size);
+        Doc->StopOnBorders = true;
+        Doc->SetBrdLimit(90);
     }
 };
 
@@ -202,14 +225,31 @@ void Release(benchmark::State& State, int Mp) {
     ReportStep(State, *d, 0);
 }
 
-// Undo or redo of a step that changed most of the picture, from memory or swapped out; the window
-// idles for 50 ms (an idle call every millisecond) between the swap-out and the action.
-void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
+// The time reading FileName whole takes, in ms (0 for none).
+double ReadMs(const std::string& FileName) {
+    if (FileName.empty()) return 0;
+    const auto start = TClock::now();
+    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    static std::vector<char> buffer(1 << 20);
+    while (::read(fd, buffer.data(), buffer.size()) > 0) {}
+    ::close(fd);
+    return Ms(TClock::now() - start);
+}
+
+// Undo or redo of a step that changed most of the picture (Full: every tile of it), from memory
+// or swapped out; the window idles for 50 ms (an idle call every millisecond) between the
+// swap-out and the action.
+void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk, bool Full = false) {
     TDrawing* d = Ready(State, Mp);
     if (d == nullptr) return;
     RandSeed = 4;
-    d->LargeGesture();
+    if (Full)
+        d->FullGesture();
+    else
+        d->LargeGesture();
     TQState& step = *d->History().GetState(0);
+    std::vector<double> reads;
     auto swapOut = [&] {
         if (!Disk) return;
         step.Compress();
@@ -217,6 +257,8 @@ void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
             d->Doc->CompressIdle();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        // The files are in the system's cache, as they are for the undo.
+        reads.push_back(ReadMs(step.FeatureCopy().FileName()) + ReadMs(step.DestCopy().FileName()));
     };
     if (Redo)
         Measure(
@@ -230,6 +272,13 @@ void UndoRedo(benchmark::State& State, int Mp, bool Redo, bool Disk) {
         Measure(
             State, swapOut, [&] { d->Doc->Undo(); }, [&] { d->Doc->Redo(); });
     ReportStep(State, *d, 0);
+    const double tiles = std::ceil(d->W() / 64.0) * std::ceil(d->H() / 64.0);
+    State.counters["tile_share"] = step.DestCopy().TileCount() / tiles;
+    if (!reads.empty()) {
+        std::sort(reads.begin(), reads.end());
+        State.counters["read_ms"] = reads[reads.size() / 2];
+        State.counters["read_ratio"] = State.counters["median_ms"] / reads[reads.size() / 2];
+    }
 }
 
 // A step that changed most of the picture followed by as many small ones as the history keeps in
@@ -284,6 +333,10 @@ void Register() {
         {"RedoMemory", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, true, false); }, 20},
         {"UndoDisk", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, false, true); }, 10},
         {"RedoDisk", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, true, true); }, 10},
+        {"UndoMemoryFull", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, false, false, true); }, 20},
+        {"RedoMemoryFull", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, true, false, true); }, 20},
+        {"UndoDiskFull", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, false, true, true); }, 10},
+        {"RedoDiskFull", [](benchmark::State& S, int Mp) { UndoRedo(S, Mp, true, true, true); }, 10},
         {"SwapOutBlocking", SwapOutBlocking, 10},
     };
     for (int mp : {1, 6, 24})

@@ -3,6 +3,12 @@
 // picture, one idle compaction after each, as the main window runs them. Reports the resident
 // memory at the end against the two bitmaps, the swap files on disk, and what is left after
 // the history and the temporary-file service are gone.
+//
+// Then the memory of walking the history: 80 small steps undone from disk one after the other
+// without an idle moment; and 30 gestures that each paint every tile of a 24-megapixel drawing,
+// with an idle moment after each, then undone one after the other (undo held down) and followed
+// by idle moments. Each reports the resident memory and the history's own figure (what the status
+// bar shows).
 #include "bench/PrivateFolders.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
@@ -14,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +29,7 @@
 #include <fstream>
 #include <malloc.h>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -116,6 +124,91 @@ static void BM_UndoMemory200Gestures(benchmark::State& State) {
     }
 }
 BENCHMARK(BM_UndoMemory200Gestures)->Iterations(1)->Unit(benchmark::kSecond);
+
+namespace {
+// A drawing and its history, with gestures that copy each tile before they change it, as the
+// document's do.
+struct TTiledDrawing {
+    TBitmap32 Feature;
+    TBitmap32 Dest;
+    TQStates History;
+
+    TTiledDrawing(int Width, int Height) : Feature(Width, Height), Dest(Width, Height) {
+        Feature.Clear(0x80402010u);
+        Dest.Clear(clWhite32);
+    }
+    // Paints Area with a colour of its own (every pixel changes).
+    void Gesture(const TRect& Area, TColor32 Color) {
+        auto step = std::make_unique<TQState>(Feature, Dest, TStepCopies::OnChange);
+        step->DestChanging(Dest, Area);
+        Dest.FillRectS(Area, Color);
+        step->Finish(Area);
+        History.Add(std::move(step));
+    }
+    // An idle moment long enough for the swap-out it starts.
+    void Idle() {
+        History.Compact();
+        History.WaitForSwapOuts();
+    }
+    // The window idles for a while: the swap thread has given back what went out.
+    void Rest() {
+        Idle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    double FigureMB() { return static_cast<double>(History.GetMemSize()) / 1048576.0; }
+};
+} // namespace
+
+static void BM_UndoMemory80SmallStepsFromDisk(benchmark::State& State) {
+    constexpr int Width = 3000, Height = 2000, Steps = 80;
+    for (auto _ : State) {
+        TTiledDrawing d(Width, Height);
+        RandSeed = 2;
+        for (int g = 0; g < Steps; ++g) {
+            const int x = Random(Width - 100), y = Random(Height - 100);
+            d.Gesture(TRect{x, y, x + 40, y + 40}, 0xFF000000u + static_cast<TColor32>(Random(0x1000000)));
+        }
+        for (int i = 0; i < Steps; ++i)
+            d.History.GetState(i)->Compress();
+        d.History.WaitForSwapOuts();
+        const double rssBefore = StatusMB("VmRSS:");
+        const double figureBefore = d.FigureMB();
+        while (d.History.CanUndo())
+            d.History.Undo(d.Feature, d.Dest);
+        State.counters["rss_growth_MB"] = StatusMB("VmRSS:") - rssBefore;
+        State.counters["history_growth_MB"] = d.FigureMB() - figureBefore;
+    }
+}
+BENCHMARK(BM_UndoMemory80SmallStepsFromDisk)->Iterations(1)->Unit(benchmark::kSecond);
+
+static void BM_UndoMemoryWholePictureSteps24MP(benchmark::State& State) {
+    constexpr int Width = 6000, Height = 4000, Gestures = 30;
+    for (auto _ : State) {
+        const double rssStart = StatusMB("VmRSS:");
+        TTiledDrawing d(Width, Height);
+        State.counters["bitmaps_MB"] = 2.0 * Width * Height * 4 / 1048576.0;
+        for (int g = 0; g < Gestures; ++g) {
+            d.Gesture(TRect{0, 0, Width, Height}, 0xFF000000u + static_cast<TColor32>(g) * 0x050301u);
+            d.Idle();
+        }
+        d.Rest();
+        State.counters["rss_start_MB"] = rssStart;
+        State.counters["rss_drawn_MB"] = StatusMB("VmRSS:");
+        State.counters["history_drawn_MB"] = d.FigureMB();
+        // Undo held down: one undo after the other, no idle moment between them.
+        while (d.History.CanUndo())
+            d.History.Undo(d.Feature, d.Dest);
+        State.counters["rss_undoing_MB"] = StatusMB("VmRSS:");
+        // Then the window idles: one swap-out per idle moment.
+        for (int i = 0; i < Gestures + 5; ++i)
+            d.Idle();
+        d.Rest();
+        State.counters["rss_undone_MB"] = StatusMB("VmRSS:");
+        State.counters["history_undone_MB"] = d.FigureMB();
+        State.counters["rss_peak_MB"] = StatusMB("VmHWM:");
+    }
+}
+BENCHMARK(BM_UndoMemoryWholePictureSteps24MP)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     const std::string root = UsePrivateFolders("quor-undo-memory");

@@ -14,11 +14,12 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <sched.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -27,8 +28,7 @@
 static_assert(std::endian::native == std::endian::little, "swap files hold the pixel words as memory does");
 
 namespace {
-// Tiles of 64 x 64 pixels (16 KB), kept in blocks of 1 MB: a block is large enough to be a
-// mapping of its own, which goes back to the system when it is freed.
+// Tiles of 64 x 64 pixels (16 KB), kept in blocks of up to 1 MB.
 constexpr int TileSize = 64;
 constexpr size_t BlockPixels = 1 << 18;
 // A swap file of tiles is read in pieces of about this many pixels, which stay in the cache.
@@ -91,24 +91,29 @@ uint64_t Fold(uint64_t Sum, uint64_t Piece) {
     return Mix(Round64(Sum, Piece) + Prime2);
 }
 
-// Fresh memory is mapped page by page as it is first written; asking for all of it at once
-// costs less than the faults one by one.
-void Populate(TColor32* Block, size_t Pixels) {
-#ifdef MADV_POPULATE_WRITE
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(Block) + 4095) & ~uintptr_t{4095};
-    const uintptr_t end = reinterpret_cast<uintptr_t>(Block + Pixels) & ~uintptr_t{4095};
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-    (void)Block;
-    (void)Pixels;
-#endif
+// "Cannot read the undo step swapped out to "<name>". <reason>"
+std::string SwapInFailure(const std::string& FileName, const std::string& Reason) {
+    return "Cannot read the undo step swapped out to \"" + FileName + "\". " + Reason;
 }
 
-// A block for tiles, mapped.
-std::unique_ptr<TColor32[]> NewBlock() {
-    auto block = std::make_unique_for_overwrite<TColor32[]>(BlockPixels);
-    Populate(block.get(), BlockPixels);
-    return block;
+// Raises ESwapFileLost unless FileName can be opened for reading; a failure that says nothing
+// about the file (descriptors or memory running out) raises a plain Exception.
+void CheckSwapFile(const std::string& FileName) {
+    int fd;
+    try {
+        fd = OpenRegularFile(FileName, O_RDONLY);
+    } catch (const Exception& e) {
+        throw ESwapFileLost(SwapInFailure(FileName, e.Message()));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    const int error = errno;
+    const std::string reason = std::strerror(error);
+    if (error == EMFILE || error == ENFILE || error == ENOMEM)
+        RaiseException(SwapInFailure(FileName, reason));
+    throw ESwapFileLost(SwapInFailure(FileName, reason));
 }
 
 // Thrown inside a write that was asked to stop; never leaves this unit.
@@ -202,8 +207,9 @@ public:
         FWake.notify_all();
     }
 
-    // Runs Task on the thread soon (it is destroyed there too).
-    void Later(std::function<void()> Task) {
+    // Runs Task on the thread soon (it is destroyed there too). When this raises, Task is
+    // as it was.
+    void Later(std::function<void()>&& Task) {
         {
             std::lock_guard lock(FMutex);
             Start();
@@ -212,13 +218,17 @@ public:
         FWake.notify_all();
     }
 
-    // Blocks mapped in advance for reading a swap file back: the thread keeps Blocks of them.
-    void SetReserve(size_t Blocks) {
+    // Blocks mapped in advance for reading a swap file back: the thread keeps room for Pixels
+    // pixels in them, in whole blocks and one for the rest.
+    void SetReserve(size_t Pixels) {
         {
             std::lock_guard lock(FMutex);
-            if (FReserveTarget == Blocks) return;
-            FReserveTarget = Blocks;
-            if (Blocks > 0) Start();
+            if (FReserveTarget == Pixels) return;
+            // The room for them is made here, so that the thread never allocates under its lock.
+            const size_t blocks = (Pixels + BlockPixels - 1) / BlockPixels + 1;
+            if (FReserve.capacity() < blocks) FReserve.reserve(blocks);
+            FReserveTarget = Pixels;
+            if (Pixels > 0) Start();
         }
         FWake.notify_all();
     }
@@ -238,25 +248,45 @@ public:
         FOver.wait(lock, [&] { return Job.Over(); });
     }
 
-    // A block of the reserve, or nil when it is empty.
-    std::unique_ptr<TColor32[]> TakeBlock() {
+    // The smallest block of the reserve with room for Pixels pixels, or an empty one when it
+    // has none.
+    TPixelBlock TakeBlock(size_t Pixels) {
         std::lock_guard lock(FMutex);
-        if (FReserve.empty()) return nullptr;
-        std::unique_ptr<TColor32[]> block = std::move(FReserve.back());
-        FReserve.pop_back();
+        auto best = FReserve.end();
+        for (auto it = FReserve.begin(); it != FReserve.end(); ++it)
+            if (it->Pixels() >= Pixels && (best == FReserve.end() || it->Pixels() < best->Pixels()))
+                best = it;
+        if (best == FReserve.end()) return {};
+        TPixelBlock block = std::move(*best);
+        FReserve.erase(best);
+        Reserved(block, -1);
         return block;
     }
 
-    // Keeps the blocks the reserve lacks for it and frees the others, on the thread.
-    void Recycle(std::vector<std::unique_ptr<TColor32[]>> Blocks) {
+    int64_t ReservedBytes() const {
+        return static_cast<int64_t>(FReservedBytes.load(std::memory_order_relaxed));
+    }
+
+    // Keeps the blocks the reserve lacks for it and frees the others, on the thread (here when
+    // the thread cannot take them).
+    void Recycle(std::vector<TPixelBlock> Blocks) {
         {
             std::lock_guard lock(FMutex);
-            while (!Blocks.empty() && FReserve.size() < FReserveTarget) {
-                FReserve.push_back(std::move(Blocks.back()));
-                Blocks.pop_back();
-            }
+            for (auto it = Blocks.begin(); it != Blocks.end() && FReserve.size() < FReserve.capacity();)
+                if (FReservePixels + it->Pixels() <= FReserveTarget) {
+                    Reserved(*it, 1);
+                    FReserve.push_back(std::move(*it));
+                    it = Blocks.erase(it);
+                } else {
+                    ++it;
+                }
         }
-        if (!Blocks.empty()) Later([blocks = std::make_shared<decltype(Blocks)>(std::move(Blocks))] {});
+        if (Blocks.empty()) return;
+        try {
+            Later([blocks = std::make_shared<std::vector<TPixelBlock>>(std::move(Blocks))] {});
+        } catch (...) {
+            // Freed here then (Blocks still holds them when the task could not be made).
+        }
     }
 
 private:
@@ -278,33 +308,45 @@ private:
         std::unique_lock lock(FMutex);
         for (;;) {
             FWake.wait(lock, [this] {
-                return FStopping || !FJobs.empty() || !FTasks.empty() || FReserve.size() != FReserveTarget;
+                return FStopping || !FJobs.empty() || !FTasks.empty() || FReservePixels != FReserveTarget;
             });
+            // Nothing the thread does may end the program: a task or a block that fails leaves
+            // things as they were (a read-back without a reserve maps its own blocks).
             if (!FTasks.empty()) {
                 std::function<void()> task = std::move(FTasks.front());
                 FTasks.pop_front();
                 lock.unlock();
-                task();
+                try {
+                    task();
+                } catch (...) {}
                 task = nullptr;
                 lock.lock();
                 continue;
             }
-            if (FReserve.size() > FReserveTarget) {
-                std::vector<std::unique_ptr<TColor32[]>> spare;
-                while (FReserve.size() > FReserveTarget) {
-                    spare.push_back(std::move(FReserve.back()));
-                    FReserve.pop_back();
-                }
+            if (FReservePixels > FReserveTarget) {
+                TPixelBlock spare = std::move(FReserve.back());
+                FReserve.pop_back();
+                Reserved(spare, -1);
                 lock.unlock();
-                spare.clear();
+                spare = TPixelBlock();
                 lock.lock();
                 continue;
             }
-            if (FReserve.size() < FReserveTarget && !FStopping) {
+            if (FReservePixels < FReserveTarget && !FStopping) {
+                const size_t pixels = std::min(BlockPixels, FReserveTarget - FReservePixels);
                 lock.unlock();
-                std::unique_ptr<TColor32[]> block = NewBlock();
+                TPixelBlock block;
+                try {
+                    block = TPixelBlock(pixels, true);
+                } catch (const std::exception&) {}
                 lock.lock();
-                FReserve.push_back(std::move(block));
+                // Out of memory: no more blocks until the history asks for a reserve again.
+                if (block.Bits() == nullptr || FReserve.size() >= FReserve.capacity()) {
+                    FReserveTarget = FReservePixels;
+                } else {
+                    Reserved(block, 1);
+                    FReserve.push_back(std::move(block));
+                }
                 continue;
             }
             if (FJobs.empty()) {
@@ -338,8 +380,21 @@ private:
     std::condition_variable FOver; // notified whenever a job's swap-out is over
     std::deque<std::shared_ptr<TSwapJob>> FJobs;
     std::deque<std::function<void()>> FTasks;
-    std::vector<std::unique_ptr<TColor32[]>> FReserve;
+    // Counts Block into the reserve's figures (Sign 1) or out of them (Sign -1).
+    void Reserved(const TPixelBlock& Block, int Sign) {
+        if (Sign > 0) {
+            FReservePixels += Block.Pixels();
+            FReservedBytes.fetch_add(Block.Bytes(), std::memory_order_relaxed);
+        } else {
+            FReservePixels -= Block.Pixels();
+            FReservedBytes.fetch_sub(Block.Bytes(), std::memory_order_relaxed);
+        }
+    }
+
+    std::vector<TPixelBlock> FReserve;
+    size_t FReservePixels = 0; // in the blocks of the reserve
     size_t FReserveTarget = 0;
+    std::atomic<size_t> FReservedBytes{0};
     bool FStopping = false;
     std::thread FThread;
 };
@@ -349,12 +404,13 @@ TSwapThread& SwapThread() {
     return thread;
 }
 
-// Runs Task on the swap thread, or here once that is gone.
+// Runs Task on the swap thread, or here once that is gone or cannot take it.
 void Later(std::function<void()> Task) {
-    if (TSwapThread::Gone().load())
-        Task();
-    else
-        SwapThread().Later(std::move(Task));
+    if (!TSwapThread::Gone().load()) try {
+            SwapThread().Later(std::move(Task));
+            return;
+        } catch (...) {}
+    Task();
 }
 
 // Deleting a file of megabytes takes the file system milliseconds: the swap thread does it.
@@ -376,7 +432,6 @@ TCompressedBitmap::TCompressedBitmap(int Width, int Height)
     const size_t cols = static_cast<size_t>((Width + TileSize - 1) / TileSize);
     const size_t rows = static_cast<size_t>((Height + TileSize - 1) / TileSize);
     FTileAt.assign(cols * rows, -1);
-    FMemorySize = MemorySizeOf(Width, Height);
 }
 
 TCompressedBitmap::~TCompressedBitmap() {
@@ -394,7 +449,8 @@ void TCompressedBitmap::SetBitmap(std::unique_ptr<TBitmap32> B) {
 
 void TCompressedBitmap::KeepBefore(const TBitmap32& Picture, const TRect& R) {
     TRect r;
-    if (!FTiled || FCompressed || !IntersectRect(r, R, TRect{0, 0, FPictureWidth, FPictureHeight})) return;
+    if (!FTiled || FCompressed || FSealed || !IntersectRect(r, R, TRect{0, 0, FPictureWidth, FPictureHeight}))
+        return;
     const int cols = (FPictureWidth + TileSize - 1) / TileSize;
     for (int ty = r.Top / TileSize; ty <= (r.Bottom - 1) / TileSize; ++ty)
         for (int tx = r.Left / TileSize; tx <= (r.Right - 1) / TileSize; ++tx) {
@@ -406,24 +462,40 @@ void TCompressedBitmap::KeepBefore(const TBitmap32& Picture, const TRect& R) {
             const size_t w = static_cast<size_t>(tile.Rect.Width());
             const size_t pixels = PixelsOf(tile.Rect);
             if (FBlockFree < pixels) {
-                FBlocks.push_back(std::make_unique_for_overwrite<TColor32[]>(BlockPixels));
+                // Mapped page by page as the tiles fill it; Cut gives back what stays empty.
+                FBlocks.emplace_back(BlockPixels, false);
                 FBlockFree = BlockPixels;
             }
-            tile.Bits = FBlocks.back().get() + (BlockPixels - FBlockFree);
+            tile.Bits = FBlocks.back().Bits() + (BlockPixels - FBlockFree);
             FBlockFree -= pixels;
             for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
                 std::memcpy(tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w,
                             Picture.ScanLine(y) + tile.Rect.Left, w * sizeof(TColor32));
             at = static_cast<int32_t>(FTiles.size());
             FTiles.push_back(tile);
-            FGrid = FTiles.size() == 1 ? TRect{tx, ty, tx + 1, ty + 1}
-                                       : TRect{std::min(FGrid.Left, tx), std::min(FGrid.Top, ty),
-                                               std::max(FGrid.Right, tx + 1), std::max(FGrid.Bottom, ty + 1)};
         }
 }
 
-void TCompressedBitmap::Cut(const TRect& R) {
-    FMemorySize = MemorySizeOf(R.Width(), R.Height());
+void TCompressedBitmap::Seal() {
+    if (!FTiled || FSealed) return;
+    if (!FBlocks.empty() && FBlockFree > 0) FBlocks.back().Shrink(BlockPixels - FBlockFree);
+    FBlockFree = 0;
+    std::sort(FTiles.begin(), FTiles.end(), [](const TTile& A, const TTile& B) {
+        return A.Rect.Top != B.Rect.Top ? A.Rect.Top < B.Rect.Top : A.Rect.Left < B.Rect.Left;
+    });
+    FTiles.shrink_to_fit();
+    std::vector<int32_t>().swap(FTileAt);
+    FSealed = true;
+}
+
+int64_t TCompressedBitmap::GetMemSize() const {
+    if (!FTiled) return FCompressed ? 0 : FMemorySize;
+    int64_t n =
+        static_cast<int64_t>(FTiles.capacity() * sizeof(TTile) + FTileAt.capacity() * sizeof(int32_t));
+    if (!FCompressed)
+        for (const TPixelBlock& block : FBlocks)
+            n += static_cast<int64_t>(block.Bytes());
+    return n;
 }
 
 TRect TCompressedBitmap::Bounds() const {
@@ -459,25 +531,27 @@ void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
         ReadTiles(&Target);
         return;
     }
+    Seal();
     // Band by band of the tile grid, row by row, the tiles of a row from left to right: the
     // picture is walked in the order of its memory.
-    const int cols = (FPictureWidth + TileSize - 1) / TileSize;
     TColor32 held[TileSize];
-    for (int ty = FGrid.Top; ty < FGrid.Bottom; ++ty) {
-        const int32_t* at = FTileAt.data() + static_cast<size_t>(ty) * cols;
-        const int y1 = std::min(FPictureHeight, (ty + 1) * TileSize);
-        for (int y = ty * TileSize; y < y1; ++y) {
+    for (size_t band = 0; band < FTiles.size();) {
+        const int top = FTiles[band].Rect.Top;
+        size_t end = band;
+        while (end < FTiles.size() && FTiles[end].Rect.Top == top)
+            ++end;
+        for (int y = top; y < FTiles[band].Rect.Bottom; ++y) {
             TColor32* line = Target.ScanLine(y);
-            for (int tx = FGrid.Left; tx < FGrid.Right; ++tx) {
-                if (at[tx] < 0) continue;
-                const TTile& tile = FTiles[static_cast<size_t>(at[tx])];
+            for (size_t i = band; i < end; ++i) {
+                const TTile& tile = FTiles[i];
                 const size_t w = static_cast<size_t>(tile.Rect.Width());
-                TColor32* a = tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w;
+                TColor32* a = tile.Bits + static_cast<size_t>(y - top) * w;
                 std::memcpy(held, a, w * sizeof(TColor32));
                 std::memcpy(a, line + tile.Rect.Left, w * sizeof(TColor32));
                 std::memcpy(line + tile.Rect.Left, held, w * sizeof(TColor32));
             }
         }
+        band = end;
     }
 }
 
@@ -485,34 +559,37 @@ void TCompressedBitmap::ReleasePixels() {
     for (TTile& tile : FTiles)
         tile.Bits = nullptr;
     FBlockFree = 0;
-    // Giving a picture's worth of memory back takes milliseconds: the swap thread does it.
-    if (TSwapThread::Gone().load()) {
-        FBitmap.reset();
-        FBlocks.clear();
-    } else if (FBitmap) {
-        SwapThread().Later([bitmap = std::shared_ptr<TBitmap32>(std::move(FBitmap))] {});
-    } else if (!FBlocks.empty()) {
-        SwapThread().Recycle(std::move(FBlocks));
-        FBlocks.clear();
+    // Giving a picture's worth of memory back takes milliseconds: the swap thread does it, or
+    // this thread when it cannot.
+    if (!TSwapThread::Gone().load()) try {
+            if (FBitmap)
+                SwapThread().Later([bitmap = std::shared_ptr<TBitmap32>(std::move(FBitmap))] {});
+            else if (!FBlocks.empty())
+                SwapThread().Recycle(std::move(FBlocks));
+        } catch (...) {}
+    FBitmap.reset();
+    FBlocks.clear();
+}
+
+void TCompressedBitmap::ReserveForReadBack(size_t Pixels) {
+    if (TSwapThread::Gone().load()) return;
+    try {
+        SwapThread().SetReserve(Pixels);
+    } catch (...) {
+        // No reserve then: a read-back maps its own blocks.
     }
 }
 
-void TCompressedBitmap::ReserveForReadBack(size_t Blocks) {
-    if (!TSwapThread::Gone().load()) SwapThread().SetReserve(Blocks);
+int64_t TCompressedBitmap::ReservedBytes() {
+    return TSwapThread::Gone().load() ? 0 : SwapThread().ReservedBytes();
 }
 
-size_t TCompressedBitmap::BlocksToReadBack() const {
+size_t TCompressedBitmap::PixelsToReadBack() const {
     if (!FTiled || !FCompressed || FJob) return 0;
-    size_t blocks = 0, free = 0;
-    for (const TTile& tile : FTiles) {
-        const size_t pixels = PixelsOf(tile.Rect);
-        if (free < pixels) {
-            ++blocks;
-            free = BlockPixels;
-        }
-        free -= pixels;
-    }
-    return blocks;
+    size_t pixels = 0;
+    for (const TTile& tile : FTiles)
+        pixels += PixelsOf(tile.Rect);
+    return pixels;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -596,14 +673,17 @@ void TCompressedBitmap::StartSwapOut() {
         FCompressed = true;
         return;
     }
+    if (FTiled) Seal();
+    // Handed to the thread before anything changes here: a job that cannot be made or queued
+    // leaves the copy in memory, as it was.
+    auto job = NewJob();
+    SwapThread().Post(job);
     if (!FTiled) {
         FWidth = FBitmap->Width();
         FHeight = FBitmap->Height();
     }
-    auto job = NewJob();
-    FJob = job;
+    FJob = std::move(job);
     FCompressed = true;
-    SwapThread().Post(std::move(job));
 }
 
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
@@ -632,17 +712,19 @@ std::string TCompressedBitmap::CancelSwapOut() {
 }
 
 void TCompressedBitmap::SwapIn() {
+    CheckSwapFile(FFileName);
     auto bitmap = std::make_unique<TBitmap32>();
     try {
         TFileStream file(FFileName, TFileMode::fmOpenRead);
         ReadBmp(*bitmap, file);
+    } catch (const std::bad_alloc&) {
+        RaiseException(SwapInFailure(FFileName, "Out of memory"));
     } catch (const Exception& e) {
-        RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.Message());
+        throw ESwapFileLost(SwapInFailure(FFileName, e.Message()));
     }
     if (bitmap->Width() != FWidth || bitmap->Height() != FHeight ||
         Fold(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect()))) != FChecksum)
-        RaiseException("Cannot read the undo step swapped out to \"" + FFileName +
-                       "\". The file was changed");
+        throw ESwapFileLost(SwapInFailure(FFileName, "The file was changed"));
     FBitmap = std::move(bitmap);
     // Back in memory the pixels change with the next undo or redo, so the file is stale: a
     // later swap-out writes a new one.
@@ -652,29 +734,47 @@ void TCompressedBitmap::SwapIn() {
 
 // Each tile read back is checked, then moved in place at once while it is in the cache: with a
 // target, into the target, and the tile takes the target's pixels there. A file found damaged on
-// the way puts the target's pixels back.
+// the way puts the target's pixels back. The blocks are exactly as large as the tiles need.
 void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
     if (FTiles.empty()) {
         FCompressed = false;
         return;
     }
+    CheckSwapFile(FFileName);
+    // The memory first, from the blocks the swap thread holds ready when it has some, so that
+    // memory that runs out leaves everything as it was.
+    std::vector<TPixelBlock> blocks;
+    std::vector<TColor32*> places(FTiles.size());
     size_t total = 0;
-    for (const TTile& tile : FTiles)
-        total += PixelsOf(tile.Rect);
-    // The tiles go into blocks mapped in advance when the swap thread has some ready.
-    std::vector<std::unique_ptr<TColor32[]>> blocks;
-    size_t free = 0;
-    auto room = [&](size_t Pixels) {
-        if (free < Pixels) {
-            std::unique_ptr<TColor32[]> block =
-                TSwapThread::Gone().load() ? nullptr : SwapThread().TakeBlock();
-            blocks.push_back(block ? std::move(block) : NewBlock());
-            free = BlockPixels;
+    try {
+        size_t first = 0; // the first tile of the block being filled
+        size_t pixels = 0;
+        auto close = [&](size_t End) {
+            TPixelBlock block = TSwapThread::Gone().load() ? TPixelBlock() : SwapThread().TakeBlock(pixels);
+            if (block.Bits() == nullptr)
+                block = TPixelBlock(pixels, true);
+            else
+                block.Shrink(pixels);
+            TColor32* at = block.Bits();
+            for (size_t i = first; i < End; ++i) {
+                places[i] = at;
+                at += PixelsOf(FTiles[i].Rect);
+            }
+            blocks.push_back(std::move(block));
+            first = End;
+            pixels = 0;
+        };
+        for (size_t i = 0; i < FTiles.size(); ++i) {
+            const size_t tile = PixelsOf(FTiles[i].Rect);
+            if (pixels + tile > BlockPixels) close(i);
+            pixels += tile;
+            total += tile;
         }
-        TColor32* bits = blocks.back().get() + (BlockPixels - free);
-        free -= Pixels;
-        return bits;
-    };
+        close(FTiles.size());
+    } catch (const std::bad_alloc&) {
+        if (!TSwapThread::Gone().load()) SwapThread().Recycle(std::move(blocks));
+        RaiseException(SwapInFailure(FFileName, "Out of memory"));
+    }
     size_t placed = 0;
     try {
         TFileStream file(FFileName, TFileMode::fmOpenRead);
@@ -695,7 +795,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
                 const size_t w = static_cast<size_t>(tile.Rect.Width());
                 const size_t bytes = w * sizeof(TColor32);
                 sum = Fold(sum, PixelSum(from, PixelsOf(tile.Rect)));
-                tile.Bits = room(PixelsOf(tile.Rect));
+                tile.Bits = places[placed];
                 TColor32* to = tile.Bits;
                 for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
                     if (Target == nullptr) {
@@ -720,10 +820,12 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
         for (TTile& tile : FTiles)
             tile.Bits = nullptr;
         if (!TSwapThread::Gone().load()) SwapThread().Recycle(std::move(blocks));
-        RaiseException("Cannot read the undo step swapped out to \"" + FFileName + "\". " + e.what());
+        if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
+            RaiseException(SwapInFailure(FFileName, "Out of memory"));
+        throw ESwapFileLost(SwapInFailure(FFileName, e.what()));
     }
     FBlocks = std::move(blocks);
-    FBlockFree = free;
+    FBlockFree = 0;
     Drop(FFileName);
     FFileName.clear();
     FCompressed = false;

@@ -12,7 +12,9 @@
 // EndSwapOut: only a file written and closed whole lets the pixels go.
 #pragma once
 
+#include "document/PixelBlock.h"
 #include "platform/raster/Color32.h"
+#include "platform/rtl/Exception.h"
 #include "platform/rtl/Types.h"
 
 #include <cstdint>
@@ -23,6 +25,13 @@
 
 class TBitmap32;
 struct TSwapJob;
+
+// A swap file that is gone or damaged: the pixels it held cannot come back. Other failures to
+// read one back (memory or descriptors running out) raise a plain Exception and may pass.
+class ESwapFileLost : public Exception {
+public:
+    using Exception::Exception;
+};
 
 class TCompressedBitmap {
 public:
@@ -44,11 +53,12 @@ public:
     // ---- tiles
     bool Tiled() const { return FTiled; }
     // Copies from Picture (of the copy's size) every tile that R touches and that the copy does
-    // not hold yet. Only while in memory, before Cut.
+    // not hold yet. Only while in memory, before Seal.
     void KeepBefore(const TBitmap32& Picture, const TRect& R);
-    // From now on the copy stands for rectangle R of the picture: the memory figure counts R as
-    // a whole bitmap of its size would.
-    void Cut(const TRect& R);
+    // The copy is complete: it gives back what it only needed while tiles were added (the grid
+    // that finds them, the empty end of the last block) and lays the tiles out in the order of
+    // the picture's memory. No tile can be added afterwards.
+    void Seal();
     // The tiles held.
     int32_t TileCount() const { return static_cast<int32_t>(FTiles.size()); }
 
@@ -69,8 +79,9 @@ public:
     bool Compressed() const { return FCompressed; }
     // True writes the copy to a new temporary file (and waits for a swap-out under way) and frees
     // it; False reads it back, pixel for pixel, alpha included, and deletes the file, or stops
-    // a swap-out under way. A swap file that cannot be written or read (deleted or damaged
-    // behind our back) raises an Exception and leaves the copy where it was.
+    // a swap-out under way. A swap file that cannot be written or read raises an Exception
+    // (ESwapFileLost when it was deleted or damaged behind our back) and leaves the copy where
+    // it was.
     void SetCompressed(bool V);
 
     // Starts writing the copy to a new temporary file on the swap thread; Compressed from now
@@ -85,16 +96,20 @@ public:
     // "<name>". <reason>".
     const std::string& SwapError() const { return FSwapError; }
 
-    // How many blocks of memory reading this copy back takes: 0 unless it is a copy of tiles
-    // that is swapped out.
-    size_t BlocksToReadBack() const;
-    // Has the swap thread keep that many blocks mapped in advance, so that reading a copy back
-    // (the undo or redo the history expects next) does not wait for the system to map them.
-    static void ReserveForReadBack(size_t Blocks);
+    // How many pixels reading this copy back takes: 0 unless it is a copy of tiles that is
+    // swapped out.
+    size_t PixelsToReadBack() const;
+    // Has the swap thread keep room for that many pixels mapped in advance, so that reading a
+    // copy back (the undo or redo the history expects next) does not wait for the system to map
+    // it.
+    static void ReserveForReadBack(size_t Pixels);
+    // The bytes the swap thread holds in advance for that.
+    static int64_t ReservedBytes();
 
-    // Bytes held in memory as the memory figures count them: 0 while swapped out, else
-    // width * height * 4 + 54 of the bitmap, or of the rectangle a copy of tiles stands for.
-    int32_t GetMemSize() const { return FCompressed ? 0 : FMemorySize; }
+    // Bytes held in memory: for a whole bitmap 0 while swapped out, else width * height * 4 + 54;
+    // for a copy of tiles the memory its pixels take while in memory (0 while swapped out) and
+    // its table of tiles.
+    int64_t GetMemSize() const;
     // The swap file while swapped out; empty otherwise.
     const std::string& FileName() const { return FFileName; }
 
@@ -131,12 +146,13 @@ private:
     uint64_t FChecksum = 0;
 
     // A copy of tiles: the picture's size, the index in FTiles of each tile of the grid (-1 for
-    // none), the tiles in the order they were copied, and the blocks their pixels live in.
+    // none) until it is sealed, the tiles (once sealed, row by row of the grid, each row from left
+    // to right) and the blocks their pixels live in.
     int FPictureWidth = 0;
     int FPictureHeight = 0;
     std::vector<int32_t> FTileAt;
-    TRect FGrid; // the cells of the grid that hold tiles
+    bool FSealed = false;
     std::vector<TTile> FTiles;
-    std::vector<std::unique_ptr<TColor32[]>> FBlocks;
+    std::vector<TPixelBlock> FBlocks;
     size_t FBlockFree = 0; // pixels left at the end of the last block
 };

@@ -249,16 +249,34 @@ void TDualImage::EndChange() {
 // copies would then no longer match the pictures, so both wait until the change is closed.
 void TDualImage::Undo() {
     if (FChangeNesting > 0) Abort();
-    FHistory->Undo(*FFeature, DestBitmap());
+    try {
+        FHistory->Undo(*FFeature, DestBitmap());
+    } catch (const ESwapFileLost&) {
+        ChangedAfterLoss();
+        throw;
+    }
     RepaintDest();
     if (FOnChange) FOnChange(this);
 }
 
 void TDualImage::Redo() {
     if (FChangeNesting > 0) Abort();
-    FHistory->Redo(*FFeature, DestBitmap());
+    try {
+        FHistory->Redo(*FFeature, DestBitmap());
+    } catch (const ESwapFileLost&) {
+        ChangedAfterLoss();
+        throw;
+    }
     RepaintDest();
     if (FOnChange) FOnChange(this);
+}
+
+void TDualImage::ChangedAfterLoss() {
+    // The history lost steps: what can be undone or redone changed although the drawing did
+    // not. The loss itself is what the caller is told.
+    try {
+        if (FOnChange) FOnChange(this);
+    } catch (...) {}
 }
 
 bool TDualImage::CanUndo() const {

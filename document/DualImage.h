@@ -131,7 +131,9 @@ public:
     void EndChange();
     // Raise "Imposible hacer undo, estamos al principio de la pila" / "Imposible hacer redo,
     // estamos en el tope de la pila" at the ends of the history; else exchange the step's pixels,
-    // repaint the drawing and fire OnChange.
+    // repaint the drawing and fire OnChange. A step whose swap file was lost raises what the
+    // history says (see TQStates) and fires OnChange, as the steps that go with it change what
+    // can be undone or redone.
     void Undo();
     void Redo();
     bool CanUndo() const;
@@ -210,6 +212,8 @@ private:
     void CurvesChanged(void* Sender);
     void RepaintSource();
     void RepaintDest();
+    // Tells OnChange after an undo or redo that lost steps of the history.
+    void ChangedAfterLoss();
     void RepaintActive();
     // The stroke generator's settings shared by points and curves, with the palette.
     TStrokeSettings StrokeSettings() const;

@@ -32,7 +32,7 @@ std::unique_ptr<TCompressedBitmap> NewCopy(const TBitmap32& Picture, TStepCopies
 // Keeps rectangle R of Copy.
 void CutCopy(TCompressedBitmap& Copy, const TRect& R) {
     if (Copy.Tiled())
-        Copy.Cut(R);
+        Copy.Seal();
     else
         Copy.SetBitmap(CopyRect(*Copy.Bitmap(), R));
 }
@@ -79,16 +79,22 @@ void TQState::Finish(const TRect& R) {
 }
 
 void TQState::Compress() {
+    if (!HasCopies()) return;
     FFeature->SetCompressed(true);
     FDest->SetCompressed(true);
 }
 
 bool TQState::IsCompressed() const {
-    return FFeature->Compressed() && FDest->Compressed();
+    return !HasCopies() || (FFeature->Compressed() && FDest->Compressed());
 }
 
 int64_t TQState::GetMemSize() const {
-    return int64_t{FFeature->GetMemSize()} + FDest->GetMemSize();
+    return HasCopies() ? FFeature->GetMemSize() + FDest->GetMemSize() : 0;
+}
+
+void TQState::DropCopies() {
+    FFeature.reset();
+    FDest.reset();
 }
 
 void TQState::StartSwapOut() {
@@ -100,7 +106,7 @@ void TQState::StartSwapOut() {
 }
 
 std::optional<bool> TQState::EndSwapOut(bool Wait) {
-    if (!FFeature->SwappingOut() && !FDest->SwappingOut()) return std::nullopt;
+    if (!HasCopies() || (!FFeature->SwappingOut() && !FDest->SwappingOut())) return std::nullopt;
     for (TCompressedBitmap* copy : {FFeature.get(), FDest.get()})
         if (copy->EndSwapOut(Wait) == false) FSwapFailed = true;
     if (FFeature->SwappingOut() || FDest->SwappingOut()) return std::nullopt;
@@ -150,22 +156,38 @@ void TQStates::Add(std::unique_ptr<TQState>&& Step) {
 
 void TQStates::Undo(TBitmap32& Feature, TBitmap32& Dest) {
     TBusyScope busy(*this);
-    if (FCurrent < 1) RaiseException("Imposible hacer undo, estamos al principio de la pila");
+    if (FCurrent <= FFloor) RaiseException("Imposible hacer undo, estamos al principio de la pila");
     // The position moves only once the pixels have been exchanged, so a swap file that
-    // cannot be read leaves the history as it was.
-    Restore(Feature, Dest, *FSteps[static_cast<size_t>(FCurrent - 1)]);
+    // cannot be read leaves the pictures and the position as they were.
+    try {
+        Restore(Feature, Dest, *FSteps[static_cast<size_t>(FCurrent - 1)]);
+    } catch (const ESwapFileLost&) {
+        // The step and every older one can no longer be taken back: they keep only their
+        // strokes, which the drawing shows.
+        for (int32_t i = FFloor; i < FCurrent; ++i)
+            FSteps[static_cast<size_t>(i)]->DropCopies();
+        FFloor = FCurrent;
+        throw;
+    }
     --FCurrent;
 }
 
 void TQStates::Redo(TBitmap32& Feature, TBitmap32& Dest) {
     TBusyScope busy(*this);
     if (Length() <= FCurrent) RaiseException("Imposible hacer redo, estamos en el tope de la pila");
-    Restore(Feature, Dest, *FSteps[static_cast<size_t>(FCurrent)]);
+    try {
+        Restore(Feature, Dest, *FSteps[static_cast<size_t>(FCurrent)]);
+    } catch (const ESwapFileLost&) {
+        // The step and every newer one can no longer be applied again.
+        FSteps.resize(static_cast<size_t>(FCurrent));
+        throw;
+    }
     ++FCurrent;
 }
 
 void TQStates::Restore(TBitmap32& Feature, TBitmap32& Dest, TQState& Step) {
     TBusyScope busy(*this);
+    if (!Step.HasCopies()) RaiseException("TQStates.Restore: the undo step does not fit the picture");
     TCompressedBitmap& feature = Step.FeatureCopy();
     TCompressedBitmap& dest = Step.DestCopy();
     const TRect& r = Step.Rect();
@@ -186,6 +208,7 @@ std::unique_ptr<TQState> TQStates::DropLast() {
     TBusyScope busy(*this);
     if (FCurrent <= 0) return nullptr;
     --FCurrent;
+    FFloor = std::min(FFloor, FCurrent);
     std::unique_ptr<TQState> last = std::move(FSteps[static_cast<size_t>(FCurrent)]);
     FSteps.resize(static_cast<size_t>(FCurrent));
     return last;
@@ -209,7 +232,8 @@ int32_t TQStates::StrokeCount() const {
 
 int64_t TQStates::GetMemSize() {
     TBusyScope busy(*this);
-    int64_t n = 0;
+    // With the memory kept ready for reading the next undo or redo back.
+    int64_t n = TCompressedBitmap::ReservedBytes();
     for (const auto& step : FSteps)
         n += step->GetMemSize();
     return n;
@@ -220,21 +244,36 @@ void TQStates::Compact() {
     TBusyScope busy(*this);
     TakeSwapOuts(false);
     const auto now = std::chrono::steady_clock::now();
-    const int32_t last = std::min(Length() - 1 - FKeepInMemory, FCurrent);
-    for (int32_t i = 0; i <= last; ++i) {
-        TQState& step = *FSteps[static_cast<size_t>(i)];
-        if (step.IsCompressed()) continue;
-        if (step.FSwapFailedAfter == FSwapsDone && now - step.FSwapFailedAt < FSwapRetryDelay) continue;
-        step.StartSwapOut();
-        break;
-    }
-    // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
-    auto blocks = [this](int32_t I) {
-        const TQState& step = *FSteps[static_cast<size_t>(I)];
-        return step.FeatureCopy().BlocksToReadBack() + step.DestCopy().BlocksToReadBack();
+    // Starts step I unless it is out or failed a moment ago; true when it started.
+    auto start = [&](int32_t I) {
+        TQState& step = *FSteps[static_cast<size_t>(I)];
+        if (step.IsCompressed()) return false;
+        if (step.FSwapFailedAfter == FSwapsDone && now - step.FSwapFailedAt < FSwapRetryDelay) return false;
+        try {
+            step.StartSwapOut();
+        } catch (const std::exception&) {
+            // Not even started (memory ran out): the step stays in memory, as after a failure.
+            step.FSwapFailedAt = now;
+            step.FSwapFailedAfter = FSwapsDone;
+            return false;
+        }
+        return true;
     };
-    size_t reserve = FCurrent > 0 ? blocks(FCurrent - 1) : 0;
-    if (reserve == 0 && FCurrent < Length()) reserve = blocks(FCurrent);
+    // The oldest applied steps first, then the undone ones from the newest down; the steps
+    // nearest the current position on either side stay.
+    const int32_t last = std::min(Length() - 1 - FKeepInMemory, FCurrent);
+    bool started = false;
+    for (int32_t i = FFloor; i <= last && !started; ++i)
+        started = start(i);
+    for (int32_t i = Length() - 1; i >= std::max(FCurrent + FKeepInMemory, last + 1) && !started; --i)
+        started = start(i);
+    // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
+    auto pixels = [this](int32_t I) {
+        const TQState& step = *FSteps[static_cast<size_t>(I)];
+        return step.FeatureCopy().PixelsToReadBack() + step.DestCopy().PixelsToReadBack();
+    };
+    size_t reserve = FCurrent > FFloor ? pixels(FCurrent - 1) : 0;
+    if (reserve == 0 && FCurrent < Length()) reserve = pixels(FCurrent);
     TCompressedBitmap::ReserveForReadBack(reserve);
 }
 
@@ -258,6 +297,6 @@ void TQStates::TakeSwapOuts(bool Wait) {
 }
 
 void TQStates::SetCurrent(int32_t N) {
-    if (N < 0 || N > Length()) RaiseException(IndexErrorText(N, "TQStates.SetCurrent"));
+    if (N < FFloor || N > Length()) RaiseException(IndexErrorText(N, "TQStates.SetCurrent"));
     FCurrent = N;
 }

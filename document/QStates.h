@@ -54,18 +54,22 @@ public:
     void Compress();
     // True when both copies are swapped out (or on their way out on the swap thread).
     bool IsCompressed() const;
-    // Bytes of both copies held in memory, as the rectangle's two copies count (two copies of
-    // the largest picture pass 2 GB).
+    // Bytes of both copies held in memory (two copies of the largest picture pass 2 GB).
     int64_t GetMemSize() const;
+    // False once the step can no longer be taken back and keeps only its strokes.
+    bool HasCopies() const { return FFeature != nullptr; }
 
     TStrokes* Strokes() const { return FStrokes.get(); }
     const TRect& Rect() const { return FRect; }
     bool Finished() const { return FFinished; }
+    // The copies; only while HasCopies.
     TCompressedBitmap& FeatureCopy() const { return *FFeature; }
     TCompressedBitmap& DestCopy() const { return *FDest; }
 
 private:
     friend class TQStates;
+    // Frees both copies (with their swap files): the step keeps only its strokes.
+    void DropCopies();
     // Starts swapping both copies out on the swap thread.
     void StartSwapOut();
     // Once neither copy is on its way out any more: true when both went out, false when one
@@ -96,10 +100,14 @@ public:
     // fails, Step stays with the caller.
     void Add(std::unique_ptr<TQState>&& Step);
     // Takes back the last applied step, from before its gesture, into the bitmaps. At the bottom
-    // raises "Imposible hacer undo, estamos al principio de la pila".
+    // raises "Imposible hacer undo, estamos al principio de la pila". A step whose swap file is
+    // gone or damaged raises ESwapFileLost, and from then on neither it nor any older step can
+    // be taken back: they keep only their strokes (which the drawing shows and the outputs
+    // read) and the history's bottom is where it stands.
     void Undo(TBitmap32& Feature, TBitmap32& Dest);
     // Applies the next undone step again. At the top raises
-    // "Imposible hacer redo, estamos en el tope de la pila".
+    // "Imposible hacer redo, estamos en el tope de la pila". A step whose swap file is gone or
+    // damaged raises ESwapFileLost, and it goes with every newer step.
     void Redo(TBitmap32& Feature, TBitmap32& Dest);
     // Exchanges Step's pixels with the same rectangles of the bitmaps.
     void Restore(TBitmap32& Feature, TBitmap32& Dest, TQState& Step);
@@ -110,30 +118,34 @@ public:
 
     // The applied steps.
     int32_t Count() const;
-    bool CanUndo() const { return FCurrent > 0; }
+    bool CanUndo() const { return FCurrent > FFloor; }
     bool CanRedo() const { return Length() > FCurrent; }
     // Step I, 0 <= I < Length(); else an index error.
     TQState* GetState(int32_t I) const;
     // The strokes of the applied steps.
     int32_t StrokeCount() const;
-    // Bytes of every step held in memory, applied or undone.
+    // Bytes held in memory by every step, applied or undone, and by the reserve for reading the
+    // next one back.
     int64_t GetMemSize();
     // The idle swap-out: takes the outcome of the swap-outs that are over, then starts at most
     // one step on the swap thread: the oldest still in memory among those with at least
-    // KeepInMemory newer steps and at or below the current position. A step whose swap-out
-    // failed stays in memory and is tried again only once another swap-out has succeeded or
-    // the retry delay (a minute) has passed. Does nothing while another operation of the
-    // history runs.
+    // KeepInMemory newer steps and at or below the current position, else the newest still in
+    // memory among the undone steps that lie KeepInMemory or more above it. A step whose
+    // swap-out failed stays in memory and is tried again only once another swap-out has
+    // succeeded or the retry delay (a minute) has passed. Does nothing while another operation
+    // of the history runs.
     void Compact();
     // Waits for the swap-outs under way and takes their outcome.
     void WaitForSwapOuts();
     void SetSwapRetryDelay(std::chrono::milliseconds Delay) { FSwapRetryDelay = Delay; }
-    // The number of applied steps, 0 <= N <= Length(); else an index error.
+    // The number of applied steps, Floor() <= N <= Length(); else an index error.
     void SetCurrent(int32_t N);
 
     int32_t Current() const { return FCurrent; }
     int32_t Length() const { return static_cast<int32_t>(FSteps.size()); }
     int32_t KeepInMemory() const { return FKeepInMemory; }
+    // The steps below this index can no longer be taken back (their swap files were lost).
+    int32_t Floor() const { return FFloor; }
     bool Busy() const { return FBusy.load(std::memory_order_relaxed); }
 
 private:
@@ -143,6 +155,7 @@ private:
 
     std::vector<std::unique_ptr<TQState>> FSteps;
     int32_t FCurrent = 0;
+    int32_t FFloor = 0;
     int32_t FKeepInMemory = 3;
     std::atomic<bool> FBusy{false};
     // Swap-outs that succeeded; a minute before a failed one is tried again without one.

@@ -3,6 +3,7 @@
 // gestures and undo, bands, the guide grid, the overlay and the cursor, and the outputs.
 #include "document/DualImage.h"
 
+#include "document/CompressedBitmap.h"
 #include "document/QStates.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
@@ -19,6 +20,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -436,6 +438,35 @@ TEST(DualImageTest, GesturesNestAndBecomeUndoSteps) {
     doc.EndChange();
     doc.Undo();
     EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), blank);
+}
+
+TEST(DualImageTest, AnUndoThatFindsItsSwapFileGoneSaysSoOnceAndTurnsUndoOff) {
+    TDocument d;
+    TDualImage& doc = d.Doc;
+    doc.SetBrdLimit(100);
+    doc.SetAutoMode(true);
+    for (int g = 0; g < 2; ++g) {
+        doc.BeginChange();
+        doc.SprayAt(50 + 60 * g, 60);
+        doc.EndChange();
+    }
+    doc.History().GetState(0)->Compress();
+    std::filesystem::remove(doc.History().GetState(0)->DestCopy().FileName());
+    doc.Undo();
+    const auto drawn = Bytes(d.Views.Dst.Bitmap);
+    const int changes = d.Changes;
+    try {
+        doc.Undo();
+        ADD_FAILURE() << "no Exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message().rfind("Cannot read the undo step swapped out to \"", 0), 0u) << e.Message();
+    }
+    // The window hears of it and turns Undo off; the drawing and the redo stay.
+    EXPECT_EQ(d.Changes, changes + 1);
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), drawn);
+    EXPECT_TRUE(doc.CanRedo());
+    doc.Redo();
 }
 
 TEST(DualImageTest, AStepStaysWhenTheChangeEventFails) {
