@@ -173,12 +173,13 @@ void TFMain::gaSizeChange() {
 }
 
 void TFMain::BrushSizeChange() {
-    // The wheel and Shift set the drawing's brush; the box and the preview show it at once, so
-    // the next refresh keeps it.
+    // The wheel and Shift set the drawing's brush; the box shows it at once, so the next refresh
+    // keeps it. The preview follows at that refresh, as it always did: its dots are drawn from
+    // the process-wide generator, and drawing them here would move on the numbers that the next
+    // gesture's strokes take.
     TDualImage* document = FDomain.Document.get();
     if (document == nullptr || qvSize->Position() == document->Size()) return;
     qvSize->SetPosition(document->Size());
-    gaSizeChange();
 }
 
 void TFMain::cbStopBorderClick() {

@@ -7,6 +7,7 @@
 #include "app/Tools.h"
 #include "controls/QuickValue.h"
 #include "document/QStates.h"
+#include "platform/rtl/Random.h"
 #include "tests/app/ShellFixture.h"
 
 #include <QComboBox>
@@ -71,8 +72,11 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     FMain->qvSize->OnChangePos(nullptr);
     ExpectBrush(120, "box");
 
-    // The wheel, past the old box's largest value.
+    // The wheel, past the old box's largest value. It draws no random numbers: the strokes of
+    // the next gesture are the ones they would have been without it.
+    const uint32_t seed = RandSeed;
     Wheel(Src(), 40);
+    EXPECT_EQ(RandSeed, seed);
     ExpectBrush(160, "wheel up");
     Wheel(Src(), -3);
     ExpectBrush(157, "wheel down");
@@ -83,21 +87,23 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     Mouse(Src(), QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::NoButton, Qt::ShiftModifier);
     Key(Src(), QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
     ExpectBrush(300, "Shift-drag");
-    // The preview shows the brush too large for its box as a percentage at the top left.
+
+    // A gesture, whose end refreshes every panel from the drawing.
+    const QPoint at(80, 80);
+    Mouse(Src(), QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    Mouse(Src(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    for (int k = 1; k <= 8; ++k)
+        Mouse(Src(), QEvent::MouseMove, at + QPoint(10 * k, 5 * k), Qt::LeftButton, Qt::LeftButton);
+    Mouse(Src(), QEvent::MouseButtonRelease, at + QPoint(80, 40), Qt::LeftButton, Qt::NoButton);
+    ASSERT_EQ(Domain->Document->History().Count(), 1);
+    ExpectBrush(300, "gesture");
+    // The refreshed preview shows the brush too large for its box as a percentage at the top left.
     const TBitmap32& preview = FMain->ImgSize->Image().Bitmap;
     int text = 0;
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 30; ++x)
             if ((preview.Pixel(x, y) & 0xFF) < 100) ++text;
     EXPECT_GT(text, 5);
-
-    // A gesture, whose end refreshes every panel from the drawing.
-    const QPoint at(80, 80);
-    Mouse(Src(), QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-    Mouse(Src(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-    Mouse(Src(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-    ASSERT_EQ(Domain->Document->History().Count(), 1);
-    ExpectBrush(300, "gesture");
 
     Domain->UndoCommand->trigger();
     ExpectBrush(300, "undo");
