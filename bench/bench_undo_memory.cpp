@@ -95,7 +95,7 @@ static void BM_UndoMemory200Gestures(benchmark::State& State) {
         {
             TQStates history;
             for (int g = 0; g < Gestures; ++g) {
-                auto step = std::make_unique<TQState>(feature, dest);
+                auto step = std::make_unique<TQState>(feature, dest, TStepCopies::Whole);
                 TRect dirty{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
                 const int cx = 60 + Random(Width - 120);
                 const int cy = 60 + Random(Height - 120);

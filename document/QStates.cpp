@@ -119,7 +119,10 @@ std::optional<bool> TQState::EndSwapOut(bool Wait) {
 // TQStates
 
 // Raises the busy flag for one operation and puts back what it was, also when the operation
-// raises; each change of the flag happens inside the process-wide lock.
+// raises. Each change of the flag happens inside the process-wide lock. The flag is atomic and
+// every operation of a history runs on the window's thread, so the lock adds nothing to what they
+// see; it is there so that code on another thread can hold the flags of every history still
+// while it looks at them, by taking the same lock, which the atomic alone does not give.
 class TQStates::TBusyScope {
 public:
     explicit TBusyScope(TQStates& States) : FStates(States) {

@@ -26,7 +26,8 @@ class TStrokes;
 // rectangle), or each tile of the drawing just before the gesture first changes it (undo and redo
 // exchange those tiles, so everything the gesture painted goes back, also the few pixels of a
 // stroke that leaves the picture, which lie past the rectangle; the gesture leaves the feature
-// bitmap as it is). The rectangle and the memory figures are the same either way.
+// bitmap as it is). The rectangle is the same either way. The document copies on change, the
+// default; whole copies serve a change of the feature bitmap too.
 enum class TStepCopies { Whole, OnChange };
 
 class TQState {
@@ -34,7 +35,7 @@ public:
     // Copies of both bitmaps as Copies says and a new stroke log on a temporary file (LogName, a
     // temporary name reserved beforehand, or a new one); the rectangle is the whole feature
     // bitmap until Finish.
-    TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies = TStepCopies::Whole,
+    TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies = TStepCopies::OnChange,
             const std::string& LogName = {});
     // Frees the stroke log (deleting its file), then the feature copy, then the drawing copy.
     ~TQState();
@@ -173,7 +174,8 @@ void RenderStrokes(const TQStates& States, TBitmap32& Target, float Scale, const
 // Writes every stroke as a filled polygon into a PostScript file, the W x H drawing scaled to K
 // of the largest size that fits an 8.26 by 11.69 inch page and centred on it. Lines end with the
 // bytes 10 then 13; numbers have four decimals and a point whatever the locale. OnProgress (nil
-// sender) reports before each step. A write that fails raises "Disk full"; the file is closed.
+// sender) reports before each step. A write that fails raises "Could not write <name>: <reason>";
+// the file is closed.
 void SaveToPostScript(const std::string& FileName, int32_t W, int32_t H, float K, const TQStates& States,
                       const TPercentEvent& OnProgress);
 

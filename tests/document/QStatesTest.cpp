@@ -67,7 +67,7 @@ struct TDocument {
     }
 
     void Gesture(int I, int Strokes = 1) {
-        auto step = std::make_unique<TQState>(Feature, Dest);
+        auto step = std::make_unique<TQState>(Feature, Dest, TStepCopies::Whole);
         const TRect r{I % 10, I % 7, I % 10 + 12, I % 7 + 9};
         Feature.FillRectS(r, 0x12345600u + static_cast<TColor32>(I));
         Dest.FillRectS(r, 0xFF000000u + static_cast<TColor32>(I) * 0x010203u);
@@ -264,7 +264,7 @@ TEST(QStates, CompactionSwapsOneOldStepPerCall) {
 
 TEST(QStates, FinishAbortsSilentlyOnNothingDrawn) {
     TDocument doc;
-    TQState step(doc.Feature, doc.Dest);
+    TQState step(doc.Feature, doc.Dest, TStepCopies::Whole);
     EXPECT_THROW(step.Finish(TRect{INT_MAX, INT_MAX, INT_MIN, INT_MIN}), EAbort);
     EXPECT_THROW(step.Finish(TRect{5, 5, 5, 9}), EAbort);
     EXPECT_THROW(step.Finish(TRect{5, 5, 9, 5}), EAbort);
@@ -317,7 +317,7 @@ struct TTwinDocuments {
     // Paints a few rectangles into both drawings (a tiled step is told before each one) and
     // finishes the steps to the rectangle of what was painted.
     void Gesture(TRect Area) {
-        auto whole = std::make_unique<TQState>(Whole.Feature, Whole.Dest);
+        auto whole = std::make_unique<TQState>(Whole.Feature, Whole.Dest, TStepCopies::Whole);
         auto tiled = std::make_unique<TQState>(Tiled.Feature, Tiled.Dest, TStepCopies::OnChange);
         TRect dirty{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
         for (int k = Random(4); k >= 0; --k) {

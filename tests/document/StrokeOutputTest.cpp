@@ -63,7 +63,7 @@ struct THistory {
     TQStates States;
     THistory(int W, int H) : Feature(W, H), Dest(W, H) {}
     void AddStep(const std::vector<TStrokeOutline>& Strokes) {
-        auto step = std::make_unique<TQState>(Feature, Dest);
+        auto step = std::make_unique<TQState>(Feature, Dest, TStepCopies::Whole);
         for (const auto& s : Strokes)
             step->Strokes()->Add(s);
         step->Finish(TRect{0, 0, 1, 1});
