@@ -126,8 +126,10 @@ public:
     // Opens one change (nested calls only count): copies of both bitmaps and a new stroke log.
     void BeginChange();
     // Closes the change opened last; the outermost one keeps the changed rectangle as a new undo
-    // step and fires OnChange. A change that drew nothing leaves no step and fires nothing.
-    // Without an open change it does nothing.
+    // step and fires OnChange. A change that drew nothing leaves no step and fires nothing. A
+    // step that cannot be kept (no memory) takes the change's pixels back out of the drawing,
+    // so the drawing holds no stroke the logs lack, and raises. Without an open change it does
+    // nothing.
     void EndChange();
     // Raise "Imposible hacer undo, estamos al principio de la pila" / "Imposible hacer redo,
     // estamos en el tope de la pila" at the ends of the history; else exchange the step's pixels,
