@@ -1,20 +1,35 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # One static library per source folder, built from every source the folder holds.
-# A folder's library links only the folders below it, so an include of a higher
-# layer (Qt among them) does not compile there.
+# A folder's library links only the folders below it, and it sees no headers but its own and
+# those of the libraries it links: each library exports an include root of its own (see
+# quor_include_root), never the source root. So an include of a higher layer, or of Qt below
+# the Qt side, does not compile there.
 function(quor_library name)
     cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    quor_include_root(root)
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
     if(NOT sources)
         # A folder still being written gives a target all the same, so the layers above can name it.
         add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
+        target_include_directories(${name} INTERFACE "${root}")
         target_link_libraries(${name} INTERFACE ${ARG_DEPS})
         return()
     endif()
     add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+    target_include_directories(${name} PUBLIC "${root}")
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# The include root of the current source folder's library: a folder of the build tree that holds
+# one link, named by the source folder's path from the source root ("engine", "platform/rtl"),
+# to that source folder. "engine/Bezier.h" is found below it, and nothing of another folder is.
+function(quor_include_root out)
+    file(RELATIVE_PATH folder "${CMAKE_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}")
+    set(root "${CMAKE_CURRENT_BINARY_DIR}/include")
+    get_filename_component(parent "${root}/${folder}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
+    file(CREATE_LINK "${CMAKE_CURRENT_SOURCE_DIR}" "${root}/${folder}" SYMBOLIC)
+    set(${out} "${root}" PARENT_SCOPE)
 endfunction()
 
 # One GoogleTest program per test folder; every test of it is registered with ctest. With
@@ -33,6 +48,8 @@ function(quor_test name)
         list(APPEND sources "${CMAKE_SOURCE_DIR}/tests/support/PrivateFolders.cpp")
     endif()
     add_executable(${name} ${sources})
+    # Tests sit on top of every layer and share the helpers of tests/.
+    target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
     if(ARG_QT)
         set_target_properties(${name} PROPERTIES AUTOMOC ON)
@@ -55,13 +72,14 @@ function(quor_qt_library name)
     cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h"
         "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+    quor_include_root(root)
     foreach(excluded ${ARG_EXCLUDE})
         list(REMOVE_ITEM sources "${CMAKE_CURRENT_SOURCE_DIR}/${excluded}")
     endforeach()
     if(NOT sources)
         # An empty folder still gives a target, so the layers above can name it.
         add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
+        target_include_directories(${name} INTERFACE "${root}")
         target_link_libraries(${name} INTERFACE ${ARG_DEPS} Qt6::Widgets)
         return()
     endif()
@@ -73,6 +91,6 @@ function(quor_qt_library name)
     add_library(${name} STATIC ${sources})
     set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON
         AUTOGEN_BUILD_DIR "${CMAKE_CURRENT_BINARY_DIR}/${name}_moc")
-    target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+    target_include_directories(${name} PUBLIC "${root}")
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
 endfunction()
