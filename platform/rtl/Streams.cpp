@@ -15,6 +15,7 @@
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -364,6 +365,35 @@ void TFileStream::Close() {
 // TAtomicFileStream
 
 namespace {
+std::mutex gAsideMutex;
+TWriteAsideHook gAsideHook;
+
+void ListWriteAside(const std::string& Path) {
+    TWriteAsideHook hook;
+    {
+        std::lock_guard lock(gAsideMutex);
+        hook = gAsideHook;
+    }
+    if (hook) hook(Path);
+}
+
+// The longest file name Folder takes.
+size_t LongestName(const std::string& Folder) {
+    const long max = ::pathconf(Folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<size_t>(max) : NAME_MAX;
+}
+
+// Name cut to at most Bytes bytes, not inside a UTF-8 character.
+std::string CutName(const std::string& Name, size_t Bytes) {
+    if (Name.size() <= Bytes) return Name;
+    size_t cut = Bytes;
+    while (cut > 0 && (static_cast<unsigned char>(Name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return Name.substr(0, cut);
+}
+
+constexpr size_t AsideDigits = 8;
+
 // Creates a new file of a name not taken yet beside Target, with the target's permissions
 // where it exists. Returns the descriptor and sets TempName.
 int CreateBeside(const std::string& Target, const std::string& FileName, std::string& TempName) {
@@ -371,13 +401,21 @@ int CreateBeside(const std::string& Target, const std::string& FileName, std::st
     const bool exists = ::stat(Target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) RaiseNotAFile(FileName);
     if (const int error = FaultOn(TFaultPoint::fpCreate)) RaiseOpenError(FileName, true, error);
+    // Renaming over a file needs only the folder's permission; the file's own is asked here.
+    if (exists && ::faccessat(AT_FDCWD, Target.c_str(), W_OK, AT_EACCESS) != 0)
+        RaiseOpenError(FileName, true, errno);
     std::string folder = FolderOf(Target);
     if (folder.back() != '/') folder += '/';
-    const std::string stem = folder + "." + NameOf(Target) + ".";
+    // "." before the name, "." and the digits after it.
+    const size_t room = std::max<size_t>(LongestName(folder), AsideDigits + 3) - AsideDigits - 2;
+    const std::string stem = folder + "." + CutName(NameOf(Target), room) + ".";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(gTempCounter.fetch_add(0x9E3779B9u)));
         TempName = stem + hex;
+        struct stat taken {};
+        if (::lstat(TempName.c_str(), &taken) == 0) continue;
+        ListWriteAside(TempName);
         const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             if (exists) (void)::fchmod(fd, st.st_mode & 07777);
@@ -388,6 +426,20 @@ int CreateBeside(const std::string& Target, const std::string& FileName, std::st
     RaiseOpenError(FileName, true, EEXIST);
 }
 } // namespace
+
+TWriteAsideHook SetWriteAsideHook(TWriteAsideHook Hook) {
+    std::lock_guard lock(gAsideMutex);
+    return std::exchange(gAsideHook, std::move(Hook));
+}
+
+bool IsWriteAsideName(const std::string& Name) {
+    if (Name.size() < AsideDigits + 3 || Name[0] != '.') return false;
+    const size_t dot = Name.size() - AsideDigits - 1;
+    if (Name[dot] != '.') return false;
+    for (size_t i = dot + 1; i < Name.size(); ++i)
+        if (!((Name[i] >= '0' && Name[i] <= '9') || (Name[i] >= 'a' && Name[i] <= 'f'))) return false;
+    return true;
+}
 
 TAtomicFileStream::TAtomicFileStream(const std::string& FileName)
     : TFileStream(FileName), FTarget(SaveTarget(FileName)) {

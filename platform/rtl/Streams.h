@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -172,11 +173,15 @@ private:
     int64_t FHighWater = 0; // the end of what was written, for the write-fault seam
 };
 
-// A file that replaces another of its name only once it is whole: it is written under a new
-// name in the same folder ("." + the name + "." + a hexadecimal part); Close writes it to the
-// disk (fsync) and renames it over the target. A target that exists keeps its permissions, a
-// symbolic link its target. A stream destroyed unclosed, or a Close that fails, removes the
-// temporary file and leaves the target as it was.
+// A file that replaces another of its name only once it is whole: it is written aside under a
+// new name in the same folder ("." + the name + "." + eight hexadecimal digits, the name cut
+// short where the whole would pass the folder's longest name); Close writes it to the disk
+// (fsync) and renames it over the target. A target that exists keeps its permissions, a
+// symbolic link its target. A target that the user may not write is not replaced: opening
+// raises "Cannot create file "<name>". Permission denied" as a plain open would (the check is
+// made with the process's effective ids, so root, who may write any file, replaces it). A
+// stream destroyed unclosed, or a Close that fails, removes the write-aside file and leaves
+// the target as it was.
 class TAtomicFileStream : public TFileStream {
 public:
     explicit TAtomicFileStream(const std::string& FileName);
@@ -192,6 +197,16 @@ private:
 // Deletes the file FileName. A file that is there and stays there (a read-only folder) raises
 // "Cannot delete file "<name>". <reason>"; a name that is not there is no error.
 void RemoveFile(const std::string& FileName);
+
+// Called with the full path of every write-aside file just before it is made, so that a copy
+// of the program killed during a save can have it cleaned later (the temporary-file service
+// lists it). The hook must not raise; none is set at first. Returns the hook it replaces.
+using TWriteAsideHook = std::function<void(const std::string& Path)>;
+TWriteAsideHook SetWriteAsideHook(TWriteAsideHook Hook);
+
+// True when Name (without folder) has the form of a write-aside file: ".", at least one byte,
+// ".", eight lowercase hexadecimal digits.
+bool IsWriteAsideName(const std::string& Name);
 
 // Test seam: file streams opened for writing fail as on a full or failing disk. While a scope
 // lives, in this whole process: fpWrite lets no file grow past AtByte bytes (the write that

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +36,32 @@ mode_t ModeOf(const std::string& Path) {
     struct stat st {};
     stat(Path.c_str(), &st);
     return st.st_mode & 07777;
+}
+
+// Runs Action in a child process as the unprivileged user "nobody" (uid and gid 65534) when the
+// tests run as root, as the same user otherwise; returns what Action returned.
+std::string AsAnotherUser(const std::function<std::string()>& Action) {
+    int out[2];
+    if (pipe(out) != 0) return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        std::string result;
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            result = "could not become nobody";
+        else
+            result = Action();
+        (void)!write(out[1], result.data(), result.size());
+        _exit(0);
+    }
+    close(out[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    return result;
 }
 
 } // namespace
@@ -176,4 +204,66 @@ TEST(FileWrites, RemovingAFileThatStaysRaisesWithTheNameAndTheReason) {
     RemoveFile(path);
     RemoveFile(path);
     EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"sub"}));
+}
+
+TEST(FileWrites, ATargetTheUserMayNotWriteIsNotReplaced) {
+    TTestFolder dir;
+    chmod(dir.Path().c_str(), 0777);
+    const std::string mine = dir / "mine.bmp", theirs = dir / "theirs.bmp";
+    WriteText(theirs, "root's");
+    chmod(theirs.c_str(), 0644);
+    const std::string seen = AsAnotherUser([&] {
+        std::string result;
+        WriteText(mine, "first");
+        chmod(mine.c_str(), 0444);
+        for (const std::string& path : {mine, theirs})
+            result += ErrorOf([&] { WriteText(path, "replaced"); }) + "|" + FileBytes(path) + "\n";
+        return result;
+    });
+    EXPECT_EQ(seen, "Cannot create file \"" + mine + "\". Permission denied|first\n" +
+                        "Cannot create file \"" + theirs + "\". Permission denied|root's\n");
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"mine.bmp", "theirs.bmp"}));
+    // Root may write any file, so a save as root replaces it, keeping its permissions.
+    if (geteuid() == 0) {
+        WriteText(mine, "root's save");
+        EXPECT_EQ(FileBytes(mine), "root's save");
+        EXPECT_EQ(ModeOf(mine), 0444u);
+    }
+}
+
+TEST(FileWrites, TheLongestNamesAreSavedAndTheWriteAsideNameIsListedFirst) {
+    TTestFolder dir;
+    std::vector<std::string> listed;
+    const TWriteAsideHook old = SetWriteAsideHook([&](const std::string& Path) {
+        EXPECT_FALSE(std::filesystem::exists(Path)) << Path;
+        listed.push_back(Path);
+    });
+    std::string accented;
+    for (int i = 0; i < 127; ++i)
+        accented += "\xC3\xA9"; // "é" 127 times: 254 bytes
+    for (const std::string& name : {std::string(255, 'a'), accented, std::string("short")}) {
+        const std::string path = dir / name;
+        WriteText(path, "one");
+        WriteText(path, "two");
+        EXPECT_EQ(FileBytes(path), "two");
+        ASSERT_EQ(listed.size(), 2u);
+        for (const std::string& aside : listed) {
+            ASSERT_EQ(aside.compare(0, dir.Path().size(), dir.Path()), 0) << aside;
+            const std::string asideName = aside.substr(dir.Path().size());
+            EXPECT_LE(asideName.size(), 255u);
+            EXPECT_TRUE(IsWriteAsideName(asideName)) << asideName;
+            // Cut between characters, never inside one.
+            const std::string stem = asideName.substr(1, asideName.size() - 10);
+            EXPECT_EQ(name.compare(0, stem.size(), stem), 0);
+            EXPECT_TRUE(stem.size() == name.size() ||
+                        (static_cast<unsigned char>(name[stem.size()]) & 0xC0) != 0x80);
+        }
+        listed.clear();
+    }
+    SetWriteAsideHook(old);
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 3u);
+    EXPECT_FALSE(IsWriteAsideName(".a.1234567"));
+    EXPECT_FALSE(IsWriteAsideName("..12345678"));
+    EXPECT_FALSE(IsWriteAsideName("a.b.12345678"));
+    EXPECT_FALSE(IsWriteAsideName(".a.1234567G"));
 }
