@@ -141,6 +141,8 @@ using TWriteSwap = std::function<uint64_t(TStream& Stream)>;
 
 // "Cannot swap an undo step out to "<name>". <reason>"
 std::string SwapOutFailure(const std::string& FileName, const std::string& Reason) {
+    // No name: the temporary-file service could not give one, and Reason says why.
+    if (FileName.empty()) return "Cannot swap an undo step out. " + Reason;
     return "Cannot swap an undo step out to \"" + FileName + "\". " + Reason;
 }
 

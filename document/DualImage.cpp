@@ -207,6 +207,7 @@ void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
 void TDualImage::BeginChange() {
     if (FChangeNesting == 0) {
         FDirtyRect = EmptyUnion;
+        FNextLogNameFailed = false;
         // Strokes leave the feature bitmap as it is; the step copies each tile of the drawing
         // just before a stroke first fills it.
         FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap(), TStepCopies::OnChange,
@@ -294,12 +295,13 @@ int32_t TDualImage::StrokeCount() const {
 void TDualImage::CompressIdle() {
     FHistory->Compact();
     // The next gesture's stroke log is named now, so that a press does not wait for the
-    // temporary-file service.
-    if (FNextLogName.empty() && FChangeNesting == 0) {
+    // temporary-file service. One that fails is not asked again until a gesture has been made.
+    if (FNextLogName.empty() && !FNextLogNameFailed && FChangeNesting == 0) {
         try {
             FNextLogName = TempManager().GetTempFileName("tsk");
         } catch (const Exception&) {
             // The press asks again and says what fails.
+            FNextLogNameFailed = true;
         }
     }
 }

@@ -235,7 +235,8 @@ private:
     TPositionedLayer* FCursorLayer = nullptr;  // owned by the active view's layers
     std::unique_ptr<TQStates> FHistory;
     std::unique_ptr<TQState> FCurrentStep;
-    std::string FNextLogName; // reserved at an idle moment for the next gesture's stroke log
+    std::string FNextLogName;        // reserved at an idle moment for the next gesture's stroke log
+    bool FNextLogNameFailed = false; // the idle reservation failed; the next press asks again
     int32_t FChangeNesting = 0;
     TRect FDirtyRect;
 

@@ -5,6 +5,7 @@
 
 #include "document/CompressedBitmap.h"
 #include "document/QStates.h"
+#include "document/UTempManager.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/Image32.h"
@@ -14,6 +15,7 @@
 #include "presets/Patterns.h"
 #include "presets/PolyBezier.h"
 #include "presets/PolyBezierLayer.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -467,6 +469,39 @@ TEST(DualImageTest, AnUndoThatFindsItsSwapFileGoneSaysSoOnceAndTurnsUndoOff) {
     EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), drawn);
     EXPECT_TRUE(doc.CanRedo());
     doc.Redo();
+}
+
+// An idle moment names the next gesture's stroke log ahead; where the temporary folder takes no
+// file it leaves nothing and is not tried at every idle moment again, only after a gesture.
+TEST(DualImageTest, AnIdleNameThatCannotBeReservedIsNotAskedAgainUntilAGesture) {
+    TDocument d;
+    TDualImage& doc = d.Doc;
+    doc.SetBrdLimit(100);
+    doc.SetAutoMode(true);
+    auto logNames = [] {
+        int n = 0;
+        for (const std::string& name : TempManager().Names())
+            n += name.size() > 3 && name.compare(name.size() - 3, 3, "tsk") == 0;
+        return n;
+    };
+    const int before = logNames();
+    TTestFolder folder;
+    {
+        TScopedEnv missing("TMPDIR", folder / "missing");
+        for (int i = 0; i < 20; ++i)
+            doc.CompressIdle();
+    }
+    EXPECT_EQ(logNames(), before);
+    doc.CompressIdle();
+    EXPECT_EQ(logNames(), before);
+    // The press asks for its own name and draws.
+    doc.BeginChange();
+    doc.StrokeAt(80, 60);
+    doc.EndChange();
+    EXPECT_EQ(doc.StrokeCount(), 1);
+    EXPECT_EQ(logNames(), before + 1);
+    doc.CompressIdle();
+    EXPECT_EQ(logNames(), before + 2);
 }
 
 TEST(DualImageTest, AStepStaysWhenTheChangeEventFails) {

@@ -8,6 +8,8 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
 #include "platform/rtl/Streams.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -563,6 +565,20 @@ TEST(QStates, ASwapOutThatCannotBeWrittenWholeRaisesAndLeavesNoFile) {
         doc.History.Undo(doc.Feature, doc.Dest);
         EXPECT_TRUE(doc.ShowsCurrentStep());
     }
+}
+
+TEST(QStates, ASwapOutThatGetsNoTemporaryNameSaysWhyAndKeepsTheStep) {
+    TLargeDocument doc(TStepCopies::OnChange, 1);
+    TTestFolder folder;
+    TScopedEnv missing("TMPDIR", folder / "missing");
+    try {
+        doc.History.GetState(0)->Compress();
+        ADD_FAILURE() << "no Exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Cannot swap an undo step out. Cannot create a temporary file in \"" +
+                                   folder / "missing/" + "\". No such file or directory");
+    }
+    EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
 }
 
 TEST(QStates, ALostSwapFileEndsUndoThereAndKeepsTheDrawingItsStrokesAndTheRedoSteps) {
