@@ -12,6 +12,8 @@
 #include "app/UdmGlobalConfig.h"
 #include "document/UTempManager.h"
 #include "platform/formats/PictureFormats.h"
+#include "platform/qt/InputEvents.h"
+#include "platform/rtl/Exception.h"
 #include "platform/system/BusyCursor.h"
 #include "platform/system/PerformanceCounter.h"
 #include "platform/system/ProcessMessages.h"
@@ -63,6 +65,13 @@ void InstallPlatformHooks() {
     SetProcessMessagesHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     InstallStyleEditor();
     InstallPatternEditor();
+    // The temporary-file service may find its log lost on any thread (the swap thread names
+    // files too); the user hears of it once, on the window's thread, as of any other failure.
+    TempManager().SetLogLostHook([](const std::string& Message) {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app, [Message] { GuardEvent([&] { RaiseException(Message); }); }, Qt::QueuedConnection);
+    });
 }
 
 namespace {

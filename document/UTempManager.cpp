@@ -113,6 +113,34 @@ std::vector<std::string> LogNames(const std::string& Folder) {
     return names;
 }
 
+constexpr const char* FolderTag = "folder: ";
+constexpr const char* AsideTag = "aside: ";
+constexpr const char* LossConsequence =
+    "Drawing goes on, but the undo files of this session will not be cleaned up if the program ends "
+    "without exit (a crash)";
+
+bool StartsWith(const std::string& S, const char* Prefix) {
+    return S.compare(0, std::strlen(Prefix), Prefix) == 0;
+}
+
+std::string Absolute(const std::string& Path) {
+    if (!Path.empty() && Path[0] == '/') return Path;
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return Path;
+    return std::string(cwd) + "/" + Path;
+}
+
+// Deletes a save's write-aside file named by an ended copy's log: only a full path whose last
+// part has the write-aside form, and only a regular file.
+void CleanWriteAside(const std::string& Path) {
+    const size_t slash = Path.find_last_of('/');
+    if (Path.empty() || Path[0] != '/' || slash == std::string::npos ||
+        !IsWriteAsideName(Path.substr(slash + 1)))
+        return;
+    struct stat st {};
+    if (lstat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(Path.c_str());
+}
+
 // Cleans after the copy that wrote the log at Path, unless a living copy holds its lock.
 void CleanLog(const std::string& Path, const std::string& TempDir) {
     struct stat st {};
@@ -132,10 +160,22 @@ void CleanLog(const std::string& Path, const std::string& TempDir) {
     if (flock(log.Get(), LOCK_EX | LOCK_NB) != 0) return;
     // Another start may have cleaned it and a new copy taken its name meanwhile.
     if (!StillNamed(log.Get(), Path)) return;
-    TStringList names;
-    names.SetText(ReadUpTo(log.Get(), MaxLogBytes));
-    for (const std::string& name : names)
-        if (IsOurTempFile(name, TempDir)) unlink(name.c_str());
+    TStringList lines;
+    lines.SetText(ReadUpTo(log.Get(), MaxLogBytes));
+    // The temporary folders the names may be in: this start's, and those the log names.
+    std::vector<std::string> folders = {TempDir};
+    for (const std::string& line : lines) {
+        if (!StartsWith(line, FolderTag)) continue;
+        const std::string folder = line.substr(std::strlen(FolderTag));
+        if (!folder.empty() && folder.front() == '/' && folder.back() == '/') folders.push_back(folder);
+    }
+    for (const std::string& line : lines) {
+        if (StartsWith(line, AsideTag))
+            CleanWriteAside(line.substr(std::strlen(AsideTag)));
+        else if (std::any_of(folders.begin(), folders.end(),
+                             [&](const std::string& F) { return IsOurTempFile(line, F); }))
+            unlink(line.c_str());
+    }
     unlink(Path.c_str());
 }
 } // namespace
@@ -146,78 +186,151 @@ TTempManager::TTempManager() {
 }
 
 TTempManager::~TTempManager() {
+    if (FListsWriteAside) SetWriteAsideHook(nullptr);
     DeleteAll();
 }
 
-std::string TTempManager::GetStateDir() {
-    return UserStateFolder();
+std::vector<std::string> TTempManager::LogFolders() {
+    std::vector<std::string> folders;
+    if (const std::string state = UserStateFolder(); !state.empty()) folders.push_back(state);
+    for (const std::string& folder : FallbackStateFolders())
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    return folders;
 }
 
 void TTempManager::CleanAfterEndedCopies() {
-    const std::string folder = GetStateDir();
     const std::string tempDir = TempFolder();
-    for (const std::string& name : LogNames(folder))
-        CleanLog(folder + name, tempDir);
+    for (const std::string& folder : LogFolders())
+        for (const std::string& name : LogNames(folder))
+            CleanLog(folder + name, tempDir);
 }
 
 // The log is made with an exclusive create, so it never takes over another copy's file, and is
 // locked at once. A start that finds it between the two steps takes it for an ended copy's empty
-// log and deletes it: then it is made again.
+// log and deletes it: then it is made again. A folder that takes no log gives way to the next.
 void TTempManager::OpenLog() {
-    const std::string folder = GetStateDir();
     const std::string pid = std::to_string(getpid());
-    int taken = 0;
-    for (int attempt = 0; attempt < 2 * MaxLogNames && taken < MaxLogNames; ++attempt) {
-        const std::string path =
-            folder + LogPrefix + pid + (taken > 0 ? "-" + std::to_string(taken) : "") + LogSuffix;
-        THandle log(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (log.Get() < 0) {
-            if (errno == EEXIST) {
-                ++taken;
-                continue;
+    std::string failure;
+    for (const std::string& folder : LogFolders()) {
+        if (!MakePrivateFolder(folder)) {
+            if (failure.empty()) failure = "Could not create the folder " + folder;
+            continue;
+        }
+        int taken = 0;
+        for (int attempt = 0; attempt < 2 * MaxLogNames && taken < MaxLogNames; ++attempt) {
+            const std::string path =
+                folder + LogPrefix + pid + (taken > 0 ? "-" + std::to_string(taken) : "") + LogSuffix;
+            THandle log(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (log.Get() < 0) {
+                if (errno == EEXIST) {
+                    ++taken;
+                    continue;
+                }
+                if (failure.empty()) failure = "Could not create " + path + ": " + std::strerror(errno);
+                break;
             }
-            Report("Could not create " + path + ": " + std::strerror(errno) +
-                   "; temporary files left by a crash of this copy will not be cleaned");
-            return;
+            if (flock(log.Get(), LOCK_EX | LOCK_NB) == 0 && StillNamed(log.Get(), path)) {
+                FLogPath = path;
+                FLogHandle = log.Release();
+                return;
+            }
         }
-        if (flock(log.Get(), LOCK_EX | LOCK_NB) == 0 && StillNamed(log.Get(), path)) {
-            FLogPath = path;
-            FLogHandle = log.Release();
-            return;
-        }
+        if (taken >= MaxLogNames && failure.empty()) failure = "Could not create a log in " + folder;
     }
-    Report("Could not create a log in " + (folder.empty() ? std::string("the current directory") : folder) +
-           "; temporary files left by a crash of this copy will not be cleaned");
+    LoseLog(failure.empty() ? std::string("Could not create a temporary-file log") : failure);
+    Report(FLossNotice);
 }
 
-std::string TTempManager::GetTempFileName(const std::string& Ext) {
+void TTempManager::LoseLog(const std::string& Reason) {
+    if (FLogLost) return;
+    FLogLost = true;
+    FLossNotice = Reason + ". " + LossConsequence + ".";
+}
+
+void TTempManager::TellLoss() {
+    TLogLostHook hook;
+    std::string notice;
+    {
+        std::lock_guard lock(FMutex);
+        if (!FLogLost || FLossTold || !FOnLogLost) return;
+        FLossTold = true;
+        hook = FOnLogLost;
+        notice = FLossNotice;
+    }
+    hook(notice);
+}
+
+void TTempManager::SetLogLostHook(TLogLostHook Hook) {
+    {
+        std::lock_guard lock(FMutex);
+        FOnLogLost = std::move(Hook);
+    }
+    TellLoss();
+}
+
+bool TTempManager::LogLost() const {
     std::lock_guard lock(FMutex);
-    const std::string name = CreateUniqueFile(TempFolder(), TempPrefix, Ext);
-    FNames.Add(name);
-    SaveLog();
-    return name;
+    return FLogLost;
 }
 
-// Appends the names the log does not hold yet, checked to the close. A write that fails takes
-// back what it wrote, so the log stays a list of whole lines.
-void TTempManager::SaveLog() {
-    if (FLogHandle < 0) return;
-    std::string text;
-    for (int i = FLoggedNames; i < FNames.Count(); ++i)
-        text += FNames[i] + "\r\n";
+// Appends Text checked to the close. A write that fails takes back what it wrote, so the log
+// stays a list of whole lines, and the log is not written again.
+bool TTempManager::AppendToLog(const std::string& Text) {
+    if (FLogHandle < 0 || FLogLost) return false;
     try {
         TFileStream log(FLogPath, TFileMode::fmOpenWrite);
         log.Seek(FLogBytes, TSeekOrigin::soBeginning);
-        log.WriteBuffer(text.data(), text.size());
+        log.WriteBuffer(Text.data(), Text.size());
         log.Close();
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
         if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
             // The log may end in a part of a name; a clean-up passes over such a line.
         }
-        throw;
+        LoseLog(e.Message());
+        Report(FLossNotice);
+        return false;
     }
-    FLogBytes += static_cast<int64_t>(text.size());
-    FLoggedNames = FNames.Count();
+    FLogBytes += static_cast<int64_t>(Text.size());
+    return true;
+}
+
+std::string TTempManager::GetTempFileName(const std::string& Ext) {
+    struct TTell {
+        TTempManager& Self;
+        ~TTell() { Self.TellLoss(); }
+    } tell{*this};
+    std::lock_guard lock(FMutex);
+    const std::string folder = TempFolder();
+    for (int attempt = 0;; ++attempt) {
+        const std::string name = UnusedFileName(folder, TempPrefix, Ext);
+        const int64_t before = FLogBytes;
+        const bool newFolder = folder != FLoggedFolder;
+        const bool logged =
+            AppendToLog((newFolder ? FolderTag + folder + "\r\n" : std::string()) + name + "\r\n");
+        const int error = CreateNewFile(name);
+        if (error == 0) {
+            if (logged) FLoggedFolder = folder;
+            FNames.Add(name);
+            return name;
+        }
+        // The line goes again, so that the log names no file this copy did not make.
+        if (logged && ftruncate(FLogHandle, static_cast<off_t>(before)) == 0) FLogBytes = before;
+        if (error != EEXIST || attempt >= MaxLogNames)
+            RaiseException("Cannot create a temporary file in \"" + folder + "\". " + std::strerror(error));
+    }
+}
+
+void TTempManager::ListWriteAside(const std::string& Path) {
+    {
+        std::lock_guard lock(FMutex);
+        AppendToLog(AsideTag + Absolute(Path) + "\r\n");
+    }
+    TellLoss();
+}
+
+void TTempManager::ListWriteAsideFiles() {
+    FListsWriteAside = true;
+    SetWriteAsideHook([this](const std::string& Path) { ListWriteAside(Path); });
 }
 
 TStringList TTempManager::Names() const {
@@ -236,6 +349,10 @@ void TTempManager::DeleteAll() {
 }
 
 TTempManager& TempManager() {
-    static const std::unique_ptr<TTempManager> instance = std::make_unique<TTempManager>();
+    static const std::unique_ptr<TTempManager> instance = [] {
+        auto manager = std::make_unique<TTempManager>();
+        manager->ListWriteAsideFiles();
+        return manager;
+    }();
     return *instance;
 }

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/system/StateFolder.h"
 
+#include "platform/system/TempFiles.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,4 +44,28 @@ std::string UserStateFolder() {
     if (base.back() != '/') base += '/';
     const std::string folder = base + "quorvelle/";
     return MakeFolders(folder) ? folder : "";
+}
+
+std::vector<std::string> FallbackStateFolders() {
+    std::vector<std::string> folders;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime == '/') {
+        std::string folder = runtime;
+        if (folder.back() != '/') folder += '/';
+        folders.push_back(folder + "quorvelle/");
+    }
+    folders.push_back(TempFolder() + "quorvelle-" + std::to_string(geteuid()) + "/");
+    return folders;
+}
+
+bool MakePrivateFolder(const std::string& Folder) {
+    if (Folder.empty() || !MakeFolders(Folder)) return false;
+    // The temporary folder is shared: a folder of this name that another user made first, a link
+    // put there, or a folder anyone may write, is not taken.
+    struct stat st {};
+    std::string path = Folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & S_IWOTH) == 0;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,4 +63,25 @@ std::string CreateUniqueFile(const std::string& Folder, const std::string& Prefi
         }
     }
     RaiseException("Cannot create a temporary file in \"" + folder + "\". Every name is taken");
+}
+
+std::string UnusedFileName(const std::string& Folder, const std::string& Prefix, const std::string& Suffix) {
+    std::string folder = Folder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    std::string path;
+    for (int i = 0; i < MaxTries; ++i) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(gNext.fetch_add(1)));
+        path = folder + Prefix + hex + Suffix;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) break;
+    }
+    return path;
+}
+
+int CreateNewFile(const std::string& Path) {
+    const int fd = open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    close(fd);
+    return 0;
 }

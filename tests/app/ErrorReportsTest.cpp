@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <filesystem>
+
 namespace {
 
 using ErrorReports = TShellTest;
@@ -92,6 +94,42 @@ TEST_F(ErrorReports, DrawingWithoutATemporaryFolderSaysWhyAndLeavesNoGestureOpen
     PressKey(Qt::Key_U);
     EXPECT_EQ(Domain->Document->StrokeCount(), 0);
     EXPECT_TRUE(Messages.empty());
+}
+
+// The temporary-file log stops taking lines (here: a folder put in its place, as a full disk
+// would refuse them): drawing and undo go on, and the user is told once. The service keeps its
+// log lost for the rest of the run, so a repeated test sees no message at all.
+TEST_F(ErrorReports, ATemporaryFileLogThatStopsTakingLinesIsToldOnceAndDrawingGoesOn) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    Domain->AutoDirCommand->trigger();
+    const bool lostBefore = TempManager().LogLost();
+    const std::string log = TempManager().LogPath();
+    if (!lostBefore) {
+        ASSERT_FALSE(log.empty());
+        std::filesystem::rename(log, log + ".kept");
+        std::filesystem::create_directory(log);
+    }
+    bool done = false;
+    for (int i = 0; i < 6; ++i) {
+        Gesture(4);
+        FMain->ApplicationIdle(done);
+        QApplication::processEvents();
+    }
+    const int strokes = Domain->Document->StrokeCount();
+    PressKey(Qt::Key_U);
+    QApplication::processEvents();
+    if (!lostBefore) {
+        std::filesystem::remove(log);
+        std::filesystem::rename(log + ".kept", log);
+    }
+    EXPECT_GT(strokes, 0);
+    EXPECT_LT(Domain->Document->StrokeCount(), strokes);
+    EXPECT_TRUE(TempManager().LogLost());
+    ASSERT_EQ(Messages.size(), lostBefore ? 0u : 1u);
+    if (!lostBefore)
+        EXPECT_NE(Messages[0].Text.find("will not be cleaned up if the program ends without exit"),
+                  std::string::npos)
+            << Messages[0].Text;
 }
 
 TEST_F(ErrorReports, AnUndoWhoseSwapFileWentSaysSoOnceAndKeepsTheRedo) {

@@ -37,6 +37,14 @@ std::vector<std::string> Lines(const std::string& Path) {
     return lines.Items();
 }
 
+// The names of temporary files a log lists, without the lines that say their folder.
+std::vector<std::string> LoggedNames(const std::string& Path) {
+    std::vector<std::string> names;
+    for (const std::string& line : Lines(Path))
+        if (line.compare(0, 8, "folder: ") != 0) names.push_back(line);
+    return names;
+}
+
 size_t FilesIn(const std::string& Folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()));
 }
@@ -158,7 +166,7 @@ TEST_F(TempManagerTest, NamesLogAndCleanUp) {
         // locked while the service lives.
         EXPECT_TRUE(fs::exists(tsk));
         EXPECT_TRUE(fs::exists(bmp));
-        EXPECT_EQ(ReadText(FLog), tsk + "\r\n" + bmp + "\r\n");
+        EXPECT_EQ(ReadText(FLog), "folder: " + FTmp + "\r\n" + tsk + "\r\n" + bmp + "\r\n");
         EXPECT_FALSE(Unlocked(FLog));
         WriteText(bmp, "swap");
         fs::remove(tsk); // its owner deleted it already: no error at exit
@@ -179,7 +187,7 @@ TEST_F(TempManagerTest, ACrashedCopyIsCleanedAtTheNextStart) {
         left = crashed.Names;
         log = crashed.Log;
     }
-    EXPECT_EQ(Lines(log), left);
+    EXPECT_EQ(LoggedNames(log), left);
     for (const std::string& name : left)
         EXPECT_TRUE(fs::exists(name)) << name;
 
@@ -189,7 +197,7 @@ TEST_F(TempManagerTest, ACrashedCopyIsCleanedAtTheNextStart) {
     EXPECT_FALSE(fs::exists(log));
     EXPECT_EQ(next.Names().Count(), 0);
     const std::string fresh = next.GetTempFileName("tsk");
-    EXPECT_EQ(Lines(FLog), std::vector<std::string>{fresh});
+    EXPECT_EQ(LoggedNames(FLog), std::vector<std::string>{fresh});
 }
 
 TEST_F(TempManagerTest, TwoRunningCopiesLeaveEachOthersFilesAndLogAlone) {
@@ -201,14 +209,14 @@ TEST_F(TempManagerTest, TwoRunningCopiesLeaveEachOthersFilesAndLogAlone) {
         mine = manager.GetTempFileName(".bmp");
         for (const std::string& name : other.Names)
             EXPECT_TRUE(fs::exists(name)) << name;
-        EXPECT_EQ(Lines(other.Log), other.Names);
+        EXPECT_EQ(LoggedNames(other.Log), other.Names);
     }
     // This copy's normal exit took its own file and log only.
     EXPECT_FALSE(fs::exists(mine));
     EXPECT_FALSE(fs::exists(FLog));
     for (const std::string& name : other.Names)
         EXPECT_TRUE(fs::exists(name)) << name;
-    EXPECT_EQ(Lines(other.Log), other.Names);
+    EXPECT_EQ(LoggedNames(other.Log), other.Names);
     // The other copy's normal exit takes its own.
     EXPECT_EQ(other.Finish(), 0);
     EXPECT_FALSE(fs::exists(other.Log));
@@ -259,33 +267,178 @@ TEST_F(TempManagerTest, LogsThatAreNotFilesNeitherStopNorBlockTheStart) {
         // This copy logs under the next name.
         EXPECT_EQ(manager.LogPath(), FState + "TempManager-" + std::to_string(getpid()) + "-1.log");
         name = manager.GetTempFileName("tsk");
-        EXPECT_EQ(Lines(manager.LogPath()), std::vector<std::string>{name});
+        EXPECT_EQ(LoggedNames(manager.LogPath()), std::vector<std::string>{name});
     }
     EXPECT_FALSE(fs::exists(name));
     EXPECT_TRUE(fs::is_directory(FLog));
     EXPECT_TRUE(fs::is_fifo(FState + "TempManager-999999998.log"));
 }
 
-TEST_F(TempManagerTest, ALogThatCannotBeWrittenRaisesAndStaysWhole) {
-    TTempManager manager;
-    std::vector<std::string> logged = {manager.GetTempFileName("tsk")};
+TEST_F(TempManagerTest, ALogThatStopsTakingLinesIsToldOnceAndItsNamesStillGoAtExit) {
     for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush, TFaultPoint::fpClose}) {
-        std::string message;
+        std::vector<std::string> told, names;
         {
-            // The disk fills up a few bytes into the next line.
-            TWriteFaultScope fault(point, static_cast<int64_t>(fs::file_size(FLog)) + 10, ENOSPC);
-            try {
-                manager.GetTempFileName(".bmp");
-            } catch (const Exception& e) {
-                message = e.what();
+            TTempManager manager;
+            manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+            names.push_back(manager.GetTempFileName("tsk"));
+            const std::string before = ReadText(FLog);
+            {
+                // The disk fills up a few bytes into the next line, and stays full.
+                TWriteFaultScope fault(point, static_cast<int64_t>(before.size()) + 10, ENOSPC);
+                for (int i = 0; i < 50; ++i)
+                    names.push_back(manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
+                // A lost log is not tried again at every name.
+                EXPECT_EQ(fault.Hits(), 1);
             }
+            names.push_back(manager.GetTempFileName(".bmp"));
+            EXPECT_TRUE(manager.LogLost());
+            EXPECT_EQ(ReadText(FLog), before);
+            EXPECT_EQ(manager.Names().Items(), names);
+            for (const std::string& name : names)
+                EXPECT_TRUE(fs::exists(name)) << name;
         }
-        EXPECT_EQ(message, "Could not write " + FLog + ": No space left on device");
-        EXPECT_EQ(Lines(FLog), logged);
-        // The name is listed all the same, and the next one writes both.
-        logged.push_back(manager.Names()[manager.Names().Count() - 1]);
-        EXPECT_TRUE(fs::exists(logged.back()));
-        logged.push_back(manager.GetTempFileName("tsk"));
-        EXPECT_EQ(Lines(FLog), logged);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].rfind("Could not write " + FLog +
+                                    ": No space left on device. Drawing goes on, but the "
+                                    "undo files of this session will not be cleaned up",
+                                0),
+                  0u)
+            << told[0];
+        EXPECT_EQ(FilesIn(FTmp), 0u);
+        EXPECT_FALSE(fs::exists(FLog));
     }
+}
+
+TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
+    TTempManager manager;
+    const std::string first = manager.GetTempFileName("tsk");
+    const std::string log = ReadText(FLog);
+    std::string message;
+    {
+        TScopedEnv missing("TMPDIR", FRoot / "missing");
+        try {
+            manager.GetTempFileName(".bmp");
+        } catch (const Exception& e) {
+            message = e.what();
+        }
+    }
+    EXPECT_EQ(message,
+              "Cannot create a temporary file in \"" + FRoot / "missing/" + "\". No such file or directory");
+    EXPECT_EQ(ReadText(FLog), log);
+    EXPECT_EQ(manager.Names().Items(), std::vector<std::string>{first});
+    EXPECT_FALSE(manager.LogLost());
+}
+
+// With the state folder taking nothing, the log goes to $XDG_RUNTIME_DIR, then to the temporary
+// folder, never to the current directory; a later start cleans there too.
+TEST_F(TempManagerTest, ALogFallsBackToTheRuntimeThenTheTemporaryFolder) {
+    const std::string runtime = FRoot / "run/";
+    const std::string ownTmp = FTmp + "quorvelle-" + std::to_string(geteuid()) + "/";
+    fs::create_directory(runtime);
+    TScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime);
+    const fs::path cwd = fs::current_path();
+    fs::create_directory(FRoot / "cwd");
+    fs::current_path(FRoot / "cwd");
+    fs::remove_all(FRoot / "state");
+    WriteText(FRoot / "state", "a file where the state folder would go");
+    std::vector<std::string> left;
+    std::vector<std::string> told;
+    {
+        TOtherCopy crashed(2);
+        EXPECT_EQ(crashed.Log.rfind(runtime + "quorvelle/TempManager-", 0), 0u) << crashed.Log;
+        left = crashed.Names;
+        crashed.Kill();
+    }
+    {
+        // The next start cleans after it there.
+        TTempManager next;
+        EXPECT_EQ(next.LogPath().rfind(runtime + "quorvelle/TempManager-", 0), 0u) << next.LogPath();
+        for (const std::string& name : left)
+            EXPECT_FALSE(fs::exists(name)) << name;
+    }
+    fs::remove_all(runtime + "quorvelle");
+    WriteText(runtime + "quorvelle", "in the way too");
+    {
+        TTempManager manager;
+        EXPECT_EQ(manager.LogPath().rfind(ownTmp + "TempManager-", 0), 0u) << manager.LogPath();
+        EXPECT_EQ((fs::status(ownTmp).permissions() & fs::perms::all), fs::perms::owner_all);
+        EXPECT_FALSE(manager.LogLost());
+    }
+    fs::remove_all(ownTmp);
+    WriteText(ownTmp.substr(0, ownTmp.size() - 1), "and in the way here");
+    {
+        testing::internal::CaptureStderr();
+        TTempManager manager;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(manager.LogPath(), "");
+        EXPECT_NE(err.find("will not be cleaned up"), std::string::npos) << err;
+        manager.GetTempFileName("tsk");
+        manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+        EXPECT_EQ(FilesIn(FRoot / "cwd"), 0u);
+    }
+    fs::current_path(cwd);
+    EXPECT_EQ(told.size(), 1u);
+}
+
+TEST_F(TempManagerTest, AnEndedCopysFilesAreCleanedInTheFolderItsLogNames) {
+    const std::string otherTmp = FRoot / "other-tmp/";
+    fs::create_directory(otherTmp);
+    std::vector<std::string> left;
+    {
+        TScopedEnv tmp("TMPDIR", otherTmp);
+        TOtherCopy crashed(3);
+        left = crashed.Names;
+        crashed.Kill();
+    }
+    WriteText(otherTmp + "~0badcafe.txt", "not our form");
+    WriteText(otherTmp + "~0badcafe.bmp", "ours, but not logged");
+    TTempManager next;
+    for (const std::string& name : left)
+        EXPECT_FALSE(fs::exists(name)) << name;
+    EXPECT_TRUE(fs::exists(otherTmp + "~0badcafe.txt"));
+    EXPECT_TRUE(fs::exists(otherTmp + "~0badcafe.bmp"));
+}
+
+// A save killed part-way leaves its write-aside file; the next start removes that file only.
+TEST_F(TempManagerTest, AKilledSavesWriteAsideFileIsCleanedAtTheNextStart) {
+    const std::string pictures = FRoot / "pictures/";
+    fs::create_directory(pictures);
+    const std::string target = pictures + "draw.bmp";
+    WriteText(target, "the saved drawing");
+    WriteText(pictures + ".draw.bmp.0badcafe", "not logged: kept");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        TTempManager manager;
+        manager.ListWriteAsideFiles();
+        TAtomicFileStream file(target);
+        file.WriteBuffer("half a draw", 11);
+        file.Flush();
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char x = 0;
+    ASSERT_EQ(read(ready[0], &x, 1), 1);
+    close(ready[0]);
+    // The save's file is beside the target, and the copy's log names it.
+    std::string aside;
+    for (const auto& entry : fs::directory_iterator(pictures))
+        if (entry.path().filename() != "draw.bmp" && entry.path().filename() != ".draw.bmp.0badcafe")
+            aside = entry.path().string();
+    ASSERT_FALSE(aside.empty());
+    const std::string log = FState + "TempManager-" + std::to_string(pid) + ".log";
+    EXPECT_EQ(Lines(log), std::vector<std::string>{"aside: " + aside});
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    // A damaged line naming another file of the folder does not delete it.
+    WriteText(FState + "TempManager-999999997.log", "aside: " + target + "\r\naside: draw.bmp.12345678\r\n");
+    TTempManager next;
+    EXPECT_FALSE(fs::exists(aside));
+    EXPECT_FALSE(fs::exists(log));
+    EXPECT_EQ(ReadText(target), "the saved drawing");
+    EXPECT_TRUE(fs::exists(pictures + ".draw.bmp.0badcafe"));
 }
