@@ -8,7 +8,7 @@
 // $XDG_STATE_HOME/quorvelle/ when XDG_STATE_HOME holds an absolute path, else
 // $HOME/.local/state/quorvelle/ (the home of the user's account when HOME is not set).
 // Created with its parents when missing. Empty when there is no such folder and none can be
-// made, so that a file name put after it lands in the current directory.
+// made (FallbackStateFolders then say where to go).
 std::string UserStateFolder();
 
 // Where per-user state goes when the state folder takes nothing (a read-only or full home), most

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -63,9 +65,39 @@ TEST(UserStateFolder, XdgStateHomeElseHomeLocalState) {
         EXPECT_TRUE(fs::is_directory(dir / "home/.local/state/quorvelle"));
     }
     {
-        // A file where the folder should be: no folder, so the current directory.
+        // A file where the folder should be: no folder.
         std::ofstream(dir / "blocked");
         TScopedEnv xdg("XDG_STATE_HOME", dir / "blocked");
         EXPECT_EQ(UserStateFolder(), "");
     }
+}
+
+TEST(FallbackStateFolders, RuntimeThenAPrivateFolderInTheTemporaryFolder) {
+    TTestFolder dir;
+    TScopedEnv tmp("TMPDIR", dir.Path());
+    const std::string own = dir / ("quorvelle-" + std::to_string(geteuid()) + "/");
+    {
+        TScopedEnv runtime("XDG_RUNTIME_DIR", dir / "run");
+        EXPECT_EQ(FallbackStateFolders(), (std::vector<std::string>{dir / "run/quorvelle/", own}));
+    }
+    {
+        TScopedEnv runtime("XDG_RUNTIME_DIR", "run");
+        EXPECT_EQ(FallbackStateFolders(), std::vector<std::string>{own});
+    }
+    EXPECT_FALSE(fs::exists(own)); // paths only
+    EXPECT_TRUE(MakePrivateFolder(own));
+    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
+    // In a shared folder, what another user or a link put there first is not taken.
+    fs::create_directory(dir / "theirs");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown((dir / "theirs").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(MakePrivateFolder(dir / "theirs/"));
+    }
+    fs::create_directory_symlink(own, dir / "link");
+    EXPECT_FALSE(MakePrivateFolder(dir / "link/"));
+    fs::create_directory(dir / "open");
+    fs::permissions(dir / "open", fs::perms::all);
+    EXPECT_FALSE(MakePrivateFolder(dir / "open/"));
+    std::ofstream(dir / "file");
+    EXPECT_FALSE(MakePrivateFolder(dir / "file/"));
 }
