@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, checks the formatting and that every include points down the layers,
-# builds and runs every test; then builds everything again with AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang), runs every test again and gives each fuzz target a short
-# run. Exits non-zero on any failure.
+# builds and runs every test program, its tests shuffled and three times over; then builds
+# everything again with AddressSanitizer and UndefinedBehaviorSanitizer (clang), runs every test
+# program again and gives each fuzz target a short run. Exits non-zero on any failure, and on a
+# test that skips for a reason other than the allowed ones (tests/support/AllowedSkip.h).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -18,7 +19,7 @@ scripts/check-includes.sh
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-ctest --test-dir build --output-on-failure -j "$jobs"
+scripts/run-tests.sh build "$jobs"
 
 echo "== sanitizers: build and test"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -26,7 +27,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=cl
 cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-asan --output-on-failure -j "$jobs"
+scripts/run-tests.sh build-asan "$jobs"
 
 echo "== fuzz targets"
 scripts/run-fuzzers.sh build-asan/fuzz 20

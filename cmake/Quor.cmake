@@ -32,8 +32,9 @@ function(quor_include_root out)
     set(${out} "${root}" PARENT_SCOPE)
 endfunction()
 
-# One GoogleTest program per test folder; every test of it is registered with ctest. With
-# PRIVATE_FOLDERS the program runs with its temporary, state and application folders private.
+# One GoogleTest program per test folder; every test of it is registered with ctest, and the
+# program is listed for a whole run (quor_test_run). With PRIVATE_FOLDERS the program runs with
+# its temporary, state and application folders private.
 function(quor_test name)
     cmake_parse_arguments(ARG "QT;PRIVATE_FOLDERS" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
@@ -65,6 +66,23 @@ function(quor_test name)
         set(env QT_QPA_PLATFORM=offscreen)
     endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+    quor_test_run(${name} ${env})
+endfunction()
+
+# Lists a run of the whole test program with the given environment (VAR=value ...) for
+# scripts/run-tests.sh, which runs every listed program shuffled and repeated. The list is
+# written by quor_write_test_runs().
+function(quor_test_run name)
+    list(JOIN ARGN " " env)
+    set_property(GLOBAL APPEND PROPERTY QUOR_TEST_RUNS "$<TARGET_FILE:${name}>\t${env}")
+endfunction()
+
+# Writes the runs listed so far into tests/runs.txt of the build tree: one line per run, the
+# program, a tab, then its environment.
+function(quor_write_test_runs)
+    get_property(runs GLOBAL PROPERTY QUOR_TEST_RUNS)
+    list(JOIN runs "\n" text)
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/tests/runs.txt" CONTENT "${text}\n")
 endfunction()
 
 # A library of the Qt side: moc and the resource compiler run on it.
