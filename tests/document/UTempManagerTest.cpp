@@ -15,6 +15,7 @@
 #include <fstream>
 #include <regex>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -441,4 +442,33 @@ TEST_F(TempManagerTest, AKilledSavesWriteAsideFileIsCleanedAtTheNextStart) {
     EXPECT_FALSE(fs::exists(log));
     EXPECT_EQ(ReadText(target), "the saved drawing");
     EXPECT_TRUE(fs::exists(pictures + ".draw.bmp.0badcafe"));
+}
+
+// The same as the fault seam stands in for, on a real full state folder where one can be made.
+TEST_F(TempManagerTest, AFullStateFolderLosesTheLogButNotTheNames) {
+    if (mount("tmpfs", FState.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (" << std::strerror(errno) << ")";
+    std::vector<std::string> told, names;
+    {
+        TTempManager manager;
+        EXPECT_EQ(manager.LogPath(), FLog);
+        manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+        names.push_back(manager.GetTempFileName("tsk"));
+        {
+            // Fill the folder to the last byte.
+            std::ofstream filler(FState + "filler", std::ios::binary);
+            const std::string block(4096, 'f');
+            while (filler.write(block.data(), block.size()))
+                ;
+        }
+        for (int i = 0; i < 200; ++i)
+            names.push_back(manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
+        EXPECT_TRUE(manager.LogLost());
+        EXPECT_EQ(manager.Names().Items(), names);
+        EXPECT_EQ(LoggedNames(FLog).front(), names.front());
+    }
+    umount(FState.c_str());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("No space left on device"), std::string::npos) << told[0];
+    EXPECT_EQ(FilesIn(FTmp), 0u);
 }
