@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/CompressedBitmap.h"
 
+#include "document/PixelChecksum.h"
+#include "document/SwapThread.h"
 #include "document/UTempManager.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/BmpCodec.h"
@@ -8,29 +10,22 @@
 #include "platform/rtl/Streams.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <condition_variable>
+#include <cassert>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <new>
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
 static_assert(std::endian::native == std::endian::little, "swap files hold the pixel words as memory does");
 
 namespace {
-// Tiles of 64 x 64 pixels (16 KB), kept in blocks of up to 1 MB.
+// Tiles of 64 x 64 pixels (16 KB).
 constexpr int TileSize = 64;
-constexpr size_t BlockPixels = 1 << 18;
 // A swap file of tiles is read in pieces of about this many pixels, which stay in the cache.
 constexpr size_t ReadPixels = 1 << 16;
 
@@ -40,55 +35,6 @@ int32_t MemorySizeOf(int64_t Width, int64_t Height) {
 
 size_t PixelsOf(const TRect& R) {
     return static_cast<size_t>(R.Width()) * static_cast<size_t>(R.Height());
-}
-
-// A checksum of pixel words, so that a swap file changed behind our back is noticed: eight
-// lanes of multiply-rotate rounds over 64-bit words, then the word left over; each round is one
-// to one, so one changed word always changes the result.
-constexpr uint64_t Prime1 = 0x9E3779B185EBCA87ULL;
-constexpr uint64_t Prime2 = 0xC2B2AE3D27D4EB4FULL;
-
-uint64_t Round64(uint64_t Acc, uint64_t Input) {
-    return std::rotl((Acc ^ Input) * Prime1, 29);
-}
-
-uint64_t Mix(uint64_t H) {
-    H ^= H >> 33;
-    H *= 0xFF51AFD7ED558CCDULL;
-    H ^= H >> 33;
-    H *= 0xC4CEB9FE1A85EC53ULL;
-    return H ^ (H >> 33);
-}
-
-uint64_t PixelSum(const TColor32* Pixels, size_t Count) {
-    constexpr size_t Lanes = 8;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(Pixels);
-    const size_t words = Count / 2;
-    uint64_t lane[Lanes];
-    for (size_t k = 0; k < Lanes; ++k)
-        lane[k] = Prime2 * (k + 1);
-    size_t i = 0;
-    for (; i + Lanes <= words; i += Lanes)
-        for (size_t k = 0; k < Lanes; ++k) {
-            uint64_t w;
-            std::memcpy(&w, bytes + (i + k) * 8, 8);
-            lane[k] = Round64(lane[k], w);
-        }
-    for (size_t k = 0; i < words; ++i, ++k) {
-        uint64_t w;
-        std::memcpy(&w, bytes + i * 8, 8);
-        lane[k] = Round64(lane[k], w);
-    }
-    uint64_t h = Count;
-    for (size_t k = 0; k < Lanes; ++k)
-        h += std::rotl(Mix(lane[k]), static_cast<int>(7 * k));
-    if (Count % 2 != 0) h = Round64(h, Pixels[Count - 1]);
-    return Mix(h);
-}
-
-// The checksum of pieces summed one after the other.
-uint64_t Fold(uint64_t Sum, uint64_t Piece) {
-    return Mix(Round64(Sum, Piece) + Prime2);
 }
 
 // "Cannot read the undo step swapped out to "<name>". <reason>"
@@ -116,29 +62,6 @@ void CheckSwapFile(const std::string& FileName) {
     throw ESwapFileLost(SwapInFailure(FileName, reason));
 }
 
-// Thrown inside a write that was asked to stop; never leaves this unit.
-struct TStopped {};
-
-// Passes writes on to a file until asked to stop.
-class TStoppableStream : public TStream {
-public:
-    TStoppableStream(TStream& Target, const std::atomic<bool>* Stop) : FTarget(Target), FStop(Stop) {}
-    size_t Read(void* Buffer, size_t Count) override { return FTarget.Read(Buffer, Count); }
-    size_t Write(const void* Buffer, size_t Count) override {
-        if (FStop != nullptr && FStop->load(std::memory_order_relaxed)) throw TStopped{};
-        return FTarget.Write(Buffer, Count);
-    }
-    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FTarget.Seek(Offset, Origin); }
-    void SetSize(int64_t NewSize) override { FTarget.SetSize(NewSize); }
-
-private:
-    TStream& FTarget;
-    const std::atomic<bool>* FStop;
-};
-
-// Writes a copy's swap file to Stream and returns the checksum of its pixels.
-using TWriteSwap = std::function<uint64_t(TStream& Stream)>;
-
 // "Cannot swap an undo step out to "<name>". <reason>"
 std::string SwapOutFailure(const std::string& FileName, const std::string& Reason) {
     // No name: the temporary-file service could not give one, and Reason says why.
@@ -146,278 +69,13 @@ std::string SwapOutFailure(const std::string& FileName, const std::string& Reaso
     return "Cannot swap an undo step out to \"" + FileName + "\". " + Reason;
 }
 
-// Writes FileName whole and closed, or raises; a file that is not whole is removed.
-uint64_t WriteSwapFile(const std::string& FileName, const TWriteSwap& Write, const std::atomic<bool>* Stop) {
-    try {
-        TFileStream file(FileName, TFileMode::fmCreate);
-        TStoppableStream stream(file, Stop);
-        const uint64_t sum = Write(stream);
-        file.Close();
-        return sum;
-    } catch (...) {
-        std::remove(FileName.c_str());
-        throw;
-    }
-}
-} // namespace
-
-// One swap-out on the swap thread. State changes under the thread's mutex; the thread writes the
-// outcome (FileName, Checksum, Error) before the state leaves Running, and the owner reads it
-// only once the job is over. The pixels that Write reads do not change meanwhile: the owner stops
-// the job before it touches them.
-struct TSwapJob {
-    enum class TState { Queued, Running, Written, Failed, Stopped };
-    TState State = TState::Queued;
-    std::atomic<bool> Stop{false};
-    std::string FileName;
-    TWriteSwap Write;
-    uint64_t Checksum = 0;
-    std::string Error;
-
-    bool Over() const { return State != TState::Queued && State != TState::Running; }
-};
-
-namespace {
-// The swap thread: runs small tasks (freeing memory, deleting files) first, then keeps the
-// reserve of blocks at its target (an undo may wait for it), then writes the queued swap files one
-// after the other, each under a new name it asks the temporary-file service for. The thread
-// starts at its first work, and stops at exit once every job it was given is over.
-class TSwapThread {
-public:
-    ~TSwapThread() {
-        {
-            std::lock_guard lock(FMutex);
-            FStopping = true;
-        }
-        FWake.notify_all();
-        if (FThread.joinable()) FThread.join();
-        Gone().store(true);
-    }
-
-    // Set once the thread is gone (at exit): from then on tasks run on the spot.
-    static std::atomic<bool>& Gone() {
-        static std::atomic<bool> gone{false};
-        return gone;
-    }
-
-    void Post(std::shared_ptr<TSwapJob> Job) {
-        {
-            std::lock_guard lock(FMutex);
-            Start();
-            FJobs.push_back(std::move(Job));
-        }
-        FWake.notify_all();
-    }
-
-    // Runs Task on the thread soon (it is destroyed there too). When this raises, Task is
-    // as it was.
-    void Later(std::function<void()>&& Task) {
-        {
-            std::lock_guard lock(FMutex);
-            Start();
-            FTasks.push_back(std::move(Task));
-        }
-        FWake.notify_all();
-    }
-
-    // Blocks mapped in advance for reading a swap file back: the thread keeps room for Pixels
-    // pixels in them, in whole blocks and one for the rest.
-    void SetReserve(size_t Pixels) {
-        {
-            std::lock_guard lock(FMutex);
-            if (FReserveTarget == Pixels) return;
-            // The room for them is made here, so that the thread never allocates under its lock.
-            const size_t blocks = (Pixels + BlockPixels - 1) / BlockPixels + 1;
-            if (FReserve.capacity() < blocks) FReserve.reserve(blocks);
-            FReserveTarget = Pixels;
-            if (Pixels > 0) Start();
-        }
-        FWake.notify_all();
-    }
-
-    // True once Job's swap-out is over; with Wait, waits for that first.
-    bool Over(const TSwapJob& Job, bool Wait) {
-        std::unique_lock lock(FMutex);
-        if (Wait) FOver.wait(lock, [&] { return Job.Over(); });
-        return Job.Over();
-    }
-
-    // Stops Job, at once while it is queued, else at its next write, and waits until it is over.
-    void Stop(TSwapJob& Job) {
-        std::unique_lock lock(FMutex);
-        Job.Stop.store(true);
-        if (Job.State == TSwapJob::TState::Queued) Job.State = TSwapJob::TState::Stopped;
-        FOver.wait(lock, [&] { return Job.Over(); });
-    }
-
-    // The smallest block of the reserve with room for Pixels pixels, or an empty one when it
-    // has none.
-    TPixelBlock TakeBlock(size_t Pixels) {
-        std::lock_guard lock(FMutex);
-        auto best = FReserve.end();
-        for (auto it = FReserve.begin(); it != FReserve.end(); ++it)
-            if (it->Pixels() >= Pixels && (best == FReserve.end() || it->Pixels() < best->Pixels()))
-                best = it;
-        if (best == FReserve.end()) return {};
-        TPixelBlock block = std::move(*best);
-        FReserve.erase(best);
-        Reserved(block, -1);
-        return block;
-    }
-
-    int64_t ReservedBytes() const {
-        return static_cast<int64_t>(FReservedBytes.load(std::memory_order_relaxed));
-    }
-
-    // Keeps the blocks the reserve lacks for it and frees the others, on the thread (here when
-    // the thread cannot take them).
-    void Recycle(std::vector<TPixelBlock> Blocks) {
-        {
-            std::lock_guard lock(FMutex);
-            for (auto it = Blocks.begin(); it != Blocks.end() && FReserve.size() < FReserve.capacity();)
-                if (FReservePixels + it->Pixels() <= FReserveTarget) {
-                    Reserved(*it, 1);
-                    FReserve.push_back(std::move(*it));
-                    it = Blocks.erase(it);
-                } else {
-                    ++it;
-                }
-        }
-        if (Blocks.empty()) return;
-        try {
-            Later([blocks = std::make_shared<std::vector<TPixelBlock>>(std::move(Blocks))] {});
-        } catch (...) {
-            // Freed here then (Blocks still holds them when the task could not be made).
-        }
-    }
-
-private:
-    void Start() {
-        if (FThread.joinable()) return;
-        FThread = std::thread([this] {
-#ifdef __linux__
-            // Background work: waking the thread must not take the processor from the window's
-            // thread that woke it, nor its work the processor from the window's thread.
-            sched_param batch{};
-            pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
-            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-#endif
-            Run();
-        });
-    }
-
-    void Run() {
-        std::unique_lock lock(FMutex);
-        for (;;) {
-            FWake.wait(lock, [this] {
-                return FStopping || !FJobs.empty() || !FTasks.empty() || FReservePixels != FReserveTarget;
-            });
-            // Nothing the thread does may end the program: a task or a block that fails leaves
-            // things as they were (a read-back without a reserve maps its own blocks).
-            if (!FTasks.empty()) {
-                std::function<void()> task = std::move(FTasks.front());
-                FTasks.pop_front();
-                lock.unlock();
-                try {
-                    task();
-                } catch (...) {}
-                task = nullptr;
-                lock.lock();
-                continue;
-            }
-            if (FReservePixels > FReserveTarget) {
-                TPixelBlock spare = std::move(FReserve.back());
-                FReserve.pop_back();
-                Reserved(spare, -1);
-                lock.unlock();
-                spare = TPixelBlock();
-                lock.lock();
-                continue;
-            }
-            if (FReservePixels < FReserveTarget && !FStopping) {
-                const size_t pixels = std::min(BlockPixels, FReserveTarget - FReservePixels);
-                lock.unlock();
-                TPixelBlock block;
-                try {
-                    block = TPixelBlock(pixels, true);
-                } catch (const std::exception&) {}
-                lock.lock();
-                // Out of memory: no more blocks until the history asks for a reserve again.
-                if (block.Bits() == nullptr || FReserve.size() >= FReserve.capacity()) {
-                    FReserveTarget = FReservePixels;
-                } else {
-                    Reserved(block, 1);
-                    FReserve.push_back(std::move(block));
-                }
-                continue;
-            }
-            if (FJobs.empty()) {
-                if (FStopping) return; // with every job it was given over
-                continue;
-            }
-            std::shared_ptr<TSwapJob> job = std::move(FJobs.front());
-            FJobs.pop_front();
-            if (job->State != TSwapJob::TState::Queued) continue; // stopped while queued
-            job->State = TSwapJob::TState::Running;
-            lock.unlock();
-            TSwapJob::TState outcome = TSwapJob::TState::Written;
-            try {
-                // Asked for here, so that the window's thread never waits for the service's log.
-                job->FileName = TempManager().GetTempFileName(".bmp");
-                job->Checksum = WriteSwapFile(job->FileName, job->Write, &job->Stop);
-            } catch (const TStopped&) {
-                outcome = TSwapJob::TState::Stopped;
-            } catch (const std::exception& e) {
-                job->Error = e.what();
-                outcome = TSwapJob::TState::Failed;
-            }
-            lock.lock();
-            job->State = outcome;
-            FOver.notify_all();
-        }
-    }
-
-    std::mutex FMutex;
-    std::condition_variable FWake;
-    std::condition_variable FOver; // notified whenever a job's swap-out is over
-    std::deque<std::shared_ptr<TSwapJob>> FJobs;
-    std::deque<std::function<void()>> FTasks;
-    // Counts Block into the reserve's figures (Sign 1) or out of them (Sign -1).
-    void Reserved(const TPixelBlock& Block, int Sign) {
-        if (Sign > 0) {
-            FReservePixels += Block.Pixels();
-            FReservedBytes.fetch_add(Block.Bytes(), std::memory_order_relaxed);
-        } else {
-            FReservePixels -= Block.Pixels();
-            FReservedBytes.fetch_sub(Block.Bytes(), std::memory_order_relaxed);
-        }
-    }
-
-    std::vector<TPixelBlock> FReserve;
-    size_t FReservePixels = 0; // in the blocks of the reserve
-    size_t FReserveTarget = 0;
-    std::atomic<size_t> FReservedBytes{0};
-    bool FStopping = false;
-    std::thread FThread;
-};
-
-TSwapThread& SwapThread() {
-    static TSwapThread thread;
-    return thread;
-}
-
-// Runs Task on the swap thread, or here once that is gone or cannot take it.
-void Later(std::function<void()> Task) {
-    if (!TSwapThread::Gone().load()) try {
-            SwapThread().Later(std::move(Task));
+// Runs Task on Thread, or here without one or when it cannot take it.
+void Later(TSwapThread* Thread, std::function<void()> Task) {
+    if (Thread != nullptr) try {
+            Thread->Later(std::move(Task));
             return;
         } catch (...) {}
     Task();
-}
-
-// Deleting a file of megabytes takes the file system milliseconds: the swap thread does it.
-void RemoveLater(const std::string& FileName) {
-    Later([FileName] { std::remove(FileName.c_str()); });
 }
 } // namespace
 
@@ -445,6 +103,7 @@ TCompressedBitmap::~TCompressedBitmap() {
 }
 
 void TCompressedBitmap::SetBitmap(std::unique_ptr<TBitmap32> B) {
+    PixelsChange();
     FBitmap = std::move(B);
     FMemorySize = FBitmap ? MemorySizeOf(FBitmap->Width(), FBitmap->Height()) : 0;
 }
@@ -453,6 +112,7 @@ void TCompressedBitmap::KeepBefore(const TBitmap32& Picture, const TRect& R) {
     TRect r;
     if (!FTiled || FCompressed || FSealed || !IntersectRect(r, R, TRect{0, 0, FPictureWidth, FPictureHeight}))
         return;
+    PixelsChange();
     const int cols = (FPictureWidth + TileSize - 1) / TileSize;
     for (int ty = r.Top / TileSize; ty <= (r.Bottom - 1) / TileSize; ++ty)
         for (int tx = r.Left / TileSize; tx <= (r.Right - 1) / TileSize; ++tx) {
@@ -480,6 +140,7 @@ void TCompressedBitmap::KeepBefore(const TBitmap32& Picture, const TRect& R) {
 
 void TCompressedBitmap::Seal() {
     if (!FTiled || FSealed) return;
+    PixelsChange();
     if (!FBlocks.empty() && FBlockFree > 0) FBlocks.back().Shrink(BlockPixels - FBlockFree);
     FBlockFree = 0;
     std::sort(FTiles.begin(), FTiles.end(), [](const TTile& A, const TTile& B) {
@@ -514,6 +175,7 @@ bool TCompressedBitmap::Fits(const TBitmap32& Target, const TRect& R) const {
 
 void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
     if (FJob) Drop(CancelSwapOut());
+    PixelsChange();
     if (!FTiled) {
         if (FCompressed) {
             SwapIn();
@@ -557,33 +219,34 @@ void TCompressedBitmap::Exchange(TBitmap32& Target, const TRect& R) {
     }
 }
 
+void TCompressedBitmap::PixelsChange() const {
+    // A job under way reads the pixels on the swap thread: they stay as they are until it is
+    // over or stopped.
+    assert(FJob == nullptr && "the pixels of a copy change while a swap-out writes them");
+}
+
 void TCompressedBitmap::ReleasePixels() {
+    PixelsChange();
     for (TTile& tile : FTiles)
         tile.Bits = nullptr;
     FBlockFree = 0;
     // Giving a picture's worth of memory back takes milliseconds: the swap thread does it, or
-    // this thread when it cannot.
-    if (!TSwapThread::Gone().load()) try {
+    // this thread when there is none or it cannot.
+    if (FThread != nullptr) try {
             if (FBitmap)
-                SwapThread().Later([bitmap = std::shared_ptr<TBitmap32>(std::move(FBitmap))] {});
+                FThread->Later([bitmap = std::shared_ptr<TBitmap32>(std::move(FBitmap))] {});
             else if (!FBlocks.empty())
-                SwapThread().Recycle(std::move(FBlocks));
+                FThread->Recycle(std::move(FBlocks));
         } catch (...) {}
     FBitmap.reset();
     FBlocks.clear();
 }
 
-void TCompressedBitmap::ReserveForReadBack(size_t Pixels) {
-    if (TSwapThread::Gone().load()) return;
-    try {
-        SwapThread().SetReserve(Pixels);
-    } catch (...) {
-        // No reserve then: a read-back maps its own blocks.
-    }
-}
-
-int64_t TCompressedBitmap::ReservedBytes() {
-    return TSwapThread::Gone().load() ? 0 : SwapThread().ReservedBytes();
+void TCompressedBitmap::SetSwapThread(TSwapThread* Thread) {
+    if (Thread == FThread) return;
+    // A job stays with the thread it was given to.
+    EndSwapOut(true);
+    FThread = Thread;
 }
 
 size_t TCompressedBitmap::PixelsToReadBack() const {
@@ -598,7 +261,9 @@ size_t TCompressedBitmap::PixelsToReadBack() const {
 // Swapping
 
 void TCompressedBitmap::Drop(const std::string& FileName) {
-    if (!FileName.empty()) RemoveLater(FileName); // empty: stopped before the thread named a file
+    // Deleting a file of megabytes takes the file system milliseconds: the swap thread does it.
+    // Empty: stopped before the thread named a file.
+    if (!FileName.empty()) Later(FThread, [FileName] { std::remove(FileName.c_str()); });
 }
 
 std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
@@ -607,7 +272,7 @@ std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
         const TBitmap32* bitmap = FBitmap.get();
         job->Write = [bitmap](TStream& Stream) {
             WriteBmp(*bitmap, Stream);
-            return Fold(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect())));
+            return FoldPixelSum(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect())));
         };
         return job;
     }
@@ -619,7 +284,7 @@ std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
         size_t runPixels = 0;
         for (const TTile& tile : tiles) {
             const size_t pixels = PixelsOf(tile.Rect);
-            sum = Fold(sum, PixelSum(tile.Bits, pixels));
+            sum = FoldPixelSum(sum, PixelSum(tile.Bits, pixels));
             if (run + runPixels != tile.Bits) {
                 if (runPixels > 0) Stream.WriteBuffer(run, runPixels * sizeof(TColor32));
                 run = tile.Bits;
@@ -661,7 +326,7 @@ void TCompressedBitmap::SwapOut() {
     FHeight = FBitmap->Height();
     const std::string name = TempManager().GetTempFileName(".bmp");
     try {
-        FChecksum = WriteSwapFile(name, NewJob()->Write, nullptr);
+        FChecksum = WriteWholeFile(name, NewJob()->Write, nullptr);
     } catch (const Exception& e) {
         RaiseException(SwapOutFailure(name, e.Message()));
     }
@@ -677,9 +342,12 @@ void TCompressedBitmap::StartSwapOut() {
     }
     if (FTiled) Seal();
     // Handed to the thread before anything changes here: a job that cannot be made or queued
-    // leaves the copy in memory, as it was.
+    // leaves the copy in memory, as it was. Without a thread it is written here and now.
     auto job = NewJob();
-    SwapThread().Post(job);
+    if (FThread != nullptr)
+        FThread->Post(job);
+    else
+        job->State = job->Perform();
     if (!FTiled) {
         FWidth = FBitmap->Width();
         FHeight = FBitmap->Height();
@@ -690,8 +358,7 @@ void TCompressedBitmap::StartSwapOut() {
 
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
     if (!FJob) return std::nullopt;
-    // Once the thread is gone (at exit) every job it had is over.
-    if (!TSwapThread::Gone().load() && !SwapThread().Over(*FJob, Wait)) return std::nullopt;
+    if (FThread != nullptr && !FThread->Over(*FJob, Wait)) return std::nullopt;
     std::shared_ptr<TSwapJob> job = std::move(FJob);
     if (job->State == TSwapJob::TState::Written) {
         FFileName = job->FileName;
@@ -708,7 +375,7 @@ std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
 
 std::string TCompressedBitmap::CancelSwapOut() {
     std::shared_ptr<TSwapJob> job = std::move(FJob);
-    if (!TSwapThread::Gone().load()) SwapThread().Stop(*job);
+    if (FThread != nullptr) FThread->Stop(*job);
     FCompressed = false;
     return job->FileName;
 }
@@ -725,7 +392,7 @@ void TCompressedBitmap::SwapIn() {
         throw ESwapFileLost(SwapInFailure(FFileName, e.Message()));
     }
     if (bitmap->Width() != FWidth || bitmap->Height() != FHeight ||
-        Fold(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect()))) != FChecksum)
+        FoldPixelSum(0, PixelSum(bitmap->Bits(), PixelsOf(bitmap->BoundsRect()))) != FChecksum)
         throw ESwapFileLost(SwapInFailure(FFileName, "The file was changed"));
     FBitmap = std::move(bitmap);
     // Back in memory the pixels change with the next undo or redo, so the file is stale: a
@@ -738,6 +405,7 @@ void TCompressedBitmap::SwapIn() {
 // target, into the target, and the tile takes the target's pixels there. A file found damaged on
 // the way puts the target's pixels back. The blocks are exactly as large as the tiles need.
 void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
+    PixelsChange();
     if (FTiles.empty()) {
         FCompressed = false;
         return;
@@ -752,7 +420,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
         size_t first = 0; // the first tile of the block being filled
         size_t pixels = 0;
         auto close = [&](size_t End) {
-            TPixelBlock block = TSwapThread::Gone().load() ? TPixelBlock() : SwapThread().TakeBlock(pixels);
+            TPixelBlock block = FThread != nullptr ? FThread->TakeBlock(pixels) : TPixelBlock();
             if (block.Bits() == nullptr)
                 block = TPixelBlock(pixels, true);
             else
@@ -774,7 +442,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
         }
         close(FTiles.size());
     } catch (const std::bad_alloc&) {
-        if (!TSwapThread::Gone().load()) SwapThread().Recycle(std::move(blocks));
+        if (FThread != nullptr) FThread->Recycle(std::move(blocks));
         RaiseException(SwapInFailure(FFileName, "Out of memory"));
     }
     size_t placed = 0;
@@ -796,7 +464,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
                 TTile& tile = FTiles[placed];
                 const size_t w = static_cast<size_t>(tile.Rect.Width());
                 const size_t bytes = w * sizeof(TColor32);
-                sum = Fold(sum, PixelSum(from, PixelsOf(tile.Rect)));
+                sum = FoldPixelSum(sum, PixelSum(from, PixelsOf(tile.Rect)));
                 tile.Bits = places[placed];
                 TColor32* to = tile.Bits;
                 for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
@@ -821,7 +489,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
         }
         for (TTile& tile : FTiles)
             tile.Bits = nullptr;
-        if (!TSwapThread::Gone().load()) SwapThread().Recycle(std::move(blocks));
+        if (FThread != nullptr) FThread->Recycle(std::move(blocks));
         if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
             RaiseException(SwapInFailure(FFileName, "Out of memory"));
         throw ESwapFileLost(SwapInFailure(FFileName, e.what()));

@@ -4,12 +4,13 @@
 // about to change, each copied just before its first change (64 x 64 pixels, cut at the
 // picture's edges).
 //
-// A copy can be written to its file on the swap thread, one process-wide thread that writes swap
-// files and frees the memory of copies that went out, so that the window's thread does neither.
-// While such a swap-out is under way the copy counts as swapped out, its pixels stay and serve,
-// and it must not change; taking the copy back into use (SetCompressed, Exchange) first stops
-// the swap-out and keeps the pixels in memory. The outcome is taken on the owner's thread with
-// EndSwapOut: only a file written and closed whole lets the pixels go.
+// A copy can be written to its file on a swap thread (SwapThread.h), the undo history's, which
+// writes swap files and frees the memory of copies that went out, so that the window's thread
+// does neither; a copy without one does both itself. While such a swap-out is under way the copy
+// counts as swapped out, its pixels stay and serve, and they must not change (asserted); taking
+// the copy back into use (SetCompressed, Exchange) first stops the swap-out and keeps the pixels
+// in memory. The outcome is taken on the owner's thread with EndSwapOut: only a file written and
+// closed whole lets the pixels go.
 #pragma once
 
 #include "document/PixelBlock.h"
@@ -24,6 +25,7 @@
 #include <vector>
 
 class TBitmap32;
+class TSwapThread;
 struct TSwapJob;
 
 // A swap file that is gone or damaged: the pixels it held cannot come back. Other failures to
@@ -96,15 +98,13 @@ public:
     // "<name>". <reason>".
     const std::string& SwapError() const { return FSwapError; }
 
+    // The thread that writes the copy's swap files and frees its memory (borrowed; it must
+    // outlive the copy's jobs and tasks, so the copy goes before it), or nil: the copy does both
+    // on the calling thread. A swap-out under way on the old thread is taken first.
+    void SetSwapThread(TSwapThread* Thread);
     // How many pixels reading this copy back takes: 0 unless it is a copy of tiles that is
-    // swapped out.
+    // swapped out. Reading back takes blocks from the thread's reserve when it has some.
     size_t PixelsToReadBack() const;
-    // Has the swap thread keep room for that many pixels mapped in advance, so that reading a
-    // copy back (the undo or redo the history expects next) does not wait for the system to map
-    // it.
-    static void ReserveForReadBack(size_t Pixels);
-    // The bytes the swap thread holds in advance for that.
-    static int64_t ReservedBytes();
 
     // Bytes held in memory: for a whole bitmap 0 while swapped out, else width * height * 4 + 54;
     // for a copy of tiles the memory its pixels take while in memory (0 while swapped out) and
@@ -132,12 +132,15 @@ private:
     std::shared_ptr<TSwapJob> NewJob() const;
     // Hands the pixels to the swap thread to be freed there.
     void ReleasePixels();
+    // Called before the pixels change or go: asserts that no swap-out is reading them.
+    void PixelsChange() const;
 
     bool FTiled = false;
     bool FCompressed = false;
     int32_t FMemorySize = 0;
     std::unique_ptr<TBitmap32> FBitmap;
     std::string FFileName;
+    TSwapThread* FThread = nullptr;
     std::shared_ptr<TSwapJob> FJob;
     std::string FSwapError;
     // The size and a checksum of the swap file's pixels, checked when they come back.

@@ -9,6 +9,9 @@
 
 #include <cstddef>
 
+// Tiles are kept in blocks of up to this many pixels (1 MB).
+inline constexpr size_t BlockPixels = size_t{1} << 18;
+
 class TPixelBlock {
 public:
     TPixelBlock() = default;

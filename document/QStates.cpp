@@ -2,6 +2,7 @@
 #include "document/QStates.h"
 
 #include "document/CompressedBitmap.h"
+#include "document/SwapThread.h"
 #include "document/UTempManager.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
@@ -92,6 +93,12 @@ int64_t TQState::GetMemSize() const {
     return HasCopies() ? FFeature->GetMemSize() + FDest->GetMemSize() : 0;
 }
 
+void TQState::SetSwapThread(TSwapThread* Thread) {
+    if (!HasCopies()) return;
+    FFeature->SetSwapThread(Thread);
+    FDest->SetSwapThread(Thread);
+}
+
 void TQState::DropCopies() {
     FFeature.reset();
     FDest.reset();
@@ -143,10 +150,11 @@ private:
     bool FWas = false;
 };
 
-TQStates::TQStates() = default;
+TQStates::TQStates() : FSwapThread(std::make_unique<TSwapThread>()) {}
 
 TQStates::~TQStates() {
-    TCompressedBitmap::ReserveForReadBack(0);
+    // The steps hand their last tasks to the thread, which does them before it ends.
+    FSteps.clear();
 }
 
 void TQStates::Add(std::unique_ptr<TQState>&& Step) {
@@ -154,6 +162,7 @@ void TQStates::Add(std::unique_ptr<TQState>&& Step) {
     if (!Step) RaiseException("TQStates.Add: no step");
     FSteps.resize(static_cast<size_t>(FCurrent)); // frees the undone steps
     FSteps.push_back(std::move(Step));
+    FSteps.back()->SetSwapThread(FSwapThread.get());
     ++FCurrent;
 }
 
@@ -214,6 +223,8 @@ std::unique_ptr<TQState> TQStates::DropLast() {
     FFloor = std::min(FFloor, FCurrent);
     std::unique_ptr<TQState> last = std::move(FSteps[static_cast<size_t>(FCurrent)]);
     FSteps.resize(static_cast<size_t>(FCurrent));
+    // The caller may keep it past the history and its thread.
+    last->SetSwapThread(nullptr);
     return last;
 }
 
@@ -236,7 +247,7 @@ int32_t TQStates::StrokeCount() const {
 int64_t TQStates::GetMemSize() {
     TBusyScope busy(*this);
     // With the memory kept ready for reading the next undo or redo back.
-    int64_t n = TCompressedBitmap::ReservedBytes();
+    int64_t n = FSwapThread->ReservedBytes();
     for (const auto& step : FSteps)
         n += step->GetMemSize();
     return n;
@@ -277,7 +288,7 @@ void TQStates::Compact() {
     };
     size_t reserve = FCurrent > FFloor ? pixels(FCurrent - 1) : 0;
     if (reserve == 0 && FCurrent < Length()) reserve = pixels(FCurrent);
-    TCompressedBitmap::ReserveForReadBack(reserve);
+    FSwapThread->SetReserve(reserve);
 }
 
 void TQStates::WaitForSwapOuts() {

@@ -3,7 +3,7 @@
 // bitmap and of the drawing as they were before the gesture, for the rectangle it changed,
 // and the stroke log of the strokes it laid. Undo and redo exchange a step's pixels with the
 // document's, so the same step serves both. Old steps are swapped to disk at idle moments, on
-// the swap thread (see CompressedBitmap.h).
+// the history's own swap thread (SwapThread.h), which ends with the history.
 #pragma once
 
 #include "platform/raster/Color32.h"
@@ -20,6 +20,7 @@
 
 class TBitmap32;
 class TCompressedBitmap;
+class TSwapThread;
 class TStrokes;
 
 // How a step copies the pictures: both whole at its start (undo and redo exchange the step's
@@ -71,6 +72,8 @@ private:
     friend class TQStates;
     // Frees both copies (with their swap files): the step keeps only its strokes.
     void DropCopies();
+    // The thread that swaps both copies out (nil: they do it themselves).
+    void SetSwapThread(TSwapThread* Thread);
     // Starts swapping both copies out on the swap thread.
     void StartSwapOut();
     // Once neither copy is on its way out any more: true when both went out, false when one
@@ -97,7 +100,8 @@ public:
     TQStates(const TQStates&) = delete;
     TQStates& operator=(const TQStates&) = delete;
 
-    // Frees the undone steps, appends Step (the history owns it) and applies it. When that
+    // Frees the undone steps, appends Step (the history owns it, and its thread swaps it out
+    // from now on) and applies it. When that
     // fails, Step stays with the caller.
     void Add(std::unique_ptr<TQState>&& Step);
     // Takes back the last applied step, from before its gesture, into the bitmaps. At the bottom
@@ -154,6 +158,8 @@ private:
 
     void TakeSwapOuts(bool Wait);
 
+    // Before the steps, so that it ends after them.
+    std::unique_ptr<TSwapThread> FSwapThread;
     std::vector<std::unique_ptr<TQState>> FSteps;
     int32_t FCurrent = 0;
     int32_t FFloor = 0;

@@ -3,6 +3,7 @@
 
 #include "document/CompressedBitmap.h"
 #include "document/PixelBlock.h"
+#include "document/UTempManager.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -464,21 +466,25 @@ TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
 }
 
 namespace {
-// Steps of about 200 KB each, larger than the temporary-file service's log, so that a write
-// fault from 100,000 bytes on strikes the swap files only.
-constexpr int64_t FaultAt = 100000;
-
+// Steps whose swap files are about twice FaultAt bytes, which lies 100,000 bytes past the
+// temporary-file service's log however long the tests before made it: a write fault from FaultAt
+// on strikes the swap files only.
 struct TLargeDocument : TDocument {
     std::vector<std::unique_ptr<TBitmap32>> States; // the drawing after each step
+    int64_t FaultAt = 0;
 
     explicit TLargeDocument(TStepCopies Copies, int Steps) {
-        Feature.SetSize(300, 200);
-        Dest.SetSize(300, 200);
+        std::error_code ec;
+        const auto log = fs::file_size(TempManager().LogPath(), ec);
+        FaultAt = (ec ? 0 : static_cast<int64_t>(log)) + 100000;
+        const int height = 40 + static_cast<int>(2 * FaultAt / (250 * 4));
+        Feature.SetSize(300, height);
+        Dest.SetSize(300, height);
         Noise(Dest, 2);
         States.push_back(Clone(Dest));
         for (int i = 0; i < Steps; ++i) {
             auto step = std::make_unique<TQState>(Feature, Dest, Copies);
-            const TRect r{10 + i, 10 + i, 260, 180};
+            const TRect r{10 + i, 10 + i, 260, height - 20};
             step->DestChanging(Dest, r);
             Dest.FillRectS(r, 0xFF000000u + static_cast<TColor32>(i) * 0x030507u);
             step->Strokes()->Add({{1, 2}}, {{3, 4}}, clBlack32);
@@ -496,7 +502,7 @@ struct TLargeDocument : TDocument {
 TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
     TLargeDocument doc(TStepCopies::OnChange, 6); // steps 0 to 2 have three newer ones
     {
-        TWriteFaultScope fault(TFaultPoint::fpClose, FaultAt, ENOSPC);
+        TWriteFaultScope fault(TFaultPoint::fpClose, doc.FaultAt, ENOSPC);
         for (int i = 0; i < 6; ++i) {
             doc.History.Compact();
             doc.History.WaitForSwapOuts();
@@ -506,7 +512,7 @@ TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
     for (int i = 0; i < 3; ++i) {
         const TCompressedBitmap& copy = doc.History.GetState(i)->DestCopy();
         EXPECT_FALSE(copy.Compressed());
-        EXPECT_GE(copy.GetMemSize(), 300 * 192 * 4); // its 15 tiles
+        EXPECT_GE(copy.GetMemSize(), (250 - i) * (doc.Dest.Height() - 30 - i) * 4); // its tiles
         EXPECT_TRUE(copy.FileName().empty());
     }
     EXPECT_NE(doc.History.GetState(0)->DestCopy().SwapError().find(": No space left on device"),
@@ -524,9 +530,10 @@ TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
     doc.History.WaitForSwapOuts();
     EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
     auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-    step->DestChanging(doc.Dest, TRect{0, 0, 300, 200});
-    doc.Dest.FillRectS(TRect{0, 0, 300, 200}, clBlack32);
-    step->Finish(TRect{0, 0, 300, 200});
+    const TRect whole = doc.Dest.BoundsRect();
+    step->DestChanging(doc.Dest, whole);
+    doc.Dest.FillRectS(whole, clBlack32);
+    step->Finish(whole);
     doc.History.Add(std::move(step));
     doc.History.Compact(); // step 3, the first one tried
     doc.History.WaitForSwapOuts();
@@ -537,7 +544,7 @@ TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
 
     // After the retry delay (a minute; none here) a failed step is tried at the next idle moment.
     doc.History.SetSwapRetryDelay(std::chrono::milliseconds(0));
-    TWriteFaultScope fault(TFaultPoint::fpWrite, FaultAt, ENOSPC);
+    TWriteFaultScope fault(TFaultPoint::fpWrite, doc.FaultAt, ENOSPC);
     doc.History.Compact();
     doc.History.WaitForSwapOuts();
     doc.History.Compact();
@@ -551,7 +558,7 @@ TEST(QStates, ASwapOutThatCannotBeWrittenWholeRaisesAndLeavesNoFile) {
         TLargeDocument doc(copies, 1);
         for (TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpClose}) {
             const int files = TempFileCount();
-            TWriteFaultScope fault(point, FaultAt, ENOSPC);
+            TWriteFaultScope fault(point, doc.FaultAt, ENOSPC);
             try {
                 doc.History.GetState(0)->Compress();
                 ADD_FAILURE() << "no Exception";
@@ -688,10 +695,6 @@ TEST(QStates, UndoneStepsBeyondTheNearestAreSwappedOutLikeTheOthers) {
 
 TEST(QStates, MemoryThatRunsOutLeavesTheStepInMemoryAndTheProgramRunning) {
     TLargeDocument doc(TStepCopies::OnChange, 1);
-    // No reserve left over from an earlier history.
-    TCompressedBitmap::ReserveForReadBack(0);
-    for (int i = 0; i < 500 && TCompressedBitmap::ReservedBytes() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     doc.History.GetState(0)->Compress();
     {
         TPixelBlockFaultScope fault;
