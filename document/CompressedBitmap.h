@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of pixels that can move between memory and a temporary file, so that old undo steps
 // give their memory back. It holds either a whole bitmap, or the tiles of a picture that were
-// about to change, each copied just before its first change (64 x 64 pixels, cut at the
-// picture's edges).
+// about to change, each copied just before its first change (TileStore.h).
 //
 // A copy can be written to its file on a swap thread (SwapThread.h), the undo history's, which
 // writes swap files and frees the memory of copies that went out, so that the window's thread
@@ -13,7 +12,6 @@
 // closed whole lets the pixels go.
 #pragma once
 
-#include "document/PixelBlock.h"
 #include "platform/raster/Color32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Types.h"
@@ -26,6 +24,7 @@
 
 class TBitmap32;
 class TSwapThread;
+class TTileStore;
 struct TSwapJob;
 
 // A swap file that is gone or damaged: the pixels it held cannot come back. Other failures to
@@ -53,7 +52,7 @@ public:
     TBitmap32* Bitmap() const { return FBitmap.get(); }
 
     // ---- tiles
-    bool Tiled() const { return FTiled; }
+    bool Tiled() const { return FTiles != nullptr; }
     // Copies from Picture (of the copy's size) every tile that R touches and that the copy does
     // not hold yet. Only while in memory, before Seal.
     void KeepBefore(const TBitmap32& Picture, const TRect& R);
@@ -62,7 +61,7 @@ public:
     // the picture's memory. No tile can be added afterwards.
     void Seal();
     // The tiles held.
-    int32_t TileCount() const { return static_cast<int32_t>(FTiles.size()); }
+    int32_t TileCount() const;
 
     // ---- both
     // The rectangle of the picture the copy starts from: a whole bitmap's bounds, or the
@@ -114,11 +113,6 @@ public:
     const std::string& FileName() const { return FFileName; }
 
 private:
-    struct TTile {
-        TRect Rect;               // in the picture
-        TColor32* Bits = nullptr; // Rect's pixels, row after row; nil while swapped out
-    };
-
     void SwapOut();
     void SwapIn();
     // Reads the tiles back; with a Target, exchanges them with it on the way.
@@ -135,7 +129,6 @@ private:
     // Called before the pixels change or go: asserts that no swap-out is reading them.
     void PixelsChange() const;
 
-    bool FTiled = false;
     bool FCompressed = false;
     int32_t FMemorySize = 0;
     std::unique_ptr<TBitmap32> FBitmap;
@@ -147,15 +140,6 @@ private:
     int FWidth = 0;
     int FHeight = 0;
     uint64_t FChecksum = 0;
-
-    // A copy of tiles: the picture's size, the index in FTiles of each tile of the grid (-1 for
-    // none) until it is sealed, the tiles (once sealed, row by row of the grid, each row from left
-    // to right) and the blocks their pixels live in.
-    int FPictureWidth = 0;
-    int FPictureHeight = 0;
-    std::vector<int32_t> FTileAt;
-    bool FSealed = false;
-    std::vector<TTile> FTiles;
-    std::vector<TPixelBlock> FBlocks;
-    size_t FBlockFree = 0; // pixels left at the end of the last block
+    // The tiles of a copy of tiles; nil for a whole bitmap.
+    std::unique_ptr<TTileStore> FTiles;
 };

@@ -1,0 +1,239 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "document/TileStore.h"
+
+#include "document/PixelChecksum.h"
+#include "document/SwapThread.h"
+#include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace {
+constexpr int TileSize = 64;
+// A swap file is read in pieces of about this many pixels, which stay in the cache.
+constexpr size_t ReadPixels = 1 << 16;
+
+size_t PixelsOf(const TRect& R) {
+    return static_cast<size_t>(R.Width()) * static_cast<size_t>(R.Height());
+}
+} // namespace
+
+TTileStore::TTileStore(int Width, int Height) : FWidth(Width), FHeight(Height) {
+    const size_t cols = static_cast<size_t>((Width + TileSize - 1) / TileSize);
+    const size_t rows = static_cast<size_t>((Height + TileSize - 1) / TileSize);
+    FTileAt.assign(cols * rows, -1);
+}
+
+size_t TTileStore::Pixels() const {
+    size_t pixels = 0;
+    for (const TTile& tile : FTiles)
+        pixels += PixelsOf(tile.Rect);
+    return pixels;
+}
+
+int64_t TTileStore::MemSize(bool WithPixels) const {
+    int64_t n =
+        static_cast<int64_t>(FTiles.capacity() * sizeof(TTile) + FTileAt.capacity() * sizeof(int32_t));
+    if (WithPixels && FInMemory)
+        for (const TPixelBlock& block : FBlocks)
+            n += static_cast<int64_t>(block.Bytes());
+    return n;
+}
+
+void TTileStore::Release(TSwapThread* Thread) noexcept {
+    for (TTile& tile : FTiles)
+        tile.Bits = nullptr;
+    FBlockFree = 0;
+    FInMemory = false;
+    if (Thread != nullptr && !FBlocks.empty()) try {
+            Thread->Recycle(std::move(FBlocks));
+        } catch (...) {}
+    FBlocks.clear();
+}
+
+void TTileStore::KeepBefore(const TBitmap32& Picture, const TRect& R) {
+    TRect r;
+    if (FSealed || !FInMemory || !IntersectRect(r, R, TRect{0, 0, FWidth, FHeight})) return;
+    const int cols = (FWidth + TileSize - 1) / TileSize;
+    for (int ty = r.Top / TileSize; ty <= (r.Bottom - 1) / TileSize; ++ty)
+        for (int tx = r.Left / TileSize; tx <= (r.Right - 1) / TileSize; ++tx) {
+            int32_t& at = FTileAt[static_cast<size_t>(ty) * cols + tx];
+            if (at >= 0) continue;
+            TTile tile;
+            tile.Rect = TRect{tx * TileSize, ty * TileSize, std::min((tx + 1) * TileSize, FWidth),
+                              std::min((ty + 1) * TileSize, FHeight)};
+            const size_t w = static_cast<size_t>(tile.Rect.Width());
+            const size_t pixels = PixelsOf(tile.Rect);
+            if (FBlockFree < pixels) {
+                // Mapped page by page as the tiles fill it; Seal gives back what stays empty.
+                FBlocks.emplace_back(BlockPixels, false);
+                FBlockFree = BlockPixels;
+            }
+            tile.Bits = FBlocks.back().Bits() + (BlockPixels - FBlockFree);
+            FBlockFree -= pixels;
+            for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
+                std::memcpy(tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w,
+                            Picture.ScanLine(y) + tile.Rect.Left, w * sizeof(TColor32));
+            at = static_cast<int32_t>(FTiles.size());
+            FTiles.push_back(tile);
+        }
+}
+
+void TTileStore::Seal() {
+    if (FSealed) return;
+    if (!FBlocks.empty() && FBlockFree > 0) FBlocks.back().Shrink(BlockPixels - FBlockFree);
+    FBlockFree = 0;
+    std::sort(FTiles.begin(), FTiles.end(), [](const TTile& A, const TTile& B) {
+        return A.Rect.Top != B.Rect.Top ? A.Rect.Top < B.Rect.Top : A.Rect.Left < B.Rect.Left;
+    });
+    FTiles.shrink_to_fit();
+    std::vector<int32_t>().swap(FTileAt);
+    FSealed = true;
+}
+
+void TTileStore::Exchange(TBitmap32& Target) {
+    Seal();
+    // Band by band of the tile grid, row by row, the tiles of a row from left to right: the
+    // picture is walked in the order of its memory.
+    TColor32 held[TileSize];
+    for (size_t band = 0; band < FTiles.size();) {
+        const int top = FTiles[band].Rect.Top;
+        size_t end = band;
+        while (end < FTiles.size() && FTiles[end].Rect.Top == top)
+            ++end;
+        for (int y = top; y < FTiles[band].Rect.Bottom; ++y) {
+            TColor32* line = Target.ScanLine(y);
+            for (size_t i = band; i < end; ++i) {
+                const TTile& tile = FTiles[i];
+                const size_t w = static_cast<size_t>(tile.Rect.Width());
+                TColor32* a = tile.Bits + static_cast<size_t>(y - top) * w;
+                std::memcpy(held, a, w * sizeof(TColor32));
+                std::memcpy(a, line + tile.Rect.Left, w * sizeof(TColor32));
+                std::memcpy(line + tile.Rect.Left, held, w * sizeof(TColor32));
+            }
+        }
+        band = end;
+    }
+}
+
+TWriteSwap TTileStore::Writer() {
+    Seal();
+    // The tiles one after the other, each row after row; tiles that follow each other in memory
+    // go in one write.
+    return [tiles = FTiles](TStream& Stream) {
+        uint64_t sum = 0;
+        const TColor32* run = nullptr;
+        size_t runPixels = 0;
+        for (const TTile& tile : tiles) {
+            const size_t pixels = PixelsOf(tile.Rect);
+            sum = FoldPixelSum(sum, PixelSum(tile.Bits, pixels));
+            if (run + runPixels != tile.Bits) {
+                if (runPixels > 0) Stream.WriteBuffer(run, runPixels * sizeof(TColor32));
+                run = tile.Bits;
+                runPixels = 0;
+            }
+            runPixels += pixels;
+        }
+        if (runPixels > 0) Stream.WriteBuffer(run, runPixels * sizeof(TColor32));
+        return sum;
+    };
+}
+
+// Each tile read back is checked, then moved in place at once while it is in the cache: with a
+// target, into the target, and the tile takes the target's pixels there. A file found damaged on
+// the way puts the target's pixels back. The blocks are exactly as large as the tiles need.
+void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread) {
+    if (FTiles.empty()) {
+        FInMemory = true;
+        return;
+    }
+    // The memory first, from the blocks the swap thread holds ready when it has some, so that
+    // memory that runs out leaves everything as it was.
+    std::vector<TPixelBlock> blocks;
+    std::vector<TColor32*> places(FTiles.size());
+    size_t total = 0;
+    try {
+        size_t first = 0; // the first tile of the block being filled
+        size_t pixels = 0;
+        auto close = [&](size_t End) {
+            TPixelBlock block = Thread != nullptr ? Thread->TakeBlock(pixels) : TPixelBlock();
+            if (block.Bits() == nullptr)
+                block = TPixelBlock(pixels, true);
+            else
+                block.Shrink(pixels);
+            TColor32* at = block.Bits();
+            for (size_t i = first; i < End; ++i) {
+                places[i] = at;
+                at += PixelsOf(FTiles[i].Rect);
+            }
+            blocks.push_back(std::move(block));
+            first = End;
+            pixels = 0;
+        };
+        for (size_t i = 0; i < FTiles.size(); ++i) {
+            const size_t tile = PixelsOf(FTiles[i].Rect);
+            if (pixels + tile > BlockPixels) close(i);
+            pixels += tile;
+            total += tile;
+        }
+        close(FTiles.size());
+    } catch (const std::bad_alloc&) {
+        if (Thread != nullptr) Thread->Recycle(std::move(blocks));
+        throw;
+    }
+    size_t placed = 0;
+    try {
+        TFileStream file(FileName, TFileMode::fmOpenRead);
+        if (file.Size() != static_cast<int64_t>(total * sizeof(TColor32)))
+            RaiseException("The file was changed");
+        std::vector<TColor32> piece;
+        uint64_t sum = 0;
+        while (placed < FTiles.size()) {
+            size_t count = 0, pixels = 0;
+            while (placed + count < FTiles.size() &&
+                   (count == 0 || pixels + PixelsOf(FTiles[placed + count].Rect) <= ReadPixels))
+                pixels += PixelsOf(FTiles[placed + count++].Rect);
+            piece.resize(std::max(piece.size(), pixels));
+            file.ReadBuffer(piece.data(), pixels * sizeof(TColor32));
+            const TColor32* from = piece.data();
+            for (; count > 0; --count, ++placed) {
+                TTile& tile = FTiles[placed];
+                const size_t w = static_cast<size_t>(tile.Rect.Width());
+                const size_t bytes = w * sizeof(TColor32);
+                sum = FoldPixelSum(sum, PixelSum(from, PixelsOf(tile.Rect)));
+                tile.Bits = places[placed];
+                TColor32* to = tile.Bits;
+                for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
+                    if (Target == nullptr) {
+                        std::memcpy(to, from, bytes);
+                        continue;
+                    }
+                    TColor32* line = Target->ScanLine(y) + tile.Rect.Left;
+                    std::memcpy(to, line, bytes);
+                    std::memcpy(line, from, bytes);
+                }
+            }
+        }
+        if (sum != Sum) RaiseException("The file was changed");
+    } catch (...) {
+        for (size_t i = 0; Target != nullptr && i < placed; ++i) {
+            const TTile& tile = FTiles[i];
+            const size_t w = static_cast<size_t>(tile.Rect.Width());
+            for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
+                std::memcpy(Target->ScanLine(y) + tile.Rect.Left,
+                            tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w, w * sizeof(TColor32));
+        }
+        for (TTile& tile : FTiles)
+            tile.Bits = nullptr;
+        if (Thread != nullptr) Thread->Recycle(std::move(blocks));
+        throw;
+    }
+    FBlocks = std::move(blocks);
+    FBlockFree = 0;
+    FInMemory = true;
+}
