@@ -178,6 +178,8 @@ QWidget* TFMain::BuildPSPanel() {
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);
     lblPSCount->setFont(big);
+    // A long session counts past what one line of the narrow panel shows: the word goes below.
+    lblPSCount->setWordWrap(true);
     lblPSExport = new QLabel(QStringLiteral("Export to Postscript"), panel->Body());
     btPS = new QPushButton(QStringLiteral("PostScript..."), panel->Body());
     btPS->setFocusPolicy(Qt::NoFocus);

@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -95,6 +96,25 @@ TEST_F(MainWindow, EachToolShowsItsPanels) {
     for (QToolButton* b : {FMain->btPtr, FMain->btAuto, FMain->btPat, FMain->btFree})
         EXPECT_FALSE(b->isChecked());
     EXPECT_TRUE(shown(FMain->PanSize));
+}
+
+TEST_F(MainWindow, TheVectorCountShowsWholeInItsPanel) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    FMain->resize(900, 700);
+    FMain->show();
+    // Counts a long session reaches; the label shows each whole, however it breaks its lines.
+    for (const char* count : {"0", "319940", "12345678"}) {
+        QLabel* label = FMain->lblPSCount;
+        label->setText(QString::fromLatin1(count) + QStringLiteral(" Vectors"));
+        QApplication::processEvents();
+        const QRect room = label->contentsRect();
+        const QRect needed = QFontMetrics(label->font())
+                                 .boundingRect(QRect(0, 0, room.width(), 10000),
+                                               label->wordWrap() ? int(Qt::TextWordWrap) : 0, label->text());
+        EXPECT_LE(needed.width(), room.width()) << count;
+        EXPECT_LE(needed.height(), room.height()) << count;
+    }
+    FMain->hide();
 }
 
 TEST_F(MainWindow, BrushPreviewShowsTheSizeThatFits) {
