@@ -25,24 +25,26 @@ struct TWriteFault {
     int64_t AtByte;
     int Error;
     int Hits;
+    std::string Within; // the fault strikes only files whose names start so ("" for all)
 };
 std::atomic<bool> gFaultActive{false};
 std::mutex gFaultMutex;
 TWriteFault gFault{};
 
-// The errno of the fault at Point for a file whose data ends at End, or 0.
-int FaultAt(TFaultPoint Point, int64_t End) {
+// The errno of the fault at Point for the file FileName whose data ends at End, or 0.
+int FaultAt(TFaultPoint Point, int64_t End, const std::string& FileName) {
     if (!gFaultActive.load(std::memory_order_relaxed)) return 0;
     std::lock_guard lock(gFaultMutex);
     if (!gFaultActive || gFault.Point != Point || End < gFault.AtByte) return 0;
+    if (FileName.compare(0, gFault.Within.size(), gFault.Within) != 0) return 0;
     if (Point == TFaultPoint::fpWrite && End == gFault.AtByte) return 0;
     ++gFault.Hits;
     return gFault.Error;
 }
 
 // The errno of a fault at Point that strikes whatever a file holds (creating, removing), or 0.
-int FaultOn(TFaultPoint Point) {
-    return FaultAt(Point, INT64_MAX);
+int FaultOn(TFaultPoint Point, const std::string& FileName) {
+    return FaultAt(Point, INT64_MAX, FileName);
 }
 
 int64_t FaultLimit() {
@@ -231,7 +233,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
         break;
     }
     if (Mode == TFileMode::fmCreate)
-        if (const int error = FaultOn(TFaultPoint::fpCreate)) RaiseOpenError(FileName, true, error);
+        if (const int error = FaultOn(TFaultPoint::fpCreate, FileName)) RaiseOpenError(FileName, true, error);
     const int fd = OpenRegular(FileName, flags, Mode == TFileMode::fmCreate);
     FFile = ::fdopen(fd, mode);
     if (FFile == nullptr) {
@@ -293,7 +295,7 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
     if (FFile == nullptr) RaiseWriteError(EBADF);
     SwitchTo(true);
     const int64_t end = FPosition + static_cast<int64_t>(Count);
-    if (const int error = FaultAt(TFaultPoint::fpWrite, end)) {
+    if (const int error = FaultAt(TFaultPoint::fpWrite, end, FFileName)) {
         // The part below the limit goes in, as on a disk that fills up during the write.
         const int64_t room = std::max<int64_t>(FaultLimit() - FPosition, 0);
         const size_t n =
@@ -336,7 +338,7 @@ void TFileStream::SetSize(int64_t NewSize) {
 
 void TFileStream::Flush() {
     if (FFile == nullptr) return;
-    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater)) WriteFailed(error);
+    if (const int error = FaultAt(TFaultPoint::fpFlush, FHighWater, FFileName)) WriteFailed(error);
     if (std::fflush(FFile) != 0) WriteFailed(errno);
 }
 
@@ -355,7 +357,7 @@ void TFileStream::Close() {
         Discard();
         throw;
     }
-    error = FaultAt(TFaultPoint::fpClose, FHighWater);
+    error = FaultAt(TFaultPoint::fpClose, FHighWater, FFileName);
     if (std::fclose(FFile) != 0 && error == 0) error = errno;
     FFile = nullptr;
     if (error != 0) RaiseWriteError(error);
@@ -400,7 +402,7 @@ int CreateBeside(const std::string& Target, const std::string& FileName, std::st
     struct stat st {};
     const bool exists = ::stat(Target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) RaiseNotAFile(FileName);
-    if (const int error = FaultOn(TFaultPoint::fpCreate)) RaiseOpenError(FileName, true, error);
+    if (const int error = FaultOn(TFaultPoint::fpCreate, FileName)) RaiseOpenError(FileName, true, error);
     // Renaming over a file needs only the folder's permission; the file's own is asked here.
     if (exists && ::faccessat(AT_FDCWD, Target.c_str(), W_OK, AT_EACCESS) != 0)
         RaiseOpenError(FileName, true, errno);
@@ -486,7 +488,7 @@ void TAtomicFileStream::Close() {
 // Removing files
 
 void RemoveFile(const std::string& FileName) {
-    int error = FaultOn(TFaultPoint::fpRemove);
+    int error = FaultOn(TFaultPoint::fpRemove, FileName);
     if (error == 0 && ::unlink(FileName.c_str()) == 0) return;
     if (error == 0) error = errno;
     if (error == ENOENT) return;
@@ -496,9 +498,9 @@ void RemoveFile(const std::string& FileName) {
 // ---------------------------------------------------------------------------------------------
 // TWriteFaultScope
 
-TWriteFaultScope::TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error) {
+TWriteFaultScope::TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error, std::string Within) {
     std::lock_guard lock(gFaultMutex);
-    gFault = TWriteFault{Point, AtByte, Error, 0};
+    gFault = TWriteFault{Point, AtByte, Error, 0, std::move(Within)};
     gFaultActive = true;
 }
 

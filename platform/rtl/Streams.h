@@ -213,12 +213,14 @@ bool IsWriteAsideName(const std::string& Name);
 // would, writes up to there and fails); fpFlush and fpClose make the flush (and the fsync) or
 // the close of a file that holds AtByte bytes or more fail. fpCreate makes every creation of a
 // file stream fail, fpRemove every RemoveFile, as in a read-only folder (AtByte is not used).
-// Error is the errno reported.
+// Error is the errno reported. A scope given Within strikes only files whose names start with it
+// (a folder of the test's own, say), so that the program's other files, such as the temporary-file
+// log, go on as usual.
 enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove };
 
 class TWriteFaultScope {
 public:
-    TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error);
+    TWriteFaultScope(TFaultPoint Point, int64_t AtByte, int Error, std::string Within = {});
     ~TWriteFaultScope();
     TWriteFaultScope(const TWriteFaultScope&) = delete;
     TWriteFaultScope& operator=(const TWriteFaultScope&) = delete;

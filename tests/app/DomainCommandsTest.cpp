@@ -282,7 +282,7 @@ TEST_F(DomainCommands, PresetsThatCannotBeSavedChangeNothing) {
         return static_cast<int>(mrOk);
     });
     {
-        TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES);
+        TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES, Folder());
         Domain->NewStyleCommand->trigger();
         Domain->EditStyleCommand->trigger();
         Domain->NewPatternCommand->trigger();
@@ -327,7 +327,7 @@ TEST_F(DomainCommands, PresetsWhoseFilesCannotBeDeletedStayListed) {
     const std::string styleFile = Domain->StyleManager->Current().FileName;
     const std::string patternFile = Domain->PatternManager->Current().FileName;
     {
-        TWriteFaultScope readOnly(TFaultPoint::fpRemove, 0, EACCES);
+        TWriteFaultScope readOnly(TFaultPoint::fpRemove, 0, EACCES, Folder());
         Domain->DelStyleCommand->trigger();
         Domain->DelPatternCommand->trigger();
     }

@@ -115,7 +115,7 @@ TEST_F(SaveDrawing, AFullDiskIsSaidAndKeepsTheOldFileAndTheDrawingUnsaved) {
         Messages.clear();
         FileNames.push_back(path);
         {
-            TWriteFaultScope fault(TFaultPoint::fpClose, 0, ENOSPC);
+            TWriteFaultScope fault(TFaultPoint::fpClose, 0, ENOSPC, Folder());
             if (name == "d.ps")
                 Domain->PostScriptCommand->trigger();
             else
