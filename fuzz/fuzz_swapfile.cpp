@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     static TCompressedBitmap tiles(70, 66);
     static bool kept = [] {
         tiles.KeepBefore(picture, TRect{0, 0, 70, 66});
-        tiles.Cut(TRect{0, 0, 70, 66});
+        tiles.Seal();
         return true;
     }();
     (void)kept;
