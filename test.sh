@@ -31,4 +31,7 @@ scripts/run-tests.sh build-asan "$jobs"
 
 echo "== fuzz targets"
 scripts/run-fuzzers.sh build-asan/fuzz 20
+read -r p1 f1 s1 <build/test-logs/counts
+read -r p2 f2 s2 <build-asan/test-logs/counts
 echo "All tests passed."
+echo "Tests: $((p1 + p2)) passed, $((f1 + f2)) failed, $((s1 + s2)) skipped"

@@ -87,4 +87,9 @@ skipped=$(($(printf '%s' "$allowed" | grep -c . || true) + refused))
 echo "$n test program runs, $tests tests each run three times in a shuffled order;" \
     "$skipped skipped, $refused of them without an allowed reason."
 [[ -z $allowed ]] || printf 'Skipped, as allowed:\n%s' "$allowed"
+# The runs of single tests, over all rounds: passed, failed, skipped (test.sh adds them up).
+passes=$(cat "$logs"/*.log | grep -c '^\[       OK \] .* ([0-9]* ms)$' || true)
+failures=$(cat "$logs"/*.log | grep -c '^\[  FAILED  \] .* ([0-9]* ms)$' || true)
+skips=$(cat "$logs"/*.log | grep -c '^\[  SKIPPED \] .* ([0-9]* ms)$' || true)
+echo "$passes $failures $skips" >"$logs/counts"
 exit $failed
