@@ -7,9 +7,10 @@
 // Then the memory of walking the history: 80 small steps undone from disk one after the other
 // without an idle moment; and 30 gestures that each paint every tile of a 24-megapixel drawing,
 // with an idle moment after each, then undone one after the other (undo held down) and followed
-// by idle moments. Each reports the resident memory and the history's own figure (what the status
-// bar shows).
+// by idle moments; and the same gestures undone without any idle moment, not even at the end. Each
+// reports the resident memory and the history's own figure (what the status bar shows).
 #include "bench/PrivateFolders.h"
+#include "document/CompressedBitmap.h"
 #include "document/QStates.h"
 #include "document/UTempManager.h"
 #include "engine/QTypes.h"
@@ -209,6 +210,53 @@ static void BM_UndoMemoryWholePictureSteps24MP(benchmark::State& State) {
     }
 }
 BENCHMARK(BM_UndoMemoryWholePictureSteps24MP)->Iterations(1)->Unit(benchmark::kSecond);
+
+namespace {
+// Starts the peak of the resident set again from the resident set now (false when the system
+// does not let it).
+bool ResetPeak() {
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5";
+    out.flush();
+    return static_cast<bool>(out);
+}
+} // namespace
+
+// The same 30 gestures, then every one undone with no idle moment at all, not even after the
+// last: what the history holds while undo is held down, and the peak on the way.
+static void BM_UndoMemoryUndoAllWithoutIdle24MP(benchmark::State& State) {
+    constexpr int Width = 6000, Height = 4000, Gestures = 30;
+    for (auto _ : State) {
+        TTiledDrawing d(Width, Height);
+        for (int g = 0; g < Gestures; ++g) {
+            d.Gesture(TRect{0, 0, Width, Height}, 0xFF000000u + static_cast<TColor32>(g) * 0x050301u);
+            d.Idle();
+        }
+        d.Rest();
+        State.counters["rss_drawn_MB"] = StatusMB("VmRSS:");
+        State.counters["history_drawn_MB"] = d.FigureMB();
+        const bool peak = ResetPeak();
+        const auto start = std::chrono::steady_clock::now();
+        while (d.History.CanUndo())
+            d.History.Undo(d.Feature, d.Dest);
+        State.counters["undo_ms"] =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+            Gestures;
+        State.counters["rss_undone_MB"] = StatusMB("VmRSS:");
+        State.counters["history_undone_MB"] = d.FigureMB();
+        if (peak) State.counters["rss_peak_undoing_MB"] = StatusMB("VmHWM:");
+        // Steps whose swap files the thread is still writing hold their pixels until then.
+        int out = 0;
+        for (int i = 0; i < d.History.Length(); ++i)
+            out += d.History.GetState(i)->DestCopy().SwappingOut();
+        State.counters["on_their_way_out"] = out;
+        // Once they are written and let go (no idle swap-out starts anything).
+        d.History.WaitForSwapOuts();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        State.counters["rss_written_MB"] = StatusMB("VmRSS:");
+    }
+}
+BENCHMARK(BM_UndoMemoryUndoAllWithoutIdle24MP)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     const std::string root = UsePrivateFolders("quor-undo-memory");

@@ -112,8 +112,12 @@ void TQState::StartSwapOut() {
     FDest->StartSwapOut();
 }
 
+bool TQState::SwappingOut() const {
+    return HasCopies() && (FFeature->SwappingOut() || FDest->SwappingOut());
+}
+
 std::optional<bool> TQState::EndSwapOut(bool Wait) {
-    if (!HasCopies() || (!FFeature->SwappingOut() && !FDest->SwappingOut())) return std::nullopt;
+    if (!SwappingOut()) return std::nullopt;
     for (TCompressedBitmap* copy : {FFeature.get(), FDest.get()})
         if (copy->EndSwapOut(Wait) == false) FSwapFailed = true;
     if (FFeature->SwappingOut() || FDest->SwappingOut()) return std::nullopt;
@@ -182,6 +186,7 @@ void TQStates::Undo(TBitmap32& Feature, TBitmap32& Dest) {
         throw;
     }
     --FCurrent;
+    SwapOutFarSteps();
 }
 
 void TQStates::Redo(TBitmap32& Feature, TBitmap32& Dest) {
@@ -195,6 +200,7 @@ void TQStates::Redo(TBitmap32& Feature, TBitmap32& Dest) {
         throw;
     }
     ++FCurrent;
+    SwapOutFarSteps();
 }
 
 void TQStates::Restore(TBitmap32& Feature, TBitmap32& Dest, TQState& Step) {
@@ -253,34 +259,39 @@ int64_t TQStates::GetMemSize() {
     return n;
 }
 
+bool TQStates::MaySwapOut(const TQState& Step, std::chrono::steady_clock::time_point Now) const {
+    return !Step.IsCompressed() &&
+           (Step.FSwapFailedAfter != FSwapsDone || Now - Step.FSwapFailedAt >= FSwapRetryDelay);
+}
+
+bool TQStates::StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now) {
+    TQState& step = *FSteps[static_cast<size_t>(I)];
+    if (!MaySwapOut(step, Now)) return false;
+    try {
+        step.StartSwapOut();
+        step.FSwapOutOrder = ++FSwapOutsStarted;
+    } catch (const std::exception&) {
+        // Not even started (memory ran out): the step stays in memory, as after a failure.
+        step.FSwapFailedAt = Now;
+        step.FSwapFailedAfter = FSwapsDone;
+        return false;
+    }
+    return true;
+}
+
 void TQStates::Compact() {
     if (Busy()) return;
     TBusyScope busy(*this);
     TakeSwapOuts(false);
     const auto now = std::chrono::steady_clock::now();
-    // Starts step I unless it is out or failed a moment ago; true when it started.
-    auto start = [&](int32_t I) {
-        TQState& step = *FSteps[static_cast<size_t>(I)];
-        if (step.IsCompressed()) return false;
-        if (step.FSwapFailedAfter == FSwapsDone && now - step.FSwapFailedAt < FSwapRetryDelay) return false;
-        try {
-            step.StartSwapOut();
-        } catch (const std::exception&) {
-            // Not even started (memory ran out): the step stays in memory, as after a failure.
-            step.FSwapFailedAt = now;
-            step.FSwapFailedAfter = FSwapsDone;
-            return false;
-        }
-        return true;
-    };
     // The oldest applied steps first, then the undone ones from the newest down; the steps
     // nearest the current position on either side stay.
     const int32_t last = std::min(Length() - 1 - FKeepInMemory, FCurrent);
     bool started = false;
     for (int32_t i = FFloor; i <= last && !started; ++i)
-        started = start(i);
+        started = StartSwapOut(i, now);
     for (int32_t i = Length() - 1; i >= std::max(FCurrent + FKeepInMemory, last + 1) && !started; --i)
-        started = start(i);
+        started = StartSwapOut(i, now);
     // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
     auto pixels = [this](int32_t I) {
         const TQState& step = *FSteps[static_cast<size_t>(I)];
@@ -291,22 +302,68 @@ void TQStates::Compact() {
     FSwapThread->SetReserve(reserve);
 }
 
+void TQStates::SwapOutFarSteps() noexcept {
+    // The undo or redo is done, and nothing here may take it back: a step that cannot go now
+    // stays in memory for the idle swap-out.
+    try {
+        TakeSwapOuts(false);
+    } catch (const std::exception&) {}
+    // The steps at least KeepInMemory undos (or redos) away from the position, which the idle
+    // swap-out would take too, walked outwards from the position on both sides: the first
+    // FSpareInMemory found in memory stay, so that a short walk back and forth does not reach the
+    // disk, and the farther ones go.
+    const auto now = std::chrono::steady_clock::now();
+    int32_t spare = 0;
+    for (int32_t below = FCurrent - 1 - FKeepInMemory, above = FCurrent + FKeepInMemory;
+         below >= FFloor || above < Length();) {
+        const bool takeAbove =
+            above < Length() && (below < FFloor || above - FCurrent <= FCurrent - 1 - below);
+        const int32_t i = takeAbove ? above++ : below--;
+        if (FSteps[static_cast<size_t>(i)]->IsCompressed()) continue;
+        if (spare < FSpareInMemory) {
+            ++spare;
+            continue;
+        }
+        if (!MaySwapOut(*FSteps[static_cast<size_t>(i)], now)) continue;
+        // The thread writes one step after the other. When the disk falls behind the walk, the
+        // walk waits for the oldest swap-out under way rather than let the steps on their way
+        // out, which hold their pixels until written, pile up in memory.
+        try {
+            for (;;) {
+                TQState* oldest = nullptr;
+                int32_t under = 0;
+                for (const auto& step : FSteps)
+                    if (step->SwappingOut()) {
+                        ++under;
+                        if (!oldest || step->FSwapOutOrder < oldest->FSwapOutOrder) oldest = step.get();
+                    }
+                if (under < FMaxSwapOutsUnderWay) break;
+                TakeSwapOut(*oldest, true);
+            }
+        } catch (const std::exception&) {}
+        StartSwapOut(i, now);
+    }
+}
+
 void TQStates::WaitForSwapOuts() {
     TBusyScope busy(*this);
     TakeSwapOuts(true);
 }
 
 void TQStates::TakeSwapOuts(bool Wait) {
-    for (const auto& step : FSteps) {
-        const std::optional<bool> whole = step->EndSwapOut(Wait);
-        if (!whole) continue;
-        if (*whole) {
-            ++FSwapsDone;
-            step->FSwapFailedAfter = -1;
-        } else {
-            step->FSwapFailedAt = std::chrono::steady_clock::now();
-            step->FSwapFailedAfter = FSwapsDone;
-        }
+    for (const auto& step : FSteps)
+        TakeSwapOut(*step, Wait);
+}
+
+void TQStates::TakeSwapOut(TQState& Step, bool Wait) {
+    const std::optional<bool> whole = Step.EndSwapOut(Wait);
+    if (!whole) return;
+    if (*whole) {
+        ++FSwapsDone;
+        Step.FSwapFailedAfter = -1;
+    } else {
+        Step.FSwapFailedAt = std::chrono::steady_clock::now();
+        Step.FSwapFailedAfter = FSwapsDone;
     }
 }
 

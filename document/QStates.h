@@ -2,8 +2,9 @@
 // The undo history. Every gesture that paints is one step (TQState): the pixels of the feature
 // bitmap and of the drawing as they were before the gesture, for the rectangle it changed,
 // and the stroke log of the strokes it laid. Undo and redo exchange a step's pixels with the
-// document's, so the same step serves both. Old steps are swapped to disk at idle moments, on
-// the history's own swap thread (SwapThread.h), which ends with the history.
+// document's, so the same step serves both. Old steps are swapped to disk at idle moments, and
+// steps far from the position as soon as an undo or redo leaves more than a few of them in
+// memory, on the history's own swap thread (SwapThread.h), which ends with the history.
 #pragma once
 
 #include "platform/raster/Color32.h"
@@ -79,6 +80,8 @@ private:
     // Once neither copy is on its way out any more: true when both went out, false when one
     // failed (it stays in memory). Nothing while a swap-out is under way or none was started.
     std::optional<bool> EndSwapOut(bool Wait);
+    // A swap-out of either copy is under way.
+    bool SwappingOut() const;
 
     std::unique_ptr<TStrokes> FStrokes;
     TRect FRect;
@@ -91,6 +94,8 @@ private:
     // succeeded by then (-1: none failed).
     std::chrono::steady_clock::time_point FSwapFailedAt;
     int64_t FSwapFailedAfter = -1;
+    // When the history started its last swap-out, counted in swap-outs started.
+    int64_t FSwapOutOrder = 0;
 };
 
 class TQStates {
@@ -105,7 +110,13 @@ public:
     // fails, Step stays with the caller.
     void Add(std::unique_ptr<TQState>&& Step);
     // Takes back the last applied step, from before its gesture, into the bitmaps. At the bottom
-    // raises "Imposible hacer undo, estamos al principio de la pila". A step whose swap file is
+    // raises "Imposible hacer undo, estamos al principio de la pila". Undo and redo keep the
+    // memory of a walk through the history bounded without waiting for an idle moment: the steps
+    // KeepInMemory or more undos or redos away from the new position that are still in memory,
+    // bar the SpareInMemory nearest of them, start going out on the swap thread at once (a step
+    // whose swap-out failed a moment ago stays, as in Compact). When the disk falls behind, so
+    // that two swap-outs are still under way, the undo or redo waits for the oldest of them
+    // before it starts another. A step whose swap file is
     // gone or damaged raises ESwapFileLost, and from then on neither it nor any older step can
     // be taken back: they keep only their strokes (which the drawing shows and the outputs
     // read) and the history's bottom is where it stands.
@@ -149,6 +160,7 @@ public:
     int32_t Current() const { return FCurrent; }
     int32_t Length() const { return static_cast<int32_t>(FSteps.size()); }
     int32_t KeepInMemory() const { return FKeepInMemory; }
+    int32_t SpareInMemory() const { return FSpareInMemory; }
     // The steps below this index can no longer be taken back (their swap files were lost).
     int32_t Floor() const { return FFloor; }
     bool Busy() const { return FBusy.load(std::memory_order_relaxed); }
@@ -157,6 +169,14 @@ private:
     class TBusyScope;
 
     void TakeSwapOuts(bool Wait);
+    void TakeSwapOut(TQState& Step, bool Wait);
+    // Starts swapping step I out unless it is out already or failed a moment ago; true when it
+    // started.
+    bool StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now);
+    bool MaySwapOut(const TQState& Step, std::chrono::steady_clock::time_point Now) const;
+    // After an undo or redo: takes the outcome of the swap-outs that are over and starts, on the
+    // swap thread, every step far from the position beyond the few nearest still in memory.
+    void SwapOutFarSteps() noexcept;
 
     // Before the steps, so that it ends after them.
     std::unique_ptr<TSwapThread> FSwapThread;
@@ -164,6 +184,13 @@ private:
     int32_t FCurrent = 0;
     int32_t FFloor = 0;
     int32_t FKeepInMemory = 3;
+    // How many steps past the KeepInMemory nearest on either side an undo or redo leaves in
+    // memory; the farther ones go to the swap thread at once.
+    int32_t FSpareInMemory = 2;
+    // How many swap-outs an undo or redo lets be under way before it starts another; more wait
+    // for the oldest.
+    int32_t FMaxSwapOutsUnderWay = 2;
+    int64_t FSwapOutsStarted = 0;
     std::atomic<bool> FBusy{false};
     // Swap-outs that succeeded; a minute before a failed one is tried again without one.
     int64_t FSwapsDone = 0;

@@ -508,22 +508,24 @@ TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
             doc.History.WaitForSwapOuts();
         }
         EXPECT_EQ(fault.Hits(), 3); // each step once, then no more
-    }
-    for (int i = 0; i < 3; ++i) {
-        const TCompressedBitmap& copy = doc.History.GetState(i)->DestCopy();
-        EXPECT_FALSE(copy.Compressed());
-        EXPECT_GE(copy.GetMemSize(), (250 - i) * (doc.Dest.Height() - 30 - i) * 4); // its tiles
-        EXPECT_TRUE(copy.FileName().empty());
-    }
-    EXPECT_NE(doc.History.GetState(0)->DestCopy().SwapError().find(": No space left on device"),
-              std::string::npos);
-    while (doc.History.CanUndo()) {
-        doc.History.Undo(doc.Feature, doc.Dest);
+        for (int i = 0; i < 3; ++i) {
+            const TCompressedBitmap& copy = doc.History.GetState(i)->DestCopy();
+            EXPECT_FALSE(copy.Compressed());
+            EXPECT_GE(copy.GetMemSize(), (250 - i) * (doc.Dest.Height() - 30 - i) * 4); // its tiles
+            EXPECT_TRUE(copy.FileName().empty());
+        }
+        EXPECT_NE(doc.History.GetState(0)->DestCopy().SwapError().find(": No space left on device"),
+                  std::string::npos);
+        // The walk down sends the farthest undone step out, which fails as well.
+        while (doc.History.CanUndo()) {
+            doc.History.Undo(doc.Feature, doc.Dest);
+            ASSERT_TRUE(doc.ShowsCurrentStep());
+        }
+        while (doc.History.CanRedo())
+            doc.History.Redo(doc.Feature, doc.Dest);
         ASSERT_TRUE(doc.ShowsCurrentStep());
+        doc.History.WaitForSwapOuts();
     }
-    while (doc.History.CanRedo())
-        doc.History.Redo(doc.Feature, doc.Dest);
-    ASSERT_TRUE(doc.ShowsCurrentStep());
 
     // Nothing is tried until another swap-out succeeds: a new step gives one.
     doc.History.Compact();
@@ -670,9 +672,10 @@ TEST(QStates, AStepReadBackFromDiskHoldsTheMemoryOfItsTilesOnly) {
 
 TEST(QStates, UndoneStepsBeyondTheNearestAreSwappedOutLikeTheOthers) {
     TLargeDocument doc(TStepCopies::OnChange, 8);
+    // Taken before the undos, which already send the farthest undone steps out.
+    const int64_t oneStep = doc.History.GetState(7)->GetMemSize();
     while (doc.History.CanUndo())
         doc.History.Undo(doc.Feature, doc.Dest);
-    const int64_t oneStep = doc.History.GetState(7)->GetMemSize();
     for (int i = 0; i < 10; ++i) {
         doc.History.Compact();
         doc.History.WaitForSwapOuts();
@@ -691,6 +694,50 @@ TEST(QStates, UndoneStepsBeyondTheNearestAreSwappedOutLikeTheOthers) {
         doc.History.Redo(doc.Feature, doc.Dest);
         ASSERT_TRUE(doc.ShowsCurrentStep());
     }
+}
+
+TEST(QStates, WalkingTheHistoryWithoutIdleKeepsItsMemoryBounded) {
+    // Whole-picture steps, drawn with an idle moment after each as the window draws them, then
+    // walked down, up and back and forth with no idle moment at all.
+    constexpr int Steps = 16;
+    TLargeDocument doc(TStepCopies::OnChange, 0);
+    const TRect whole = doc.Dest.BoundsRect();
+    for (int i = 0; i < Steps; ++i) {
+        auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
+        step->DestChanging(doc.Dest, whole);
+        doc.Dest.FillRectS(whole, 0xFF000000u + static_cast<TColor32>(i) * 0x030507u);
+        step->Finish(whole);
+        doc.History.Add(std::move(step));
+        doc.States.push_back(Clone(doc.Dest));
+        doc.History.Compact();
+        doc.History.WaitForSwapOuts();
+    }
+    const int64_t oneStep = doc.History.GetState(Steps - 1)->GetMemSize();
+    // The nearest steps on both sides and the spare ones, and the tables of the others.
+    const int64_t bound =
+        (2 * doc.History.KeepInMemory() + doc.History.SpareInMemory()) * oneStep + Steps * 4096;
+    int64_t highest = 0;
+    auto walk = [&](int To) {
+        while (doc.History.Current() > To)
+            doc.History.Undo(doc.Feature, doc.Dest);
+        while (doc.History.Current() < To)
+            doc.History.Redo(doc.Feature, doc.Dest);
+        ASSERT_TRUE(doc.ShowsCurrentStep()) << To;
+        highest = std::max(highest, doc.History.GetMemSize());
+    };
+    for (int to = Steps - 1; to >= 0; --to)
+        walk(to);
+    for (int to : {5, 2, 11, 7, Steps, 0, 9})
+        walk(to);
+    EXPECT_LE(highest, bound);
+    EXPECT_GT(highest, 2 * oneStep); // the nearest stay
+
+    // Whatever was sent out comes back as it was, and nothing is left behind.
+    doc.History.WaitForSwapOuts();
+    walk(Steps);
+    walk(0);
+    doc.History.WaitForSwapOuts();
+    EXPECT_LE(doc.History.GetMemSize(), bound);
 }
 
 TEST(QStates, MemoryThatRunsOutLeavesTheStepInMemoryAndTheProgramRunning) {
