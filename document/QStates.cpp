@@ -312,10 +312,14 @@ void TQStates::SwapOutFarSteps() noexcept {
     // swap-out would take too, walked outwards from the position on both sides: the first
     // FSpareInMemory found in memory stay, so that a short walk back and forth does not reach the
     // disk, and the farther ones go.
+    // One undo or redo brings at most one step into the far range, so a call starts at most
+    // FMaxSwapOutsUnderWay: after a long stretch of failed swap-outs (a full disk) an undo does
+    // not try the whole history at once, and the idle swap-out takes the rest.
     const auto now = std::chrono::steady_clock::now();
     int32_t spare = 0;
+    int32_t started = 0;
     for (int32_t below = FCurrent - 1 - FKeepInMemory, above = FCurrent + FKeepInMemory;
-         below >= FFloor || above < Length();) {
+         (below >= FFloor || above < Length()) && started < FMaxSwapOutsUnderWay;) {
         const bool takeAbove =
             above < Length() && (below < FFloor || above - FCurrent <= FCurrent - 1 - below);
         const int32_t i = takeAbove ? above++ : below--;
@@ -341,7 +345,7 @@ void TQStates::SwapOutFarSteps() noexcept {
                 TakeSwapOut(*oldest, true);
             }
         } catch (const std::exception&) {}
-        StartSwapOut(i, now);
+        if (StartSwapOut(i, now)) ++started;
     }
 }
 
