@@ -30,3 +30,19 @@ public:
     std::array<TGaugeBar*, StyleParameterCount> Gauges{};
     std::array<QLabel*, StyleParameterCount> Labels{};
 };
+
+// A window's five style gauges with their value labels, also by the names both windows give
+// them.
+struct TNamedStyleGauges {
+    TStyleGauges StyleGauges;
+    TGaugeBar*& gaPolyStep = StyleGauges.Gauges[spPrecision];
+    TGaugeBar*& gaLength = StyleGauges.Gauges[spLength];
+    TGaugeBar*& gaGain = StyleGauges.Gauges[spGain];
+    TGaugeBar*& gaWidth = StyleGauges.Gauges[spWidth];
+    TGaugeBar*& gaBrdLimit = StyleGauges.Gauges[spBorderLimit];
+    QLabel*& lblPolyStep = StyleGauges.Labels[spPrecision];
+    QLabel*& lblLength = StyleGauges.Labels[spLength];
+    QLabel*& lblGain = StyleGauges.Labels[spGain];
+    QLabel*& lblWidth = StyleGauges.Labels[spWidth];
+    QLabel*& lblBorder = StyleGauges.Labels[spBorderLimit];
+};

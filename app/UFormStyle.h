@@ -19,7 +19,7 @@ class TImage32Widget;
 class TQStyle;
 class TTiledImage;
 
-class TFormStyle : public QDialog {
+class TFormStyle : public QDialog, public TNamedStyleGauges {
     Q_OBJECT
 public:
     explicit TFormStyle(QWidget* Parent = nullptr);
@@ -44,18 +44,6 @@ public:
 
     TTiledImage* PicturesBackground;
     TTiledImage* GaugesBackground;
-    // The five style gauges with their value labels, also by name.
-    TStyleGauges StyleGauges;
-    TGaugeBar*& gaPolyStep = StyleGauges.Gauges[spPrecision];
-    TGaugeBar*& gaLength = StyleGauges.Gauges[spLength];
-    TGaugeBar*& gaGain = StyleGauges.Gauges[spGain];
-    TGaugeBar*& gaWidth = StyleGauges.Gauges[spWidth];
-    TGaugeBar*& gaBrdLimit = StyleGauges.Gauges[spBorderLimit];
-    QLabel*& lblPolyStep = StyleGauges.Labels[spPrecision];
-    QLabel*& lblLength = StyleGauges.Labels[spLength];
-    QLabel*& lblGain = StyleGauges.Labels[spGain];
-    QLabel*& lblWidth = StyleGauges.Labels[spWidth];
-    QLabel*& lblBorder = StyleGauges.Labels[spBorderLimit];
     QLabel* lblStyleName; // "Style name:"; a mouse release on it also shows the preview
     QCheckBox* cbStopBorder;
     QLineEdit* edStyleName;

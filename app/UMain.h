@@ -53,7 +53,7 @@ void SetHelpKeyword(QWidget* Control, const std::string& Keyword);
 // The keyword of the control or of the nearest of its parents that has one; empty when none.
 std::string HelpKeywordOf(const QWidget* Control);
 
-class TFMain : public QMainWindow {
+class TFMain : public QMainWindow, public TNamedStyleGauges {
     Q_OBJECT
 public:
     // Needs the embedded pictures; installs its views and events in the command module, which
@@ -92,18 +92,6 @@ public:
     QToolButton* btStyleNew;
     QToolButton* btStyleEdit;
     QToolButton* btStyleDel;
-    // The five style gauges with their value labels, also by name.
-    TStyleGauges StyleGauges;
-    TGaugeBar*& gaPolyStep = StyleGauges.Gauges[spPrecision];
-    TGaugeBar*& gaLength = StyleGauges.Gauges[spLength];
-    TGaugeBar*& gaGain = StyleGauges.Gauges[spGain];
-    TGaugeBar*& gaWidth = StyleGauges.Gauges[spWidth];
-    TGaugeBar*& gaBrdLimit = StyleGauges.Gauges[spBorderLimit];
-    QLabel*& lblPolyStep = StyleGauges.Labels[spPrecision];
-    QLabel*& lblLength = StyleGauges.Labels[spLength];
-    QLabel*& lblGain = StyleGauges.Labels[spGain];
-    QLabel*& lblWidth = StyleGauges.Labels[spWidth];
-    QLabel*& lblBorder = StyleGauges.Labels[spBorderLimit];
     QCheckBox* cbStopBorder;
 
     TQuickValue* qvDensity;
