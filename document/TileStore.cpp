@@ -3,6 +3,7 @@
 
 #include "document/PixelChecksum.h"
 #include "document/SwapThread.h"
+#include "engine/ParallelRows.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr int TileSize = 64;
 // A swap file is read in pieces of about this many pixels, which stay in the cache.
 constexpr size_t ReadPixels = 1 << 16;
+// The bands of the tile grid that one thread takes at least, when the work is shared.
+constexpr int BandsPerPart = 2;
 
 size_t PixelsOf(const TRect& R) {
     return static_cast<size_t>(R.Width()) * static_cast<size_t>(R.Height());
@@ -96,29 +99,46 @@ void TTileStore::Seal() {
     FSealed = true;
 }
 
+std::vector<size_t> TTileStore::BandStarts() const {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < FTiles.size(); ++i)
+        if (i == 0 || FTiles[i].Rect.Top != FTiles[i - 1].Rect.Top) starts.push_back(i);
+    starts.push_back(FTiles.size());
+    return starts;
+}
+
+void TTileStore::ForBands(const std::function<void(size_t First, size_t End)>& Body) const {
+    const std::vector<size_t> starts = BandStarts();
+    ParallelRows(0, static_cast<int>(starts.size()) - 1, BandsPerPart, [&](int First, int Last) {
+        Body(starts[static_cast<size_t>(First)], starts[static_cast<size_t>(Last)]);
+    });
+}
+
 void TTileStore::Exchange(TBitmap32& Target) {
     Seal();
-    // Band by band of the tile grid, row by row, the tiles of a row from left to right: the
-    // picture is walked in the order of its memory.
-    TColor32 held[TileSize];
-    for (size_t band = 0; band < FTiles.size();) {
-        const int top = FTiles[band].Rect.Top;
-        size_t end = band;
-        while (end < FTiles.size() && FTiles[end].Rect.Top == top)
-            ++end;
-        for (int y = top; y < FTiles[band].Rect.Bottom; ++y) {
-            TColor32* line = Target.ScanLine(y);
-            for (size_t i = band; i < end; ++i) {
-                const TTile& tile = FTiles[i];
-                const size_t w = static_cast<size_t>(tile.Rect.Width());
-                TColor32* a = tile.Bits + static_cast<size_t>(y - top) * w;
-                std::memcpy(held, a, w * sizeof(TColor32));
-                std::memcpy(a, line + tile.Rect.Left, w * sizeof(TColor32));
-                std::memcpy(line + tile.Rect.Left, held, w * sizeof(TColor32));
+    // Row by row, the tiles of a row from left to right: each band walks the picture in the
+    // order of its memory.
+    ForBands([&](size_t First, size_t End) {
+        TColor32 held[TileSize];
+        for (size_t band = First; band < End;) {
+            const int top = FTiles[band].Rect.Top;
+            size_t end = band;
+            while (end < End && FTiles[end].Rect.Top == top)
+                ++end;
+            for (int y = top; y < FTiles[band].Rect.Bottom; ++y) {
+                TColor32* line = Target.ScanLine(y);
+                for (size_t i = band; i < end; ++i) {
+                    const TTile& tile = FTiles[i];
+                    const size_t w = static_cast<size_t>(tile.Rect.Width());
+                    TColor32* a = tile.Bits + static_cast<size_t>(y - top) * w;
+                    std::memcpy(held, a, w * sizeof(TColor32));
+                    std::memcpy(a, line + tile.Rect.Left, w * sizeof(TColor32));
+                    std::memcpy(line + tile.Rect.Left, held, w * sizeof(TColor32));
+                }
             }
+            band = end;
         }
-        band = end;
-    }
+    });
 }
 
 TWriteSwap TTileStore::Writer() {
@@ -144,9 +164,11 @@ TWriteSwap TTileStore::Writer() {
     };
 }
 
-// Each tile read back is checked, then moved in place at once while it is in the cache: with a
-// target, into the target, and the tile takes the target's pixels there. A file found damaged on
-// the way puts the target's pixels back. The blocks are exactly as large as the tiles need.
+// Each tile read back is moved in place at once while it is in the cache: with a target, into
+// the target, and the tile takes the target's pixels there. Bands of tiles are read on several
+// threads at once, each from its own part of the file; the checksum is folded from the tiles'
+// own sums in the file's order once all are in. A file found damaged puts the target's pixels
+// back. The blocks are exactly as large as the tiles need.
 void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread) {
     if (FTiles.empty()) {
         FInMemory = true;
@@ -156,7 +178,8 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
     // memory that runs out leaves everything as it was.
     std::vector<TPixelBlock> blocks;
     std::vector<TColor32*> places(FTiles.size());
-    size_t total = 0;
+    // Where each tile starts in the file, in pixels.
+    std::vector<size_t> offsets(FTiles.size() + 1, 0);
     try {
         size_t first = 0; // the first tile of the block being filled
         size_t pixels = 0;
@@ -179,60 +202,70 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
             const size_t tile = PixelsOf(FTiles[i].Rect);
             if (pixels + tile > BlockPixels) close(i);
             pixels += tile;
-            total += tile;
+            offsets[i + 1] = offsets[i] + tile;
         }
         close(FTiles.size());
     } catch (const std::bad_alloc&) {
         if (Thread != nullptr) Thread->Recycle(std::move(blocks));
         throw;
     }
-    size_t placed = 0;
+    // Set for each tile once the target holds its pixels from the file.
+    std::vector<uint8_t> placed(FTiles.size(), 0);
     try {
-        TFileStream file(FileName, TFileMode::fmOpenRead);
-        if (file.Size() != static_cast<int64_t>(total * sizeof(TColor32)))
+        if (TFileStream(FileName, TFileMode::fmOpenRead).Size() !=
+            static_cast<int64_t>(offsets.back() * sizeof(TColor32)))
             RaiseException("The file was changed");
-        std::vector<TColor32> piece;
-        uint64_t sum = 0;
-        while (placed < FTiles.size()) {
-            size_t count = 0, pixels = 0;
-            while (placed + count < FTiles.size() &&
-                   (count == 0 || pixels + PixelsOf(FTiles[placed + count].Rect) <= ReadPixels))
-                pixels += PixelsOf(FTiles[placed + count++].Rect);
-            piece.resize(std::max(piece.size(), pixels));
-            file.ReadBuffer(piece.data(), pixels * sizeof(TColor32));
-            const TColor32* from = piece.data();
-            for (; count > 0; --count, ++placed) {
-                TTile& tile = FTiles[placed];
-                const size_t w = static_cast<size_t>(tile.Rect.Width());
-                const size_t bytes = w * sizeof(TColor32);
-                sum = FoldPixelSum(sum, PixelSum(from, PixelsOf(tile.Rect)));
-                tile.Bits = places[placed];
-                TColor32* to = tile.Bits;
-                for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y, from += w, to += w) {
-                    if (Target == nullptr) {
-                        std::memcpy(to, from, bytes);
-                        continue;
+        std::vector<uint64_t> sums(FTiles.size());
+        ForBands([&](size_t First, size_t End) {
+            TFileStream file(FileName, TFileMode::fmOpenRead);
+            file.SetPosition(static_cast<int64_t>(offsets[First] * sizeof(TColor32)));
+            std::vector<TColor32> piece;
+            for (size_t next = First; next < End;) {
+                size_t count = 0;
+                while (next + count < End &&
+                       (count == 0 || offsets[next + count + 1] - offsets[next] <= ReadPixels))
+                    ++count;
+                const size_t pixels = offsets[next + count] - offsets[next];
+                piece.resize(std::max(piece.size(), pixels));
+                file.ReadBuffer(piece.data(), pixels * sizeof(TColor32));
+                const TColor32* from = piece.data();
+                for (; count > 0; --count, ++next) {
+                    const TRect& r = FTiles[next].Rect;
+                    const size_t w = static_cast<size_t>(r.Width());
+                    const size_t bytes = w * sizeof(TColor32);
+                    sums[next] = PixelSum(from, PixelsOf(r));
+                    TColor32* to = places[next];
+                    for (int y = r.Top; y < r.Bottom; ++y, from += w, to += w) {
+                        if (Target == nullptr) {
+                            std::memcpy(to, from, bytes);
+                            continue;
+                        }
+                        TColor32* line = Target->ScanLine(y) + r.Left;
+                        std::memcpy(to, line, bytes);
+                        std::memcpy(line, from, bytes);
                     }
-                    TColor32* line = Target->ScanLine(y) + tile.Rect.Left;
-                    std::memcpy(to, line, bytes);
-                    std::memcpy(line, from, bytes);
+                    placed[next] = 1;
                 }
             }
-        }
+        });
+        uint64_t sum = 0;
+        for (const uint64_t tile : sums)
+            sum = FoldPixelSum(sum, tile);
         if (sum != Sum) RaiseException("The file was changed");
     } catch (...) {
-        for (size_t i = 0; Target != nullptr && i < placed; ++i) {
-            const TTile& tile = FTiles[i];
-            const size_t w = static_cast<size_t>(tile.Rect.Width());
-            for (int y = tile.Rect.Top; y < tile.Rect.Bottom; ++y)
-                std::memcpy(Target->ScanLine(y) + tile.Rect.Left,
-                            tile.Bits + static_cast<size_t>(y - tile.Rect.Top) * w, w * sizeof(TColor32));
+        for (size_t i = 0; Target != nullptr && i < FTiles.size(); ++i) {
+            if (placed[i] == 0) continue;
+            const TRect& r = FTiles[i].Rect;
+            const size_t w = static_cast<size_t>(r.Width());
+            for (int y = r.Top; y < r.Bottom; ++y)
+                std::memcpy(Target->ScanLine(y) + r.Left, places[i] + static_cast<size_t>(y - r.Top) * w,
+                            w * sizeof(TColor32));
         }
-        for (TTile& tile : FTiles)
-            tile.Bits = nullptr;
         if (Thread != nullptr) Thread->Recycle(std::move(blocks));
         throw;
     }
+    for (size_t i = 0; i < FTiles.size(); ++i)
+        FTiles[i].Bits = places[i];
     FBlocks = std::move(blocks);
     FBlockFree = 0;
     FInMemory = true;

@@ -11,6 +11,7 @@
 #include "platform/rtl/Types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,13 @@ private:
         TRect Rect;               // in the picture
         TColor32* Bits = nullptr; // Rect's pixels, row after row; nil while not in memory
     };
+
+    // The first tile of each band (the tiles that share a top), and the end. Only once sealed.
+    std::vector<size_t> BandStarts() const;
+    // Calls Body(First, End) for runs of whole bands of tiles [First, End) that together cover
+    // them all, on several threads at once; returns when all are done, raising the first
+    // exception of any. Only once sealed.
+    void ForBands(const std::function<void(size_t First, size_t End)>& Body) const;
 
     int FWidth = 0;
     int FHeight = 0;

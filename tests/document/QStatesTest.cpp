@@ -4,6 +4,7 @@
 #include "document/CompressedBitmap.h"
 #include "document/PixelBlock.h"
 #include "document/UTempManager.h"
+#include "engine/ParallelRows.h"
 #include "engine/Strokes.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
@@ -37,6 +38,14 @@ void Noise(TBitmap32& B, uint32_t Seed) {
             B.SetPixel(x, y,
                        static_cast<TColor32>(Random(65536)) << 16 | static_cast<TColor32>(Random(65536)));
 }
+
+// Tiles are exchanged and read back on four threads while one lives, whatever the machine.
+struct TFourThreads {
+    TFourThreads() { SetAnalysisThreadCount(4); }
+    ~TFourThreads() { SetAnalysisThreadCount(0); }
+    TFourThreads(const TFourThreads&) = delete;
+    TFourThreads& operator=(const TFourThreads&) = delete;
+};
 
 bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
     if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
@@ -355,11 +364,13 @@ struct TTwinDocuments {
 } // namespace
 
 TEST(QStates, CopiesOnChangeGiveTheSamePixelsAsWholeCopies) {
+    // Eight bands of tiles, cut at both edges, shared among four threads.
+    const TFourThreads threads;
     TTwinDocuments twins;
-    twins.Tiled.Dest.SetSize(200, 150); // tiles cut at both edges
-    twins.Whole.Dest.SetSize(200, 150);
-    twins.Tiled.Feature.SetSize(200, 150);
-    twins.Whole.Feature.SetSize(200, 150);
+    twins.Tiled.Dest.SetSize(200, 450);
+    twins.Whole.Dest.SetSize(200, 450);
+    twins.Tiled.Feature.SetSize(200, 450);
+    twins.Whole.Feature.SetSize(200, 450);
     Noise(twins.Whole.Dest, 9);
     Noise(twins.Tiled.Dest, 9);
     RandSeed = 77;
@@ -367,7 +378,7 @@ TEST(QStates, CopiesOnChangeGiveTheSamePixelsAsWholeCopies) {
         const int what = Random(10);
         std::string name = "operation " + std::to_string(op) + " (" + std::to_string(what) + ")";
         if (what < 4) {
-            twins.Gesture(TRect{-20, -20, 200, 150});
+            twins.Gesture(TRect{-20, -20, 200, 450});
         } else if (what < 6 && twins.Whole.History.CanUndo()) {
             twins.Whole.History.Undo(twins.Whole.Feature, twins.Whole.Dest);
             twins.Tiled.History.Undo(twins.Tiled.Feature, twins.Tiled.Dest);
@@ -432,13 +443,15 @@ TEST(QStates, ASwapOutUnderWayLeavesTheStepUsable) {
 }
 
 TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
+    // Ten bands of tiles, read back by four threads at once.
+    const TFourThreads threads;
     auto expectUnreadable = [&](const std::function<void(const std::string&)>& Damage) {
         TDocument doc;
-        doc.Dest.SetSize(300, 200);
-        doc.Feature.SetSize(300, 200);
+        doc.Dest.SetSize(300, 600);
+        doc.Feature.SetSize(300, 600);
         Noise(doc.Dest, 4);
         auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-        const TRect r{10, 10, 290, 190};
+        const TRect r{10, 10, 290, 590};
         step->DestChanging(doc.Dest, r);
         doc.Dest.FillRectS(r, clBlack32);
         step->Finish(r);
@@ -457,12 +470,14 @@ TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
         EXPECT_FALSE(doc.History.CanUndo());
     };
     expectUnreadable([](const std::string& F) { fs::resize_file(F, fs::file_size(F) - 4); });
-    // One pixel near the end: every tile is in place before the checksum shows it.
-    expectUnreadable([&](const std::string& F) {
-        std::fstream f(F, std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(static_cast<std::streamoff>(fs::file_size(F) - 3));
-        f.put('\x5A');
-    });
+    // One pixel of the first tile or of the last: every tile is in place before the checksum
+    // shows it.
+    for (const bool first : {true, false})
+        expectUnreadable([&](const std::string& F) {
+            std::fstream f(F, std::ios::binary | std::ios::in | std::ios::out);
+            f.seekp(static_cast<std::streamoff>(first ? 5 : fs::file_size(F) - 3));
+            f.put('\x5A');
+        });
 }
 
 namespace {
