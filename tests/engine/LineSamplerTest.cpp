@@ -10,6 +10,7 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
 #include "tests/support/JpegPhoto.h"
+#include "tests/support/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,15 +35,6 @@ TBitmap32 Uniform(int W, int H, TColor32 P) {
     TBitmap32 b(W, H);
     b.Clear(P);
     return b;
-}
-
-std::string MessageOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
 }
 
 uint32_t SeedAfter(uint32_t Seed, int Draws) {

@@ -5,6 +5,7 @@
 
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Streams.h"
+#include "tests/support/RaisedMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -66,13 +67,4 @@ inline std::vector<unsigned char> FileBytes(const std::string& Path) {
     TMemoryStream m;
     m.LoadFromFile(Path);
     return std::vector<unsigned char>(m.Memory(), m.Memory() + m.Size());
-}
-
-inline std::string ErrorOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
 }

@@ -65,7 +65,7 @@ TEST(JpegCodec, DamagedAndTruncatedFilesRaise) {
     const std::vector<unsigned char> full = FileBytes(Fixture("card.jpg"));
     for (size_t n : {size_t{0}, size_t{1}, size_t{2}, size_t{20}, full.size() / 2, full.size() - 2}) {
         const std::vector<unsigned char> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
-        const std::string e = ErrorOf([&] { ReadJpegBytes(cut); });
+        const std::string e = MessageOf([&] { ReadJpegBytes(cut); });
         EXPECT_TRUE(e.starts_with("Damaged JPEG file") || e.starts_with("Not a JPEG")) << n << ": " << e;
     }
     std::vector<unsigned char> garbage = full;
@@ -86,7 +86,7 @@ TEST(JpegCodec, HugePictureIsRefusedBeforeDecoding) {
             break;
         }
     }
-    EXPECT_NE(ErrorOf([&] { ReadJpegBytes(bytes); }).find("too large"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { ReadJpegBytes(bytes); }).find("too large"), std::string::npos);
 }
 
 TEST(Jpeg, SavesAndLoadsThroughStreamsAtTheirPositions) {

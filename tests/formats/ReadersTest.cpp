@@ -22,7 +22,7 @@ protected:
     }
     // The bytes of a fixture, read under the given extension.
     static std::string LoadBytesError(const std::vector<unsigned char>& Bytes, const std::string& Extension) {
-        return ErrorOf([&] {
+        return MessageOf([&] {
             TMemoryStream s;
             if (!Bytes.empty()) s.WriteBuffer(Bytes.data(), Bytes.size());
             s.SetPosition(0);

@@ -37,11 +37,11 @@ TEST(PictureFormats, EveryFormatOfTheProgramIsRegistered) {
 TEST(PictureFormats, UnknownOrMissingExtensionSaysSo) {
     RegisterPictureFormats();
     TBitmap32 b;
-    EXPECT_EQ(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture.xyz"); }),
+    EXPECT_EQ(MessageOf([&] { LoadPictureFile(b, "/nowhere/picture.xyz"); }),
               "Unknown picture format: no reader for \".xyz\" files");
-    EXPECT_EQ(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture"); }),
+    EXPECT_EQ(MessageOf([&] { LoadPictureFile(b, "/nowhere/picture"); }),
               "Unknown picture format: the file name has no extension");
-    EXPECT_NE(ErrorOf([&] { LoadPictureFile(b, "/nowhere/picture.bmp"); }).find("Cannot open file"),
+    EXPECT_NE(MessageOf([&] { LoadPictureFile(b, "/nowhere/picture.bmp"); }).find("Cannot open file"),
               std::string::npos);
 }
 
@@ -54,8 +54,8 @@ TEST(PictureFormats, AFifoOrAFolderIsNoPicture) {
     std::filesystem::create_directory(folder);
     TBitmap32 b(2, 3);
     // Opened without waiting for a writer and without asking a folder for its bytes.
-    EXPECT_EQ(ErrorOf([&] { b.LoadFromFile(fifo); }), fifo + " is not a file");
-    EXPECT_EQ(ErrorOf([&] { b.LoadFromFile(folder); }), folder + " is not a file");
+    EXPECT_EQ(MessageOf([&] { b.LoadFromFile(fifo); }), fifo + " is not a file");
+    EXPECT_EQ(MessageOf([&] { b.LoadFromFile(folder); }), folder + " is not a file");
     EXPECT_EQ(b.Width(), 2);
 }
 
@@ -72,7 +72,7 @@ TEST(PictureFormats, BitmapLoadFromFileGoesThroughTheRegistryByExtension) {
     TBitmap32 b;
     b.LoadFromFile(bmp);
     EXPECT_EQ(b.Pixel(1, 0), 0xFF405060u);
-    EXPECT_NE(ErrorOf([&] { b.LoadFromFile(jpg); }).find("Not a JPEG file"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { b.LoadFromFile(jpg); }).find("Not a JPEG file"), std::string::npos);
     std::filesystem::remove(bmp);
     std::filesystem::remove(jpg);
 }
@@ -84,15 +84,15 @@ TEST(PictureFormats, RegisteredReaderCanBeReplaced) {
     LoadPicture(b, s, "TEST");
     EXPECT_EQ(b.Width(), 3);
     RegisterPictureFormat("test", "Test picture", [](TBitmap32&, TStream&) { RaiseException("refused"); });
-    EXPECT_EQ(ErrorOf([&] { LoadPicture(b, s, "test"); }), "refused");
+    EXPECT_EQ(MessageOf([&] { LoadPicture(b, s, "test"); }), "refused");
 }
 
 TEST(PictureFormats, SizeCheckRefusesTooLargeAndEmptyPictures) {
     EXPECT_NO_THROW(CheckPictureSize(16384, 16384, "X"));
-    EXPECT_EQ(ErrorOf([] { CheckPictureSize(100000, 3000, "X"); }),
+    EXPECT_EQ(MessageOf([] { CheckPictureSize(100000, 3000, "X"); }),
               "The picture is too large (100000 x 3000 pixels); at most 256 megapixels can be held");
-    EXPECT_EQ(ErrorOf([] { CheckPictureSize(int64_t{1} << 40, 1, "X"); }).substr(0, 24),
+    EXPECT_EQ(MessageOf([] { CheckPictureSize(int64_t{1} << 40, 1, "X"); }).substr(0, 24),
               "The picture is too large");
-    EXPECT_EQ(ErrorOf([] { CheckPictureSize(0, 5, "PNG"); }),
+    EXPECT_EQ(MessageOf([] { CheckPictureSize(0, 5, "PNG"); }),
               "Damaged PNG file: the picture size 0 x 5 is invalid");
 }

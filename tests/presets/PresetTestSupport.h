@@ -6,6 +6,7 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 #include "platform/system/ApplicationFolder.h"
+#include "tests/support/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -72,12 +73,3 @@ inline void Fill(TMemoryStream& Stream, const TBytes& Bytes) {
 }
 
 // The message of the Exception that F raises; a test failure when it raises none.
-inline std::string MessageOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no Exception";
-    return "";
-}

@@ -5,6 +5,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/support/AllowedSkip.h"
+#include "tests/support/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WriteFaults.h"
 
@@ -22,15 +23,6 @@ void WriteText(const std::string& Path, const std::string& Text) {
     TAtomicFileStream file(Path);
     file.WriteBuffer(Text.data(), Text.size());
     file.Close();
-}
-
-std::string ErrorOf(const std::function<void()>& Action) {
-    try {
-        Action();
-    } catch (const Exception& E) {
-        return E.Message();
-    }
-    return {};
 }
 
 mode_t ModeOf(const std::string& Path) {
@@ -75,7 +67,7 @@ TEST(FileWrites, EachFaultRaisesWithTheNameAndTheReason) {
         // A write past the limit puts in what fits, then fails.
         TWriteFaultScope fault(TFaultPoint::fpWrite, 100, ENOSPC);
         TFileStream file(path, TFileMode::fmCreate);
-        EXPECT_EQ(ErrorOf([&] { file.WriteBuffer(data.data(), data.size()); }),
+        EXPECT_EQ(MessageOf([&] { file.WriteBuffer(data.data(), data.size()); }),
                   "Could not write " + path + ": No space left on device");
         file.Close();
         EXPECT_EQ(fault.Hits(), 1);
@@ -85,17 +77,17 @@ TEST(FileWrites, EachFaultRaisesWithTheNameAndTheReason) {
         TWriteFaultScope fault(TFaultPoint::fpFlush, 0, EIO);
         TFileStream file(path, TFileMode::fmCreate);
         file.WriteBuffer(data.data(), data.size());
-        EXPECT_EQ(ErrorOf([&] { file.Close(); }), "Could not write " + path + ": Input/output error");
+        EXPECT_EQ(MessageOf([&] { file.Close(); }), "Could not write " + path + ": Input/output error");
         EXPECT_TRUE(file.Closed());
     }
     {
         TWriteFaultScope fault(TFaultPoint::fpClose, 150, EDQUOT);
         TFileStream small(path, TFileMode::fmCreate);
         small.WriteBuffer(data.data(), 100);
-        EXPECT_EQ(ErrorOf([&] { small.Close(); }), "");
+        EXPECT_EQ(MessageOf([&] { small.Close(); }), "");
         TFileStream file(path, TFileMode::fmCreate);
         file.WriteBuffer(data.data(), data.size());
-        EXPECT_NE(ErrorOf([&] { file.Close(); }).find("Disk quota exceeded"), std::string::npos);
+        EXPECT_NE(MessageOf([&] { file.Close(); }).find("Disk quota exceeded"), std::string::npos);
     }
     // The scope has ended: writing works again, and an unclosed stream closes quietly.
     WriteText(path, data);
@@ -155,10 +147,10 @@ TEST(FileWrites, OnlyRegularFilesAreOpened) {
     for (const std::string& name : {fifo, folder}) {
         SCOPED_TRACE(name);
         // No wait for a writer on the FIFO, no reading of a folder's "size".
-        EXPECT_EQ(ErrorOf([&] { TFileStream file(name, TFileMode::fmOpenRead); }), name + " is not a file");
-        EXPECT_EQ(ErrorOf([&] { TFileStream file(name, TFileMode::fmCreate); }), name + " is not a file");
-        EXPECT_EQ(ErrorOf([&] { WriteText(name, "x"); }), name + " is not a file");
-        EXPECT_EQ(ErrorOf([&] { TStringList().LoadFromFile(name); }), name + " is not a file");
+        EXPECT_EQ(MessageOf([&] { TFileStream file(name, TFileMode::fmOpenRead); }), name + " is not a file");
+        EXPECT_EQ(MessageOf([&] { TFileStream file(name, TFileMode::fmCreate); }), name + " is not a file");
+        EXPECT_EQ(MessageOf([&] { WriteText(name, "x"); }), name + " is not a file");
+        EXPECT_EQ(MessageOf([&] { TStringList().LoadFromFile(name); }), name + " is not a file");
     }
     EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"fifo.png", "x.png"}));
 }
@@ -172,7 +164,7 @@ TEST(FileWrites, AFullTmpfsKeepsTheOldFile) {
         QUOR_ALLOWED_SKIP() << "no tmpfs can be mounted here (" << std::strerror(errno) << ")";
     const std::string path = mountPoint + "/drawing.bmp";
     WriteText(path, std::string(20000, 'o'));
-    const std::string message = ErrorOf([&] { WriteText(path, std::string(100000, 'n')); });
+    const std::string message = MessageOf([&] { WriteText(path, std::string(100000, 'n')); });
     EXPECT_EQ(FileBytes(path), std::string(20000, 'o'));
     EXPECT_EQ(FolderEntries(mountPoint), std::set<std::string>{"drawing.bmp"});
     umount(mountPoint.c_str());
@@ -186,21 +178,21 @@ TEST(FileWrites, RemovingAFileThatStaysRaisesWithTheNameAndTheReason) {
     {
         // A read-only folder: nothing is created beside the file, and the file stays.
         TWriteFaultScope fault(TFaultPoint::fpCreate, 0, EACCES);
-        EXPECT_EQ(ErrorOf([&] { WriteText(path, "new"); }),
+        EXPECT_EQ(MessageOf([&] { WriteText(path, "new"); }),
                   "Cannot create file \"" + path + "\". Permission denied");
-        EXPECT_EQ(ErrorOf([&] { TFileStream(dir / "other.bin", TFileMode::fmCreate); }),
+        EXPECT_EQ(MessageOf([&] { TFileStream(dir / "other.bin", TFileMode::fmCreate); }),
                   "Cannot create file \"" + dir / "other.bin" + "\". Permission denied");
     }
     {
         TWriteFaultScope fault(TFaultPoint::fpRemove, 0, EACCES);
-        EXPECT_EQ(ErrorOf([&] { RemoveFile(path); }),
+        EXPECT_EQ(MessageOf([&] { RemoveFile(path); }),
                   "Cannot delete file \"" + path + "\". Permission denied");
     }
     EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"old.bin"}));
     // Without the seam: a folder is no file to delete, even for root; a name that is not there
     // is no error.
     std::filesystem::create_directory(dir / "sub");
-    EXPECT_EQ(ErrorOf([&] { RemoveFile(dir / "sub"); }),
+    EXPECT_EQ(MessageOf([&] { RemoveFile(dir / "sub"); }),
               "Cannot delete file \"" + dir / "sub" + "\". Is a directory");
     RemoveFile(path);
     RemoveFile(path);
@@ -218,7 +210,7 @@ TEST(FileWrites, ATargetTheUserMayNotWriteIsNotReplaced) {
         WriteText(mine, "first");
         chmod(mine.c_str(), 0444);
         for (const std::string& path : {mine, theirs})
-            result += ErrorOf([&] { WriteText(path, "replaced"); }) + "|" + FileBytes(path) + "\n";
+            result += MessageOf([&] { WriteText(path, "replaced"); }) + "|" + FileBytes(path) + "\n";
         return result;
     });
     EXPECT_EQ(seen, "Cannot create file \"" + mine + "\". Permission denied|first\n" +

@@ -5,6 +5,7 @@
 #include "platform/rtl/StringList.h"
 #include "platform/system/ApplicationFolder.h"
 #include "platform/system/PerformanceCounter.h"
+#include "tests/support/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 void Touch(const std::string& Path) {
     std::ofstream(Path, std::ios::binary) << "x";
-}
-
-std::string ExpectMessage(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no Exception";
-    return "";
 }
 } // namespace
 
@@ -62,7 +53,7 @@ TEST(UniqueFileName, FolderWithoutSlashEmptyFolderAndCreation) {
     EXPECT_EQ(UniqueFileName(dir / "new", "style", "gst"), dir / "new/style0000.gst");
     EXPECT_TRUE(fs::is_directory(dir / "new"));
     // Two are not.
-    EXPECT_EQ(ExpectMessage([&] { UniqueFileName(dir / "a/b", "style", "gst"); }),
+    EXPECT_EQ(MessageOf([&] { UniqueFileName(dir / "a/b", "style", "gst"); }),
               "Cannot Create " + dir / "a/b");
 
     SetApplicationFolder(dir.Path());
@@ -91,7 +82,7 @@ TEST(GetFiles, ListsMatchesWithTheFolderInFront) {
 
     GetFiles(dir / "missing/", "*.gst", &list);
     EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(ExpectMessage([&] { GetFiles(dir.Path(), "*.gst", nullptr); }),
+    EXPECT_EQ(MessageOf([&] { GetFiles(dir.Path(), "*.gst", nullptr); }),
               "GetFiles: FileList must be created");
 }
 
