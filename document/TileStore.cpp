@@ -166,9 +166,9 @@ TWriteSwap TTileStore::Writer() {
 
 // Each tile read back is moved in place at once while it is in the cache: with a target, into
 // the target, and the tile takes the target's pixels there. Bands of tiles are read on several
-// threads at once, each from its own part of the file; the checksum is folded from the tiles'
-// own sums in the file's order once all are in. A file found damaged puts the target's pixels
-// back. The blocks are exactly as large as the tiles need.
+// threads at once, each from its own part of the file through the one descriptor; the checksum
+// is folded from the tiles' own sums in the file's order once all are in. A file found damaged
+// puts the target's pixels back. The blocks are exactly as large as the tiles need.
 void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread) {
     if (FTiles.empty()) {
         FInMemory = true;
@@ -212,13 +212,11 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
     // Set for each tile once the target holds its pixels from the file.
     std::vector<uint8_t> placed(FTiles.size(), 0);
     try {
-        if (TFileStream(FileName, TFileMode::fmOpenRead).Size() !=
-            static_cast<int64_t>(offsets.back() * sizeof(TColor32)))
+        TFileStream file(FileName, TFileMode::fmOpenRead);
+        if (file.Size() != static_cast<int64_t>(offsets.back() * sizeof(TColor32)))
             RaiseException("The file was changed");
         std::vector<uint64_t> sums(FTiles.size());
         ForBands([&](size_t First, size_t End) {
-            TFileStream file(FileName, TFileMode::fmOpenRead);
-            file.SetPosition(static_cast<int64_t>(offsets[First] * sizeof(TColor32)));
             std::vector<TColor32> piece;
             for (size_t next = First; next < End;) {
                 size_t count = 0;
@@ -227,7 +225,8 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
                     ++count;
                 const size_t pixels = offsets[next + count] - offsets[next];
                 piece.resize(std::max(piece.size(), pixels));
-                file.ReadBuffer(piece.data(), pixels * sizeof(TColor32));
+                file.ReadBufferAt(piece.data(), pixels * sizeof(TColor32),
+                                  static_cast<int64_t>(offsets[next] * sizeof(TColor32)));
                 const TColor32* from = piece.data();
                 for (; count > 0; --count, ++next) {
                     const TRect& r = FTiles[next].Rect;

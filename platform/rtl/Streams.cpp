@@ -312,6 +312,19 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
     return n;
 }
 
+void TFileStream::ReadBufferAt(void* Buffer, size_t Count, int64_t Offset) const {
+    auto* to = static_cast<char*>(Buffer);
+    while (Count > 0) {
+        const ssize_t n =
+            FFile == nullptr ? -1 : ::pread(fileno(FFile), to, Count, static_cast<off_t>(Offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) RaiseException("Stream read error");
+        to += n;
+        Count -= static_cast<size_t>(n);
+        Offset += n;
+    }
+}
+
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     if (FFile == nullptr) return -1;
     // Asking the position leaves the buffer alone.

@@ -140,6 +140,10 @@ public:
     int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
     void SetSize(int64_t NewSize) override;
     const std::string& FileName() const { return FFileName; }
+    // Reads Count bytes at Offset straight from the file, past the stream's buffer and without
+    // moving its position, so that several threads may read one stream that nobody writes at
+    // once. Fewer bytes than Count raise "Stream read error".
+    void ReadBufferAt(void* Buffer, size_t Count, int64_t Offset) const;
 
     // Hands what the stream buffers to the file; raises "Could not write <name>: <reason>".
     // After a failed write or flush, what the file did not take is dropped and the position

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 namespace {
 std::string TempPath(const char* name) {
@@ -70,6 +73,36 @@ TEST(Streams, CopyFromAndFiles) {
     }
     std::remove(path.c_str());
     EXPECT_THROW(TFileStream(path, TFileMode::fmOpenRead), Exception);
+}
+
+TEST(Streams, ReadsAtAnOffsetFromSeveralThreadsLeaveThePositionAlone) {
+    const std::string path = TempPath("at.bin");
+    {
+        TFileStream f(path, TFileMode::fmCreate);
+        for (int i = 0; i < 1 << 16; ++i)
+            f.WriteValue<uint32_t>(static_cast<uint32_t>(i));
+        f.Close();
+    }
+    TFileStream f(path, TFileMode::fmOpenRead);
+    f.SetPosition(8);
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            std::vector<uint32_t> part(1 << 14);
+            const int64_t first = int64_t{t} << 14;
+            f.ReadBufferAt(part.data(), part.size() * 4, first * 4);
+            for (size_t i = 0; i < part.size(); ++i)
+                wrong += part[i] != static_cast<uint32_t>(first + static_cast<int64_t>(i));
+        });
+    for (std::thread& t : readers)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(f.Position(), 8);
+    EXPECT_EQ(f.ReadValue<uint32_t>(), 2u);
+    uint32_t v = 0;
+    EXPECT_THROW(f.ReadBufferAt(&v, 8, f.Size() - 4), Exception); // past the end
+    std::remove(path.c_str());
 }
 
 TEST(StringList, TextFilesHaveCrLf) {
