@@ -37,7 +37,8 @@ public:
     // No tile is added from now on: gives back the grid that finds them and the empty end of the
     // last block, and lays the tiles out row by row of the grid, each row from left to right.
     void Seal();
-    // Exchanges the tiles with the same pixels of Target (of the store's size), in memory.
+    // Exchanges the tiles with the same pixels of Target (of the store's size), in memory, bands
+    // of the tile grid on several threads at once.
     void Exchange(TBitmap32& Target);
     // Writes the tiles one after the other, each row after row, and returns their checksum. It
     // reads the pixels as they are when it runs: they must not change meanwhile.
@@ -45,9 +46,10 @@ public:
     // Lets the pixels go, on Thread when there is one (else here); the tiles stay known.
     void Release(TSwapThread* Thread) noexcept;
     // Reads the tiles back from FileName, written by Writer with the checksum Sum; with a Target,
-    // exchanges each with its place on the way. The memory comes first, from Thread's reserve as
-    // far as it goes: std::bad_alloc leaves everything as it was. A file that is short or does
-    // not give Sum raises an Exception (with the reason), and Target is as it was.
+    // exchanges each with its place on the way. Bands of tiles are read on several threads at
+    // once, as Exchange takes them. The memory comes first, from Thread's reserve as far as it
+    // goes: std::bad_alloc leaves everything as it was. A file that is short or does not give Sum
+    // raises an Exception (with the reason), and Target is as it was.
     void ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread);
     // The memory held: the table of tiles, and with WithPixels the blocks while in memory.
     int64_t MemSize(bool WithPixels) const;
