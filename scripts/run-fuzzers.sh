@@ -6,6 +6,8 @@ set -euo pipefail
 folder=$1
 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Leaks of the system's libraries that are not ours to mend.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan-suppressions.txt}
 shopt -s nullglob
 for target in "$folder"/fuzz_*; do
     [ -x "$target" ] || continue
