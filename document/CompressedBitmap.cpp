@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/CompressedBitmap.h"
 
+#include "document/PixelBlock.h"
 #include "document/PixelChecksum.h"
 #include "document/SwapThread.h"
 #include "document/TileStore.h"
@@ -182,7 +183,7 @@ void TCompressedBitmap::SetSwapThread(TSwapThread* Thread) {
 }
 
 size_t TCompressedBitmap::PixelsToReadBack() const {
-    return FTiles && FCompressed && !FJob ? FTiles->Pixels() : 0;
+    return FTiles && FCompressed && !FJob ? FTiles->BlocksToReadBack() * BlockPixels : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -101,8 +101,9 @@ public:
     // outlive the copy's jobs and tasks, so the copy goes before it), or nil: the copy does both
     // on the calling thread. A swap-out under way on the old thread is taken first.
     void SetSwapThread(TSwapThread* Thread);
-    // How many pixels reading this copy back takes: 0 unless it is a copy of tiles that is
-    // swapped out. Reading back takes blocks from the thread's reserve when it has some.
+    // The pixels of the whole blocks (BlockPixels each) that reading this copy back takes: 0
+    // unless it is a copy of tiles that is swapped out. Reading back takes blocks from the
+    // thread's reserve when it has some, and gives back the end of each that its tiles leave.
     size_t PixelsToReadBack() const;
 
     // Bytes held in memory: for a whole bitmap 0 while swapped out, else width * height * 4 + 54;

@@ -99,6 +99,25 @@ void TTileStore::Seal() {
     FSealed = true;
 }
 
+std::vector<size_t> TTileStore::BlockStarts() const {
+    std::vector<size_t> starts;
+    size_t pixels = 0; // in the block being filled
+    for (size_t i = 0; i < FTiles.size(); ++i) {
+        const size_t tile = PixelsOf(FTiles[i].Rect);
+        if (i == 0 || pixels + tile > BlockPixels) {
+            starts.push_back(i);
+            pixels = 0;
+        }
+        pixels += tile;
+    }
+    starts.push_back(FTiles.size());
+    return starts;
+}
+
+size_t TTileStore::BlocksToReadBack() const {
+    return BlockStarts().size() - 1;
+}
+
 std::vector<size_t> TTileStore::BandStarts() const {
     std::vector<size_t> starts;
     for (size_t i = 0; i < FTiles.size(); ++i)
@@ -174,37 +193,30 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
         FInMemory = true;
         return;
     }
+    // Where each tile starts in the file, in pixels.
+    std::vector<size_t> offsets(FTiles.size() + 1, 0);
+    for (size_t i = 0; i < FTiles.size(); ++i)
+        offsets[i + 1] = offsets[i] + PixelsOf(FTiles[i].Rect);
     // The memory first, from the blocks the swap thread holds ready when it has some, so that
     // memory that runs out leaves everything as it was.
     std::vector<TPixelBlock> blocks;
     std::vector<TColor32*> places(FTiles.size());
-    // Where each tile starts in the file, in pixels.
-    std::vector<size_t> offsets(FTiles.size() + 1, 0);
     try {
-        size_t first = 0; // the first tile of the block being filled
-        size_t pixels = 0;
-        auto close = [&](size_t End) {
+        const std::vector<size_t> starts = BlockStarts();
+        for (size_t b = 0; b + 1 < starts.size(); ++b) {
+            const size_t pixels = offsets[starts[b + 1]] - offsets[starts[b]];
             TPixelBlock block = Thread != nullptr ? Thread->TakeBlock(pixels) : TPixelBlock();
             if (block.Bits() == nullptr)
                 block = TPixelBlock(pixels, true);
             else
                 block.Shrink(pixels);
             TColor32* at = block.Bits();
-            for (size_t i = first; i < End; ++i) {
+            for (size_t i = starts[b]; i < starts[b + 1]; ++i) {
                 places[i] = at;
                 at += PixelsOf(FTiles[i].Rect);
             }
             blocks.push_back(std::move(block));
-            first = End;
-            pixels = 0;
-        };
-        for (size_t i = 0; i < FTiles.size(); ++i) {
-            const size_t tile = PixelsOf(FTiles[i].Rect);
-            if (pixels + tile > BlockPixels) close(i);
-            pixels += tile;
-            offsets[i + 1] = offsets[i] + tile;
         }
-        close(FTiles.size());
     } catch (const std::bad_alloc&) {
         if (Thread != nullptr) Thread->Recycle(std::move(blocks));
         throw;

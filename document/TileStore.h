@@ -51,6 +51,9 @@ public:
     // goes: std::bad_alloc leaves everything as it was. A file that is short or does not give Sum
     // raises an Exception (with the reason), and Target is as it was.
     void ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread);
+    // The blocks ReadBack maps, of BlockPixels pixels at most each: a reserve of as many whole
+    // blocks serves it all. Only once sealed.
+    size_t BlocksToReadBack() const;
     // The memory held: the table of tiles, and with WithPixels the blocks while in memory.
     int64_t MemSize(bool WithPixels) const;
 
@@ -60,6 +63,9 @@ private:
         TColor32* Bits = nullptr; // Rect's pixels, row after row; nil while not in memory
     };
 
+    // The first tile of each block that ReadBack fills, tiles in order as long as they fit, and
+    // the end. Only once sealed.
+    std::vector<size_t> BlockStarts() const;
     // The first tile of each band (the tiles that share a top), and the end. Only once sealed.
     std::vector<size_t> BandStarts() const;
     // Calls Body(First, End) for runs of whole bands of tiles [First, End) that together cover

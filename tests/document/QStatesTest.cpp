@@ -685,6 +685,36 @@ TEST(QStates, AStepReadBackFromDiskHoldsTheMemoryOfItsTilesOnly) {
     }
 }
 
+TEST(QStates, TheMemoryMappedWhileIdleServesTheWholeReadBack) {
+    // Tiles cut at the picture's edges fill the blocks of a read-back unevenly: the blocks mapped
+    // while the window idles still take them all, and the undo maps no memory of its own.
+    TDocument doc;
+    doc.Feature.SetSize(1000, 700);
+    doc.Dest.SetSize(1000, 700);
+    Noise(doc.Dest, 8);
+    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
+    const TRect all{0, 0, 1000, 700};
+    step->DestChanging(doc.Dest, all);
+    doc.Dest.FillRectS(all, clBlack32);
+    step->Finish(all);
+    doc.History.Add(std::move(step));
+    doc.History.GetState(0)->Compress();
+    // Idle until the reserve stops growing.
+    int64_t held = -1;
+    for (int calm = 0; calm < 50;) {
+        doc.History.Compact();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const int64_t now = doc.History.GetMemSize();
+        calm = now == held ? calm + 1 : 0;
+        held = now;
+    }
+    ASSERT_GE(held, 1000 * 700 * 4);
+    const TPixelBlockFaultScope noMemory;
+    doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_EQ(noMemory.Hits(), 0);
+    EXPECT_EQ(doc.History.Current(), 0);
+}
+
 TEST(QStates, UndoneStepsBeyondTheNearestAreSwappedOutLikeTheOthers) {
     TLargeDocument doc(TStepCopies::OnChange, 8);
     // Taken before the undos, which already send the farthest undone steps out.
