@@ -65,7 +65,7 @@ std::string TryWriteFile(const std::function<void()>& Write) {
     } catch (const EAbort&) {
         throw;
     } catch (const std::exception& E) {
-        const std::string message = E.what();
+        const std::string message = ErrorMessage(E);
         return message.empty() ? "The file could not be written" : message;
     }
 }
@@ -376,7 +376,7 @@ std::unique_ptr<TBitmap32> TDomain::ReadPicture(const std::string& FileName, TSt
             else
                 picture->LoadFromFile(FileName);
         } catch (const std::exception& E) {
-            readError = E.what();
+            readError = ErrorMessage(E);
             if (readError.empty()) readError = "The picture cannot be read";
         }
     }
@@ -522,7 +522,7 @@ void TDomain::RenderAtSize() {
         bitmap = std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
     } catch (const std::exception& E) {
         // A size beyond what can be held.
-        SaveFailed(E.what());
+        SaveFailed(ErrorMessage(E));
     }
     {
         TBusyCursor busy;

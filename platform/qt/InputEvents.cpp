@@ -97,7 +97,7 @@ std::string RunGuarded(const std::function<void()>& Handler) {
     } catch (const EAbort&) {
         return {};
     } catch (const std::exception& E) {
-        message = E.what();
+        message = ErrorMessage(E);
         if (message.empty()) message = "An operation failed without saying why";
     } catch (...) {
         message = "An operation failed without saying why";

@@ -19,7 +19,8 @@ uint16_t VirtualKeyOf(int QtKey);
 
 // Runs an event handler of the model or the program at the border to Qt's event loop, which an
 // exception must not cross: a silent abort ends the handler quietly; the message of any other
-// exception is written to stderr and handed to the error hook, which shows it to the user.
+// exception ("Out of memory" for memory that ran out) is written to stderr and handed to the
+// error hook, which shows it to the user.
 void GuardEvent(const std::function<void()>& Handler);
 // The same for work the user did not ask for (idle work): a failure is written to stderr only.
 void GuardQuietly(const std::function<void()>& Handler);

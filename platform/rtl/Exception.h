@@ -18,6 +18,10 @@ public:
     EAbort() : Exception("Operation aborted") {}
 };
 
+// The words a user reads for E: its message, or "Out of memory" for memory that ran out (whose
+// own message says nothing to a user).
+std::string ErrorMessage(const std::exception& E);
+
 // Every error of the system is raised through these two, so one breakpoint catches them all.
 [[noreturn]] void RaiseException(const std::string& message);
 [[noreturn]] void Abort();

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 
 #include <filesystem>
+#include <new>
 
 namespace {
 
@@ -61,6 +62,16 @@ TEST_F(ErrorReports, AGestureThatFailsAtEveryMoveSaysSoOnceAfterTheRelease) {
     Gesture(3);
     QApplication::processEvents();
     EXPECT_EQ(Messages.size(), 2u);
+}
+
+TEST_F(ErrorReports, MemoryThatRunsOutSaysSoInWords) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    FMain->ImgDst->View().OnMouseDown = [](TCustomImage32*, TMouseButton, TShiftState, int, int,
+                                           TCustomLayer*) { throw std::bad_alloc(); };
+    Gesture(0);
+    QApplication::processEvents();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, "Out of memory");
 }
 
 TEST_F(ErrorReports, DrawingWithoutATemporaryFolderSaysWhyAndLeavesNoGestureOpen) {
