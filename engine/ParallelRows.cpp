@@ -14,6 +14,7 @@
 #include <sched.h>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -60,7 +61,7 @@ public:
 
     void Run(int Begin, int End, int Band, int Threads, const std::function<void(int, int)>& Body) {
         std::lock_guard runLock(FRunMutex); // one job at a time
-        Grow(Threads - 1);
+        const int helpers = Grow(Threads - 1);
         {
             std::lock_guard lock(FMutex);
             FBody = &Body;
@@ -70,7 +71,7 @@ public:
             FBands = (End - Begin + Band - 1) / Band;
             FNext.store(0);
             FRemaining.store(FBands);
-            FHelpers = Threads - 1;
+            FHelpers = helpers;
             FError = nullptr;
             FGeneration.fetch_add(1);
         }
@@ -88,9 +89,14 @@ public:
     }
 
 private:
-    void Grow(int Count) {
-        while (static_cast<int>(FThreads.size()) < Count)
-            FThreads.emplace_back([this] { Loop(); });
+    // Starts workers up to Count and returns how many there are, at most Count: a thread the
+    // system will not start (a limit on threads) leaves the bands to fewer.
+    int Grow(int Count) {
+        try {
+            while (static_cast<int>(FThreads.size()) < Count)
+                FThreads.emplace_back([this] { Loop(); });
+        } catch (const std::system_error&) {}
+        return std::min(Count, static_cast<int>(FThreads.size()));
     }
 
     void Loop() {

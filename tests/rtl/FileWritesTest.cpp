@@ -5,6 +5,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/support/AllowedSkip.h"
+#include "tests/support/AnotherUser.h"
 #include "tests/support/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WriteFaults.h"
@@ -29,32 +30,6 @@ mode_t ModeOf(const std::string& Path) {
     struct stat st {};
     stat(Path.c_str(), &st);
     return st.st_mode & 07777;
-}
-
-// Runs Action in a child process as the unprivileged user "nobody" (uid and gid 65534) when the
-// tests run as root, as the same user otherwise; returns what Action returned.
-std::string AsAnotherUser(const std::function<std::string()>& Action) {
-    int out[2];
-    if (pipe(out) != 0) return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(out[0]);
-        std::string result;
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-            result = "could not become nobody";
-        else
-            result = Action();
-        (void)!write(out[1], result.data(), result.size());
-        _exit(0);
-    }
-    close(out[1]);
-    std::string result;
-    char buffer[4096];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
-        result.append(buffer, static_cast<size_t>(n));
-    close(out[0]);
-    waitpid(pid, nullptr, 0);
-    return result;
 }
 
 } // namespace
