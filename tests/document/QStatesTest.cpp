@@ -89,6 +89,15 @@ struct TDocument {
         step->Finish(r);
         History.Add(std::move(step));
     }
+
+    // A step that copies tiles before they change, of a gesture that paints Area with C.
+    void TiledGesture(const TRect& Area, TColor32 C = clBlack32) {
+        auto step = std::make_unique<TQState>(Feature, Dest, TStepCopies::OnChange);
+        step->DestChanging(Dest, Area);
+        Dest.FillRectS(Area, C);
+        step->Finish(Area);
+        History.Add(std::move(step));
+    }
 };
 } // namespace
 
@@ -450,12 +459,7 @@ TEST(QStates, ADamagedSwapFileOfTilesLeavesThePicturesAsTheyWere) {
         doc.Dest.SetSize(300, 600);
         doc.Feature.SetSize(300, 600);
         Noise(doc.Dest, 4);
-        auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-        const TRect r{10, 10, 290, 590};
-        step->DestChanging(doc.Dest, r);
-        doc.Dest.FillRectS(r, clBlack32);
-        step->Finish(r);
-        doc.History.Add(std::move(step));
+        doc.TiledGesture(TRect{10, 10, 290, 590});
         const auto drawn = Clone(doc.Dest);
         doc.History.GetState(0)->Compress();
         Damage(doc.History.GetState(0)->DestCopy().FileName());
@@ -546,12 +550,8 @@ TEST(QStates, AFailedSwapOutKeepsTheStepInMemoryAndIsNotTriedAgainAtOnce) {
     doc.History.Compact();
     doc.History.WaitForSwapOuts();
     EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
-    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
     const TRect whole = doc.Dest.BoundsRect();
-    step->DestChanging(doc.Dest, whole);
-    doc.Dest.FillRectS(whole, clBlack32);
-    step->Finish(whole);
-    doc.History.Add(std::move(step));
+    doc.TiledGesture(whole);
     doc.History.Compact(); // step 3, the first one tried
     doc.History.WaitForSwapOuts();
     EXPECT_TRUE(doc.History.GetState(3)->IsCompressed());
@@ -668,11 +668,7 @@ TEST(QStates, AStepReadBackFromDiskHoldsTheMemoryOfItsTilesOnly) {
     const int64_t tileBytes = 64 * 64 * 4;
     for (const auto& [area, tiles] :
          {std::pair{TRect{5, 5, 20, 20}, 1}, std::pair{TRect{0, 0, 640, 448}, 70}}) {
-        auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-        step->DestChanging(doc.Dest, area);
-        doc.Dest.FillRectS(area, clBlack32);
-        step->Finish(area);
-        doc.History.Add(std::move(step));
+        doc.TiledGesture(area);
         TQState& added = *doc.History.GetState(doc.History.Length() - 1);
         const int64_t held = added.GetMemSize();
         EXPECT_GE(held, tiles * tileBytes);
@@ -692,12 +688,7 @@ TEST(QStates, TheMemoryMappedWhileIdleServesTheWholeReadBack) {
     doc.Feature.SetSize(1000, 700);
     doc.Dest.SetSize(1000, 700);
     Noise(doc.Dest, 8);
-    auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-    const TRect all{0, 0, 1000, 700};
-    step->DestChanging(doc.Dest, all);
-    doc.Dest.FillRectS(all, clBlack32);
-    step->Finish(all);
-    doc.History.Add(std::move(step));
+    doc.TiledGesture(TRect{0, 0, 1000, 700});
     doc.History.GetState(0)->Compress();
     // Idle until the reserve stops growing.
     int64_t held = -1;
@@ -748,11 +739,7 @@ TEST(QStates, WalkingTheHistoryWithoutIdleKeepsItsMemoryBounded) {
     TLargeDocument doc(TStepCopies::OnChange, 0);
     const TRect whole = doc.Dest.BoundsRect();
     for (int i = 0; i < Steps; ++i) {
-        auto step = std::make_unique<TQState>(doc.Feature, doc.Dest, TStepCopies::OnChange);
-        step->DestChanging(doc.Dest, whole);
-        doc.Dest.FillRectS(whole, 0xFF000000u + static_cast<TColor32>(i) * 0x030507u);
-        step->Finish(whole);
-        doc.History.Add(std::move(step));
+        doc.TiledGesture(whole, 0xFF000000u + static_cast<TColor32>(i) * 0x030507u);
         doc.States.push_back(Clone(doc.Dest));
         doc.History.Compact();
         doc.History.WaitForSwapOuts();
