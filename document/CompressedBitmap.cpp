@@ -296,8 +296,8 @@ void TCompressedBitmap::SwapIn() {
     try {
         TFileStream file(FFileName, TFileMode::fmOpenRead);
         ReadBmp(*bitmap, file);
-    } catch (const std::bad_alloc&) {
-        RaiseException(SwapInFailure(FFileName, "Out of memory"));
+    } catch (const std::bad_alloc& e) {
+        RaiseException(SwapInFailure(FFileName, ErrorMessage(e)));
     } catch (const Exception& e) {
         throw ESwapFileLost(SwapInFailure(FFileName, e.Message()));
     }
@@ -320,8 +320,8 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
     CheckSwapFile(FFileName);
     try {
         FTiles->ReadBack(FFileName, FChecksum, Target, FThread);
-    } catch (const std::bad_alloc&) {
-        RaiseException(SwapInFailure(FFileName, "Out of memory"));
+    } catch (const std::bad_alloc& e) {
+        RaiseException(SwapInFailure(FFileName, ErrorMessage(e)));
     } catch (const std::exception& e) {
         throw ESwapFileLost(SwapInFailure(FFileName, e.what()));
     }

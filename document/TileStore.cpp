@@ -32,16 +32,10 @@ TTileStore::TTileStore(int Width, int Height) : FWidth(Width), FHeight(Height) {
     FTileAt.assign(cols * rows, -1);
 }
 
-size_t TTileStore::Pixels() const {
-    size_t pixels = 0;
-    for (const TTile& tile : FTiles)
-        pixels += PixelsOf(tile.Rect);
-    return pixels;
-}
-
 int64_t TTileStore::MemSize(bool WithPixels) const {
     int64_t n =
-        static_cast<int64_t>(FTiles.capacity() * sizeof(TTile) + FTileAt.capacity() * sizeof(int32_t));
+        static_cast<int64_t>(FTiles.capacity() * sizeof(TTile) + FTileAt.capacity() * sizeof(int32_t) +
+                             FBlockStarts.capacity() * sizeof(size_t));
     if (WithPixels && FInMemory)
         for (const TPixelBlock& block : FBlocks)
             n += static_cast<int64_t>(block.Bytes());
@@ -96,26 +90,20 @@ void TTileStore::Seal() {
     });
     FTiles.shrink_to_fit();
     std::vector<int32_t>().swap(FTileAt);
-    FSealed = true;
-}
-
-std::vector<size_t> TTileStore::BlockStarts() const {
-    std::vector<size_t> starts;
+    // The blocks a read-back fills, worked out once: the idle moments ask their count for the
+    // reserve.
     size_t pixels = 0; // in the block being filled
     for (size_t i = 0; i < FTiles.size(); ++i) {
         const size_t tile = PixelsOf(FTiles[i].Rect);
         if (i == 0 || pixels + tile > BlockPixels) {
-            starts.push_back(i);
+            FBlockStarts.push_back(i);
             pixels = 0;
         }
         pixels += tile;
     }
-    starts.push_back(FTiles.size());
-    return starts;
-}
-
-size_t TTileStore::BlocksToReadBack() const {
-    return BlockStarts().size() - 1;
+    FBlockStarts.push_back(FTiles.size());
+    FBlockStarts.shrink_to_fit();
+    FSealed = true;
 }
 
 std::vector<size_t> TTileStore::BandStarts() const {
@@ -202,16 +190,16 @@ void TTileStore::ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* 
     std::vector<TPixelBlock> blocks;
     std::vector<TColor32*> places(FTiles.size());
     try {
-        const std::vector<size_t> starts = BlockStarts();
-        for (size_t b = 0; b + 1 < starts.size(); ++b) {
-            const size_t pixels = offsets[starts[b + 1]] - offsets[starts[b]];
+        for (size_t b = 0; b + 1 < FBlockStarts.size(); ++b) {
+            const size_t first = FBlockStarts[b], end = FBlockStarts[b + 1];
+            const size_t pixels = offsets[end] - offsets[first];
             TPixelBlock block = Thread != nullptr ? Thread->TakeBlock(pixels) : TPixelBlock();
             if (block.Bits() == nullptr)
                 block = TPixelBlock(pixels, true);
             else
                 block.Shrink(pixels);
             TColor32* at = block.Bits();
-            for (size_t i = starts[b]; i < starts[b + 1]; ++i) {
+            for (size_t i = first; i < end; ++i) {
                 places[i] = at;
                 at += PixelsOf(FTiles[i].Rect);
             }

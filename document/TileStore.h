@@ -26,8 +26,6 @@ public:
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     int32_t Count() const { return static_cast<int32_t>(FTiles.size()); }
-    // The pixels of every tile held.
-    size_t Pixels() const;
     // True while the tiles' pixels are in memory.
     bool InMemory() const { return FInMemory; }
 
@@ -53,7 +51,7 @@ public:
     void ReadBack(const std::string& FileName, uint64_t Sum, TBitmap32* Target, TSwapThread* Thread);
     // The blocks ReadBack maps, of BlockPixels pixels at most each: a reserve of as many whole
     // blocks serves it all. Only once sealed.
-    size_t BlocksToReadBack() const;
+    size_t BlocksToReadBack() const { return FBlockStarts.empty() ? 0 : FBlockStarts.size() - 1; }
     // The memory held: the table of tiles, and with WithPixels the blocks while in memory.
     int64_t MemSize(bool WithPixels) const;
 
@@ -63,9 +61,6 @@ private:
         TColor32* Bits = nullptr; // Rect's pixels, row after row; nil while not in memory
     };
 
-    // The first tile of each block that ReadBack fills, tiles in order as long as they fit, and
-    // the end. Only once sealed.
-    std::vector<size_t> BlockStarts() const;
     // The first tile of each band (the tiles that share a top), and the end. Only once sealed.
     std::vector<size_t> BandStarts() const;
     // Calls Body(First, End) for runs of whole bands of tiles [First, End) that together cover
@@ -82,4 +77,7 @@ private:
     std::vector<TTile> FTiles;
     std::vector<TPixelBlock> FBlocks;
     size_t FBlockFree = 0; // pixels left at the end of the last block
+    // Once sealed: the first tile of each block that ReadBack fills (tiles in order as long as
+    // they fit in one), and the end.
+    std::vector<size_t> FBlockStarts;
 };

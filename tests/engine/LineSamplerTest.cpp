@@ -55,6 +55,20 @@ protected:
         s->Flip = false;
         return s;
     }
+
+    // The same, set for a stroke 60 pixels long from (20, Y) at scale 1: a point every 10 of
+    // its path, gain 6, width 1.
+    static std::unique_ptr<TLineSampler> MakeStroke(const TBitmap32& Feature, TBitmap32& Dest, int Y,
+                                                    TStrokes* Log = nullptr) {
+        auto s = Make(Feature, Dest, Log);
+        s->SetStart(Point(20, Y));
+        s->SetScale(1.0f);
+        s->SetLength(60);
+        s->SetPolyStep(10);
+        s->SetGain(6.0f);
+        s->SetWidth(1.0f);
+        return s;
+    }
 };
 
 // A path along +x from the start, one entry per pixel, sub-pixel positions on the pixels.
@@ -530,13 +544,7 @@ TEST_F(LineSampler, StrokeIsLoggedAndFilledFromItsOutline) {
     TBitmap32 feature = Uniform(100, 100, Feat(0, 155, 0, 20)); // grey 100 everywhere, heading right
     TBitmap32 dest = Uniform(100, 100, clWhite32);
     TStrokes log(folder / "log.tsk");
-    auto s = Make(feature, dest, &log);
-    s->SetStart(Point(20, 50));
-    s->SetScale(1.0f);
-    s->SetLength(60);
-    s->SetPolyStep(10);
-    s->SetGain(6.0f);
-    s->SetWidth(1.0f);
+    auto s = MakeStroke(feature, dest, 50, &log);
     s->SetLightnessShift(0.0f);
     s->SetColorMode(cmSampledColor);
     s->Execute();
@@ -575,13 +583,7 @@ TEST_F(LineSampler, StopOnBordersEndsTheColourSamplingButNotTheStroke) {
     }
     auto draw = [&](bool StopOnBorders, TBitmap32& Dest) {
         RandSeed = 0;
-        auto s = Make(feature, Dest);
-        s->SetStart(Point(20, 50));
-        s->SetScale(1.0f);
-        s->SetLength(60);
-        s->SetPolyStep(10);
-        s->SetGain(6.0f);
-        s->SetWidth(1.0f);
+        auto s = MakeStroke(feature, Dest, 50);
         s->SetLightnessShift(0.0f);
         s->SetColorMode(cmSampledColor);
         s->StopOnBorders = StopOnBorders;
@@ -605,16 +607,7 @@ TEST_F(LineSampler, AStrokeThatCannotBeFilledIsNotLoggedEither) {
     TBitmap32 feature = Uniform(100, 100, Feat(0, 155, 0, 20));
     TBitmap32 dest = Uniform(100, 100, clWhite32);
     TStrokes log(folder / "log.tsk");
-    auto stroke = [&](int Y) {
-        auto s = Make(feature, dest, &log);
-        s->SetStart(Point(20, Y));
-        s->SetScale(1.0f);
-        s->SetLength(60);
-        s->SetPolyStep(10);
-        s->SetGain(6.0f);
-        s->SetWidth(1.0f);
-        return s;
-    };
+    auto stroke = [&](int Y) { return MakeStroke(feature, dest, Y, &log); };
     stroke(30)->Execute();
     ASSERT_EQ(log.Count(), 1);
     TBitmap32 drawn;
