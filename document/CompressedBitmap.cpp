@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <new>
 #include <unistd.h>
 #include <utility>
@@ -60,21 +59,6 @@ void CheckSwapFile(const std::string& FileName) {
     throw ESwapFileLost(SwapInFailure(FileName, reason));
 }
 
-// "Cannot swap an undo step out to "<name>". <reason>"
-std::string SwapOutFailure(const std::string& FileName, const std::string& Reason) {
-    // No name: the temporary-file service could not give one, and Reason says why.
-    if (FileName.empty()) return "Cannot swap an undo step out. " + Reason;
-    return "Cannot swap an undo step out to \"" + FileName + "\". " + Reason;
-}
-
-// Runs Task on Thread, or here without one or when it cannot take it.
-void Later(TSwapThread* Thread, std::function<void()> Task) {
-    if (Thread != nullptr) try {
-            Thread->Later(std::move(Task));
-            return;
-        } catch (...) {}
-    Task();
-}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -189,10 +173,16 @@ size_t TCompressedBitmap::PixelsToReadBack() const {
 // ---------------------------------------------------------------------------------------------
 // Swapping
 
-void TCompressedBitmap::Drop(const std::string& FileName) {
-    // Deleting a file of megabytes takes the file system milliseconds: the swap thread does it.
+void TCompressedBitmap::Drop(const std::string& FileName) noexcept {
     // Empty: stopped before the thread named a file.
-    if (!FileName.empty()) Later(FThread, [FileName] { std::remove(FileName.c_str()); });
+    if (FileName.empty()) return;
+    // Deleting a file of megabytes takes the file system milliseconds: the swap thread does it,
+    // or this thread when there is none or it cannot take the task.
+    if (FThread != nullptr) try {
+            FThread->Later([FileName] { std::remove(FileName.c_str()); });
+            return;
+        } catch (...) {}
+    std::remove(FileName.c_str());
 }
 
 std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
@@ -228,21 +218,8 @@ void TCompressedBitmap::SetCompressed(bool V) {
 }
 
 void TCompressedBitmap::SwapOut() {
-    if (FTiles) {
-        StartSwapOut();
-        if (!EndSwapOut(true).value_or(true)) RaiseException(FSwapError);
-        return;
-    }
-    FWidth = FBitmap->Width();
-    FHeight = FBitmap->Height();
-    const std::string name = TempManager().GetTempFileName(".bmp");
-    try {
-        FChecksum = WriteWholeFile(name, NewJob()->Write, nullptr);
-    } catch (const Exception& e) {
-        RaiseException(SwapOutFailure(name, e.Message()));
-    }
-    FFileName = name;
-    ReleasePixels();
+    StartSwapOut();
+    if (!EndSwapOut(true).value_or(true)) RaiseException(FSwapError);
 }
 
 void TCompressedBitmap::StartSwapOut() {
@@ -269,17 +246,19 @@ void TCompressedBitmap::StartSwapOut() {
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {
     if (!FJob) return std::nullopt;
     if (FThread != nullptr && !FThread->Over(*FJob, Wait)) return std::nullopt;
+    // From here on nothing can fail (the strings move, the file goes without raising): the
+    // copy is either swapped out with its file or in memory without one, never between.
     std::shared_ptr<TSwapJob> job = std::move(FJob);
     if (job->State == TSwapJob::TState::Written) {
-        FFileName = job->FileName;
+        FFileName = std::move(job->FileName);
         FChecksum = job->Checksum;
         ReleasePixels();
         return true;
     }
     // Only a whole file lets the pixels go: they stay, and so does the history.
-    Drop(job->FileName);
-    FSwapError = SwapOutFailure(job->FileName, job->Error);
     FCompressed = false;
+    FSwapError = std::move(job->Error);
+    Drop(job->FileName);
     return false;
 }
 
@@ -287,7 +266,8 @@ std::string TCompressedBitmap::CancelSwapOut() {
     std::shared_ptr<TSwapJob> job = std::move(FJob);
     if (FThread != nullptr) FThread->Stop(*job);
     FCompressed = false;
-    return job->FileName;
+    // The thread is done with the job.
+    return std::move(job->FileName);
 }
 
 void TCompressedBitmap::SwapIn() {
@@ -325,6 +305,7 @@ void TCompressedBitmap::ReadTiles(TBitmap32* Target) {
     } catch (const std::exception& e) {
         throw ESwapFileLost(SwapInFailure(FFileName, e.what()));
     }
+    // The pixels have moved: what follows cannot fail.
     Drop(FFileName);
     FFileName.clear();
     FCompressed = false;

@@ -121,8 +121,9 @@ private:
     // Stops a swap-out under way and waits until the swap thread has let go of the pixels, which
     // serve from then on. Returns the name of the file it had begun, stale now (empty for none).
     std::string CancelSwapOut();
-    // Lets go of a swap file whose pixels are in memory: the swap thread deletes it.
-    void Drop(const std::string& FileName);
+    // Lets go of a swap file whose pixels are in memory: the swap thread deletes it (this thread
+    // when it cannot). Never raises, so it may follow the moving of pixels.
+    void Drop(const std::string& FileName) noexcept;
     // A job that writes the copy as it is now.
     std::shared_ptr<TSwapJob> NewJob() const;
     // Hands the pixels to the swap thread to be freed there.

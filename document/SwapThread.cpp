@@ -2,6 +2,7 @@
 #include "document/SwapThread.h"
 
 #include "document/UTempManager.h"
+#include "platform/rtl/Exception.h"
 
 #include <algorithm>
 #include <pthread.h>
@@ -11,18 +12,23 @@
 #include <utility>
 
 TSwapJob::TState TSwapJob::Perform() {
-    TState outcome = TState::Written;
     try {
         // Asked for here, so that the window's thread never waits for the service's log.
         FileName = TempManager().GetTempFileName(".bmp");
         Checksum = WriteWholeFile(FileName, Write, &Stop);
+        return TState::Written;
     } catch (const TStopped&) {
-        outcome = TState::Stopped;
+        return TState::Stopped;
     } catch (const std::exception& e) {
-        Error = e.what();
-        outcome = TState::Failed;
+        // The whole message is made here, so that the owner takes the outcome without
+        // allocating. No name: the temporary-file service could not give one, and e says why.
+        try {
+            Error = FileName.empty()
+                        ? "Cannot swap an undo step out. " + ErrorMessage(e)
+                        : "Cannot swap an undo step out to \"" + FileName + "\". " + ErrorMessage(e);
+        } catch (const std::exception&) {} // no memory even for the message: it stays empty
     }
-    return outcome;
+    return TState::Failed;
 }
 
 TSwapThread::~TSwapThread() {

@@ -31,6 +31,8 @@ struct TSwapJob {
     std::string FileName;
     TWriteSwap Write;
     uint64_t Checksum = 0;
+    // Why it failed: "Cannot swap an undo step out to "<name>". <reason>" (without a name when
+    // none could be had).
     std::string Error;
 
     bool Over() const { return State != TState::Queued && State != TState::Running; }

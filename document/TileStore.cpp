@@ -123,6 +123,8 @@ void TTileStore::ForBands(const std::function<void(size_t First, size_t End)>& B
 
 void TTileStore::Exchange(TBitmap32& Target) {
     Seal();
+    // Nothing to do, and nothing allocated: an exchange that undoes another must not fail.
+    if (FTiles.empty()) return;
     // Row by row, the tiles of a row from left to right: each band walks the picture in the
     // order of its memory.
     ForBands([&](size_t First, size_t End) {

@@ -10,6 +10,9 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
 #include "platform/rtl/Streams.h"
+#include "tests/document/SwapPictures.h"
+#include "tests/support/AllocationFaults.h"
+#include "tests/support/AllowedSkip.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -30,43 +33,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Pixels of every value, alpha included: the feature bitmap keeps directions there.
-void Noise(TBitmap32& B, uint32_t Seed) {
-    RandSeed = Seed;
-    for (int y = 0; y < B.Height(); ++y)
-        for (int x = 0; x < B.Width(); ++x)
-            B.SetPixel(x, y,
-                       static_cast<TColor32>(Random(65536)) << 16 | static_cast<TColor32>(Random(65536)));
-}
-
 // Tiles are exchanged and read back on four threads while one lives, whatever the machine.
-struct TFourThreads {
-    TFourThreads() { SetAnalysisThreadCount(4); }
-    ~TFourThreads() { SetAnalysisThreadCount(0); }
-    TFourThreads(const TFourThreads&) = delete;
-    TFourThreads& operator=(const TFourThreads&) = delete;
+struct TFourThreads : TAnalysisThreads {
+    TFourThreads() : TAnalysisThreads(4) {}
 };
-
-bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
-    if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
-    for (int y = 0; y < A.Height(); ++y)
-        for (int x = 0; x < A.Width(); ++x)
-            if (A.Pixel(x, y) != B.Pixel(x, y)) return false;
-    return true;
-}
-
-std::unique_ptr<TBitmap32> Clone(const TBitmap32& B) {
-    auto c = std::make_unique<TBitmap32>();
-    c->Assign(B);
-    return c;
-}
-
-int TempFileCount() {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(std::getenv("TMPDIR")))
-        n += e.path().filename().string()[0] == '~';
-    return n;
-}
 
 // A document's two bitmaps and its history; each gesture paints a rectangle of both.
 struct TDocument {
@@ -795,4 +765,51 @@ TEST(QStates, MemoryThatRunsOutLeavesTheStepInMemoryAndTheProgramRunning) {
     }
     doc.History.Undo(doc.Feature, doc.Dest);
     EXPECT_TRUE(doc.ShowsCurrentStep());
+}
+
+TEST(QStates, AnAllocationThatFailsDuringAnUndoOrRedoLosesNoStep) {
+    // Each allocation of an undo or redo from disk fails in turn, the first after the exchange
+    // among them: the step is taken back whole or not at all, and every step can still be walked
+    // pixel for pixel. One thread, so that every allocation is counted.
+    if (!AllocationFaultsAvailable()) QUOR_ALLOWED_SKIP() << "this build keeps its own operator new";
+    const TAnalysisThreads one(1);
+    for (TStepCopies copies : {TStepCopies::OnChange, TStepCopies::Whole})
+        for (const bool undo : {true, false}) {
+            SCOPED_TRACE(undo ? "undo" : "redo");
+            const int files = TempFileCount();
+            bool hit = true;
+            for (long n = 1; hit && n < 10000; ++n) {
+                TLargeDocument doc(copies, 3);
+                if (!undo) doc.History.Undo(doc.Feature, doc.Dest);
+                for (int i = 0; i < 3; ++i)
+                    doc.History.GetState(i)->Compress();
+                const int current = doc.History.Current();
+                bool raised = false;
+                {
+                    const TAllocationFaultScope fault(n);
+                    try {
+                        if (undo)
+                            doc.History.Undo(doc.Feature, doc.Dest);
+                        else
+                            doc.History.Redo(doc.Feature, doc.Dest);
+                    } catch (const std::exception&) {
+                        raised = true;
+                    }
+                    hit = fault.Hit();
+                }
+                ASSERT_EQ(doc.History.Current(), raised ? current : current + (undo ? -1 : 1)) << n;
+                ASSERT_TRUE(doc.ShowsCurrentStep()) << n;
+                while (doc.History.CanUndo()) {
+                    doc.History.Undo(doc.Feature, doc.Dest);
+                    ASSERT_TRUE(doc.ShowsCurrentStep()) << n;
+                }
+                while (doc.History.CanRedo()) {
+                    doc.History.Redo(doc.Feature, doc.Dest);
+                    ASSERT_TRUE(doc.ShowsCurrentStep()) << n;
+                }
+                ASSERT_EQ(doc.History.Current(), 3) << n;
+            }
+            EXPECT_FALSE(hit); // every allocation was tried
+            EXPECT_EQ(TempFileCount(), files);
+        }
 }
