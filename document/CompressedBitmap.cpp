@@ -179,8 +179,7 @@ void TCompressedBitmap::Drop(const std::string& FileName) noexcept {
     // Deleting a file of megabytes takes the file system milliseconds: the swap thread does it,
     // or this thread when there is none or it cannot take the task.
     if (FThread != nullptr) try {
-            FThread->Later([FileName] { std::remove(FileName.c_str()); });
-            return;
+            if (FThread->Later([FileName] { std::remove(FileName.c_str()); })) return;
         } catch (...) {}
     std::remove(FileName.c_str());
 }
@@ -218,29 +217,37 @@ void TCompressedBitmap::SetCompressed(bool V) {
 }
 
 void TCompressedBitmap::SwapOut() {
-    StartSwapOut();
+    try {
+        StartSwapOut();
+    } catch (const Exception&) {
+        throw;
+    } catch (const std::exception& e) {
+        // Not even started (memory ran out): told in the words of the other failures.
+        RaiseException("Cannot swap an undo step out. " + ErrorMessage(e));
+    }
     if (!EndSwapOut(true).value_or(true)) RaiseException(FSwapError);
 }
 
-void TCompressedBitmap::StartSwapOut() {
-    if (FCompressed || FJob) return;
+bool TCompressedBitmap::StartSwapOut(bool ThreadOnly) {
+    if (FCompressed || FJob) return true;
     if (FTiles && FTiles->Count() == 0) {
         FCompressed = true;
-        return;
+        return true;
     }
     // Handed to the thread before anything changes here: a job that cannot be made or queued
     // leaves the copy in memory, as it was. Without a thread it is written here and now.
     auto job = NewJob();
-    if (FThread != nullptr)
-        FThread->Post(job);
-    else
+    if (FThread == nullptr || !FThread->Post(job)) {
+        if (ThreadOnly && FThread != nullptr) return false;
         job->State = job->Perform();
+    }
     if (!FTiles) {
         FWidth = FBitmap->Width();
         FHeight = FBitmap->Height();
     }
     FJob = std::move(job);
     FCompressed = true;
+    return true;
 }
 
 std::optional<bool> TCompressedBitmap::EndSwapOut(bool Wait) {

@@ -80,14 +80,17 @@ public:
     bool Compressed() const { return FCompressed; }
     // True writes the copy to a new temporary file (and waits for a swap-out under way) and frees
     // it; False reads it back, pixel for pixel, alpha included, and deletes the file, or stops
-    // a swap-out under way. A swap file that cannot be written or read raises an Exception
-    // (ESwapFileLost when it was deleted or damaged behind our back) and leaves the copy where
-    // it was.
+    // a swap-out under way. A swap file that cannot be written or read, and memory that runs out
+    // on the way, raise an Exception (ESwapFileLost when the file was deleted or damaged behind
+    // our back) and leave the copy where it was.
     void SetCompressed(bool V);
 
     // Starts writing the copy to a new temporary file on the swap thread; Compressed from now
-    // on. Only while in memory.
-    void StartSwapOut();
+    // on. Only while in memory. Without a thread, or one the system will not start (a limit on
+    // threads), the copy is written here and now, and the outcome waits for EndSwapOut all the
+    // same; with ThreadOnly a thread that will not start leaves the copy in memory and returns
+    // false. True when it started (or nothing was to start).
+    bool StartSwapOut(bool ThreadOnly = false);
     // The outcome of the swap-out started last, once it is over (Wait: waits for it): true when
     // the file was written and closed whole, and the pixels are freed; false when writing
     // failed, and the copy is in memory again. Nothing while it is under way or none is.

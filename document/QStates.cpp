@@ -104,12 +104,11 @@ void TQState::DropCopies() {
     FDest.reset();
 }
 
-void TQState::StartSwapOut() {
+bool TQState::StartSwapOut(bool ThreadOnly) {
     // A failure of an earlier swap-out whose other copy was then stopped or swapped out
     // another way says nothing about this one.
     FSwapFailed = false;
-    FFeature->StartSwapOut();
-    FDest->StartSwapOut();
+    return FFeature->StartSwapOut(ThreadOnly) && FDest->StartSwapOut(ThreadOnly);
 }
 
 bool TQState::SwappingOut() const {
@@ -264,11 +263,13 @@ bool TQStates::MaySwapOut(const TQState& Step, std::chrono::steady_clock::time_p
            (Step.FSwapFailedAfter != FSwapsDone || Now - Step.FSwapFailedAt >= FSwapRetryDelay);
 }
 
-bool TQStates::StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now) {
+bool TQStates::StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now, bool ThreadOnly) {
     TQState& step = *FSteps[static_cast<size_t>(I)];
     if (!MaySwapOut(step, Now)) return false;
     try {
-        step.StartSwapOut();
+        // A swap thread that will not start is no failure of the step: the next idle moment
+        // writes it here, and tries the thread first.
+        if (!step.StartSwapOut(ThreadOnly)) return false;
         step.FSwapOutOrder = ++FSwapOutsStarted;
     } catch (const std::exception&) {
         // Not even started (memory ran out): the step stays in memory, as after a failure.
@@ -276,6 +277,8 @@ bool TQStates::StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now
         step.FSwapFailedAfter = FSwapsDone;
         return false;
     }
+    // Written here already when there was no thread: its memory goes at once.
+    TakeSwapOut(step, false);
     return true;
 }
 
@@ -289,9 +292,9 @@ void TQStates::Compact() {
     const int32_t last = std::min(Length() - 1 - FKeepInMemory, FCurrent);
     bool started = false;
     for (int32_t i = FFloor; i <= last && !started; ++i)
-        started = StartSwapOut(i, now);
+        started = StartSwapOut(i, now, false);
     for (int32_t i = Length() - 1; i >= std::max(FCurrent + FKeepInMemory, last + 1) && !started; --i)
-        started = StartSwapOut(i, now);
+        started = StartSwapOut(i, now, false);
     // Memory for the undo (or else the redo) that may come next, mapped while the window idles.
     auto pixels = [this](int32_t I) {
         const TQState& step = *FSteps[static_cast<size_t>(I)];
@@ -345,7 +348,7 @@ void TQStates::SwapOutFarSteps() noexcept {
                 TakeSwapOut(*oldest, true);
             }
         } catch (const std::exception&) {}
-        if (StartSwapOut(i, now)) ++started;
+        if (StartSwapOut(i, now, true)) ++started;
     }
 }
 

@@ -75,8 +75,9 @@ private:
     void DropCopies();
     // The thread that swaps both copies out (nil: they do it themselves).
     void SetSwapThread(TSwapThread* Thread);
-    // Starts swapping both copies out on the swap thread.
-    void StartSwapOut();
+    // Starts swapping both copies out on the swap thread (as TCompressedBitmap::StartSwapOut);
+    // false when ThreadOnly and the thread would not start.
+    bool StartSwapOut(bool ThreadOnly);
     // Once neither copy is on its way out any more: true when both went out, false when one
     // failed (it stays in memory). Nothing while a swap-out is under way or none was started.
     std::optional<bool> EndSwapOut(bool Wait);
@@ -114,7 +115,8 @@ public:
     // memory of a walk through the history bounded without waiting for an idle moment: the steps
     // KeepInMemory or more undos or redos away from the new position that are still in memory,
     // bar the SpareInMemory nearest of them, start going out on the swap thread at once (a step
-    // whose swap-out failed a moment ago stays, as in Compact). When the disk falls behind, so
+    // whose swap-out failed a moment ago stays, as in Compact, and so do they all while the
+    // system will not start the thread: the idle moments take them then). When the disk falls behind, so
     // that two swap-outs are still under way, the undo or redo waits for the oldest of them
     // before it starts another. A step whose swap file is
     // gone or damaged raises ESwapFileLost, and from then on neither it nor any older step can
@@ -146,7 +148,9 @@ public:
     // The idle swap-out: takes the outcome of the swap-outs that are over, then starts at most
     // one step on the swap thread: the oldest still in memory among those with at least
     // KeepInMemory newer steps and at or below the current position, else the newest still in
-    // memory among the undone steps that lie KeepInMemory or more above it. A step whose
+    // memory among the undone steps that lie KeepInMemory or more above it. When the system will
+    // not start the swap thread (a limit on threads), the step is written here and now, and the
+    // next swap-out tries the thread again. A step whose
     // swap-out failed stays in memory and is tried again only once another swap-out has
     // succeeded or the retry delay (a minute) has passed. Does nothing while another operation
     // of the history runs.
@@ -171,8 +175,9 @@ private:
     void TakeSwapOuts(bool Wait);
     void TakeSwapOut(TQState& Step, bool Wait);
     // Starts swapping step I out unless it is out already or failed a moment ago; true when it
-    // started.
-    bool StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now);
+    // started. Without a swap thread (the system would not start it) the step is written here,
+    // unless ThreadOnly: then it stays for the next idle moment.
+    bool StartSwapOut(int32_t I, std::chrono::steady_clock::time_point Now, bool ThreadOnly);
     bool MaySwapOut(const TQState& Step, std::chrono::steady_clock::time_point Now) const;
     // After an undo or redo: takes the outcome of the swap-outs that are over and starts, on the
     // swap thread, every step far from the position beyond the few nearest still in memory.

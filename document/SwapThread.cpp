@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -38,29 +39,26 @@ TSwapThread::~TSwapThread() {
     }
     FWake.notify_all();
     if (FThread.joinable()) FThread.join();
-    // Tasks queued when the thread could not start.
-    for (auto& task : FTasks)
-        try {
-            task();
-        } catch (...) {}
 }
 
-void TSwapThread::Post(const std::shared_ptr<TSwapJob>& Job) {
+bool TSwapThread::Post(const std::shared_ptr<TSwapJob>& Job) {
     {
         std::lock_guard lock(FMutex);
-        Start();
+        if (!Start()) return false;
         FJobs.push_back(Job);
     }
     FWake.notify_all();
+    return true;
 }
 
-void TSwapThread::Later(std::function<void()>&& Task) {
+bool TSwapThread::Later(std::function<void()>&& Task) {
     {
         std::lock_guard lock(FMutex);
-        Start();
+        if (!Start()) return false;
         FTasks.push_back(std::move(Task));
     }
     FWake.notify_all();
+    return true;
 }
 
 bool TSwapThread::Over(const TSwapJob& Job, bool Wait) {
@@ -79,12 +77,11 @@ void TSwapThread::Stop(TSwapJob& Job) {
 void TSwapThread::SetReserve(size_t Pixels) {
     {
         std::lock_guard lock(FMutex);
-        if (FReserveTarget == Pixels) return;
+        if (FReserveTarget == Pixels || (Pixels > 0 && !Start())) return;
         // The room for them is made here, so that the thread never allocates under its lock.
         const size_t blocks = (Pixels + BlockPixels - 1) / BlockPixels + 1;
         if (FReserve.capacity() < blocks) FReserve.reserve(blocks);
         FReserveTarget = Pixels;
-        if (Pixels > 0) Start();
     }
     FWake.notify_all();
 }
@@ -114,11 +111,11 @@ void TSwapThread::Recycle(std::vector<TPixelBlock> Blocks) {
             }
     }
     if (Blocks.empty()) return;
+    // Freed here when the thread cannot take them (Blocks still holds them when the task could
+    // not be made, the task when the thread would not start).
     try {
         Later([blocks = std::make_shared<std::vector<TPixelBlock>>(std::move(Blocks))] {});
-    } catch (...) {
-        // Freed here then (Blocks still holds them when the task could not be made).
-    }
+    } catch (...) {}
 }
 
 void TSwapThread::Reserved(const TPixelBlock& Block, int Sign) {
@@ -131,18 +128,23 @@ void TSwapThread::Reserved(const TPixelBlock& Block, int Sign) {
     }
 }
 
-void TSwapThread::Start() {
-    if (FThread.joinable()) return;
-    FThread = std::thread([this] {
+bool TSwapThread::Start() {
+    if (FThread.joinable()) return true;
+    try {
+        FThread = std::thread([this] {
 #ifdef __linux__
-        // Background work: waking the thread must not take the processor from the window's
-        // thread that woke it, nor its work the processor from the window's thread.
-        sched_param batch{};
-        pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+            // Background work: waking the thread must not take the processor from the window's
+            // thread that woke it, nor its work the processor from the window's thread.
+            sched_param batch{};
+            pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 #endif
-        Run();
-    });
+            Run();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void TSwapThread::Run() {

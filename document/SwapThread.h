@@ -4,6 +4,8 @@
 // memory and deletes the files the copies let go of, so that the window's thread does neither;
 // and it keeps blocks mapped in advance for reading the next copy back. The history owns it: the
 // thread starts at its first work and ends with the history, once every task it was given is done.
+// When the system will not start it (a limit on threads), nothing is queued and the callers do
+// the work themselves; each new piece of work tries to start it again.
 #pragma once
 
 #include "document/PixelBlock.h"
@@ -49,11 +51,12 @@ public:
     TSwapThread(const TSwapThread&) = delete;
     TSwapThread& operator=(const TSwapThread&) = delete;
 
-    // Queues Job. When this raises (no memory, no thread), nothing is queued.
-    void Post(const std::shared_ptr<TSwapJob>& Job);
-    // Runs Task on the thread soon (it is destroyed there too). When this raises, Task is as
-    // it was.
-    void Later(std::function<void()>&& Task);
+    // Queues Job; false when the system will not start the thread. When this raises (no
+    // memory) or returns false, nothing is queued.
+    bool Post(const std::shared_ptr<TSwapJob>& Job);
+    // Runs Task on the thread soon (it is destroyed there too); false when the system will not
+    // start the thread. When this raises or returns false, Task is as it was.
+    bool Later(std::function<void()>&& Task);
     // True once Job is over; with Wait, waits for that first.
     bool Over(const TSwapJob& Job, bool Wait);
     // Stops Job, at once while it is queued, else at its next write, and waits until it is over.
@@ -61,7 +64,8 @@ public:
 
     // Has the thread keep blocks mapped for Pixels pixels, in whole blocks and one for the rest,
     // so that reading a copy back does not wait for the system to map its memory. Memory that
-    // runs out on the thread stops the filling until the next call with another figure.
+    // runs out on the thread stops the filling until the next call with another figure; without
+    // a thread there is no reserve until a call that starts one.
     void SetReserve(size_t Pixels);
     // The smallest block of the reserve with room for Pixels pixels, or an empty one.
     TPixelBlock TakeBlock(size_t Pixels);
@@ -74,7 +78,8 @@ public:
     }
 
 private:
-    void Start();
+    // Starts the thread unless it runs; false when the system will not start it.
+    bool Start();
     void Run();
     // Counts Block into the reserve's figures (Sign 1) or out of them (Sign -1).
     void Reserved(const TPixelBlock& Block, int Sign);

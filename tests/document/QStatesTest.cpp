@@ -13,6 +13,7 @@
 #include "tests/document/SwapPictures.h"
 #include "tests/support/AllocationFaults.h"
 #include "tests/support/AllowedSkip.h"
+#include "tests/support/AnotherUser.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -26,6 +27,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -812,4 +814,96 @@ TEST(QStates, AnAllocationThatFailsDuringAnUndoOrRedoLosesNoStep) {
             EXPECT_FALSE(hit); // every allocation was tried
             EXPECT_EQ(TempFileCount(), files);
         }
+}
+
+namespace {
+int ThreadsOfThisProcess() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task"))
+        ++n;
+    return n;
+}
+
+std::string CompressedSteps(const TQStates& History) {
+    std::string s;
+    for (int i = 0; i < History.Length(); ++i)
+        s += History.GetState(i)->IsCompressed() ? '1' : '0';
+    return s;
+}
+} // namespace
+
+TEST(QStates, UnderALimitOnThreadsTheIdleMomentsWriteTheStepsAndTheNextSwapOutTriesTheThreadAgain) {
+    // In a child held to one process of its user no thread starts: each idle moment writes a step
+    // on the calling thread, as a history without a thread does, and undo and redo still work.
+    // Once the limit is lifted, the next swap-out goes to the thread.
+    TempManager(); // made here, with its log, before the child runs as another user
+    std::string folder = "/tmp/quor-nobody-XXXXXX"; // one the other user may write
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    fs::permissions(folder, fs::perms::all);
+    const std::string outcome = AsAnotherUser([&] {
+        rlimit limit{};
+        getrlimit(RLIMIT_NPROC, &limit);
+        const rlimit one{1, limit.rlim_max};
+        if (setrlimit(RLIMIT_NPROC, &one) != 0) return std::string("no limit");
+        setenv("TMPDIR", folder.c_str(), 1);
+        SetAnalysisThreadCount(1);
+        try {
+            TLargeDocument doc(TStepCopies::OnChange, 8);
+            const int64_t oneStep = doc.History.GetState(7)->GetMemSize();
+            for (int i = 0; i < 8; ++i)
+                doc.History.Compact();
+            if (CompressedSteps(doc.History) != "11111000")
+                return "swapped out at idle moments: " + CompressedSteps(doc.History);
+            for (int i = 0; i < 5; ++i)
+                if (doc.History.GetState(i)->GetMemSize() >= oneStep / 2)
+                    return "step " + std::to_string(i) + " still holds its pixels";
+            while (doc.History.CanUndo()) {
+                doc.History.Undo(doc.Feature, doc.Dest);
+                if (!doc.ShowsCurrentStep()) return "undo to " + std::to_string(doc.History.Current());
+            }
+            for (int i = 0; i < 10; ++i)
+                doc.History.Compact();
+            if (CompressedSteps(doc.History).substr(3) != "11111")
+                return "undone steps swapped out: " + CompressedSteps(doc.History);
+            while (doc.History.CanRedo()) {
+                doc.History.Redo(doc.Feature, doc.Dest);
+                if (!doc.ShowsCurrentStep()) return "redo to " + std::to_string(doc.History.Current());
+            }
+            doc.History.GetState(7)->Compress();
+            if (!doc.History.GetState(7)->IsCompressed()) return std::string("Compress did not swap out");
+            if (ThreadsOfThisProcess() != 1) return std::string("a thread started under the limit");
+
+            setrlimit(RLIMIT_NPROC, &limit);
+            doc.History.Compact();
+            if (ThreadsOfThisProcess() != 2) return std::string("the swap thread was not tried again");
+            doc.History.WaitForSwapOuts();
+            if (!doc.History.GetState(0)->IsCompressed())
+                return "on the thread: " + CompressedSteps(doc.History);
+        } catch (const std::exception& e) {
+            return std::string("raised: ") + e.what();
+        }
+        return std::string("ok");
+    });
+    fs::remove_all(folder);
+    EXPECT_EQ(outcome, "ok");
+}
+
+TEST(QStates, ACompressThatRunsOutOfMemoryRaisesTheProgramsExceptionAndKeepsTheStep) {
+    if (!AllocationFaultsAvailable()) QUOR_ALLOWED_SKIP() << "this build keeps its own operator new";
+    TLargeDocument doc(TStepCopies::OnChange, 1);
+    std::string message;
+    {
+        const TAllocationFaultScope fault(1);
+        try {
+            doc.History.GetState(0)->Compress();
+        } catch (const Exception& e) {
+            message = e.Message();
+        } catch (const std::exception& e) {
+            message = std::string("not the program's: ") + e.what();
+        }
+    }
+    EXPECT_EQ(message, "Cannot swap an undo step out. Out of memory");
+    EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
+    doc.History.Undo(doc.Feature, doc.Dest);
+    EXPECT_TRUE(doc.ShowsCurrentStep());
 }
