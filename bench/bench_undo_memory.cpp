@@ -112,7 +112,7 @@ static void BM_UndoMemory200Gestures(benchmark::State& State) {
             malloc_trim(0);
             State.counters["rss_end_trimmed_MB"] = StatusMB("VmRSS:");
             historyBytes = history.GetMemSize();
-            swapFiles = FilesIn(gTmp, ".bmp");
+            swapFiles = FilesIn(gTmp, ".bmp") + FilesIn(gTmp, ".tiles");
             State.counters["strokes"] = history.StrokeCount();
         }
         State.counters["rss_start_MB"] = rssStart;

@@ -187,9 +187,11 @@ void TCompressedBitmap::Drop(const std::string& FileName) noexcept {
 std::shared_ptr<TSwapJob> TCompressedBitmap::NewJob() const {
     auto job = std::make_shared<TSwapJob>();
     if (FTiles) {
+        job->Ext = ".tiles";
         job->Write = FTiles->Writer();
         return job;
     }
+    job->Ext = ".bmp";
     const TBitmap32* bitmap = FBitmap.get();
     job->Write = [bitmap](TStream& Stream) {
         WriteBmp(*bitmap, Stream);

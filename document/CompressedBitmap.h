@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of pixels that can move between memory and a temporary file, so that old undo steps
 // give their memory back. It holds either a whole bitmap, or the tiles of a picture that were
-// about to change, each copied just before its first change (TileStore.h).
+// about to change, each copied just before its first change (TileStore.h). Swap files are named
+// for what they hold: a whole bitmap goes to a ".bmp" file, tiles to a ".tiles" file of their
+// pixel words as they lie in memory (read back only by the running copy that wrote them).
 //
 // A copy can be written to its file on a swap thread (SwapThread.h), the undo history's, which
 // writes swap files and frees the memory of copies that went out, so that the window's thread
@@ -57,8 +59,9 @@ public:
     // not hold yet. Only while in memory, before Seal.
     void KeepBefore(const TBitmap32& Picture, const TRect& R);
     // The copy is complete: it gives back what it only needed while tiles were added (the grid
-    // that finds them, the empty end of the last block) and lays the tiles out in the order of
-    // the picture's memory. No tile can be added afterwards.
+    // that finds them, the empty end of the last block) and sorts its table of tiles row by row of
+    // the grid, each row from left to right, the order in which they are exchanged and written
+    // (their pixels stay where they are). No tile can be added afterwards.
     void Seal();
     // The tiles held.
     int32_t TileCount() const;

@@ -15,7 +15,7 @@
 TSwapJob::TState TSwapJob::Perform() {
     try {
         // Asked for here, so that the window's thread never waits for the service's log.
-        FileName = TempManager().GetTempFileName(".bmp");
+        FileName = TempManager().GetTempFileName(Ext);
         Checksum = WriteWholeFile(FileName, Write, &Stop);
         return TState::Written;
     } catch (const TStopped&) {

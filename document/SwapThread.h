@@ -30,6 +30,8 @@ struct TSwapJob {
     enum class TState { Queued, Running, Written, Failed, Stopped };
     TState State = TState::Queued;
     std::atomic<bool> Stop{false};
+    // The file's extension, for what Write writes: ".bmp", ".tiles".
+    const char* Ext = ".bmp";
     std::string FileName;
     TWriteSwap Write;
     uint64_t Checksum = 0;

@@ -24,8 +24,9 @@ constexpr const char* LogPrefix = "TempManager-";
 constexpr const char* LogSuffix = ".log";
 constexpr const char* TempPrefix = "~";
 constexpr size_t TempDigits = 8;
-// The extensions the program asks names for: stroke logs and swapped-out bitmaps.
-constexpr const char* TempExtensions[] = {"tsk", ".bmp"};
+// The extensions the program asks names for: stroke logs, swapped-out bitmaps and tiles (older
+// copies swapped tiles out under ".bmp" names too).
+constexpr const char* TempExtensions[] = {"tsk", ".bmp", ".tiles"};
 // A log names a few thousand files at most; a larger one is read only this far.
 constexpr size_t MaxLogBytes = 16 * 1024 * 1024;
 // Names tried for this copy's log when others are in the way (a log of the same process id left

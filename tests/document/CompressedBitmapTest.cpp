@@ -14,8 +14,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -74,4 +76,24 @@ TEST(CompressedBitmap, AnAllocationThatFailsWhenASwapOutEndsLeavesTheCopyOutWith
                 EXPECT_FALSE(hit);
             }
     EXPECT_EQ(TempFileCount(), files);
+}
+
+TEST(CompressedBitmap, SwapFilesAreNamedForWhatTheyHold) {
+    // A whole bitmap goes to a BMP file, tiles to a file of their pixel words as they lie.
+    TBitmap32 picture(100, 70);
+    Noise(picture, 5);
+    TCompressedBitmap whole(picture);
+    whole.SetCompressed(true);
+    EXPECT_EQ(fs::path(whole.FileName()).extension(), ".bmp");
+    std::ifstream bmp(whole.FileName(), std::ios::binary);
+    char magic[2] = {};
+    bmp.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+
+    TCompressedBitmap tiles(100, 70);
+    tiles.KeepBefore(picture, picture.BoundsRect());
+    tiles.Seal();
+    tiles.SetCompressed(true);
+    EXPECT_EQ(fs::path(tiles.FileName()).extension(), ".tiles");
+    EXPECT_EQ(fs::file_size(tiles.FileName()), 100u * 70u * 4u);
 }

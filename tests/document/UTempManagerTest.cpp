@@ -227,6 +227,7 @@ TEST_F(TempManagerTest, TwoRunningCopiesLeaveEachOthersFilesAndLogAlone) {
 
 TEST_F(TempManagerTest, AnEndedCopysLogDeletesOnlyOurOwnNamesInTheTemporaryFolder) {
     const std::string ours = FTmp + "~0badcafe.bmp";
+    const std::string tiles = FTmp + "~0badcaff.tiles"; // swapped-out tiles
     const std::vector<std::string> kept = {
         FRoot / "~0badcafe.bmp",  // our form, elsewhere
         FTmp + "~a-precious.txt", // "~" and a hex digit, not our form
@@ -236,10 +237,11 @@ TEST_F(TempManagerTest, AnEndedCopysLogDeletesOnlyOurOwnNamesInTheTemporaryFolde
         FTmp + "sub/~0badcafe.bmp",
     };
     WriteText(ours, "x");
+    WriteText(tiles, "x");
     fs::create_directory(FTmp + "sub");
     for (const std::string& name : kept)
         WriteText(name, "keep me");
-    std::string log = ours + "\r\n\r\n" + FTmp + "../~0badcafe.bmp\n~87654321tsk\r\n" +
+    std::string log = ours + "\r\n" + tiles + "\r\n\r\n" + FTmp + "../~0badcafe.bmp\n~87654321tsk\r\n" +
                       std::string("\x01\xFF\0/\x02", 5) + "\r\n" + FTmp + "\r\n";
     for (const std::string& name : kept)
         log += name + "\r\n";
@@ -247,6 +249,7 @@ TEST_F(TempManagerTest, AnEndedCopysLogDeletesOnlyOurOwnNamesInTheTemporaryFolde
     {
         TTempManager manager;
         EXPECT_FALSE(fs::exists(ours));
+        EXPECT_FALSE(fs::exists(tiles));
         EXPECT_FALSE(fs::exists(FState + "TempManager-999999999.log"));
         for (const std::string& name : kept)
             EXPECT_TRUE(fs::exists(name)) << name;
