@@ -2,8 +2,9 @@
 // The analysis of a picture into the feature bitmap that every stroke reads.
 //
 // The feature bitmap has the picture's size and row order; each pixel word (TFeaturePixel) packs
-//   alpha (bits 24..31): direction along the edges, a THeading byte (0..64 or 191..255; 191 where
-//                        no orientation is available, a band about 16 pixels wide along the sides)
+//   alpha (bits 24..31): direction along the edges, a THeading byte (0..64 or 191..255; 191
+//                        everywhere in a picture of fewer than two blocks, 32 pixels, across
+//                        or down)
 //   red   (bits 16..23): darkness, 255 - Round(lightness x 255)
 //   green (bits 8..15):  Round(hue x 31) x 8 + Round(saturation x 7)
 //   blue  (bit 7):       border, set on the thinned edge lines

@@ -47,28 +47,27 @@ inline void AddTensorRow(const int16_t* A, const int16_t* B, int64_t* P, int64_t
     AddTensorRow64(A, B, P, Q, W);
 }
 
-// The doubled gradient angle of every block whose (N + 1)-square window fits inside the picture;
-// the other cells keep 0. The window's rows are first summed per column (in TSum), then each
-// block adds its N + 1 columns in 64 bits.
+// The doubled gradient angle of every block, from the part of its (N + 1)-square window that lies
+// inside the picture (only the last grid row and column can reach past it, by one pixel). The
+// window's rows are first summed per column (in TSum), then each block adds its columns in 64 bits.
 template <typename TSum>
 std::vector<float> BlockAnglesIn(const int16_t* A, const int16_t* B, int W, int H, int N) {
     const int gw = W / N, gh = H / N, half = N / 2;
     std::vector<float> angle(MapElements(gw, gh), 0.0f);
-    const int columns = W - half > half ? (W - half - half + N - 1) / N : 0; // cx = half + k N < W - half
+    if (gw == 0) return angle;
     ParallelRows(0, gh, std::max(1, MinRowBand(W) / (N + 1)), [&](int first, int last) {
         std::vector<TSum> p(W), q(W);
         for (int j = first; j < last; ++j) {
             const int cy = half + j * N;
-            if (cy >= H - half || columns == 0) continue;
             std::fill(p.begin(), p.end(), TSum{0});
             std::fill(q.begin(), q.end(), TSum{0});
-            for (int y = cy - half; y <= cy + half; ++y)
+            for (int y = cy - half; y <= std::min(H - 1, cy + half); ++y)
                 AddTensorRow(A + static_cast<size_t>(y) * W, B + static_cast<size_t>(y) * W, p.data(),
                              q.data(), W);
-            for (int k = 0; k < columns; ++k) {
+            for (int k = 0; k < gw; ++k) {
                 const int cx = half + k * N;
                 int64_t sxy = 0, sd = 0;
-                for (int x = cx - half; x <= cx + half; ++x) {
+                for (int x = cx - half; x <= std::min(W - 1, cx + half); ++x) {
                     sxy += p[x];
                     sd += q[x];
                 }
@@ -128,11 +127,13 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 
 // Where pixel column x (or row y) samples the grid: the cell and the fraction, both from the
-// single-precision position x x (GW / W).
+// single-precision position x x (GW / W). The cell is clamped to 0 .. G - 2, so that the four
+// cells of every sample exist; a position past the last cell takes fraction 1, the outermost
+// cell's value. G must be at least 2.
 struct TSample {
     int Cell;
     float Fraction;
-    bool Inside; // 1 <= Cell <= G - 2
+    bool Shared; // the position is at least 1: see ExpandBlockAngles
 };
 
 std::vector<TSample> Samples(int Pixels, int Cells) {
@@ -141,13 +142,16 @@ std::vector<TSample> Samples(int Pixels, int Cells) {
     for (int x = 0; x < Pixels; ++x) {
         const float pos = static_cast<float>(x * static_cast<double>(ratio));
         const int cell = static_cast<int>(pos);
-        s[x] = TSample{cell, pos - static_cast<float>(cell), cell >= 1 && cell <= Cells - 2};
+        if (cell > Cells - 2)
+            s[x] = TSample{Cells - 2, 1.0f, true};
+        else
+            s[x] = TSample{cell, pos - static_cast<float>(cell), cell >= 1};
     }
     return s;
 }
 
-// v = (1 - fx)(1 - fy) c00 + fx (1 - fy) c10 + (1 - fx) fy c01 + fx fy c11, each weight exact in
-// double, the sum rounded to single.
+// v = (1 - fx)(1 - fy) c00 + fx (1 - fy) c10 + (1 - fx) fy c01 + fx fy c11, in double from left
+// to right, the sum rounded to single.
 inline float Bilinear(double Ux, double Fx, double Uy, double Fy, float C00, float C10, float C01,
                       float C11) {
     return static_cast<float>(Ux * Uy * C00 + Fx * Uy * C10 + Ux * Fy * C01 + Fx * Fy * C11);
@@ -248,17 +252,16 @@ void DirectionBytes(const float* X, const float* Y, uint8_t* Out, int Count) {
 void ResizeGridBilinear(std::span<const float> Src, std::span<float> Dst, int GW, int GH, int W, int H) {
     CheckMapSize(Src, GW, GH, "ResizeGridBilinear");
     CheckMapSize(Dst, W, H, "ResizeGridBilinear");
-    if (W < 2 || H < 2) return; // nothing but the last row and column
+    if (GW < 2 || GH < 2) {
+        std::fill(Dst.begin(), Dst.end(), 0.0f); // no cell to interpolate between
+        return;
+    }
     const std::vector<TSample> xs = Samples(W, GW), ys = Samples(H, GH);
-    for (int y = 0; y <= H - 2; ++y) {
+    for (int y = 0; y < H; ++y) {
         float* out = Dst.data() + static_cast<size_t>(y) * W;
         const TSample sy = ys[y];
-        for (int x = 0; x <= W - 2; ++x) {
+        for (int x = 0; x < W; ++x) {
             const TSample sx = xs[x];
-            if (!sx.Inside || !sy.Inside) {
-                out[x] = 0;
-                continue;
-            }
             const float* c0 = Src.data() + static_cast<size_t>(sy.Cell) * GW + sx.Cell;
             const float* c1 = c0 + GW;
             out[x] = Bilinear(1.0 - sx.Fraction, sx.Fraction, 1.0 - sy.Fraction, sy.Fraction, c0[0], c0[1],
@@ -270,51 +273,53 @@ void ResizeGridBilinear(std::span<const float> Src, std::span<float> Dst, int GW
 namespace {
 
 // Every pixel's byte VectorToDirectionByte(-S', C') from the cosine C' and sine S' of the block
-// angles spread to full size; where no interpolation reaches, both are 0 and the byte is 191.
-// The spread values are computed as ResizeGridBilinear computes them, row by row, without
-// keeping them.
+// angles spread to full size; with fewer than two cells across or down nothing is spread, both
+// are 0 and every byte is 191. The spread values are computed as ResizeGridBilinear computes them,
+// row by row, without keeping them.
 void ExpandBlockAngles(const std::vector<float>& Angle, uint8_t* Dir, int W, int H, int GW, int GH) {
+    if (GW < 2 || GH < 2) {
+        std::fill(Dir, Dir + MapElements(W, H), uint8_t{191});
+        return;
+    }
     std::vector<float> cosine(Angle.size()), sine(Angle.size());
     for (size_t i = 0; i < Angle.size(); ++i) {
         cosine[i] = static_cast<float>(std::cos(static_cast<double>(Angle[i])));
         sine[i] = static_cast<float>(std::sin(static_cast<double>(Angle[i])));
     }
     const std::vector<TSample> xs = Samples(W, GW), ys = Samples(H, GH);
-    // The columns that interpolate, [x0, x1), in runs of one grid cell each (the cell grows with x).
+    // The columns from x0 on sample at positions of at least 1 (the position grows with x).
     int x0 = 0;
-    while (x0 < W - 1 && !xs[x0].Inside)
+    while (x0 < W && !xs[x0].Shared)
         ++x0;
-    int x1 = x0;
-    while (x1 < W - 1 && xs[x1].Inside)
-        ++x1;
     std::vector<double> ux(W), fx(W);
-    for (int x = x0; x < x1; ++x) {
+    for (int x = 0; x < W; ++x) {
         ux[x] = 1.0 - xs[x].Fraction;
         fx[x] = xs[x].Fraction;
     }
     ParallelRows(0, H, MinRowBand(W), [&](int first, int last) {
         std::vector<float> cx(W), sy(W);
         for (int y = first; y < last; ++y) {
-            uint8_t* out = Dir + static_cast<size_t>(y) * W;
             const TSample row = ys[y];
-            if (y == H - 1 || !row.Inside || x0 == x1) {
-                std::fill(out, out + W, uint8_t{191});
-                continue;
-            }
-            std::fill(out, out + x0, uint8_t{191});
-            std::fill(out + x1, out + W, uint8_t{191});
             const double uy = 1.0 - row.Fraction, fy = row.Fraction;
             const float* c0 = cosine.data() + static_cast<size_t>(row.Cell) * GW;
             const float* s0 = sine.data() + static_cast<size_t>(row.Cell) * GW;
-            for (int x = x0; x < x1;) {
+            // Samples at a position below 1 (the first cell's) have fractions of up to about 29
+            // significant bits, so their products are not all exact: they take the plain order.
+            const int plainEnd = row.Shared ? x0 : W;
+            for (int x = 0; x < plainEnd; ++x) {
+                const int i = xs[x].Cell;
+                cx[x] = Bilinear(ux[x], fx[x], uy, fy, c0[i], c0[i + 1], c0[i + GW], c0[i + GW + 1]);
+                sy[x] = -Bilinear(ux[x], fx[x], uy, fy, s0[i], s0[i + 1], s0[i + GW], s0[i + GW + 1]);
+            }
+            for (int x = plainEnd; x < W;) {
                 const int cell = xs[x].Cell;
                 int end = x + 1;
-                while (end < x1 && xs[end].Cell == cell)
+                while (end < W && xs[end].Cell == cell)
                     ++end;
-                // The fractions of interpolating samples come from singles of at least 1, so 1 - f
-                // and f have at most 24 significant bits, and so has a grid value: any product of
-                // two of them is exact in double. (1 - fx)(1 - fy) c00 is therefore rounded once,
-                // exactly like (1 - fx) ((1 - fy) c00), which lets each run share the row factors.
+                // The other fractions come from singles of at least 1 (or are 1), so 1 - f and f
+                // have at most 24 significant bits, and so has a grid value: any product of two of
+                // them is exact in double. (1 - fx)(1 - fy) c00 is therefore rounded once, exactly
+                // like (1 - fx) ((1 - fy) c00), which lets each run share the row factors.
                 const TCellWeights cw{uy * c0[cell], uy * c0[cell + 1], fy * c0[cell + GW],
                                       fy * c0[cell + GW + 1]};
                 const TCellWeights sw{uy * s0[cell], uy * s0[cell + 1], fy * s0[cell + GW],
@@ -322,7 +327,7 @@ void ExpandBlockAngles(const std::vector<float>& Angle, uint8_t* Dir, int W, int
                 SpreadRun(ux.data() + x, fx.data() + x, end - x, cw, sw, cx.data() + x, sy.data() + x);
                 x = end;
             }
-            DirectionBytes(cx.data() + x0, sy.data() + x0, out + x0, x1 - x0);
+            DirectionBytes(cx.data(), sy.data(), Dir + static_cast<size_t>(y) * W, W);
         }
     });
 }

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <span>
 
-// Fills every element of Dir with a direction byte (0..64 or 191..255; 191 where no block
-// estimate reaches) from the vertical (A) and horizontal (B) Sobel maps, with blocks of N x N
-// pixels whose (N + 1)-square windows sum the tensor. N must be at least 1.
+// Fills every element of Dir with a direction byte (0..64 or 191..255) from the vertical (A) and
+// horizontal (B) Sobel maps, with blocks of N x N pixels whose (N + 1)-square windows, clipped to
+// the picture, sum the tensor. Every pixel, to the picture's four sides, follows the blocks around
+// it; a picture of fewer than two blocks across or down has no direction: 191 everywhere. N must
+// be at least 1.
 void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, std::span<uint8_t> Dir, int W,
                       int H, int N);
 
@@ -18,7 +20,6 @@ void OrientationField(std::span<const int16_t> A, std::span<const int16_t> B, st
 uint8_t DirectionByteOf(float Y, float X);
 
 // Dst (W x H) := the GW x GH grid Src sampled at x x GW / W, y x GH / H (no half-cell offset),
-// single precision; only samples whose four cells all lie off the grid's first row and column
-// and inside its last are interpolated, the rest are 0, and Dst's last row and column are not
-// written.
+// single precision, every element: the cell index is clamped to 0 .. G - 2, and a sample past
+// the last cell takes the outermost cell's value (fraction 1). With GW or GH below 2, Dst := 0.
 void ResizeGridBilinear(std::span<const float> Src, std::span<float> Dst, int GW, int GH, int W, int H);

@@ -574,6 +574,62 @@ TEST(DualImageTest, ReRenderAndPostScriptReadTheAppliedSteps) {
     EXPECT_EQ(Logged(doc).size(), static_cast<size_t>(doc.StrokeCount()));
 }
 
+// A spray along the top edge of a photo of straight stripes whose sides are multiples of the
+// analysis's block size: every stroke runs along the stripes there, as it does inside the
+// picture, neither straight down (a comb) nor along a line across the picture (a rule).
+TEST(DualImageTest, AGestureAlongTheTopEdgeFollowsTheStripesThere) {
+    const int w = 192, h = 128;
+    const double degrees = 30, pi = 3.141592653589793;
+    TImgView32 src, dst;
+    src.Bitmap.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // Rising to the right at 30 degrees, as the picture shows them.
+            const double across =
+                -x * std::sin(degrees * pi / 180) + (h - 1 - y) * std::cos(degrees * pi / 180);
+            const int grey = static_cast<int>(128 + 100 * std::sin(across * 2 * pi / 11));
+            src.Bitmap.SetPixel(x, y, Color32(grey, grey, grey));
+        }
+    dst.Bitmap.SetSize(w, h);
+    dst.Bitmap.Clear(clWhite32);
+    src.SetViewportSize(w, h);
+    dst.SetViewportSize(w, h);
+    TDualImage doc(&src, &dst, 1.0f, nullptr, nullptr, nullptr);
+    RandSeed = 7;
+    doc.SetAutoMode(true);
+    doc.SetBrdLimit(100);
+    doc.StopOnBorders = false;
+    doc.SetSize(16);
+    doc.SetDensity(40);
+    doc.SetLength(30);
+    doc.BeginChange();
+    for (int x = 4; x < w - 4; x += 8)
+        doc.SprayAt(x, 4);
+    doc.EndChange();
+
+    const std::vector<TStrokeOutline> strokes = Logged(doc);
+    ASSERT_GT(strokes.size(), 100u);
+    int measured = 0, astray = 0;
+    for (const TStrokeOutline& s : strokes) {
+        if (s.Left.size() < 2) continue;
+        // The line through the middles of the stroke's two ends, in picture coordinates (y down).
+        const double x0 = (s.Left.front().X + s.Right.front().X) / 131072.0;
+        const double y0 = (s.Left.front().Y + s.Right.front().Y) / 131072.0;
+        const double x1 = (s.Left.back().X + s.Right.back().X) / 131072.0;
+        const double y1 = (s.Left.back().Y + s.Right.back().Y) / 131072.0;
+        // A walk that reaches the picture's frame is held there and runs along it: not measured.
+        const bool held =
+            std::min({x0, y0, x1, y1}) <= 0.5 || std::max(x0, x1) >= w - 1.5 || std::max(y0, y1) >= h - 1.5;
+        if (held || std::hypot(x1 - x0, y1 - y0) < 8) continue;
+        ++measured;
+        const double angle = std::fmod(std::atan2(y0 - y1, x1 - x0) * 180 / pi + 360, 180);
+        const double off = std::min(std::abs(angle - degrees), 180 - std::abs(angle - degrees));
+        if (off > 15) ++astray;
+    }
+    ASSERT_GT(measured, 50);
+    EXPECT_LE(astray, measured / 20) << astray << " of " << measured << " strokes leave the stripes";
+}
+
 TEST(DualImageTest, GuideGridOfTenPixelCells) {
     TDocument d(105, 105);
     THeading h = 0;

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -89,10 +91,8 @@ TEST(FeatureExtractor, UniformPictures) {
                 ASSERT_EQ(RedComponent(p), c.Red) << std::hex << c.Colour;
                 ASSERT_EQ(GreenComponent(p), c.Green) << std::hex << c.Colour;
                 ASSERT_EQ(BlueComponent(p), 0);
-                // Map row y = h - 1 - r; inside are grid cells 1 .. 2 of 4 x 3: x 16..47, y 16..31.
-                const int y = h - 1 - r;
-                const bool inside = x >= 16 && x < 48 && y >= 16 && y < 32;
-                ASSERT_EQ(AlphaComponent(p), inside ? 0 : 191) << x << "," << r;
+                // Every block has angle 0, so every pixel, to the four sides, has direction 0.
+                ASSERT_EQ(AlphaComponent(p), 0) << x << "," << r;
             }
     }
 }
@@ -129,6 +129,48 @@ TEST(FeatureExtractor, EdgeDirectionsAndRowOrder) {
             if (x + r < w) diagonal.SetPixel(x, r, clBlack32);
     f = TFeatureExtractor::Extract(diagonal);
     EXPECT_EQ(AlphaComponent(f->Pixel(64, 63)), 32);
+}
+
+// Straight stripes at the angle Degrees (counted up from the right, as the picture shows them),
+// a smooth wave across them.
+TBitmap32 Stripes(int W, int H, double Degrees) {
+    const double a = Degrees * 3.141592653589793 / 180;
+    TBitmap32 b;
+    b.SetSize(W, H);
+    for (int r = 0; r < H; ++r)
+        for (int x = 0; x < W; ++x) {
+            const double across = -x * std::sin(a) + (H - 1 - r) * std::cos(a);
+            const int grey = static_cast<int>(128 + 100 * std::sin(across * 2 * 3.141592653589793 / 11));
+            b.SetPixel(x, r, Color32(grey, grey, grey));
+        }
+    return b;
+}
+
+// The distance between two direction bytes, along the turn.
+int DirectionSteps(int A, int B) {
+    const int d = std::abs(A - B) % 256;
+    return std::min(d, 256 - d);
+}
+
+TEST(FeatureExtractor, StripesHaveTheirDirectionToTheFourSides) {
+    // Sides that are multiples of the block size, and one that is not.
+    for (const auto& [w, h] : {std::pair{192, 128}, {160, 160}, {171, 133}})
+        for (const double degrees : {30.0, -55.0, 12.0}) {
+            const int expected =
+                static_cast<int>(std::lround((degrees < 0 ? degrees + 360 : degrees) / 360 * 255));
+            auto f = TFeatureExtractor::Extract(Stripes(w, h, degrees));
+            int worst = 0;
+            for (int r = 0; r < h; ++r)
+                for (int x = 0; x < w; ++x) {
+                    const int steps = DirectionSteps(AlphaComponent(f->Pixel(x, r)), expected);
+                    ASSERT_LE(steps, 2)
+                        << w << "x" << h << " at " << degrees << " degrees, pixel " << x << "," << r;
+                    worst = std::max(worst, steps);
+                }
+            // The corners and the last row and column are among the pixels checked above.
+            EXPECT_LE(DirectionSteps(AlphaComponent(f->Pixel(w - 1, h - 1)), expected), 2);
+            EXPECT_LE(DirectionSteps(AlphaComponent(f->Pixel(0, 0)), expected), 2);
+        }
 }
 
 TEST(FeatureExtractor, TinyAndNarrowPictures) {

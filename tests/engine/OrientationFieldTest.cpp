@@ -36,18 +36,15 @@ TByteMap Field(const TSmallIntMap& A, const TSmallIntMap& B, int W, int H) {
 
 } // namespace
 
-TEST(OrientationField, UniformPictureGivesZeroInsideAnd191OnTheBands) {
-    const int w = 96, h = 80;
-    TSmallIntMap a, b;
-    SobelsOf(
-        w, h, [](int, int) { return 90; }, a, b);
-    const TByteMap dir = Field(a, b, w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            // Inside: grid cells 1 .. GW - 2 sampled, i.e. 16 <= x < 80 and 16 <= y < 64.
-            const bool inside = x >= 16 && x < 80 && y >= 16 && y < 64;
-            ASSERT_EQ(dir[y * w + x], inside ? 0 : 191) << x << "," << y;
-        }
+TEST(OrientationField, UniformPictureGivesZeroToTheFourSides) {
+    // Sides that are multiples of the block size (the last grid row and column's windows reach
+    // one pixel past the picture) and sides that are not.
+    for (const auto& [w, h] : {std::pair{96, 80}, {100, 37}, {32, 32}}) {
+        TSmallIntMap a, b;
+        SobelsOf(
+            w, h, [](int, int) { return 90; }, a, b);
+        EXPECT_EQ(Field(a, b, w, h), TByteMap(static_cast<size_t>(w) * h, 0)) << w << "x" << h;
+    }
 }
 
 TEST(OrientationField, StraightEdges) {
@@ -74,8 +71,8 @@ TEST(OrientationField, StraightEdges) {
     }
 }
 
-TEST(OrientationField, SmallPicturesHaveNoDirection) {
-    for (const auto& [w, h] : {std::pair{0, 0}, {1, 1}, {47, 200}, {200, 47}, {10, 3}}) {
+TEST(OrientationField, PicturesOfFewerThanTwoBlocksAcrossHaveNoDirection) {
+    for (const auto& [w, h] : {std::pair{0, 0}, {1, 1}, {31, 200}, {200, 31}, {10, 3}}) {
         TSmallIntMap a(static_cast<size_t>(w) * h, 37), b(a.size(), -11);
         const TByteMap dir = Field(a, b, w, h);
         EXPECT_EQ(dir, TByteMap(a.size(), 191)) << w << "x" << h;
@@ -107,10 +104,10 @@ TEST(OrientationField, MatchesPlainOnRandomMaps) {
     });
 }
 
-TEST(OrientationField, ResizeGridBilinearMatchesPlain) {
+TEST(OrientationField, ResizeGridBilinearMatchesPlainAndReachesTheOutermostCells) {
     std::mt19937 rng(5);
     for (const auto& [gw, gh, w, h] :
-         {std::array{4, 3, 64, 48}, {7, 5, 100, 77}, {2, 2, 10, 10}, {0, 0, 5, 5}}) {
+         {std::array{4, 3, 64, 48}, {7, 5, 100, 77}, {2, 2, 10, 10}, {2, 3, 32, 48}, {6, 4, 97, 71}}) {
         std::vector<float> grid(static_cast<size_t>(gw) * gh);
         for (auto& v : grid)
             v = std::uniform_real_distribution<float>(-1, 1)(rng);
@@ -118,8 +115,18 @@ TEST(OrientationField, ResizeGridBilinearMatchesPlain) {
         Plain::Singles pout(out.size(), 7.0f);
         ResizeGridBilinear(grid, out, gw, gh, w, h);
         Plain::ResizeGridBilinear(grid, pout, gw, gh, w, h);
-        EXPECT_EQ(out, pout);
-        EXPECT_EQ(out.back(), 7.0f); // the last row and column are not written
+        EXPECT_EQ(out, pout) << gw << "x" << gh;
+        // The first pixel samples the first cell; the last row and column are past the last cell.
+        EXPECT_EQ(out.front(), grid.front());
+        EXPECT_EQ(out.back(), grid.back());
+        EXPECT_EQ(out[w - 1], grid[gw - 1]);
+        EXPECT_EQ(out[static_cast<size_t>(h - 1) * w], grid[static_cast<size_t>(gh - 1) * gw]);
+    }
+    // Fewer than two cells across or down: nothing to interpolate between.
+    for (const auto& [gw, gh] : {std::pair{1, 5}, {5, 1}, {0, 0}}) {
+        std::vector<float> grid(static_cast<size_t>(gw) * gh, 0.5f), out(25, 7.0f);
+        ResizeGridBilinear(grid, out, gw, gh, 5, 5);
+        EXPECT_EQ(out, std::vector<float>(25, 0.0f));
     }
 }
 

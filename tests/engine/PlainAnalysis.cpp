@@ -210,14 +210,17 @@ uint8_t VectorToDirectionByte(float Y, float X) {
 void ResizeGridBilinear(const Singles& Src, Singles& Dst, int GW, int GH, int W, int H) {
     const float rx = static_cast<float>(static_cast<double>(GW) / W);
     const float ry = static_cast<float>(static_cast<double>(GH) / H);
-    for (int y = 0; y <= H - 2; ++y)
-        for (int x = 0; x <= W - 2; ++x) {
-            const float sx = static_cast<float>(x * static_cast<double>(rx));
-            const float sy = static_cast<float>(y * static_cast<double>(ry));
-            const int i = static_cast<int>(sx), j = static_cast<int>(sy);
-            const float fx = sx - static_cast<float>(i), fy = sy - static_cast<float>(j);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
             double v = 0;
-            if (i >= 1 && i <= GW - 2 && j >= 1 && j <= GH - 2) {
+            if (GW >= 2 && GH >= 2) {
+                const float sx = static_cast<float>(x * static_cast<double>(rx));
+                const float sy = static_cast<float>(y * static_cast<double>(ry));
+                int i = static_cast<int>(sx), j = static_cast<int>(sy);
+                float fx = sx - static_cast<float>(i), fy = sy - static_cast<float>(j);
+                // Past the last cell: the outermost cell's value.
+                if (i > GW - 2) i = GW - 2, fx = 1;
+                if (j > GH - 2) j = GH - 2, fy = 1;
                 const double ux = 1.0 - fx, uy = 1.0 - fy;
                 v = ux * uy * Src[j * GW + i] + fx * uy * Src[j * GW + i + 1] +
                     ux * fy * Src[(j + 1) * GW + i] +
@@ -230,16 +233,19 @@ void ResizeGridBilinear(const Singles& Src, Singles& Dst, int GW, int GH, int W,
 void OrientationField(const Shorts& A, const Shorts& B, Bytes& Dir, int W, int H, int N) {
     const int GW = W / N, GH = H / N;
     Singles angle(static_cast<size_t>(GW) * GH, 0.0f);
-    for (int cx = N / 2; cx < W - N / 2; cx += N)
-        for (int cy = N / 2; cy < H - N / 2; cy += N) {
+    for (int i = 0; i < GW; ++i)
+        for (int j = 0; j < GH; ++j) {
+            const int cx = N / 2 + i * N, cy = N / 2 + j * N;
             int32_t sxy = 0, sd = 0;
+            // The part of the window inside the picture.
             for (int x = cx - N / 2; x <= cx + N / 2; ++x)
                 for (int y = cy - N / 2; y <= cy + N / 2; ++y) {
+                    if (x >= W || y >= H) continue;
                     const int a = A[y * W + x], b = B[y * W + x];
                     sxy += 2 * a * b;
                     sd += a * a - b * b;
                 }
-            angle[(cy / N) * GW + cx / N] =
+            angle[j * GW + i] =
                 sxy == 0 && sd == 0 ? 0.0f : static_cast<float>(std::atan2(double(sxy), double(sd)));
         }
     Singles c(angle.size()), s(angle.size());
