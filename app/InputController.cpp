@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -90,7 +91,8 @@ void TAbstractInputController::MouseMove(TCustomImage32* /*Sender*/, TShiftState
         const TPoint now = ScreenCursorPos();
         const double dy = static_cast<double>(FSavedCursorPos.Y) - now.Y;
         const double dx = static_cast<double>(FSavedCursorPos.X) - now.X;
-        FDocument->SetSize(Round(std::hypot(dy, dx)));
+        // A move past either end of the range gives that end, as a size drag does everywhere.
+        FDocument->SetSize(std::clamp(Round(std::hypot(dy, dx)), MinBrushSize, MaxBrushSize));
         Abort();
     }
 }

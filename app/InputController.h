@@ -5,7 +5,8 @@
 //
 // Rules every controller inherits:
 // - Shift held (as the key events report it) makes a mouse move set the brush radius to the
-//   distance in screen pixels from where Shift went down; presses and moves then reach no tool.
+//   distance in screen pixels from where Shift went down (a distance beyond the brush's range
+//   gives the range's end); presses and moves then reach no tool.
 //   A mouse event that finds Shift up ends that state (its key release went to another window).
 // - The wheel grows or shrinks the brush radius by one per notch, and does nothing else: the
 //   view under it does not scroll.

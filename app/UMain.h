@@ -134,6 +134,9 @@ public:
     // ---- panels, gauges and lists -----------------------------------------------------------------
     void FormCreate();
     void UpdateUI();
+    // The tool buttons show what is selected, however it was chosen: the "?" button while
+    // context help waits for its click, otherwise the selected tool's button, none without one.
+    void ShowToolButtons();
     // A style gauge changed: the drawing (when open) takes the gauge's value, and the label shows
     // the drawing's value after the change (without a drawing, the gauge's).
     void StyleGaugeChange(TStyleParameter P);

@@ -72,6 +72,7 @@ void TFMain::EndContextHelp() {
     ContextHelpMode = false;
     if (FDomain.ToolManager) FDomain.ToolManager->SetEnabled(true);
     QApplication::restoreOverrideCursor();
+    ShowToolButtons();
 }
 
 void TFMain::StartContextHelp(void*) {
@@ -81,6 +82,7 @@ void TFMain::StartContextHelp(void*) {
     else
         QApplication::setOverrideCursor(QCursor(Qt::WhatsThisCursor));
     ContextHelpMode = true;
+    ShowToolButtons();
     QApplication::processEvents();
 }
 

@@ -12,6 +12,7 @@
 #include "controls/QuickValue.h"
 #include "controls/QuorSlider.h"
 #include "controls/SimpleColorSelector.h"
+#include "document/DualImage.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/qt/InputEvents.h"
@@ -260,8 +261,8 @@ QWidget* TFMain::BuildSizePanel() {
     layout->setVerticalSpacing(4);
     qvDensity = new TQuickValue(body);
     qvSize = new TQuickValue(body);
-    const std::tuple<TQuickValue*, int, int, int, const char*> boxes[] = {{qvDensity, 5, 200, 10, " lines"},
-                                                                          {qvSize, 8, 500, 10, " pixels"}};
+    const std::tuple<TQuickValue*, int, int, int, const char*> boxes[] = {
+        {qvDensity, 5, 200, 10, " lines"}, {qvSize, MinBrushSize, MaxBrushSize, 10, " pixels"}};
     for (const auto& [box, min, max, position, suffix] : boxes) {
         box->SetMin(min);
         box->SetMax(max);

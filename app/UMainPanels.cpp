@@ -69,11 +69,6 @@ void TFMain::UpdateUI() {
             panels = &none;
             break;
         }
-        // No tool leaves no button down; an exclusive group would keep one.
-        FToolGroup->setExclusive(false);
-        for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
-            b->setChecked(b == panels->Button);
-        FToolGroup->setExclusive(true);
         if (panels->Button != nullptr) {
             panStyle->setVisible(panels->Style);
             panPS->setVisible(panels->PS);
@@ -113,6 +108,7 @@ void TFMain::UpdateUI() {
             StyleGauges.Gauges[p]->SetPosition(StyleParameters[p].NoDrawing);
         qvSize->SetPosition(50);
     }
+    ShowToolButtons();
     // The drawing ends with exactly the values the controls show.
     gaWidthChange();
     gaPolyStepChange();
@@ -122,6 +118,35 @@ void TFMain::UpdateUI() {
     gaSizeChange();
     gaDensityChange();
     gaBrdLimitChange();
+}
+
+void TFMain::ShowToolButtons() {
+    QToolButton* down = nullptr;
+    if (ContextHelpMode) {
+        down = btHelp;
+    } else if (FDomain.ToolManager) {
+        switch (FDomain.ToolManager->Tool) {
+        case tiPointer:
+            down = btPtr;
+            break;
+        case tiFreeHand:
+            down = btFree;
+            break;
+        case tiPattern:
+            down = btPat;
+            break;
+        case tiAutoSketch:
+            down = btAuto;
+            break;
+        default:
+            break;
+        }
+    }
+    // No tool leaves no button down; an exclusive group would keep one.
+    FToolGroup->setExclusive(false);
+    for (QToolButton* b : {btPtr, btAuto, btPat, btFree, btHelp})
+        b->setChecked(b == down);
+    FToolGroup->setExclusive(true);
 }
 
 void TFMain::StyleGaugeChange(TStyleParameter P) {

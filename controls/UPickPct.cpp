@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 // The thumb's picture with its magenta background made transparent.
 QImage ThumbPicture() {
@@ -87,7 +89,8 @@ int TFPickPct::ShowModal() {
 }
 
 void TFPickPct::MoveThumbTo(int X) {
-    if (X < Bevel1.Left || X > Bevel1.Left + Bevel1.Width) return;
+    // A pointer past either end of the bar puts the thumb at that end, however fast it moved.
+    X = std::clamp(X, Bevel1.Left, Bevel1.Left + Bevel1.Width);
     Image1.Left = X - Image1.Width / 2;
     UpdatePositionFromThumb();
     update();
@@ -139,6 +142,12 @@ TFPickPct::TTarget TFPickPct::Hit(const QPoint& Client) const {
 void TFPickPct::Dispatch(QMouseEvent* Event) {
     const QPoint client = Event->position().toPoint() - ClientOrigin();
     TTarget target = FCapture != TTarget::None ? FCapture : Hit(client);
+    // A drag that left the picker, or a pointer level with it past one end of the bar, still
+    // moves the thumb (to that end).
+    const int clientHeight = height() - 2 * FrameWidth;
+    if (target == TTarget::None && Event->type() == QEvent::MouseMove &&
+        (Event->buttons() != Qt::NoButton || (client.y() >= 0 && client.y() < clientHeight)))
+        target = TTarget::Form;
     const int tx = client.x() - Image1.Left;
     const int ty = client.y() - Image1.Top;
     switch (Event->type()) {

@@ -82,7 +82,7 @@ TColor32 TDualImage::GetPaletteColor(int32_t I) const {
 }
 
 void TDualImage::SetSize(int32_t Value) {
-    if (Value < 8 || Value > 500) return;
+    if (Value < MinBrushSize || Value > MaxBrushSize) return;
     const bool changed = Value != FSize;
     FSize = Value;
     RepaintSource();

@@ -41,6 +41,10 @@ enum TCursorMode : uint8_t {
     cuCross = 2,  // a cross of the brush size
 };
 
+// The brush radii in pixels that a drawing takes.
+inline constexpr int32_t MinBrushSize = 8;
+inline constexpr int32_t MaxBrushSize = 500;
+
 class TDualImage {
 public:
     // Analyses the source view's bitmap into the feature bitmap under the busy cursor, reporting
@@ -57,8 +61,8 @@ public:
 
     // ---- settings -----------------------------------------------------------------------------
     void SetDensity(int32_t Value) { FDensity = Value; }
-    // The brush radius; only 8 <= Value <= 500 is taken, then the source view repaints and, when
-    // the radius changed, OnSizeChange fires (the window's Size box follows the wheel and Shift).
+    // The brush radius; only MinBrushSize <= Value <= MaxBrushSize is taken, then the source view repaints
+    // and, when the radius changed, OnSizeChange fires (the window's Size box follows the wheel and Shift).
     void SetSize(int32_t Value);
     void SetLength(int32_t Value) { FStroke.Length = Value; }
     void SetPolyStep(int32_t Value) { FStroke.PolyStep = Value; }

@@ -12,6 +12,8 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
@@ -116,6 +118,82 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     // The smallest brush the drawing takes shows too.
     Wheel(Src(), -400);
     ExpectBrush(8, "wheel to the smallest");
+}
+
+// The tool buttons show the selected tool whichever way it was chosen: a button, a key, the
+// menu; "?" while "What is this?" waits for its click, and none when no tool is selected.
+TEST_F(BrushAndPointer, TheToolButtonsShowTheSelectedToolHoweverItWasChosen) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    auto down = [] {
+        std::string names;
+        for (QToolButton* b : {FMain->btPtr, FMain->btAuto, FMain->btPat, FMain->btFree, FMain->btHelp})
+            if (b->isChecked()) names += (names.empty() ? "" : " ") + b->objectName().toStdString();
+        return names;
+    };
+    QAction* whatIsThis = nullptr;
+    for (QAction* menu : FMain->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Help"))
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("What is this?")) whatIsThis = item;
+    ASSERT_NE(whatIsThis, nullptr);
+    auto press = [](int K) { QTest::keyClick(FMain->cbStyles, static_cast<Qt::Key>(K)); };
+
+    EXPECT_EQ(down(), "Pointer") << "after the load";
+    QTest::mouseClick(FMain->btAuto, Qt::LeftButton);
+    EXPECT_EQ(down(), "AutoDir") << "button";
+    whatIsThis->trigger();
+    EXPECT_EQ(Domain->ToolManager->Tool, tiNone);
+    EXPECT_EQ(down(), "ContextHelp") << "menu";
+    press(Qt::Key_Escape);
+    EXPECT_EQ(down(), "") << "Esc";
+    press(Qt::Key_F);
+    EXPECT_EQ(down(), "FreeHand") << "key F";
+    QTest::mouseClick(FMain->btHelp, Qt::LeftButton);
+    EXPECT_EQ(down(), "ContextHelp") << "button";
+    QTest::mousePress(FMain->ImgDst->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_FALSE(FMain->ContextHelpMode);
+    EXPECT_TRUE(FHlpWnd->isVisible());
+    EXPECT_EQ(down(), "") << "the help click";
+    FHlpWnd->hide();
+    press(Qt::Key_T);
+    EXPECT_EQ(down(), "Pattern") << "key T";
+    // A, with nothing to redo, does nothing.
+    press(Qt::Key_A);
+    EXPECT_EQ(down(), "Pattern") << "key A";
+    // A tool key while "What is this?" waits selects the tool, shown once the wait is over.
+    whatIsThis->trigger();
+    press(Qt::Key_P);
+    EXPECT_EQ(Domain->ToolManager->Tool, tiPointer);
+    EXPECT_EQ(down(), "ContextHelp") << "key P in context help";
+    press(Qt::Key_Escape);
+    EXPECT_EQ(down(), "Pointer") << "Esc after key P";
+    // Without a drawing no tool is selected.
+    Domain->CloseCommand->trigger();
+    EXPECT_EQ(down(), "") << "closed";
+    whatIsThis->trigger();
+    EXPECT_EQ(down(), "ContextHelp") << "menu without a drawing";
+    press(Qt::Key_Escape);
+    EXPECT_EQ(down(), "") << "Esc without a drawing";
+}
+
+// Holding Shift and moving past either end of the brush's range gives that end.
+TEST_F(BrushAndPointer, AShiftMovePastEitherEndGivesThatEnd) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    Domain->AutoDirCommand->trigger();
+    Key(Src(), QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    const std::pair<TPoint, int> moves[] = {{Point(400, 700), 300},  // 300 pixels away
+                                            {Point(1400, 900), 500}, // far past the largest
+                                            {Point(703, 400), 303},  // back inside the range
+                                            {Point(402, 401), 8},    // nearer than the smallest
+                                            {Point(400, 400), 8}};   // where Shift went down
+    for (const auto& [screen, size] : moves) {
+        Screen = screen;
+        Mouse(Src(), QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::NoButton, Qt::ShiftModifier);
+        ExpectBrush(size, "Shift move to " + std::to_string(screen.X) + ", " + std::to_string(screen.Y));
+    }
+    Key(Src(), QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
+    ExpectBrush(8, "Shift up");
+    EXPECT_EQ(Domain->Document->History().Count(), 0);
 }
 
 TEST_F(BrushAndPointer, EscEndsWhatIsThisWithoutHelp) {

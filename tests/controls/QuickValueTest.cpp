@@ -147,24 +147,53 @@ TEST(QuickValue, DensityBoxWorkedExample) {
     EXPECT_FALSE(box->Pressed());
 }
 
+namespace {
+void MoveOver(TFPickPct& Picker, QPoint At, Qt::MouseButtons Held) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(At), Picker.mapToGlobal(QPointF(At)), Qt::NoButton, Held,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&Picker, &move);
+}
+} // namespace
+
+// A move past either end of the bar gives that end of the range, however far and fast it went:
+// the thumb sits at the end and the box shows the range's bound.
 TEST(QuickValue, ThumbDragAndMovesPastTheEnds) {
     auto box = DensityBox();
     box->show();
     Enter(*box);
     PressAndPick(*box, [&](TFPickPct& picker) {
-        // A press on the thumb, then a drag: past the right end the thumb stays where the last
-        // move inside the bar put it.
+        // A press on the thumb, then a drag along the bar and past its ends.
         const QPoint thumb = Client(picker, picker.Image1.Left + 5, picker.Image1.Top + 3);
         QTest::mousePress(&picker, Qt::LeftButton, {}, thumb);
-        QTest::mouseMove(&picker, Client(picker, 90, 8));
+        MoveOver(picker, Client(picker, 90, 8), Qt::LeftButton);
         EXPECT_EQ(picker.Image1.Left, 85);
         EXPECT_EQ(box->Position(), Round(84 * 1.95) + 5);
-        QTest::mouseMove(&picker, Client(picker, 107, 8));
-        EXPECT_EQ(picker.Image1.Left, 85);
-        QTest::mouseMove(&picker, Client(picker, 5, 8));
-        EXPECT_EQ(picker.Image1.Left, 85);
-        QTest::mouseMove(&picker, Client(picker, 6, 8));
+        MoveOver(picker, Client(picker, 107, 8), Qt::LeftButton);
+        EXPECT_EQ(picker.Image1.Left, 101);
+        EXPECT_EQ(box->Position(), 200);
+        MoveOver(picker, Client(picker, 50, 8), Qt::LeftButton);
+        // Far past the left end and off the picker in one jump.
+        MoveOver(picker, Client(picker, -300, 70), Qt::LeftButton);
         EXPECT_EQ(picker.Image1.Left, 1);
+        EXPECT_EQ(box->Position(), 5);
+        MoveOver(picker, Client(picker, 5, 8), Qt::LeftButton);
+        EXPECT_EQ(box->Position(), 5);
+        QTest::mouseRelease(&picker, Qt::LeftButton, {}, Client(picker, 5, 8));
+    });
+    EXPECT_EQ(box->Position(), 5);
+    QTest::mouseRelease(box.get(), Qt::LeftButton, {}, QPoint(10, 8));
+
+    // Opened by a press that is still held: a drag out past the right end gives 200.
+    PressAndPick(*box, [&](TFPickPct& picker) {
+        MoveOver(picker, Client(picker, 60, 8), Qt::LeftButton);
+        MoveOver(picker, Client(picker, 400, -30), Qt::LeftButton);
+        EXPECT_EQ(picker.Image1.Left, 101);
+        EXPECT_EQ(box->Position(), 200);
+        // Without a button only a pointer level with the picker moves the thumb: one far above
+        // it leaves the value, one past the left end gives the least.
+        MoveOver(picker, Client(picker, 50, -40), Qt::NoButton);
+        EXPECT_EQ(box->Position(), 200);
+        MoveOver(picker, Client(picker, -20, 8), Qt::NoButton);
         EXPECT_EQ(box->Position(), 5);
         QTest::mouseRelease(&picker, Qt::LeftButton, {}, Client(picker, 6, 8));
     });
