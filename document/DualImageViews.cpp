@@ -21,6 +21,9 @@
 #include <numbers>
 
 namespace {
+// The length in pixels of each black or white dash of the Free Hand cross.
+constexpr int CrossDash = 4;
+
 TFloatRect ToFloatRect(const TRect& R) {
     return FloatRect(static_cast<float>(R.Left), static_cast<float>(R.Top), static_cast<float>(R.Right),
                      static_cast<float>(R.Bottom));
@@ -211,8 +214,12 @@ void TDualImage::PaintCursor(void* /*Sender*/, TBitmap32& Buffer) {
         DrawDashedCircle(Buffer, FCursorPos, 0xFFFFFFFF, static_cast<float>(FSize), 0xFF000000);
         break;
     case cuCross:
-        Buffer.LineS(x - FSize, y, x + FSize, y, 0xFFFFFFFF);
-        Buffer.LineS(x, y - FSize, x, y + FSize, 0xFFFFFFFF);
+        // Black and white dashes, as the circle has, so that the cross shows on any paper.
+        for (int d = -FSize; d < FSize; ++d) {
+            const TColor32 c = ((d + FSize) / CrossDash) % 2 == 0 ? 0xFF000000 : 0xFFFFFFFF;
+            Buffer.SetPixelS(x + d, y, c);
+            Buffer.SetPixelS(x, y + d, c);
+        }
         break;
     default:
         break;

@@ -728,12 +728,30 @@ TEST(DualImageTest, CursorModesAndActiveView) {
     doc.SetCursorPos(Point(30, 30));
     doc.PaintCursor(nullptr, buffer);
     EXPECT_EQ(buffer.Pixel(30, 30), clBlack32);
+    // The cross of Free Hand: arms of 2 x size pixels (the last left out) in black and white
+    // dashes, so that half of each arm shows over white paper and half over black.
     doc.SetCursorMode(cuCross);
-    doc.PaintCursor(nullptr, buffer);
-    EXPECT_EQ(buffer.Pixel(20, 30), clWhite32);
-    EXPECT_EQ(buffer.Pixel(39, 30), clWhite32);
-    EXPECT_EQ(buffer.Pixel(40, 30), clBlack32); // the last pixel is left out
-    EXPECT_EQ(buffer.Pixel(30, 20), clWhite32);
+    for (const TColor32 paper : {clWhite32, clBlack32}) {
+        buffer.Clear(paper);
+        doc.PaintCursor(nullptr, buffer);
+        int across = 0, down = 0, elsewhere = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const TColor32 p = buffer.Pixel(x, y);
+                if (p == paper) continue;
+                EXPECT_TRUE(p == clWhite32 || p == clBlack32);
+                if (y == 30 && x >= 20 && x < 40)
+                    ++across;
+                else if (x == 30 && y >= 20 && y < 40)
+                    ++down;
+                else
+                    ++elsewhere;
+            }
+        EXPECT_GE(across, 8) << std::hex << paper;
+        EXPECT_GE(down, 7) << std::hex << paper; // the centre is counted across
+        EXPECT_EQ(elsewhere, 0);
+        EXPECT_EQ(buffer.Pixel(40, 30), paper);
+    }
     // The dashed circle of radius size: white and black dashes over grey.
     buffer.Clear(0xFF808080);
     doc.SetCursorMode(cuCircle);
