@@ -16,12 +16,18 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 std::atomic<int> RequestedThreads{0};
 thread_local bool InsideBand = false;
+std::atomic<TPoolPause> PoolPause{nullptr};
+
+inline void PauseAt(TPoolPoint Point) {
+    if (const TPoolPause pause = PoolPause.load(std::memory_order_relaxed)) pause(Point);
+}
 
 // Spin for this long before sleeping: the analysis posts its jobs back to back, and waking a
 // sleeping thread costs more than a short job takes.
@@ -77,15 +83,23 @@ public:
         }
         FWake.notify_all();
         Work();
+        // Every band is taken: close the job, so that a worker that comes only now stays out of
+        // it (it would read the next job's fields with this job's band numbers). The workers
+        // that joined before are counted in FActive, and the job's fields stay as they are until
+        // the last of them has left.
+        {
+            std::lock_guard lock(FMutex);
+            FHelpers = 0;
+        }
         auto finished = [this] { return FRemaining.load() == 0 && FActive.load() == 0; };
         if (!SpinUntil(finished)) {
             std::unique_lock lock(FMutex);
             FDone.wait(lock, finished);
         }
-        std::lock_guard lock(FMutex);
-        FHelpers = 0; // workers that come only now find nothing to join
+        PauseAt(TPoolPoint::ppCallerFinished);
+        // No worker is inside the job, and none can join it.
         FBody = nullptr;
-        if (FError) std::rethrow_exception(FError);
+        if (FError) std::rethrow_exception(std::exchange(FError, nullptr));
     }
 
 private:
@@ -99,20 +113,21 @@ private:
         return std::min(Count, static_cast<int>(FThreads.size()));
     }
 
+    // A worker joins a job under FMutex, while the job is open (FHelpers > 0), and is counted in
+    // FActive from then until it leaves: the job it joined is the job it works on.
     void Loop() {
         uint64_t seen = 0;
         for (;;) {
-            SpinUntil([&] { return FGeneration.load() != seen || FStopping.load(); });
-            std::unique_lock lock(FMutex);
-            for (;;) {
-                if (FStopping) return;
-                if (FGeneration.load() != seen) {
-                    seen = FGeneration.load();
-                    if (FHelpers > 0) break; // join this job
-                    continue;                // a job that needs no more helpers: let it pass
-                }
-                FWake.wait(lock);
+            auto posted = [&] { return FGeneration.load() != seen || FStopping.load(); };
+            if (!SpinUntil(posted)) {
+                std::unique_lock lock(FMutex);
+                FWake.wait(lock, posted);
             }
+            PauseAt(TPoolPoint::ppWorkerJoining);
+            std::unique_lock lock(FMutex);
+            if (FStopping) return;
+            seen = FGeneration.load();
+            if (FHelpers == 0) continue; // a job closed or with helpers enough: let it pass
             --FHelpers;
             FActive.fetch_add(1);
             lock.unlock();
@@ -129,6 +144,7 @@ private:
         InsideBand = true;
         for (;;) {
             const int k = FNext.fetch_add(1);
+            PauseAt(TPoolPoint::ppBandTaken);
             if (k >= FBands) break;
             const int first = FBegin + k * FBand;
             const int last = std::min(FEnd, first + FBand);
@@ -249,6 +265,10 @@ int UsableCores() {
     // The quota is read once: it is set when the process starts and seldom changes.
     static const int quota = CgroupCores();
     return quota > 0 ? std::min(cores, quota) : cores;
+}
+
+void SetPoolPause(TPoolPause Pause) {
+    PoolPause.store(Pause);
 }
 
 void SetAnalysisThreadCount(int Count) {

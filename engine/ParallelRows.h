@@ -32,3 +32,14 @@ void ParallelRows(int Begin, int End, int MinBand, const std::function<void(int 
 
 // The same for the elements [0, Count) of a flat map, in pieces of 64K elements.
 void ParallelElements(size_t Count, const std::function<void(size_t First, size_t Last)>& Body);
+
+// Test seam: the threads of the pool call Pause, when one is set, at three points of every job, so
+// that a test can hold a thread there as if the system had descheduled it: ppWorkerJoining, a
+// worker that saw a new job posted, right before it tries to join it; ppBandTaken, a thread that
+// took the number of a band, right before it checks that the job has such a band;
+// ppCallerFinished, the posting thread once it has seen every band of its job done, right before
+// it closes the job and returns. Pause runs on the pool's threads and must not raise; nullptr
+// (the default) sets none.
+enum class TPoolPoint { ppWorkerJoining, ppBandTaken, ppCallerFinished };
+using TPoolPause = void (*)(TPoolPoint Point);
+void SetPoolPause(TPoolPause Pause);
