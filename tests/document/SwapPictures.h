@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -51,3 +53,12 @@ struct TAnalysisThreads {
     TAnalysisThreads(const TAnalysisThreads&) = delete;
     TAnalysisThreads& operator=(const TAnalysisThreads&) = delete;
 };
+
+inline std::string ReadFile(const std::string& Name) {
+    std::ifstream in(Name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& Name, const std::string& Bytes) {
+    std::ofstream(Name, std::ios::binary | std::ios::trunc) << Bytes;
+}
