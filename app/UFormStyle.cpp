@@ -10,7 +10,6 @@
 #include "platform/rtl/Streams.h"
 #include "platform/system/BusyCursor.h"
 #include "presets/DemoStyle.h"
-#include "presets/EditorHooks.h"
 #include "presets/Styles.h"
 
 #include <QCheckBox>
@@ -81,7 +80,7 @@ TFormStyle::TFormStyle(QWidget* Parent) : QDialog(Parent) {
     btCancel->setGeometry(180, 248, 80, 26);
 
     // Accept gives OK; Cancel, Escape and the close box give Cancel.
-    connect(btAccept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btAccept, &QPushButton::clicked, this, [this] { btAcceptClick(); });
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(edStyleName, &QLineEdit::textChanged, this,
             [this] { GuardEvent([this] { edStyleNameChange(); }); });
@@ -149,6 +148,16 @@ void TFormStyle::edStyleNameChange() {
     btAccept->setEnabled(!edStyleName->text().isEmpty());
 }
 
+void TFormStyle::btAcceptClick() {
+    bool saved = !SaveStyle;
+    if (SaveStyle)
+        GuardEvent([this, &saved] {
+            SaveStyle(edStyleName->text().toStdString());
+            saved = true;
+        });
+    if (saved) accept();
+}
+
 void TFormStyle::UpdatePreview() {
     if (Style == nullptr) return;
     TBitmap32& preview = Style->GetPreview();
@@ -189,9 +198,10 @@ bool TFormStyle::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void InstallStyleEditor() {
-    SetStyleEditorHook([](TQStyle& Style, const std::string& Caption) {
+    SetStyleEditorHook([](TQStyle& Style, const std::string& Caption, const TStyleAccept& Accept) {
         TFormStyle form;
         form.SetStyle(&Style);
+        form.SaveStyle = Accept;
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
         TStyleEditorResult result;
         result.ModalResult = form.exec() == QDialog::Accepted ? mrOk : mrCancel;

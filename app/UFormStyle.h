@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/StyleGauges.h"
+#include "presets/EditorHooks.h"
 
 #include <QDialog>
 
@@ -36,11 +37,16 @@ public:
     void OnMouseDown(void* Sender);
     void OnMouseUp(void* Sender);
     void edStyleNameChange();
+    // Accept: the style is saved under the typed name (SaveStyle), then the dialog closes with
+    // OK. A save that fails is said in a message and the dialog stays open with its values.
+    void btAcceptClick();
     // The middle 94 % of the style's preview, stretched over the preview view.
     void UpdatePreview();
 
     TQStyle* Style = nullptr;
     bool Loading = false;
+    // Saves the style under the name given; raises when it cannot. None: Accept only closes.
+    TStyleAccept SaveStyle;
 
     TTiledImage* PicturesBackground;
     TTiledImage* GaugesBackground;

@@ -7,7 +7,6 @@
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/qt/InputEvents.h"
 #include "platform/raster/Bitmap32.h"
-#include "presets/EditorHooks.h"
 #include "presets/Patterns.h"
 #include "presets/PolyBezier.h"
 #include "presets/PolyBezierLayer.h"
@@ -97,7 +96,7 @@ TFPatternEdit::TFPatternEdit(QWidget* Parent) : QDialog(Parent) {
 
     connect(btPointer, &QPushButton::clicked, this, [this] { GuardEvent([this] { PointerToolClick(); }); });
     connect(btAddCurve, &QPushButton::clicked, this, [this] { GuardEvent([this] { AddCurveToolClick(); }); });
-    connect(btAccept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btAccept, &QPushButton::clicked, this, [this] { btAcceptClick(); });
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     view.OnMouseDown = [this](TCustomImage32* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
                               TCustomLayer* ALayer) {
@@ -167,6 +166,16 @@ void TFPatternEdit::done(int Result) {
     if (Result != QDialog::Accepted && ActiveController != nullptr)
         GuardEvent([this] { ActiveController->Deactivate(); });
     QDialog::done(Result);
+}
+
+void TFPatternEdit::btAcceptClick() {
+    bool saved = !SavePattern;
+    if (SavePattern)
+        GuardEvent([this, &saved] {
+            SavePattern();
+            saved = true;
+        });
+    if (saved) accept();
 }
 
 void TFPatternEdit::SwitchController(TAbstractInputController* Controller, bool Cross) {
@@ -250,10 +259,11 @@ void TFPatternEdit::UpdateThumbnail() {
 }
 
 void InstallPatternEditor() {
-    SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption) {
+    SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption, const TPatternAccept& Accept) {
         TFPatternEdit form;
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
         form.Pattern = &Pattern;
+        form.SavePattern = Accept;
         return form.exec() == QDialog::Accepted ? static_cast<int>(mrOk) : static_cast<int>(mrCancel);
     });
 }

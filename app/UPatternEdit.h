@@ -3,9 +3,11 @@
 // frame by frame. Five slots show the frames as thumbnails; the selected frame's curves lie as
 // editable shapes on a curve layer over the drawing view, and every edit there rewrites that
 // frame of the pattern at once. The dialog edits the pattern it was given and never restores
-// it: the pattern manager saves the pattern when the dialog is accepted, and otherwise gives
-// each frame back the curves it had when the dialog opened.
+// it: Accept has the pattern manager save it, and a cancelled edit has the manager give each
+// frame back the curves it had when the dialog opened.
 #pragma once
+
+#include "presets/EditorHooks.h"
 
 #include <QDialog>
 
@@ -46,6 +48,9 @@ public:
     void ClearThumbnail(TImage32Widget* Image);
     TImage32Widget* CurrentThumbnailImage() const;
     void UpdateThumbnail();
+    // Accept: the pattern is saved (SavePattern), then the dialog closes with OK. A save that
+    // fails is said in a message and the dialog stays open with its curves.
+    void btAcceptClick();
 
     int32_t CurrentFrame = 0;
     bool Loading = false;
@@ -55,6 +60,8 @@ public:
     std::unique_ptr<TPolyBezierLayer> Layer;
     // The pattern being edited; set by the caller before showing, not owned.
     TPattern* Pattern = nullptr;
+    // Saves the pattern; raises when it cannot. None: Accept only closes.
+    TPatternAccept SavePattern;
 
     TTiledImage* ToolsBackground; // behind the tool buttons
     TTiledImage* SlotsBackground; // behind the slots

@@ -27,12 +27,12 @@ void SetPatternEditorHook(TPatternEditorHook Hook) {
     PatternEditor() = std::move(Hook);
 }
 
-TStyleEditorResult RunStyleEditor(TQStyle& Style, const std::string& Caption) {
+TStyleEditorResult RunStyleEditor(TQStyle& Style, const std::string& Caption, const TStyleAccept& Accept) {
     if (!StyleEditor()) RaiseException("No style editor is installed");
-    return StyleEditor()(Style, Caption);
+    return StyleEditor()(Style, Caption, Accept);
 }
 
-int RunPatternEditor(TPattern& Pattern, const std::string& Caption) {
+int RunPatternEditor(TPattern& Pattern, const std::string& Caption, const TPatternAccept& Accept) {
     if (!PatternEditor()) RaiseException("No pattern editor is installed");
-    return PatternEditor()(Pattern, Caption);
+    return PatternEditor()(Pattern, Caption, Accept);
 }

@@ -272,7 +272,16 @@ bool TPatternManager::Edit() {
         for (size_t i = 0; i < backup.size() && i < pattern.Frames.size(); ++i)
             if (pattern.Frames[i]) pattern.Frames[i]->Curves = std::move(backup[i]);
     };
-    if (RunPatternEditor(pattern, EditorCaption) != mrOk) {
+    // The editor saves on its Accept and stays open when that fails; an editor that gives OK
+    // without having saved is saved here.
+    bool saved = false;
+    const TPatternAccept accept = [&] {
+        pattern.Save();
+        saved = true;
+    };
+    const int result = RunPatternEditor(pattern, EditorCaption, accept);
+    if (saved) return true;
+    if (result != mrOk) {
         restoreCurves();
         return false;
     }

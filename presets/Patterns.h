@@ -136,9 +136,11 @@ public:
     // raises and the pattern stays, listed and current.
     void Delete();
     // Pads the current pattern to five frames and runs the pattern editor on it. Accepted: the
-    // pattern is saved and the result is true. Otherwise every frame gets its curves back and
-    // the padding stays. A save that fails raises, and the pattern is again what it was before
-    // the editor opened, its frame count included.
+    // pattern is saved and the result is true. A save that fails on the editor's Accept raises
+    // to the editor, which stays open (EditorHooks.h). Otherwise every frame gets its curves
+    // back and the padding stays. An editor that gives OK without having saved is saved here: a
+    // save that fails then raises, and the pattern is again what it was before the editor
+    // opened, its frame count included.
     bool Edit();
     // Appends a pattern of five empty frames, makes it current and edits it. A save that fails
     // raises, and the new pattern is gone again, the pattern current before it current again.

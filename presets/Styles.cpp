@@ -226,7 +226,16 @@ bool TStyleManager::Edit() {
     backup->Preview->Assign(*style.Preview);
     backup->Dirty = style.Dirty;
     backup->UpdateLock = style.UpdateLock;
-    const TStyleEditorResult result = RunStyleEditor(style, EditorCaption);
+    // The editor saves on its Accept and stays open when that fails; an editor that gives OK
+    // without having saved is saved here.
+    bool saved = false;
+    const TStyleAccept accept = [&](const std::string& StyleName) {
+        style.SetName(StyleName);
+        style.Save();
+        saved = true;
+    };
+    const TStyleEditorResult result = RunStyleEditor(style, EditorCaption, accept);
+    if (saved) return true;
     if (result.ModalResult != mrOk) {
         style.Assign(*backup);
         return false;

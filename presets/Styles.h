@@ -125,9 +125,11 @@ public:
     // and the style stays, listed and current.
     void Delete();
     // Runs the style editor on the current style. Accepted: the typed name is set, the style
-    // saved, and the result is true. Otherwise the style takes back its values from before.
-    // A save that fails raises, and the style is again what it was before the editor opened,
-    // name, file name and preview included.
+    // saved, and the result is true. A save that fails on the editor's Accept raises to the
+    // editor, which stays open (EditorHooks.h). Otherwise the style takes back its values from
+    // before. An editor that gives OK without having saved is saved here: a save that fails
+    // then raises, and the style is again what it was before the editor opened, name, file name
+    // and preview included.
     bool Edit();
     // Appends a default style, makes it current and edits it. A save that fails raises, and the
     // new style is gone again, the style current before it current again.

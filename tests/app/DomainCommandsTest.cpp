@@ -2,10 +2,14 @@
 // The command module: enabling after a load, a gesture, undo, redo and Close; the command keys;
 // the discard question; the preset commands.
 #include "app/Tools.h"
+#include "app/UFormStyle.h"
+#include "app/UPatternEdit.h"
 #include "controls/ImageListViewer.h"
 #include "document/DualImage.h"
+#include "platform/qt/GaugeBar.h"
 #include "presets/EditorHooks.h"
 #include "presets/Patterns.h"
+#include "presets/PolyBezierLayer.h"
 #include "presets/Styles.h"
 #include "tests/app/ShellFixture.h"
 #include "tests/support/WriteFaults.h"
@@ -14,12 +18,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -192,7 +198,7 @@ TEST_F(DomainCommands, DeletingStylesAndPatternsDownToOne) {
     EXPECT_EQ(FMain->PatternImageList.Count(), 1);
 
     // A new pattern enables deleting again.
-    SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption) {
+    SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption, const TPatternAccept&) {
         EXPECT_EQ(Caption, "Create New Pattern");
         Pattern.GetFrames(0).AddCurve(TBezierCurve{{10, 10}, {50, 0}, {100, 80}, {150, 150}});
         return static_cast<int>(mrOk);
@@ -227,11 +233,12 @@ TEST_F(DomainCommands, ANewPresetTheUserCancelsIsNotKept) {
     const int styles = Domain->StyleManager->Count();
     const int patterns = Domain->PatternManager->Count();
     Domain->StyleManager->SetIndex(1);
-    SetStyleEditorHook([](TQStyle&, const std::string& Caption) {
+    SetStyleEditorHook([](TQStyle&, const std::string& Caption, const TStyleAccept&) {
         EXPECT_EQ(Caption, "Create New Style");
         return TStyleEditorResult{mrCancel, ""};
     });
-    SetPatternEditorHook([](TPattern&, const std::string&) { return static_cast<int>(mrCancel); });
+    SetPatternEditorHook(
+        [](TPattern&, const std::string&, const TPatternAccept&) { return static_cast<int>(mrCancel); });
     Domain->NewStyleCommand->trigger();
     Domain->NewPatternCommand->trigger();
     EXPECT_EQ(Domain->StyleManager->Count(), styles);
@@ -240,7 +247,7 @@ TEST_F(DomainCommands, ANewPresetTheUserCancelsIsNotKept) {
 
     // An accepted one is saved, listed and applied to the open drawing at once.
     ASSERT_TRUE(Open(MakePicture(200, 150)));
-    SetStyleEditorHook([](TQStyle& Style, const std::string&) {
+    SetStyleEditorHook([](TQStyle& Style, const std::string&, const TStyleAccept&) {
         Style.SetLength(30);
         Style.SetGain(2.5f);
         return TStyleEditorResult{mrOk, "Mine"};
@@ -273,11 +280,11 @@ TEST_F(DomainCommands, PresetsThatCannotBeSavedChangeNothing) {
     const int frames = patterns.Current().FrameCount();
     const TBezierCurves curves = patterns.Current().GetFrames(0).Curves;
     const QImage thumbnail = FMain->PatternImageList.GetBitmap(1);
-    SetStyleEditorHook([](TQStyle& Style, const std::string&) {
+    SetStyleEditorHook([](TQStyle& Style, const std::string&, const TStyleAccept&) {
         Style.SetGain(Style.Gain + 3.0f);
         return TStyleEditorResult{mrOk, "Lost Style"};
     });
-    SetPatternEditorHook([](TPattern& Pattern, const std::string&) {
+    SetPatternEditorHook([](TPattern& Pattern, const std::string&, const TPatternAccept&) {
         Pattern.GetFrames(0).AddCurve(TBezierCurve{{10, 10}, {50, 0}, {100, 80}, {150, 150}});
         return static_cast<int>(mrOk);
     });
@@ -317,6 +324,123 @@ TEST_F(DomainCommands, PresetsThatCannotBeSavedChangeNothing) {
     EXPECT_EQ(patterns.Current().FrameCount(), frames);
     EXPECT_EQ(patterns.Current().GetFrames(0).Curves, curves);
     EXPECT_EQ(FMain->PatternImageList.GetBitmap(1), thumbnail);
+}
+
+// Accept in an editor whose preset cannot be saved (a read-only preset folder) says why and
+// leaves the editor open with the user's work: the folder can be mended and Accept given again,
+// or the edit cancelled. Until a save succeeds, the lists, the current presets and the drawing
+// stay as they were.
+TEST_F(DomainCommands, AnEditorWhoseAcceptFailsStaysOpenWithItsWork) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    TStyleManager& styles = *Domain->StyleManager;
+    TPatternManager& patterns = *Domain->PatternManager;
+    FMain->SelectStyle(1);
+    const int styleCount = styles.Count();
+    const int patternCount = patterns.Count();
+    const std::string styleName = styles.Current().Name;
+    const float styleGain = styles.Current().Gain;
+    const float drawingGain = Domain->Document->Gain();
+    const std::string styleFile = FileBytes(styles.Current().FileName);
+    std::optional<TWriteFaultScope> readOnly;
+    readOnly.emplace(TFaultPoint::fpCreate, 0, EACCES, Folder());
+    auto expectRefused = [&](size_t Count) {
+        ASSERT_EQ(Messages.size(), Count);
+        EXPECT_EQ(Messages.back().Icon, QMessageBox::Critical);
+        EXPECT_EQ(Messages.back().Text.rfind("Cannot create file \"" + Folder(), 0), 0u)
+            << Messages.back().Text;
+    };
+    auto expectStylesAsBefore = [&] {
+        EXPECT_EQ(styles.Count(), styleCount);
+        EXPECT_EQ(FMain->cbStyles->count(), styleCount);
+        EXPECT_EQ(styles.ItemIndex, 1);
+        EXPECT_EQ(FMain->cbStyles->currentText().toStdString(), styleName);
+        EXPECT_FLOAT_EQ(Domain->Document->Gain(), drawingGain);
+    };
+
+    // The style editor: refused twice, its values and name kept, then cancelled.
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TFormStyle*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        form->gaGain->SetPosition(900);
+        form->edStyleName->setText("Kept Style");
+        for (size_t tries = 1; tries <= 2; ++tries) {
+            QTest::mouseClick(form->btAccept, Qt::LeftButton);
+            expectRefused(tries);
+            EXPECT_TRUE(form->isVisible());
+            EXPECT_EQ(form->gaGain->Position(), 900);
+            EXPECT_EQ(form->edStyleName->text(), "Kept Style");
+            expectStylesAsBefore();
+        }
+        QTest::mouseClick(form->btCancel, Qt::LeftButton);
+    });
+    Domain->EditStyleCommand->trigger();
+    expectStylesAsBefore();
+    EXPECT_EQ(styles.Current().Name, styleName);
+    EXPECT_FLOAT_EQ(styles.Current().Gain, styleGain);
+    EXPECT_EQ(FileBytes(styles.Current().FileName), styleFile);
+
+    // Refused, then the folder mended: the second Accept saves what the editor held.
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TFormStyle*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        form->gaGain->SetPosition(900);
+        form->edStyleName->setText("Kept Style");
+        QTest::mouseClick(form->btAccept, Qt::LeftButton);
+        expectRefused(3);
+        ASSERT_TRUE(form->isVisible());
+        readOnly.reset();
+        QTest::mouseClick(form->btAccept, Qt::LeftButton);
+        EXPECT_FALSE(form->isVisible());
+    });
+    Domain->EditStyleCommand->trigger();
+    ASSERT_EQ(Messages.size(), 3u);
+    EXPECT_EQ(styles.Count(), styleCount);
+    EXPECT_EQ(FMain->cbStyles->currentText(), QStringLiteral("Kept Style"));
+    EXPECT_FLOAT_EQ(styles.Current().Gain, 9.0f);
+    EXPECT_FLOAT_EQ(Domain->Document->Gain(), 9.0f);
+    EXPECT_NE(FileBytes(styles.Current().FileName), styleFile);
+
+    // The pattern editor: a new pattern's curve survives a refused Accept; Cancel leaves the
+    // list as it was, and after the folder is mended a new one is saved and listed.
+    const TBezierCurve curve{{20, 30}, {60, 10}, {120, 80}, {180, 40}};
+    auto drawAndAccept = [&](bool Mend) {
+        QTimer::singleShot(0, [&, Mend] {
+            auto* form = qobject_cast<TFPatternEdit*>(QApplication::activeModalWidget());
+            ASSERT_NE(form, nullptr);
+            form->Pattern->GetFrames(0).AddCurve(curve);
+            form->SelectFrame(0);
+            QTest::mouseClick(form->btAccept, Qt::LeftButton);
+            expectRefused(Mend ? 5 : 4);
+            ASSERT_TRUE(form->isVisible());
+            ASSERT_EQ(form->Layer->Count(), 1);
+            EXPECT_EQ(form->Pattern->GetFrames(0).Curves, TBezierCurves{curve});
+            EXPECT_EQ(patterns.Count(), patternCount + 1); // the new one, being edited
+            EXPECT_EQ(FMain->PatternImageList.Count(), patternCount);
+            if (!Mend) {
+                QTest::mouseClick(form->btCancel, Qt::LeftButton);
+                return;
+            }
+            readOnly.reset();
+            QTest::mouseClick(form->btAccept, Qt::LeftButton);
+            EXPECT_FALSE(form->isVisible());
+        });
+    };
+    readOnly.emplace(TFaultPoint::fpCreate, 0, EACCES, Folder());
+    drawAndAccept(false);
+    Domain->NewPatternCommand->trigger();
+    EXPECT_EQ(patterns.Count(), patternCount);
+    EXPECT_EQ(FMain->PatternImageList.Count(), patternCount);
+    readOnly.emplace(TFaultPoint::fpCreate, 0, EACCES, Folder());
+    drawAndAccept(true);
+    Domain->NewPatternCommand->trigger();
+    ASSERT_EQ(Messages.size(), 5u);
+    ASSERT_EQ(patterns.Count(), patternCount + 1);
+    EXPECT_EQ(FMain->PatternImageList.Count(), patternCount + 1);
+    EXPECT_EQ(patterns.ItemIndex, patternCount);
+    TPattern reread;
+    reread.LoadFromFile(patterns.Current().FileName);
+    ASSERT_EQ(reread.FrameCount(), 1);
+    EXPECT_EQ(reread.GetFrames(0).Curves, TBezierCurves{curve});
 }
 
 TEST_F(DomainCommands, PresetsWhoseFilesCannotBeDeletedStayListed) {

@@ -181,7 +181,7 @@ TEST_F(MainWindow, TheStyleListThePreviewAndTheDrawingShowOneStyle) {
     expectShown(2);
     EXPECT_NE(StylePreview(), firstPreview);
     std::string edited;
-    SetStyleEditorHook([&](TQStyle& Style, const std::string&) {
+    SetStyleEditorHook([&](TQStyle& Style, const std::string&, const TStyleAccept&) {
         edited = Style.Name;
         return TStyleEditorResult{mrCancel, ""};
     });
@@ -197,7 +197,7 @@ TEST_F(MainWindow, TheStyleListThePreviewAndTheDrawingShowOneStyle) {
 
 TEST_F(MainWindow, TheGridFramesTheCurrentPattern) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
-    SetPatternEditorHook([](TPattern& Pattern, const std::string&) {
+    SetPatternEditorHook([](TPattern& Pattern, const std::string&, const TPatternAccept&) {
         Pattern.GetFrames(0).AddCurve(TBezierCurve{{10, 10}, {50, 0}, {100, 80}, {150, 150}});
         return static_cast<int>(mrOk);
     });

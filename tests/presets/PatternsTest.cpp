@@ -285,7 +285,7 @@ TEST(PatternManager, EditAcceptedPadsToFiveFramesAndSaves) {
     m.EditorCaption = "Edit Current Pattern";
     TPattern* seen = nullptr;
     std::string caption;
-    TTestPatternEditor editor([&](TPattern& P, const std::string& Caption) {
+    TTestPatternEditor editor([&](TPattern& P, const std::string& Caption, const TPatternAccept&) {
         seen = &P;
         caption = Caption;
         EXPECT_EQ(P.FrameCount(), 5);
@@ -309,7 +309,7 @@ TEST(PatternManager, EditCancelledGivesThePatternBackItsCurves) {
     const TBytes file = PatternFile(std::vector<std::vector<TBezierCurve>>(6, {Straight(0, 0, 1, 1)}));
     TPresetFolder::Write(folder / "p.stk", file);
     TPatternManager m;
-    TTestPatternEditor editor([](TPattern& P, const std::string&) {
+    TTestPatternEditor editor([](TPattern& P, const std::string&, const TPatternAccept&) {
         EXPECT_EQ(P.FrameCount(), 6); // six frames get no padding
         P.GetFrames(0).Clear();
         return int{mrCancel};
@@ -326,7 +326,8 @@ TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
     EXPECT_EQ(MessageOf([&] { empty.Current(); }), "TPatternManager.GetPattern: Index out of bounds(0)");
     TPresetFolder::Write(folder / "p.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
     TPatternManager m;
-    TTestPatternEditor editor([](TPattern&, const std::string&) { return int{mrCancel}; });
+    TTestPatternEditor editor(
+        [](TPattern&, const std::string&, const TPatternAccept&) { return int{mrCancel}; });
     EXPECT_FALSE(m.New());
     ASSERT_EQ(m.Count(), 2);
     EXPECT_EQ(m.ItemIndex, 1);
@@ -355,7 +356,7 @@ TEST(PatternManager, APatternThatCannotBeSavedIsDrawnAsItsFileAndThumbnailShowIt
     TPatternManager m;
     m.SetIndex(1);
     const std::set<std::string> entries = FolderEntries(folder.Path());
-    TTestPatternEditor editor([](TPattern& P, const std::string&) {
+    TTestPatternEditor editor([](TPattern& P, const std::string&, const TPatternAccept&) {
         P.GetFrames(0).Clear();
         P.GetFrames(4).AddCurve(Straight(9, 9, 20, 20));
         return int{mrOk};
@@ -377,6 +378,40 @@ TEST(PatternManager, APatternThatCannotBeSavedIsDrawnAsItsFileAndThumbnailShowIt
     EXPECT_EQ(p.FileName, folder / "b.stk");
     EXPECT_EQ(TPresetFolder::Read(folder / "b.stk"), std::string(file.begin(), file.end()));
     EXPECT_EQ(FolderEntries(folder.Path()), entries);
+}
+
+// The editor saves through the manager's accept function while it is open: one that raises
+// leaves the editor to go on, and the manager keeps the pattern as it was unless a later accept
+// saves it.
+TEST(PatternManager, AnAcceptThatFailsLeavesTheEditorToTryAgainOrCancel) {
+    TPresetFolder folder;
+    const TBytes file = PatternFile({{Straight(0, 0, 2, 2)}});
+    TPresetFolder::Write(folder / "b.stk", file);
+    TPatternManager m;
+    const std::set<std::string> entries = FolderEntries(folder.Path());
+    for (const bool mend : {false, true}) {
+        SCOPED_TRACE(mend ? "mended" : "cancelled");
+        TTestPatternEditor editor([&](TPattern& P, const std::string&, const TPatternAccept& Accept) {
+            P.GetFrames(1).AddCurve(Straight(9, 9, 20, 20));
+            {
+                TWriteFaultScope readOnly(TFaultPoint::fpCreate, 0, EACCES);
+                EXPECT_EQ(MessageOf(Accept),
+                          "Cannot create file \"" + folder / "b.stk" + "\". Permission denied");
+            }
+            // The work stays for the next try.
+            EXPECT_EQ(P.GetFrames(1).Curves, (TBezierCurves{Straight(9, 9, 20, 20)}));
+            if (!mend) return int{mrCancel};
+            Accept();
+            return int{mrOk};
+        });
+        EXPECT_EQ(m.Edit(), mend);
+        EXPECT_EQ(FolderEntries(folder.Path()), entries);
+        TPattern reread;
+        reread.LoadFromFile(folder / "b.stk");
+        EXPECT_EQ(reread.FrameCount(), mend ? 2 : 1);
+        EXPECT_EQ(m.Current().GetFrames(1).Curves,
+                  mend ? TBezierCurves{Straight(9, 9, 20, 20)} : TBezierCurves{});
+    }
 }
 
 TEST(PatternManager, AFileThatCannotBeDeletedKeepsItsPatternListedAndCurrent) {

@@ -404,7 +404,7 @@ TEST(StyleManager, EditAcceptedTakesTheTypedNameAndSaves) {
     TStyleManager m;
     m.EditorCaption = "Edit Current Style";
     std::string caption;
-    TTestStyleEditor editor([&](TQStyle& S, const std::string& Caption) {
+    TTestStyleEditor editor([&](TQStyle& S, const std::string& Caption, const TStyleAccept&) {
         caption = Caption;
         S.SetLength(44);
         S.SetBorderLimit(99);
@@ -427,7 +427,7 @@ TEST(StyleManager, EditCancelledRestoresTheValuesButKeepsTheEditedPreview) {
     TPresetFolder::Write(folder / "a.gst", StyleFile(h));
     TStyleManager m;
     TBitmap32 edited;
-    TTestStyleEditor editor([&](TQStyle& S, const std::string&) {
+    TTestStyleEditor editor([&](TQStyle& S, const std::string&, const TStyleAccept&) {
         S.SetLength(30);
         S.SetBorderLimit(100);
         S.SetName("changed");
@@ -454,7 +454,7 @@ TEST(StyleManager, NewThenCancelKeepsADefaultStyleWithoutAFile) {
     TPresetFolder::Write(folder / "a.gst", StyleFile(THeader()));
     TStyleManager m;
     m.EditorCaption = "Create New Style";
-    TTestStyleEditor editor([](TQStyle& S, const std::string&) {
+    TTestStyleEditor editor([](TQStyle& S, const std::string&, const TStyleAccept&) {
         S.SetLength(60);
         return TStyleEditorResult{mrCancel, "typed"};
     });
@@ -484,7 +484,7 @@ TEST(StyleManager, AStyleThatCannotBeSavedLeavesTheListAndTheCurrentStyleAsTheyW
     TBitmap32 preview;
     preview.Assign(*m.Current().Preview);
     const std::set<std::string> entries = FolderEntries(folder.Path());
-    TTestStyleEditor editor([](TQStyle& S, const std::string&) {
+    TTestStyleEditor editor([](TQStyle& S, const std::string&, const TStyleAccept&) {
         S.SetLength(33);
         S.SetGain(7.0f);
         EXPECT_EQ(S.GetPreview().Width(), 512);
