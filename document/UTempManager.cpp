@@ -90,6 +90,19 @@ bool StillNamed(int Fd, const std::string& Path) {
            opened.st_ino == named.st_ino;
 }
 
+// Makes the log Path with an exclusive create and locks it. Returns the descriptor, or -1 with
+// errno set: EEXIST when something has that name, EAGAIN when a start took the new file for an
+// ended copy's meanwhile (the name may be tried again).
+int MakeLog(const std::string& Path) {
+    THandle log(open(Path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (log.Get() < 0) return -1;
+    if (flock(log.Get(), LOCK_EX | LOCK_NB) != 0 || !StillNamed(log.Get(), Path)) {
+        errno = EAGAIN;
+        return -1;
+    }
+    return log.Release();
+}
+
 std::string ReadUpTo(int Fd, size_t Limit) {
     std::string text;
     char buffer[65536];
@@ -183,7 +196,7 @@ void CleanLog(const std::string& Path, const std::string& TempDir) {
 
 TTempManager::TTempManager() {
     CleanAfterEndedCopies();
-    OpenLog();
+    if (const std::string failure = OpenLog(); !failure.empty()) LoseLog(failure);
 }
 
 TTempManager::~TTempManager() {
@@ -209,7 +222,7 @@ void TTempManager::CleanAfterEndedCopies() {
 // The log is made with an exclusive create, so it never takes over another copy's file, and is
 // locked at once. A start that finds it between the two steps takes it for an ended copy's empty
 // log and deletes it: then it is made again. A folder that takes no log gives way to the next.
-void TTempManager::OpenLog() {
+std::string TTempManager::OpenLog() {
     const std::string pid = std::to_string(getpid());
     std::string failure;
     for (const std::string& folder : LogFolders()) {
@@ -221,44 +234,51 @@ void TTempManager::OpenLog() {
         for (int attempt = 0; attempt < 2 * MaxLogNames && taken < MaxLogNames; ++attempt) {
             const std::string path =
                 folder + LogPrefix + pid + (taken > 0 ? "-" + std::to_string(taken) : "") + LogSuffix;
-            THandle log(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (log.Get() < 0) {
-                if (errno == EEXIST) {
-                    ++taken;
-                    continue;
-                }
+            const int log = MakeLog(path);
+            if (log >= 0) {
+                FLogPath = path;
+                FLogHandle = log;
+                FLogBytes = 0;
+                return "";
+            }
+            if (errno == EEXIST) {
+                ++taken;
+            } else if (errno != EAGAIN) {
                 if (failure.empty()) failure = "Could not create " + path + ": " + std::strerror(errno);
                 break;
-            }
-            if (flock(log.Get(), LOCK_EX | LOCK_NB) == 0 && StillNamed(log.Get(), path)) {
-                FLogPath = path;
-                FLogHandle = log.Release();
-                return;
             }
         }
         if (taken >= MaxLogNames && failure.empty()) failure = "Could not create a log in " + folder;
     }
-    LoseLog(failure.empty() ? std::string("Could not create a temporary-file log") : failure);
-    Report(FLossNotice);
+    return failure.empty() ? std::string("Could not create a temporary-file log") : failure;
 }
 
 void TTempManager::LoseLog(const std::string& Reason) {
     if (FLogLost) return;
     FLogLost = true;
     FLossNotice = Reason + ". " + LossConsequence + ".";
+    Report(FLossNotice);
+    Notify(FLossNotice);
+    FLossQueued = true;
 }
 
-void TTempManager::TellLoss() {
+void TTempManager::Notify(const std::string& Text) {
+    FNotices.push_back(Text);
+}
+
+void TTempManager::TellNotices() {
     TLogLostHook hook;
-    std::string notice;
+    std::vector<std::string> notices;
     {
         std::lock_guard lock(FMutex);
-        if (!FLogLost || FLossTold || !FOnLogLost) return;
-        FLossTold = true;
+        if (FNotices.empty() || !FOnLogLost) return;
         hook = FOnLogLost;
-        notice = FLossNotice;
+        notices.swap(FNotices);
+        if (FLossQueued) FLossTold = true;
+        FLossQueued = false;
     }
-    hook(notice);
+    for (const std::string& notice : notices)
+        hook(notice);
 }
 
 void TTempManager::SetLogLostHook(TLogLostHook Hook) {
@@ -266,7 +286,7 @@ void TTempManager::SetLogLostHook(TLogLostHook Hook) {
         std::lock_guard lock(FMutex);
         FOnLogLost = std::move(Hook);
     }
-    TellLoss();
+    TellNotices();
 }
 
 bool TTempManager::LogLost() const {
@@ -274,48 +294,124 @@ bool TTempManager::LogLost() const {
     return FLogLost;
 }
 
+std::string TTempManager::LogPath() const {
+    std::lock_guard lock(FMutex);
+    return FLogPath;
+}
+
 // Appends Text checked to the close. A write that fails takes back what it wrote, so the log
-// stays a list of whole lines, and the log is not written again.
+// stays a list of whole lines, and the log is lost until a rewrite succeeds at a later name. A
+// log gone from its name, or lost, is written whole.
 bool TTempManager::AppendToLog(const std::string& Text) {
-    if (FLogHandle < 0 || FLogLost) return false;
+    FLogText += Text;
+    if (FClosed) return false;
+    if (!FLogLost && FLogHandle >= 0 && StillNamed(FLogHandle, FLogPath)) {
+        try {
+            TFileStream log(FLogPath, TFileMode::fmOpenWrite);
+            log.Seek(FLogBytes, TSeekOrigin::soBeginning);
+            log.WriteBuffer(Text.data(), Text.size());
+            log.Close();
+        } catch (const Exception& e) {
+            if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
+                // The log may end in a part of a name; a clean-up passes over such a line, and a
+                // rewrite replaces it.
+            }
+            LoseLog(e.Message());
+            return false;
+        }
+        FLogBytes = static_cast<int64_t>(FLogText.size());
+        return true;
+    }
+    const std::string failure = RewriteLog();
+    if (failure.empty()) return true;
+    LoseLog(failure);
+    return false;
+}
+
+// The whole text goes over what the file holds (a part of the same text), so a rewrite needs
+// room only for what the file lacks; one that fails leaves the file as it was.
+std::string TTempManager::RewriteLog() {
+    if (FLogHandle >= 0 && !StillNamed(FLogHandle, FLogPath)) {
+        // Deleted (a cleaner of old files) or put aside: made again under its name when that is
+        // free, where a later start looks for it.
+        const std::string folder = FLogPath.substr(0, FLogPath.find_last_of('/') + 1);
+        if (!MakePrivateFolder(folder)) return "Could not create the folder " + folder;
+        const int log = MakeLog(FLogPath);
+        if (log < 0)
+            return errno == EEXIST ? "Could not write " + FLogPath + ": something else took its place"
+                                   : "Could not create " + FLogPath + ": " + std::strerror(errno);
+        close(FLogHandle);
+        FLogHandle = log;
+        FLogBytes = 0;
+    } else if (FLogHandle < 0) {
+        if (std::string failure = OpenLog(); !failure.empty()) return failure;
+    }
     try {
         TFileStream log(FLogPath, TFileMode::fmOpenWrite);
-        log.Seek(FLogBytes, TSeekOrigin::soBeginning);
-        log.WriteBuffer(Text.data(), Text.size());
+        log.WriteBuffer(FLogText.data(), FLogText.size());
         log.Close();
+        if (ftruncate(FLogHandle, static_cast<off_t>(FLogText.size())) != 0)
+            RaiseException("Could not write " + FLogPath + ": " + std::strerror(errno));
     } catch (const Exception& e) {
         if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
-            // The log may end in a part of a name; a clean-up passes over such a line.
+            // As for a failed append.
         }
-        LoseLog(e.Message());
-        Report(FLossNotice);
-        return false;
+        return e.Message();
     }
-    FLogBytes += static_cast<int64_t>(Text.size());
-    return true;
+    FLogBytes = static_cast<int64_t>(FLogText.size());
+    if (!FLogLost) return "";
+    FLogLost = false;
+    const std::string notice =
+        "The temporary-file log " + FLogPath +
+        " is written again: the undo files of this session will be cleaned up after a crash.";
+    Report(notice);
+    if (FLossQueued) {
+        // The user never heard of the loss: nothing to take back.
+        if (const auto loss = std::find(FNotices.begin(), FNotices.end(), FLossNotice);
+            loss != FNotices.end())
+            FNotices.erase(loss);
+        FLossQueued = false;
+    } else if (FLossTold) {
+        Notify(notice);
+        FLossTold = false;
+    }
+    return "";
+}
+
+void TTempManager::TakeBack(size_t Size) {
+    FLogText.resize(Size);
+    if (FLogLost || FLogHandle < 0 || FLogBytes <= static_cast<int64_t>(Size)) return;
+    if (ftruncate(FLogHandle, static_cast<off_t>(Size)) == 0)
+        FLogBytes = static_cast<int64_t>(Size);
+    else
+        LoseLog("Could not write " + FLogPath + ": " + std::strerror(errno));
 }
 
 std::string TTempManager::GetTempFileName(const std::string& Ext) {
     struct TTell {
         TTempManager& Self;
-        ~TTell() { Self.TellLoss(); }
+        ~TTell() { Self.TellNotices(); }
     } tell{*this};
     std::lock_guard lock(FMutex);
     const std::string folder = TempFolder();
     for (int attempt = 0;; ++attempt) {
         const std::string name = UnusedFileName(folder, TempPrefix, Ext);
-        const int64_t before = FLogBytes;
-        const bool newFolder = folder != FLoggedFolder;
-        const bool logged =
-            AppendToLog((newFolder ? FolderTag + folder + "\r\n" : std::string()) + name + "\r\n");
+        const size_t before = FLogText.size();
+        const std::string loggedFolder = FLoggedFolder;
+        std::string lines;
+        if (folder != FLoggedFolder) {
+            lines = FolderTag + folder + "\r\n";
+            FLoggedFolder = folder;
+        }
+        AppendToLog(lines + name + "\r\n");
         const int error = CreateNewFile(name);
         if (error == 0) {
-            if (logged) FLoggedFolder = folder;
             FNames.Add(name);
             return name;
         }
-        // The line goes again, so that the log names no file this copy did not make.
-        if (logged && ftruncate(FLogHandle, static_cast<off_t>(before)) == 0) FLogBytes = before;
+        // The lines go again, so that the log names no file this copy did not make.
+        TakeBack(before);
+        FLoggedFolder = loggedFolder;
         if (error != EEXIST || attempt >= MaxLogNames)
             RaiseException("Cannot create a temporary file in \"" + folder + "\". " + std::strerror(error));
     }
@@ -326,7 +422,7 @@ void TTempManager::ListWriteAside(const std::string& Path) {
         std::lock_guard lock(FMutex);
         AppendToLog(AsideTag + Absolute(Path) + "\r\n");
     }
-    TellLoss();
+    TellNotices();
 }
 
 void TTempManager::ListWriteAsideFiles() {
@@ -343,8 +439,10 @@ void TTempManager::DeleteAll() {
     std::lock_guard lock(FMutex);
     for (const std::string& name : FNames)
         unlink(name.c_str());
+    FClosed = true;
     if (FLogHandle < 0) return;
-    unlink(FLogPath.c_str());
+    // Only the log itself: something else may stand at its name by now.
+    if (StillNamed(FLogHandle, FLogPath)) unlink(FLogPath.c_str());
     close(FLogHandle);
     FLogHandle = -1;
 }

@@ -15,9 +15,10 @@
 // path of a file a save writes aside before renaming it over its target. Logs of full paths only,
 // as older copies wrote them, name files in the temporary folder of the start that reads them.
 //
-// A log that cannot be made, or that stops taking lines, does not stop the program: the names
-// are kept in memory and deleted at exit, and the user is told once that files left by a crash
-// will not be cleaned.
+// A log that cannot be made, or that stops taking lines (a full disk), does not stop the program:
+// the names are kept in memory, and the log is tried again, whole, with the next name; once it is
+// written again it lists every name. Until then the names are deleted at exit only. The user is
+// told when files left by a crash will not be cleaned, and again when they will be.
 //
 // The service may be used from any thread: the window's thread asks for the names of stroke logs
 // and the undo history's swap thread for those of swap files. One lock keeps its calls one at a
@@ -34,8 +35,9 @@
 
 class TTempManager {
 public:
-    // Told, on whatever thread lost the log, that this copy has no log that takes its names any
-    // more; the text says why and what follows.
+    // Told, on whatever thread asked for the name that showed it, what the user should know of
+    // the service: that this copy's log takes no names any more (the text says why and what
+    // follows), or that it is written again after that.
     using TLogLostHook = std::function<void(const std::string& Message)>;
 
     // Cleans after the copies that are gone, then creates this copy's log and locks it. Never
@@ -47,15 +49,16 @@ public:
     TTempManager(const TTempManager&) = delete;
     TTempManager& operator=(const TTempManager&) = delete;
 
-    // A new name in the temporary folder: "~", eight hexadecimal digits, then Ext as it is
-    // ("tsk" gives "~1f03a2c4tsk", ".bmp" gives "~1f03a2c4.bmp"). The name is logged, then an
-    // empty file of that name is made with an exclusive create to reserve it, and the name is
-    // listed. A file that cannot be made raises "Cannot create a temporary file in ..." and
-    // leaves neither file nor log line.
+    // A new name in the temporary folder: "~", eight hexadecimal
+    // digits, then Ext as it is ("tsk" gives "~1f03a2c4tsk", ".bmp" gives "~1f03a2c4.bmp"). The
+    // name is logged (a lost log is tried again first, whole), then an empty file of that name is
+    // made with an exclusive create to reserve it, and the name is listed. A file that cannot be
+    // made raises "Cannot create a temporary file in ..." and leaves neither file nor log line.
     std::string GetTempFileName(const std::string& Ext);
 
     // Adds a save's write-aside file (a full path, or one taken from the current directory) to
-    // the log, so that a start after a crash removes it if it is still there.
+    // the log, so that a start after a crash removes it if it is still there; a lost log is tried
+    // again, as for a name.
     void ListWriteAside(const std::string& Path);
     // Makes this service the one every save lists its write-aside files with (the stream
     // layer's hook), until it is destroyed.
@@ -71,13 +74,15 @@ public:
 
     // The names issued by this copy so far, in order.
     TStringList Names() const;
-    // This copy's log; empty when it works without one.
-    const std::string& LogPath() const { return FLogPath; }
-    // True once the log was found to take no more lines (or could not be made).
+    // This copy's log; empty while it has none.
+    std::string LogPath() const;
+    // True while the log lacks names this copy issued: it took no more lines, or could not be
+    // made, and was not written again since.
     bool LogLost() const;
 
-    // Sets the hook that is told when the log is lost; a loss before the hook was set is told at
-    // once. The hook is called once at most, outside the service's lock.
+    // Sets the hook that is told what the user should know; what happened before the hook was set
+    // is told at once. A loss is told once, and that the log is written again only after a loss
+    // that was told. The hook is called outside the service's lock.
     void SetLogLostHook(TLogLostHook Hook);
 
 private:
@@ -86,24 +91,36 @@ private:
     // one the log names) and write-aside files are deleted, whatever a damaged log says. Logs
     // that are not files are left, with a message on stderr.
     static void CleanAfterEndedCopies();
-    void OpenLog();
-    // Adds Text to the log; false when there is no log, or when it failed now (it is then lost).
+    // Makes and locks a log in the first log folder that takes one; "" or why none was made.
+    std::string OpenLog();
+    // Adds Text to what the log should hold and writes it; true when the log then holds it all.
     bool AppendToLog(const std::string& Text);
+    // Writes the log whole, made again first when it is gone from its name; "" when it then holds
+    // every line, else why not.
+    std::string RewriteLog();
+    // Takes the lines added since the log's text was Size bytes back out of it.
+    void TakeBack(size_t Size);
     // Marks the log lost because of Reason.
     void LoseLog(const std::string& Reason);
-    // Tells the hook of a loss not told yet.
-    void TellLoss();
+    // Queues Text for the hook.
+    void Notify(const std::string& Text);
+    // Tells the hook what it was not told yet.
+    void TellNotices();
 
-    std::string FLogPath; // set by the constructor, then never changed
+    std::string FLogPath; // set when the log is made
     // Held by every call that reads or changes the list or the log after the constructor.
     mutable std::mutex FMutex;
     TStringList FNames;
-    int FLogHandle = -1; // open and locked for the service's lifetime
-    int64_t FLogBytes = 0;
+    int FLogHandle = -1;       // open and locked while this copy has a log
+    std::string FLogText;      // every line the log should hold, in order
+    int64_t FLogBytes = 0;     // how much of FLogText the log file holds
+    bool FClosed = false;      // DeleteAll ended the log
     std::string FLoggedFolder; // the temporary folder of the names the log lists last
     bool FLogLost = false;
-    std::string FLossNotice; // what to tell the hook; told once
-    bool FLossTold = false;
+    std::vector<std::string> FNotices; // for the hook, in order
+    std::string FLossNotice;           // what the user is told of the last loss
+    bool FLossQueued = false;          // FNotices holds FLossNotice
+    bool FLossTold = false;            // the hook was told of a loss, and not yet of the log written again
     TLogLostHook FOnLogLost;
     bool FListsWriteAside = false;
 };

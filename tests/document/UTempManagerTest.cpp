@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -61,11 +62,24 @@ bool Unlocked(const std::string& Path) {
 }
 
 // Another running copy of the program: a child process with its own service, which lists Count
-// files and tells which over a pipe, then waits. Finish lets it exit normally; Kill ends it as a
-// crash would.
+// files (or does what Body does) and tells which over a pipe, then waits. Finish lets it exit
+// normally; Kill ends it as a crash would.
 class TOtherCopy {
 public:
-    explicit TOtherCopy(int Count) {
+    // Given the child's service; returns the lines to tell (names, say). Raises to fail the child.
+    using TBody = std::function<std::vector<std::string>(TTempManager& Manager)>;
+
+    explicit TOtherCopy(int Count)
+        : TOtherCopy([Count](TTempManager& Manager) {
+              std::vector<std::string> names;
+              for (int i = 0; i < Count; ++i) {
+                  names.push_back(Manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
+                  WriteText(names.back(), "data of a step");
+              }
+              return names;
+          }) {}
+
+    explicit TOtherCopy(const TBody& Body) {
         int toParent[2], toChild[2];
         if (pipe(toParent) != 0 || pipe(toChild) != 0) throw std::runtime_error("pipe");
         FPid = fork();
@@ -77,11 +91,8 @@ public:
             try {
                 TTempManager manager;
                 std::string names = manager.LogPath() + "\n";
-                for (int i = 0; i < Count; ++i) {
-                    const std::string name = manager.GetTempFileName(i % 2 ? ".bmp" : "tsk");
-                    WriteText(name, "data of a step");
-                    names += name + "\n";
-                }
+                for (const std::string& line : Body(manager))
+                    names += line + "\n";
                 if (write(toParent[1], names.data(), names.size()) != static_cast<ssize_t>(names.size()))
                     _exit(1);
                 close(toParent[1]);
@@ -102,7 +113,7 @@ public:
         close(toParent[0]);
         TStringList lines;
         lines.SetText(text);
-        if (lines.Count() != Count + 1) throw std::runtime_error("the other copy did not start");
+        if (lines.Count() == 0) throw std::runtime_error("the other copy failed");
         Log = lines[0];
         Names.assign(lines.begin() + 1, lines.end());
     }
@@ -279,7 +290,10 @@ TEST_F(TempManagerTest, LogsThatAreNotFilesNeitherStopNorBlockTheStart) {
     EXPECT_TRUE(fs::is_fifo(FState + "TempManager-999999998.log"));
 }
 
-TEST_F(TempManagerTest, ALogThatStopsTakingLinesIsToldOnceAndItsNamesStillGoAtExit) {
+// A full disk: the log is lost and told once, tried again (whole) at every name, and once it is
+// written again it lists every name and write-aside file of the session, and says so once.
+TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAll) {
+    const std::string aside = FRoot / ".draw.bmp.0badcafe";
     for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush, TFaultPoint::fpClose}) {
         std::vector<std::string> told, names;
         {
@@ -287,31 +301,70 @@ TEST_F(TempManagerTest, ALogThatStopsTakingLinesIsToldOnceAndItsNamesStillGoAtEx
             manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
             names.push_back(manager.GetTempFileName("tsk"));
             const std::string before = ReadText(FLog);
+            std::string whole = before;
             {
                 // The disk fills up a few bytes into the next line, and stays full.
                 TWriteFaultScope fault(point, static_cast<int64_t>(before.size()) + 10, ENOSPC);
-                for (int i = 0; i < 50; ++i)
+                for (int i = 0; i < 50; ++i) {
                     names.push_back(manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
-                // A lost log is not tried again at every name.
-                EXPECT_EQ(fault.Hits(), 1);
+                    whole += names.back() + "\r\n";
+                }
+                manager.ListWriteAside(aside);
+                whole += "aside: " + aside + "\r\n";
+                EXPECT_EQ(fault.Hits(), 51);
+                EXPECT_TRUE(manager.LogLost());
+                EXPECT_EQ(ReadText(FLog), before);
             }
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_EQ(told[0].rfind("Could not write " + FLog +
+                                        ": No space left on device. Drawing goes on, but the "
+                                        "undo files of this session will not be cleaned up",
+                                    0),
+                      0u)
+                << told[0];
+            // Space is back: the next name writes the log whole.
             names.push_back(manager.GetTempFileName(".bmp"));
-            EXPECT_TRUE(manager.LogLost());
-            EXPECT_EQ(ReadText(FLog), before);
+            whole += names.back() + "\r\n";
+            EXPECT_FALSE(manager.LogLost());
+            EXPECT_EQ(ReadText(FLog), whole);
+            names.push_back(manager.GetTempFileName("tsk"));
+            EXPECT_EQ(ReadText(FLog), whole + names.back() + "\r\n");
             EXPECT_EQ(manager.Names().Items(), names);
-            for (const std::string& name : names)
-                EXPECT_TRUE(fs::exists(name)) << name;
         }
-        ASSERT_EQ(told.size(), 1u);
-        EXPECT_EQ(told[0].rfind("Could not write " + FLog +
-                                    ": No space left on device. Drawing goes on, but the "
-                                    "undo files of this session will not be cleaned up",
-                                0),
-                  0u)
-            << told[0];
+        ASSERT_EQ(told.size(), 2u);
+        EXPECT_EQ(told[1], "The temporary-file log " + FLog +
+                               " is written again: the undo files of this session will be cleaned up "
+                               "after a crash.");
         EXPECT_EQ(FilesIn(FTmp), 0u);
         EXPECT_FALSE(fs::exists(FLog));
     }
+    // A loss the user was not told of yet is not told once the log is written again.
+    std::vector<std::string> told;
+    TTempManager manager;
+    manager.GetTempFileName("tsk");
+    {
+        TWriteFaultScope fault(TFaultPoint::fpWrite, 0, ENOSPC);
+        manager.GetTempFileName("tsk");
+    }
+    manager.GetTempFileName("tsk");
+    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    EXPECT_FALSE(manager.LogLost());
+    EXPECT_EQ(LoggedNames(FLog), manager.Names().Items());
+    EXPECT_TRUE(told.empty());
+}
+
+// The log deleted from the state folder (a cleaner of old files) is made again under its name.
+TEST_F(TempManagerTest, ALogDeletedDuringTheSessionIsMadeAgainWhole) {
+    std::vector<std::string> told;
+    TTempManager manager;
+    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    manager.GetTempFileName("tsk");
+    fs::remove_all(FRoot / "state");
+    manager.GetTempFileName(".bmp");
+    EXPECT_FALSE(manager.LogLost());
+    EXPECT_EQ(LoggedNames(FLog), manager.Names().Items());
+    EXPECT_FALSE(Unlocked(FLog));
+    EXPECT_TRUE(told.empty());
 }
 
 TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
@@ -448,31 +501,49 @@ TEST_F(TempManagerTest, AKilledSavesWriteAsideFileIsCleanedAtTheNextStart) {
     EXPECT_TRUE(fs::exists(pictures + ".draw.bmp.0badcafe"));
 }
 
-// The same as the fault seam stands in for, on a real full state folder where one can be made.
-TEST_F(TempManagerTest, AFullStateFolderLosesTheLogButNotTheNames) {
+// The same as the fault seam stands in for, on a real full state folder where one can be made:
+// the log is lost while the folder is full, written whole at the first name once space is back,
+// and a copy killed then leaves nothing that the next start does not clean.
+TEST_F(TempManagerTest, AFullStateFolderLosesTheLogUntilSpaceReturnsThenACrashLeavesNothing) {
     if (mount("tmpfs", FState.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
         QUOR_ALLOWED_SKIP() << "no tmpfs can be mounted here (" << std::strerror(errno) << ")";
-    std::vector<std::string> told, names;
+    const std::string aside = FRoot / ".draw.bmp.0badcafe";
+    const std::string filler = FState + "filler";
+    std::vector<std::string> lines;
+    std::string log;
     {
-        TTempManager manager;
-        EXPECT_EQ(manager.LogPath(), FLog);
-        manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
-        names.push_back(manager.GetTempFileName("tsk"));
-        {
-            // Fill the folder to the last byte.
-            std::ofstream filler(FState + "filler", std::ios::binary);
-            const std::string block(4096, 'f');
-            while (filler.write(block.data(), block.size()))
-                ;
-        }
-        for (int i = 0; i < 200; ++i)
-            names.push_back(manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
-        EXPECT_TRUE(manager.LogLost());
-        EXPECT_EQ(manager.Names().Items(), names);
-        EXPECT_EQ(LoggedNames(FLog).front(), names.front());
+        TOtherCopy crashed([&](TTempManager& Manager) {
+            std::vector<std::string> logged = {"folder: " + FTmp, Manager.GetTempFileName("tsk")};
+            {
+                // Fill the folder to the last byte.
+                std::ofstream fill(filler, std::ios::binary);
+                const std::string block(4096, 'f');
+                while (fill.write(block.data(), block.size()))
+                    ;
+            }
+            for (int i = 0; i < 200; ++i)
+                logged.push_back(Manager.GetTempFileName(i % 2 ? ".bmp" : "tsk"));
+            WriteText(aside, "half a drawing");
+            Manager.ListWriteAside(aside);
+            logged.push_back("aside: " + aside);
+            if (!Manager.LogLost()) throw std::runtime_error("the log took every line");
+            fs::remove(filler);
+            logged.push_back(Manager.GetTempFileName(".bmp"));
+            if (Manager.LogLost()) throw std::runtime_error("the log is still lost");
+            for (const std::string& line : logged)
+                if (line.front() == '/') WriteText(line, "data of a step");
+            return logged;
+        });
+        log = crashed.Log;
+        lines = crashed.Names;
+        EXPECT_EQ(Lines(log), lines);
+        crashed.Kill();
+    }
+    {
+        TTempManager next;
+        EXPECT_FALSE(fs::exists(log));
+        EXPECT_FALSE(fs::exists(aside));
+        EXPECT_EQ(FilesIn(FTmp), 0u);
     }
     umount(FState.c_str());
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_NE(told[0].find("No space left on device"), std::string::npos) << told[0];
-    EXPECT_EQ(FilesIn(FTmp), 0u);
 }
