@@ -34,10 +34,15 @@ endfunction()
 
 # One GoogleTest program per test folder; every test of it is registered with ctest, and the
 # program is listed for a whole run (quor_test_run). With PRIVATE_FOLDERS the program runs with
-# its temporary, state and application folders private.
+# its temporary, state and application folders private. SOURCES names the program's sources
+# (from the current source folder) instead of every source of the folder.
 function(quor_test name)
-    cmake_parse_arguments(ARG "QT;PRIVATE_FOLDERS" "" "DEPS" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    cmake_parse_arguments(ARG "QT;PRIVATE_FOLDERS" "" "DEPS;SOURCES" ${ARGN})
+    if(ARG_SOURCES)
+        list(TRANSFORM ARG_SOURCES PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/" OUTPUT_VARIABLE sources)
+    else()
+        file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    endif()
     if(NOT sources)
         return()
     endif()
