@@ -6,7 +6,6 @@
 
 #include "document/CompressedBitmap.h"
 #include "document/QStates.h"
-#include "document/UTempManager.h"
 #include "engine/FeatureExtractor.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
@@ -207,11 +206,11 @@ void TDualImage::StrokeAlongCurve(const TBezierCurve& Curve) {
 void TDualImage::BeginChange() {
     if (FChangeNesting == 0) {
         FDirtyRect = EmptyUnion;
-        FNextLogNameFailed = false;
+        FStrokeFileFailed = false;
+        if (!FStrokeFile) FStrokeFile = NewStrokeFile();
         // Strokes leave the feature bitmap as it is; the step copies each tile of the drawing
         // just before a stroke first fills it.
-        FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap(), TStepCopies::OnChange,
-                                                 std::exchange(FNextLogName, std::string()));
+        FCurrentStep = std::make_unique<TQState>(*FFeature, DestBitmap(), TStepCopies::OnChange, FStrokeFile);
     }
     ++FChangeNesting;
 }
@@ -294,14 +293,14 @@ int32_t TDualImage::StrokeCount() const {
 
 void TDualImage::CompressIdle() {
     FHistory->Compact();
-    // The next gesture's stroke log is named now, so that a press does not wait for the
-    // temporary-file service. One that fails is not asked again until a gesture has been made.
-    if (FNextLogName.empty() && !FNextLogNameFailed && FChangeNesting == 0) {
+    // The stroke logs' file is made now, so that the first press does not wait for the
+    // temporary-file service. One that fails is not tried again until a gesture has been made.
+    if (!FStrokeFile && !FStrokeFileFailed && FChangeNesting == 0) {
         try {
-            FNextLogName = TempManager().GetTempFileName("tsk");
+            FStrokeFile = NewStrokeFile();
         } catch (const Exception&) {
-            // The press asks again and says what fails.
-            FNextLogNameFailed = true;
+            // The press tries again and says what fails.
+            FStrokeFileFailed = true;
         }
     }
 }

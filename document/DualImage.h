@@ -33,6 +33,7 @@ class TPolyBezierLayer;
 class TPositionedLayer;
 class TQState;
 class TQStates;
+class TStrokeFile;
 
 // The brush cursor that the active view paints under the mouse.
 enum TCursorMode : uint8_t {
@@ -146,8 +147,8 @@ public:
     bool CanRedo() const;
     // The strokes of the applied steps.
     int32_t StrokeCount() const;
-    // Swaps at most one old step to disk; called at every idle moment. Also names the next
-    // gesture's stroke log.
+    // Swaps at most one old step to disk; called at every idle moment. Also makes the file the
+    // stroke logs share, ahead of the first gesture.
     void CompressIdle();
     // The memory the history holds, as "1.5 Mb" and the like.
     std::string UndoMemoryText() const;
@@ -239,8 +240,11 @@ private:
     TPositionedLayer* FCursorLayer = nullptr;  // owned by the active view's layers
     std::unique_ptr<TQStates> FHistory;
     std::unique_ptr<TQState> FCurrentStep;
-    std::string FNextLogName;        // reserved at an idle moment for the next gesture's stroke log
-    bool FNextLogNameFailed = false; // the idle reservation failed; the next press asks again
+    // The file the stroke logs of the steps share: held open while the drawing or a step of it
+    // lives, so that a file removed from the temporary folder behind the program's back loses
+    // no stroke. Made at an idle moment or by the first gesture.
+    std::shared_ptr<TStrokeFile> FStrokeFile;
+    bool FStrokeFileFailed = false; // the idle moment could not make it; the next press tries
     int32_t FChangeNesting = 0;
     TRect FDirtyRect;
 

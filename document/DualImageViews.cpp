@@ -17,7 +17,6 @@
 #include "presets/PolyBezierLayer.h"
 
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 namespace {
@@ -66,7 +65,7 @@ void TDualImage::CreateLayers() {
 TDualImage::~TDualImage() {
     FHistory.reset();
     FCurrentStep.reset();
-    if (!FNextLogName.empty()) std::remove(FNextLogName.c_str());
+    FStrokeFile.reset();
     FCurveLayer.reset();
     // The two layers paint through this object, so they leave the views with it.
     for (TPositionedLayer* layer : {FOverlayLayer, FCursorLayer})

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -39,14 +40,24 @@ void CutCopy(TCompressedBitmap& Copy, const TRect& R) {
 }
 } // namespace
 
+std::shared_ptr<TStrokeFile> NewStrokeFile() {
+    const std::string name = TempManager().GetTempFileName("tsk");
+    try {
+        return std::make_shared<TStrokeFile>(name);
+    } catch (...) {
+        std::remove(name.c_str());
+        throw;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // TQState
 
 TQState::TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies,
-                 const std::string& LogName)
+                 std::shared_ptr<TStrokeFile> LogFile)
     : FRect{0, 0, Feature.Width(), Feature.Height()}, FFeature(NewCopy(Feature, Copies)),
       FDest(NewCopy(Dest, Copies)) {
-    FStrokes = std::make_unique<TStrokes>(LogName.empty() ? TempManager().GetTempFileName("tsk") : LogName);
+    FStrokes = std::make_unique<TStrokes>(LogFile ? std::move(LogFile) : NewStrokeFile());
 }
 
 TQState::~TQState() {
@@ -60,7 +71,7 @@ void TQState::DestChanging(const TBitmap32& Dest, const TRect& R) {
 }
 
 void TQState::Finish(const TRect& R) {
-    // The gesture is over: its stroke log lets go of its file until it is read.
+    // The gesture is over: its stroke log writes what it holds.
     FStrokes->EndWriting();
     // A finished step keeps its rectangle: its copies have that rectangle's size.
     if (FFinished) Abort();

@@ -23,6 +23,12 @@ class TBitmap32;
 class TCompressedBitmap;
 class TSwapThread;
 class TStrokes;
+class TStrokeFile;
+
+// A file for the stroke logs of a drawing's steps, on a new temporary name ("~", eight
+// hexadecimal digits, "tsk"), so that a start after a crash deletes it. Raises "Cannot create a
+// temporary file in ..." when the temporary folder takes no file.
+std::shared_ptr<TStrokeFile> NewStrokeFile();
 
 // How a step copies the pictures: both whole at its start (undo and redo exchange the step's
 // rectangle), or each tile of the drawing just before the gesture first changes it (undo and redo
@@ -34,12 +40,13 @@ enum class TStepCopies { Whole, OnChange };
 
 class TQState {
 public:
-    // Copies of both bitmaps as Copies says and a new stroke log on a temporary file (LogName, a
-    // temporary name reserved beforehand, or a new one); the rectangle is the whole feature
-    // bitmap until Finish.
+    // Copies of both bitmaps as Copies says and a new stroke log in LogFile, the file the logs of
+    // the drawing share (nil: a file of the step's own, NewStrokeFile); the rectangle is the
+    // whole feature bitmap until Finish.
     TQState(const TBitmap32& Feature, const TBitmap32& Dest, TStepCopies Copies = TStepCopies::OnChange,
-            const std::string& LogName = {});
-    // Frees the stroke log (deleting its file), then the feature copy, then the drawing copy.
+            std::shared_ptr<TStrokeFile> LogFile = nullptr);
+    // Frees the stroke log (its records in the file are dead from then on), then the feature
+    // copy, then the drawing copy.
     ~TQState();
     TQState(const TQState&) = delete;
     TQState& operator=(const TQState&) = delete;
@@ -47,7 +54,7 @@ public:
     // Rectangle R of the drawing is about to change: a step that copies on change copies the
     // tiles of R it has not copied yet. Before Finish.
     void DestChanging(const TBitmap32& Dest, const TRect& R);
-    // Ends the writing of the stroke log (which closes its file) and keeps only rectangle R of
+    // Ends the writing of the stroke log (which writes what it holds) and keeps only rectangle R of
     // both copies. A silent abort (EAbort) when the step is already
     // finished or R holds no pixel of the bitmaps: the empty union (MaxInt, MaxInt, MinInt,
     // MinInt) of a gesture that drew nothing, a zero width or height, or a rectangle outside.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,25 +24,87 @@ void EncodePoints(const TArrayOfFixedPoint& Points, std::vector<unsigned char>& 
 }
 } // namespace
 
-TStrokes::TStrokes(const std::string& FileName) : FFileName(FileName) {
-    SetBufferLimit(512);
-    FBuffer = std::make_unique<TMemoryStream>();
-    FFileStream = std::make_unique<TFileStream>(FileName, TFileMode::fmCreate);
+// ---------------------------------------------------------------------------------------------
+// TStrokeFile
+
+TStrokeFile::TStrokeFile(const std::string& FileName)
+    : FFileName(FileName), FStream(std::make_unique<TFileStream>(FileName, TFileMode::fmCreate)) {}
+
+TStrokeFile::~TStrokeFile() {
+    FStream.reset();
+    std::remove(FFileName.c_str());
 }
 
-TStrokes::~TStrokes() {
+int64_t TStrokeFile::Append(const void* Data, size_t Count) {
+    std::lock_guard lock(FMutex);
+    const int64_t at = FEnd;
+    // Listed first, so that nothing can fail once the batch is in.
+    const auto batch = FBatches.emplace(at, static_cast<int64_t>(Count)).first;
     try {
-        if (FFileStream) Flush();
+        FStream->WriteBufferAt(Data, Count, at);
     } catch (...) {
-        // The file is deleted below; what it could not take is lost with it.
+        FBatches.erase(batch);
+        // What went in is cut off again; where that fails the next batch writes over it.
+        try {
+            FStream->SetSize(at);
+        } catch (...) {}
+        throw;
     }
-    FFileStream.reset();
-    FBuffer.reset();
-    std::remove(FFileName.c_str());
+    FEnd = at + static_cast<int64_t>(Count);
+    return at;
+}
+
+size_t TStrokeFile::ReadAt(void* Data, size_t Count, int64_t Offset) const {
+    return FStream->ReadAt(Data, Count, Offset);
+}
+
+void TStrokeFile::Release(int64_t Offset, int64_t Count) noexcept {
+    std::lock_guard lock(FMutex);
+    auto it = FBatches.lower_bound(Offset);
+    while (it != FBatches.end() && it->first < Offset + Count)
+        it = FBatches.erase(it);
+    const int64_t end = FBatches.empty() ? 0 : FBatches.rbegin()->first + FBatches.rbegin()->second;
+    try {
+        if (end < FEnd) {
+            // Batches at the end of the file are cut off: the next one goes there.
+            FStream->SetSize(end);
+            FEnd = end;
+        }
+    } catch (...) {
+        // They stay as dead space.
+    }
+    if (Offset < FEnd) FStream->PunchHole(Offset, std::min(Count, FEnd - Offset));
+}
+
+int64_t TStrokeFile::End() const {
+    std::lock_guard lock(FMutex);
+    return FEnd;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStrokes
+
+TStrokes::TStrokes(std::shared_ptr<TStrokeFile> File) : FFile(std::move(File)) {
+    SetBufferLimit(512);
+    FBuffer = std::make_unique<TMemoryStream>();
+}
+
+TStrokes::TStrokes(const std::string& FileName) : TStrokes(std::make_shared<TStrokeFile>(FileName)) {}
+
+TStrokes::~TStrokes() {
+    for (const TExtent& extent : FExtents)
+        FFile->Release(extent.Offset, extent.Length);
 }
 
 int64_t TStrokes::BufferSize() const {
     return FBuffer->Size();
+}
+
+int64_t TStrokes::FileSize() const {
+    int64_t n = 0;
+    for (const TExtent& extent : FExtents)
+        n += extent.Length;
+    return n;
 }
 
 bool TStrokes::AllRead() const {
@@ -83,7 +146,6 @@ void TStrokes::EndWriting() {
     if (!FWriting) return;
     TryFlush();
     FWriting = false;
-    FFileStream.reset();
 }
 
 bool TStrokes::TryFlush() {
@@ -101,41 +163,14 @@ bool TStrokes::TryFlush() {
 void TStrokes::Flush() {
     const int64_t size = FBuffer->Size();
     if (size == 0) return;
-    // Past the gesture the file is opened for the one write and closed again.
-    const bool reopened = !FFileStream;
-    if (reopened) {
-        FFileStream = std::make_unique<TFileStream>(FFileName, TFileMode::fmOpenWrite);
-        FFileStream->Seek(0, TSeekOrigin::soEnd);
-    }
-    const int64_t whole = FWholeEnd >= 0 ? FWholeEnd : FFileStream->Position();
-    try {
-        if (FWholeEnd >= 0) {
-            FFileStream->SetSize(whole);
-            FFileStream->Seek(whole, TSeekOrigin::soBeginning);
-            FWholeEnd = -1;
-        }
-        FFileStream->WriteBuffer(FBuffer->Memory(), static_cast<size_t>(size));
-        if (reopened)
-            FFileStream->Close();
-        else
-            FFileStream->Flush();
-    } catch (...) {
-        // The file goes back to the whole records it held; these stay in the buffer.
-        // Where that fails, reading stops there and the next flush cuts the file there first.
-        FWholeEnd = whole;
-        if (!FFileStream->Closed()) {
-            try {
-                FFileStream->SetSize(whole);
-                FFileStream->Seek(whole, TSeekOrigin::soBeginning);
-                FWholeEnd = -1;
-            } catch (...) {
-                // FWholeEnd keeps the place.
-            }
-        }
-        if (reopened) FFileStream.reset();
-        throw;
-    }
-    if (reopened) FFileStream.reset();
+    // Room for the extent first, so that nothing can fail once the batch is in the file.
+    const bool joins = !FExtents.empty();
+    if (FExtents.size() == FExtents.capacity()) FExtents.reserve(FExtents.size() * 2 + 1);
+    const int64_t at = FFile->Append(FBuffer->Memory(), static_cast<size_t>(size));
+    if (joins && FExtents.back().Offset + FExtents.back().Length == at)
+        FExtents.back().Length += size;
+    else
+        FExtents.push_back({at, size});
     FBuffer = std::make_unique<TMemoryStream>();
     FReadPosition = 0;
     FLastRecord = -1;
@@ -143,14 +178,20 @@ void TStrokes::Flush() {
 
 void TStrokes::StartRead() {
     auto data = std::make_unique<TMemoryStream>();
-    {
-        TFileStream file(FFileName, TFileMode::fmOpenRead);
-        const int64_t end = FWholeEnd >= 0 ? FWholeEnd : file.Size();
-        if (end > 0) data->CopyFrom(file, end);
+    data->SetSize(FileSize());
+    int64_t loaded = 0;
+    for (const TExtent& extent : FExtents) {
+        const size_t n =
+            FFile->ReadAt(data->Memory() + loaded, static_cast<size_t>(extent.Length), extent.Offset);
+        loaded += static_cast<int64_t>(n);
+        if (static_cast<int64_t>(n) < extent.Length) break;
     }
+    const bool cutShort = loaded < data->Size();
+    data->SetSize(loaded);
     data->SetPosition(0);
-    FFileData = data->Size() > 0 ? std::move(data) : nullptr;
-    FReadPosition = 0;
+    FFileData = loaded > 0 ? std::move(data) : nullptr;
+    // A file cut short behind the log's back ends reading where its data ends.
+    FReadPosition = cutShort ? FBuffer->Size() : 0;
 }
 
 bool TStrokes::Read(TArrayOfFixedPoint& Left, TArrayOfFixedPoint& Right, TColor32& Color) {

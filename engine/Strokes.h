@@ -2,7 +2,8 @@
 // The stroke log of one undo step: for each stroke its colour and its left and right outline,
 // kept so that the drawing can be rendered again at another size or exported as polygons.
 //
-// The log file is headerless little-endian, one record per stroke in the order of Add:
+// A log's records, the bytes of its batches in the file one after the other, are headerless
+// little-endian, one record per stroke in the order of Add:
 //
 //   offset       size     field
 //   0            4        colour, u32 $AARRGGBB
@@ -13,20 +14,25 @@
 //
 // Nothing comes between records and the count is not stored: a reader reads until the data
 // ends. Records gather in a memory buffer that goes to the file when it has grown past the
-// buffer limit and when the gesture that writes them is over; the file is deleted with the log.
+// buffer limit and when the gesture that writes them is over.
 //
-// The file is held open only while the gesture writes (a long history must not hold one
-// descriptor per step); reading opens it for the time it takes to load it. A batch the file
+// The logs of a drawing's steps share one file (TStrokeFile), held open for as long as any of
+// them lives and only ever appended to: each log knows where its batches lie in it. So a long
+// history holds one descriptor however many steps it has, and a file removed from the folder
+// behind the program's back (a cleaner of old files, the user) stays readable. A batch the file
 // does not take (a full temporary folder) stays in memory: the log always holds every stroke
-// added, part on disk and part in memory, and reading takes both without writing anything.
+// added, part in the file and part in memory, and reading takes both without writing anything.
 #pragma once
 
 #include "platform/raster/Color32.h"
 #include "platform/raster/Fixed.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class TMemoryStream;
 class TFileStream;
@@ -40,12 +46,51 @@ struct TStrokeOutline {
     TColor32 Color = 0;
 };
 
+// The file that the stroke logs of a drawing share. Each batch a log writes is appended whole at
+// the end, at a place it keeps; reads are positional, so a log may read its batches while
+// another appends. May be used from several threads.
+//
+// A batch whose log goes is dead space: at the end of the file it is cut off, elsewhere its disk
+// blocks are given back where the file system can (a hole), and the rest stays until the file
+// goes. When no batch is left the file is empty again.
+class TStrokeFile {
+public:
+    // Creates (or truncates) the file and holds it open until destroyed.
+    explicit TStrokeFile(const std::string& FileName);
+    // Closes the file and deletes it; failures are ignored.
+    ~TStrokeFile();
+    TStrokeFile(const TStrokeFile&) = delete;
+    TStrokeFile& operator=(const TStrokeFile&) = delete;
+
+    // Writes Count bytes at the end of the file and returns where they start. A write the file
+    // does not take whole raises "Could not write <name>: <reason>", and the end of the file is
+    // where it was.
+    int64_t Append(const void* Data, size_t Count);
+    // Reads up to Count bytes at Offset; returns how many arrived (fewer only where the file was
+    // cut short behind the program's back).
+    size_t ReadAt(void* Data, size_t Count, int64_t Offset) const;
+    // The batches that lie within Count bytes at Offset are dead.
+    void Release(int64_t Offset, int64_t Count) noexcept;
+
+    const std::string& FileName() const { return FFileName; }
+    // Where the next batch goes: the end of the last batch still in use.
+    int64_t End() const;
+
+private:
+    std::string FFileName;
+    std::unique_ptr<TFileStream> FStream;
+    mutable std::mutex FMutex;           // guards what follows and every write to the file
+    std::map<int64_t, int64_t> FBatches; // where each batch in use starts, and its length
+    int64_t FEnd = 0;
+};
+
 class TStrokes {
 public:
-    // Creates (or truncates) the log file and holds it open until EndWriting.
+    // A log in the shared file File.
+    explicit TStrokes(std::shared_ptr<TStrokeFile> File);
+    // A log alone in a file of its own, FileName, created (or truncated) now.
     explicit TStrokes(const std::string& FileName);
-    // Writes what is buffered while the file is still open, closes the file and deletes it;
-    // failures are ignored.
+    // Gives its batches in the file up; a file of its own goes with the last log in it.
     ~TStrokes();
     TStrokes(const TStrokes&) = delete;
     TStrokes& operator=(const TStrokes&) = delete;
@@ -60,13 +105,13 @@ public:
     // flushed since (the stroke could not be drawn after all). False when there is none.
     bool RemoveLast();
     // The gesture is over: the buffer goes to the file when it takes it (else it stays in
-    // memory) and the file is closed. A later flush opens it again for its write.
+    // memory).
     void EndWriting();
     bool Writing() const { return FWriting; }
 
     // Prepares reading from the first record: everything logged so far, each time it is called.
-    // Loads the file as it stands and reads on into the buffer; writes nothing. Raises
-    // ("Cannot open file ...") when the file cannot be read.
+    // Loads the log's batches from the file and reads on into the buffer; writes nothing.
+    // Raises ("Stream read error") when the file cannot be read.
     void StartRead();
     // Reads the next record; True when the whole record arrived. At the end of the log, or
     // where a record is cut short, False; the arrays then hold the points that did arrive.
@@ -75,19 +120,26 @@ public:
 
     // Strokes added through this object.
     int32_t Count() const { return FCount; }
-    const std::string& FileName() const { return FFileName; }
+    // The name of the file the log writes to.
+    const std::string& FileName() const { return FFile->FileName(); }
     // The flush threshold, given in KB, kept in bytes (512 KB at creation).
     void SetBufferLimit(int32_t KiloBytes) { FBufferLimit = KiloBytes << 10; }
     int32_t BufferLimit() const { return FBufferLimit; }
     // Bytes waiting in memory.
     int64_t BufferSize() const;
-    // True while the file is open.
-    bool FileOpen() const { return FFileStream != nullptr; }
+    // Bytes in the file.
+    int64_t FileSize() const;
 
 private:
+    // Where in the file a run of the log's records lies.
+    struct TExtent {
+        int64_t Offset;
+        int64_t Length;
+    };
+
     bool AllRead() const;
-    // Writes the whole buffer at the end of the file and empties it; raises, with the buffer
-    // and the file's whole records kept, when the file does not take it.
+    // Appends the whole buffer to the file and empties it; raises, with the buffer kept, when
+    // the file does not take it.
     void Flush();
     // Flush when everything has been read; a failure is kept quiet and the records stay.
     bool TryFlush();
@@ -97,9 +149,10 @@ private:
     static bool ReadPoints(TMemoryStream& Data, TArrayOfFixedPoint& Points);
 
     std::unique_ptr<TMemoryStream> FBuffer;
-    std::unique_ptr<TFileStream> FFileStream;
+    std::shared_ptr<TStrokeFile> FFile;
+    // The runs of records in the file, in the order they were written.
+    std::vector<TExtent> FExtents;
     int32_t FBufferLimit = 0;
-    std::string FFileName;
     int32_t FCount = 0;
     bool FWriting = true;
     // Where the next Read starts in the buffer. Add writes at the buffer's end, so a record
@@ -111,7 +164,4 @@ private:
     int64_t FLastRecord = -1;
     // After a failed flush, the buffer size from which the next try is made (0: none failed).
     int64_t FRetryAt = 0;
-    // Where the file's whole records end when a failed write could not be cut off (-1: the
-    // file holds only whole records).
-    int64_t FWholeEnd = -1;
 };

@@ -144,6 +144,16 @@ public:
     // moving its position, so that several threads may read one stream that nobody writes at
     // once. Fewer bytes than Count raise "Stream read error".
     void ReadBufferAt(void* Buffer, size_t Count, int64_t Offset) const;
+    // As ReadBufferAt, but returns how many bytes arrived: fewer than Count only where the file
+    // ends. A read error raises "Stream read error".
+    size_t ReadAt(void* Buffer, size_t Count, int64_t Offset) const;
+    // Writes Count bytes at Offset straight to the file, past the stream's buffer and without
+    // moving its position (for a file written only so). A write the file does not take whole
+    // raises "Could not write <name>: <reason>"; what went in before the failure stays there.
+    void WriteBufferAt(const void* Buffer, size_t Count, int64_t Offset);
+    // Gives the disk blocks under Count bytes at Offset back to the file system, where it can
+    // (false where it cannot); the bytes then read as zeros and the file keeps its size.
+    bool PunchHole(int64_t Offset, int64_t Count);
 
     // Hands what the stream buffers to the file; raises "Could not write <name>: <reason>".
     // After a failed write or flush, what the file did not take is dropped and the position

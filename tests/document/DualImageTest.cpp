@@ -471,9 +471,10 @@ TEST(DualImageTest, AnUndoThatFindsItsSwapFileGoneSaysSoOnceAndTurnsUndoOff) {
     doc.Redo();
 }
 
-// An idle moment names the next gesture's stroke log ahead; where the temporary folder takes no
-// file it leaves nothing and is not tried at every idle moment again, only after a gesture.
-TEST(DualImageTest, AnIdleNameThatCannotBeReservedIsNotAskedAgainUntilAGesture) {
+// An idle moment makes the file of the drawing's stroke logs ahead of the first gesture; where the
+// temporary folder takes no file it leaves nothing and is not tried at every idle moment again,
+// only after a gesture. Once made, the file serves every later gesture: none asks for a name.
+TEST(DualImageTest, TheStrokeLogsShareOneFileThatAnIdleMomentMakesOrTheFirstGesture) {
     TDocument d;
     TDualImage& doc = d.Doc;
     doc.SetBrdLimit(100);
@@ -494,14 +495,22 @@ TEST(DualImageTest, AnIdleNameThatCannotBeReservedIsNotAskedAgainUntilAGesture) 
     EXPECT_EQ(logNames(), before);
     doc.CompressIdle();
     EXPECT_EQ(logNames(), before);
-    // The press asks for its own name and draws.
+    // The press makes the file and draws.
     doc.BeginChange();
     doc.StrokeAt(80, 60);
     doc.EndChange();
     EXPECT_EQ(doc.StrokeCount(), 1);
     EXPECT_EQ(logNames(), before + 1);
-    doc.CompressIdle();
-    EXPECT_EQ(logNames(), before + 2);
+    for (int g = 0; g < 5; ++g) {
+        doc.CompressIdle();
+        doc.BeginChange();
+        doc.StrokeAt(20 + 20 * g, 40);
+        doc.EndChange();
+    }
+    EXPECT_EQ(logNames(), before + 1);
+    const std::string file = doc.History().GetState(0)->Strokes()->FileName();
+    for (int i = 0; i < doc.History().Length(); ++i)
+        EXPECT_EQ(doc.History().GetState(i)->Strokes()->FileName(), file);
 }
 
 TEST(DualImageTest, AStepStaysWhenTheChangeEventFails) {

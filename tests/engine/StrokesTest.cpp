@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -29,11 +30,24 @@ void WriteFile(const std::string& Path, const Bytes& Data) {
     out.write(reinterpret_cast<const char*>(Data.data()), static_cast<std::streamsize>(Data.size()));
 }
 
-// The file of a log outlives the log through a second name, so its last bytes can be read.
-std::string KeepFile(const std::string& Path) {
-    const std::string keep = Path + ".keep";
-    EXPECT_EQ(link(Path.c_str(), keep.c_str()), 0);
-    return keep;
+// The disk blocks of a file, in 512-byte units.
+int64_t Blocks(const std::string& Path) {
+    struct stat st {};
+    EXPECT_EQ(stat(Path.c_str(), &st), 0);
+    return static_cast<int64_t>(st.st_blocks);
+}
+
+// True when the file system of Folder gives blocks back out of the middle of a file.
+bool PunchesHoles(const std::string& Folder) {
+    const std::string probe = Folder + "probe";
+    const int fd = open(probe.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    const std::vector<char> zeros(1 << 16, 1);
+    const bool punched = fd >= 0 &&
+                         write(fd, zeros.data(), zeros.size()) == static_cast<ssize_t>(zeros.size()) &&
+                         fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, 1 << 15) == 0;
+    if (fd >= 0) close(fd);
+    unlink(probe.c_str());
+    return punched;
 }
 
 TStrokeOutline Stroke(int I, int N) {
@@ -60,20 +74,13 @@ const Bytes WorkedRecord = {0x30, 0x20, 0x10, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00
 TEST(Strokes, WorkedRecordBytes) {
     TTestFolder dir;
     const std::string path = dir / "~1a2btsk";
-    std::string keep;
-    {
-        TStrokes log(path);
-        keep = KeepFile(path);
-        log.Add({FixedPoint(1.0, 2.0)}, {FixedPoint(3.5, 0)}, Color32(0x10, 0x20, 0x30, 0xFF));
-        EXPECT_EQ(log.Count(), 1);
-        EXPECT_EQ(log.BufferSize(), 28);
-    }
-    EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(ReadFile(keep), WorkedRecord);
-
-    // The same bytes read back.
     TStrokes log(path);
-    WriteFile(path, WorkedRecord);
+    log.Add({FixedPoint(1.0, 2.0)}, {FixedPoint(3.5, 0)}, Color32(0x10, 0x20, 0x30, 0xFF));
+    EXPECT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.BufferSize(), 28);
+    log.EndWriting();
+    EXPECT_EQ(ReadFile(path), WorkedRecord);
+
     log.StartRead();
     TStrokeOutline s;
     ASSERT_TRUE(log.Read(s));
@@ -81,7 +88,7 @@ TEST(Strokes, WorkedRecordBytes) {
     EXPECT_EQ(s.Left, TArrayOfFixedPoint({{65536, 131072}}));
     EXPECT_EQ(s.Right, TArrayOfFixedPoint({{229376, 0}}));
     EXPECT_FALSE(log.Read(s));
-    EXPECT_EQ(log.Count(), 0);
+    EXPECT_EQ(log.Count(), 1);
 }
 
 TEST(Strokes, EmptyLogAndEmptyStroke) {
@@ -111,30 +118,28 @@ TEST(Strokes, EmptyLogAndEmptyStroke) {
 TEST(Strokes, BufferGoesToTheFilePastItsLimitAndEverythingReadsBackInOrder) {
     TTestFolder dir;
     const std::string path = dir / "log";
-    std::string keep;
     const int64_t record = 12 + 8 * (2 * 100);
     int added = 0;
-    {
-        TStrokes log(path);
-        keep = KeepFile(path);
-        while (log.BufferSize() <= 524288)
-            log.Add(Stroke(added++, 100));
-        EXPECT_EQ(log.BufferSize(), added * record); // the limit is passed by one record
+    TStrokes log(path);
+    while (log.BufferSize() <= 524288)
         log.Add(Stroke(added++, 100));
-        EXPECT_EQ(log.BufferSize(), record); // flushed before the record, not split
-        log.Add(Stroke(added++, 100));
+    EXPECT_EQ(log.BufferSize(), added * record); // the limit is passed by one record
+    log.Add(Stroke(added++, 100));
+    EXPECT_EQ(log.BufferSize(), record); // flushed before the record, not split
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), (added - 1) * record);
+    log.Add(Stroke(added++, 100));
 
-        for (int pass = 0; pass < 2; ++pass) { // a second StartRead gives the same records
-            log.StartRead();
-            TStrokeOutline s;
-            int n = 0;
-            while (log.Read(s))
-                ExpectSame(s, Stroke(n++, 100));
-            EXPECT_EQ(n, added);
-            EXPECT_EQ(log.Count(), added);
-        }
+    for (int pass = 0; pass < 2; ++pass) { // a second StartRead gives the same records
+        log.StartRead();
+        TStrokeOutline s;
+        int n = 0;
+        while (log.Read(s))
+            ExpectSame(s, Stroke(n++, 100));
+        EXPECT_EQ(n, added);
+        EXPECT_EQ(log.Count(), added);
     }
-    EXPECT_EQ(static_cast<int64_t>(ReadFile(keep).size()), added * record);
+    log.EndWriting();
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), added * record);
 }
 
 TEST(Strokes, AddWhileReadingKeepsUnreadRecords) {
@@ -164,9 +169,12 @@ TEST(Strokes, RecordCutShortEndsReadingWithFalse) {
     TTestFolder dir;
     const std::string path = dir / "log";
     TStrokeOutline s;
-    // Each case damages the file of a fresh log behind its back.
+    // Each case writes a stroke to the file of a fresh log, then damages the file behind the
+    // log's back and cuts it short, so that the bytes of the log's place in it are Data.
     auto damaged = [&](const Bytes& Data) {
         auto log = std::make_unique<TStrokes>(path);
+        log->Add(Stroke(0, 10));
+        log->EndWriting();
         WriteFile(path, Data);
         log->StartRead();
         return log;
@@ -175,6 +183,7 @@ TEST(Strokes, RecordCutShortEndsReadingWithFalse) {
     Bytes data = WorkedRecord;
     data.insert(data.end(), {0x01, 0x02, 0x03}); // a colour cut short
     auto log = damaged(data);
+    log->Add(Stroke(1, 1)); // a stroke added after the damage is not reached either
     EXPECT_TRUE(log->Read(s));
     EXPECT_FALSE(log->Read(s));
     EXPECT_FALSE(log->Read(s));
@@ -207,47 +216,127 @@ TEST(Strokes, AFileThatTakesNoMoreLosesNoStrokeAndReadingWritesNothing) {
     TTestFolder dir;
     const std::string path = dir / "log";
     const int64_t record = 12 + 8 * (2 * 10);
-    auto expectAll = [](TStrokes& Log, int Added) {
+    auto expectAll = [](TStrokes& Log, int First, int Added) {
         Log.StartRead();
         TStrokeOutline s;
-        int n = 0;
+        int n = First;
         while (Log.Read(s))
             ExpectSame(s, Stroke(n++, 10));
         EXPECT_EQ(n, Added);
     };
-    TStrokes log(path);
+    // Two steps' logs in one file; the other's batch lies between this one's.
+    auto file = std::make_shared<TStrokeFile>(path);
+    TStrokes log(file), other(file);
     log.SetBufferLimit(1); // 1 KB
     int added = 0;
-    for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush}) {
-        // The file takes the first batches, then fails part-way through one: the strokes that
-        // it refuses wait in memory, and Add goes on without a word.
-        TWriteFaultScope fault(point, 3000, ENOSPC);
+    for (int i = 0; i < 10; ++i)
+        log.Add(Stroke(added++, 10));
+    other.Add(Stroke(1000, 10));
+    other.EndWriting();
+    {
+        // The file takes the next batch, then fails part-way through one: the strokes that it
+        // refuses wait in memory, and Add goes on without a word.
+        TWriteFaultScope fault(TFaultPoint::fpWrite, 3000, ENOSPC);
         for (int i = 0; i < 40; ++i)
             EXPECT_NO_THROW(log.Add(Stroke(added++, 10)));
         EXPECT_GT(fault.Hits(), 0);
         EXPECT_LT(fault.Hits(), 10); // tried again only as the buffer grows, not at every stroke
-        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)) % record, 0);
+        // What went in of the refused batch was cut off again: the file holds whole batches.
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), log.FileSize() + other.FileSize());
+        EXPECT_EQ(log.FileSize() % record, 0);
+        EXPECT_GT(log.BufferSize(), 1024);
         // Reading takes the file and memory together and leaves the file as it was.
         const Bytes before = ReadFile(path);
-        expectAll(log, added);
+        expectAll(log, 0, added);
         EXPECT_EQ(ReadFile(path), before);
+        log.EndWriting();
+        EXPECT_GT(log.BufferSize(), 0);
+        expectAll(log, 0, added);
     }
-    // With room again the end of the gesture writes every stroke, once, in order, and lets go
-    // of the file.
-    log.EndWriting();
-    EXPECT_FALSE(log.FileOpen());
-    EXPECT_EQ(log.BufferSize(), 0);
-    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), added * record);
-    expectAll(log, added);
-    // Strokes added later go to the file in batches all the same, each opening it only to write.
+    // With room again the next batch writes every stroke that waited, once, in order.
     for (int i = 0; i < 10; ++i)
         log.Add(Stroke(added++, 10));
-    EXPECT_FALSE(log.FileOpen());
-    EXPECT_GT(static_cast<int64_t>(fs::file_size(path)), 40 * 2 * record);
-    expectAll(log, added);
-    // A file gone behind the log's back is said when reading.
-    fs::remove(path);
-    EXPECT_THROW(log.StartRead(), Exception);
+    EXPECT_LE(log.BufferSize(), 1024 + record);
+    EXPECT_EQ(log.FileSize() + log.BufferSize(), added * record);
+    expectAll(log, 0, added);
+    expectAll(other, 1000, 1001);
+}
+
+// The file of the logs is removed from its folder (a cleaner of old temporary files, the
+// user): it is held open, so every log still reads every stroke, old and new.
+TEST(Strokes, LogsReadEveryStrokeAfterTheirFileIsRemovedFromTheFolder) {
+    TTestFolder dir;
+    const std::string path = dir / "~0000abcdtsk";
+    auto file = std::make_shared<TStrokeFile>(path);
+    std::vector<std::unique_ptr<TStrokes>> logs;
+    for (int step = 0; step < 3; ++step) {
+        logs.push_back(std::make_unique<TStrokes>(file));
+        logs.back()->SetBufferLimit(1);
+        for (int i = 0; i < 30; ++i)
+            logs.back()->Add(Stroke(step * 100 + i, 10));
+        logs.back()->EndWriting();
+    }
+    fs::remove_all(dir.Path());
+    logs.push_back(std::make_unique<TStrokes>(file));
+    for (int i = 0; i < 30; ++i)
+        logs.back()->Add(Stroke(300 + i, 10));
+    logs.back()->EndWriting();
+    EXPECT_EQ(logs.back()->BufferSize(), 0);
+    for (int step = 0; step < 4; ++step) {
+        logs[static_cast<size_t>(step)]->StartRead();
+        TStrokeOutline s;
+        int n = 0;
+        while (logs[static_cast<size_t>(step)]->Read(s))
+            ExpectSame(s, Stroke(step * 100 + n++, 10));
+        EXPECT_EQ(n, 30);
+    }
+}
+
+// A log that goes (an undo step discarded) leaves dead space: cut off at the end of the file,
+// given back as a hole elsewhere, without touching the records of the logs beside it.
+TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
+    TTestFolder dir;
+    const std::string path = dir / "log";
+    auto file = std::make_shared<TStrokeFile>(path);
+    // Records of 12 + 16 n bytes, so that no batch starts or ends on a block of the disk.
+    auto logOf = [&](int First, int Strokes) {
+        auto log = std::make_unique<TStrokes>(file);
+        for (int i = 0; i < Strokes; ++i)
+            log->Add(Stroke(First + i, 1 + i % 7));
+        log->EndWriting();
+        return log;
+    };
+    auto expectAll = [](TStrokes& Log, int First, int Strokes) {
+        Log.StartRead();
+        TStrokeOutline s;
+        int n = 0;
+        while (Log.Read(s)) {
+            ExpectSame(s, Stroke(First + n, 1 + n % 7));
+            ++n;
+        }
+        EXPECT_EQ(n, Strokes);
+    };
+    auto a = logOf(0, 900);
+    auto b = logOf(1000, 500);
+    auto c = logOf(2000, 700);
+    const int64_t end = file->End();
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), end);
+    const int64_t ab = a->FileSize() + b->FileSize();
+    c.reset();
+    EXPECT_EQ(file->End(), ab);
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), ab);
+    const int64_t blocks = Blocks(path);
+    a.reset(); // the first: its place stays, b does not move
+    EXPECT_EQ(file->End(), ab);
+    if (PunchesHoles(dir.Path())) EXPECT_LT(Blocks(path), blocks);
+    expectAll(*b, 1000, 500);
+    // The next log goes after b, and the file is empty once none is left.
+    auto d = logOf(3000, 10);
+    expectAll(*d, 3000, 10);
+    b.reset();
+    d.reset();
+    EXPECT_EQ(file->End(), 0);
+    EXPECT_EQ(fs::file_size(path), 0u);
 }
 
 TEST(Strokes, TheLastStrokeCanBeTakenBackUntilTheBufferIsWritten) {

@@ -184,3 +184,32 @@ TEST(LongSession, ATemporaryFolderThatTakesNothingLosesNoStrokeAndOutputsWriteNo
         doc.Undo();
     EXPECT_TRUE(Pixels(d.Views.Dst.Bitmap) == blank);
 }
+
+// A cleaner of old temporary files, or the user, empties the temporary folder in the middle of
+// a session: the stroke logs' file is held open, so the re-render and the PostScript file still
+// hold every stroke the drawing shows, those laid before the files went and those laid after.
+TEST(LongSession, ATemporaryFolderEmptiedMidSessionLosesNoStrokeToTheOutputs) {
+    TTestFolder dir;
+    TDocument d;
+    TDualImage& doc = d.Doc;
+    RandSeed = 11;
+    auto gestures = [&](int N) {
+        for (int g = 0; g < N; ++g) {
+            doc.CompressIdle();
+            doc.BeginChange();
+            doc.SprayAt(20 + Random(120), 20 + Random(80));
+            doc.EndChange();
+        }
+    };
+    gestures(60);
+    doc.History().WaitForSwapOuts();
+    int removed = 0;
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+        if (entry.is_regular_file()) removed += fs::remove(entry.path()) ? 1 : 0;
+    // The stroke logs' file and the swap files of the old steps.
+    EXPECT_GT(removed, 1);
+    gestures(30);
+    doc.History().WaitForSwapOuts();
+    ASSERT_EQ(doc.History().Count(), 90);
+    ExpectOutputsHoldTheDrawing(doc, d.Views.Dst.Bitmap, dir);
+}
