@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A drawing over a long session and under a temporary folder that takes no more: thousands of
-// undo steps hold no file open, and the stroke logs, the drawing and the outputs agree. A
-// program of its own, since its gestures leave thousands of names in the temporary-file log.
+// A drawing over a long session and under a temporary folder that takes no more or is emptied:
+// thousands of undo steps hold no file open each, and the stroke logs, the drawing and the
+// outputs agree. A program of its own, since its gestures leave thousands of names in the
+// temporary-file log.
 #include "document/DualImage.h"
 
 #include "document/QStates.h"
@@ -124,7 +125,7 @@ TEST(LongSession, ThousandsOfGesturesUnderALowFileLimitHoldNoFileOpen) {
     doc.History().WaitForSwapOuts();
     const int after3000 = OpenDescriptors();
     ASSERT_GT(doc.History().Length(), 2000);
-    // Only the service's own files stay open; none per step.
+    // Only the stroke logs' one file and the service's own files stay open; none per step.
     EXPECT_LE(after1000 - before, 4);
     EXPECT_LE(after3000, after1000);
 
