@@ -8,7 +8,9 @@
 // without an idle moment; and 30 gestures that each paint every tile of a 24-megapixel drawing,
 // with an idle moment after each, then undone one after the other (undo held down) and followed
 // by idle moments; and the same gestures undone without any idle moment, not even at the end. Each
-// reports the resident memory and the history's own figure (what the status bar shows).
+// reports the resident memory and the history's own figure (what the status bar shows). Last, a
+// long walk back and forth through 30 such gestures checks the drawing pixel for pixel at every
+// position.
 #include "bench/PrivateFolders.h"
 #include "document/CompressedBitmap.h"
 #include "document/QStates.h"
@@ -29,6 +31,7 @@
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -257,6 +260,79 @@ static void BM_UndoMemoryUndoAllWithoutIdle24MP(benchmark::State& State) {
     }
 }
 BENCHMARK(BM_UndoMemoryUndoAllWithoutIdle24MP)->Iterations(1)->Unit(benchmark::kSecond);
+
+namespace {
+// The pixels of the drawing after gesture G (-1: before the first): white, or a pattern of G's
+// own in which every pixel has a value of its place, so that a tile put back at another place
+// shows.
+TColor32 DrawnPixel(int X, int Y, int G) {
+    if (G < 0) return clWhite32;
+    return 0xFF000000u | (static_cast<TColor32>(X * 7 + Y * 13 + G * 0x10101) & 0xFFFFFFu);
+}
+
+void DrawPattern(TBitmap32& Dest, int G) {
+    for (int y = 0; y < Dest.Height(); ++y) {
+        TColor32* line = Dest.ScanLine(y);
+        for (int x = 0; x < Dest.Width(); ++x)
+            line[x] = DrawnPixel(x, y, G);
+    }
+}
+
+// True when Dest is the drawing after gesture G.
+bool ShowsGesture(const TBitmap32& Dest, int G) {
+    for (int y = 0; y < Dest.Height(); ++y) {
+        const TColor32* line = Dest.ScanLine(y);
+        for (int x = 0; x < Dest.Width(); ++x)
+            if (line[x] != DrawnPixel(x, y, G)) return false;
+    }
+    return true;
+}
+} // namespace
+
+// A long walk through 30 gestures that each paint every pixel of a 24-megapixel drawing with a
+// pattern of their own: down to the first and up to the last without an idle moment, then back
+// and forth with an idle moment after every third undo or redo, as a user holding Undo and Redo
+// does. At each position the drawing must be the one drawn there, pixel for pixel: the walk
+// reports how many positions were not, and fails when any was.
+static void BM_UndoRedoLongWalk24MP(benchmark::State& State) {
+    constexpr int Width = 6000, Height = 4000, Gestures = 30;
+    for (auto _ : State) {
+        TTiledDrawing d(Width, Height);
+        for (int g = 0; g < Gestures; ++g) {
+            auto step = std::make_unique<TQState>(d.Feature, d.Dest, TStepCopies::OnChange);
+            step->DestChanging(d.Dest, d.Dest.BoundsRect());
+            DrawPattern(d.Dest, g);
+            step->Finish(d.Dest.BoundsRect());
+            d.History.Add(std::move(step));
+            d.Idle();
+        }
+        int positions = 0, wrong = 0, moves = 0;
+        double walking = 0;
+        auto walkTo = [&](int To, bool Idle) {
+            while (d.History.Current() != To) {
+                const auto start = std::chrono::steady_clock::now();
+                if (d.History.Current() > To)
+                    d.History.Undo(d.Feature, d.Dest);
+                else
+                    d.History.Redo(d.Feature, d.Dest);
+                walking += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                if (Idle && ++moves % 3 == 0) d.History.Compact();
+                ++positions;
+                wrong += !ShowsGesture(d.Dest, d.History.Current() - 1);
+            }
+        };
+        walkTo(0, false);
+        walkTo(Gestures, false);
+        for (const int to : {10, 25, 3, Gestures, 0, 17})
+            walkTo(to, true);
+        State.counters["positions"] = positions;
+        State.counters["wrong_positions"] = wrong;
+        State.counters["undo_redo_ms"] = walking * 1000.0 / positions;
+        State.counters["rss_peak_MB"] = StatusMB("VmHWM:");
+        if (wrong > 0) State.SkipWithError("the drawing did not come back pixel for pixel");
+    }
+}
+BENCHMARK(BM_UndoRedoLongWalk24MP)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     const std::string root = UsePrivateFolders("quor-undo-memory");
