@@ -12,17 +12,29 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSizeGrip>
 #include <QTextBrowser>
 #include <QTextDocument>
 
 #include <algorithm>
 
 namespace {
-constexpr int ClientWidth = 523;
-constexpr int ClientHeight = 295;
-constexpr int ViewHeight = 277;
+// The size the window first opens at shows a help page whole, its "See also" line included;
+// only the Tools page, the longest, scrolls. The user may make it larger or smaller with the
+// grip in its corner, and it keeps that size while the program runs.
+constexpr int ClientWidth = 600;
+constexpr int ClientHeight = 520;
+// The strip of links under the page.
+constexpr int LinksHeight = 18;
+constexpr int MinClientWidth = 300;
+constexpr int MinClientHeight = 160;
+// Room the window leaves on a screen too small for its first size.
+constexpr int ScreenMargin = 40;
 const QColor Cream(255, 251, 240);
+const QString Apology = QStringLiteral("<H3>Sorry there is not help available</H3>");
 
 QLabel* LinkLabel(const QString& Text, QWidget* Parent) {
     auto* label = new QLabel(Text, Parent);
@@ -45,10 +57,14 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
     setObjectName(QStringLiteral("FHlpWnd"));
     setWindowTitle(QStringLiteral("Help Window"));
     // The client area and a border of one pixel around it.
-    setFixedSize(ClientWidth + 2, ClientHeight + 2);
+    setMinimumSize(MinClientWidth + 2, MinClientHeight + 2);
+    QSize size(ClientWidth + 2, ClientHeight + 2);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(ScreenMargin, ScreenMargin))
+                   .expandedTo(minimumSize());
+    resize(size);
 
     Viewer = new QTextBrowser(this);
-    Viewer->setGeometry(1, 1, ClientWidth, ViewHeight);
     Viewer->setFrameShape(QFrame::NoFrame);
     Viewer->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Viewer->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -66,27 +82,45 @@ TFHlpWnd::TFHlpWnd(QWidget* Parent)
             [this](const QUrl& Link) { GuardEvent([&] { LinkClicked(Link); }); });
 
     LinkStrip = new TShape(this);
-    LinkStrip->setGeometry(1, 1 + ViewHeight, ClientWidth, ClientHeight - ViewHeight);
     LinkStrip->SetBrushColor(RGBToColor(255, 251, 240));
     LinkStrip->SetPenWidth(0);
 
-    const int linksY = 1 + ViewHeight + 1;
     lblBack = LinkLabel(QStringLiteral("<< Back"), this);
-    QLabel* leftBar = Separator(this);
+    FLeftBar = Separator(this);
     lblNext = LinkLabel(QStringLiteral("Next >>"), this);
-    lblBack->move(8, linksY);
-    leftBar->move(lblBack->geometry().right() + 6, linksY);
-    lblNext->move(leftBar->geometry().right() + 6, linksY);
     lblClose = LinkLabel(QStringLiteral("Close"), this);
-    QLabel* rightBar = Separator(this);
+    FRightBar = Separator(this);
     lblMoreHelp = LinkLabel(QStringLiteral("More Help"), this);
-    lblClose->move(ClientWidth - 8 - lblClose->width(), linksY);
-    rightBar->move(lblClose->x() - 6 - rightBar->width(), linksY);
-    lblMoreHelp->move(rightBar->x() - 6 - lblMoreHelp->width(), linksY);
     for (QLabel* link : {lblBack, lblNext, lblClose, lblMoreHelp})
         link->installEventFilter(this);
+    // The window has no frame for the desktop to resize it by: the grip in the corner does.
+    SizeGrip = new QSizeGrip(this);
+    SizeGrip->setCursor(Qt::SizeFDiagCursor);
 
+    PlaceChildren();
     HistoryChange();
+}
+
+void TFHlpWnd::PlaceChildren() {
+    const int clientWidth = width() - 2;
+    const int viewHeight = height() - 2 - LinksHeight;
+    Viewer->setGeometry(1, 1, clientWidth, viewHeight);
+    LinkStrip->setGeometry(1, 1 + viewHeight, clientWidth, LinksHeight);
+    const int linksY = 1 + viewHeight + 1;
+    lblBack->move(8, linksY);
+    FLeftBar->move(lblBack->geometry().right() + 6, linksY);
+    lblNext->move(FLeftBar->geometry().right() + 6, linksY);
+    const QSize grip = SizeGrip->sizeHint().boundedTo(QSize(LinksHeight, LinksHeight));
+    SizeGrip->setGeometry(width() - 1 - grip.width(), height() - 1 - grip.height(), grip.width(),
+                          grip.height());
+    lblClose->move(SizeGrip->x() - 6 - lblClose->width(), linksY);
+    FRightBar->move(lblClose->x() - 6 - FRightBar->width(), linksY);
+    lblMoreHelp->move(FRightBar->x() - 6 - lblMoreHelp->width(), linksY);
+}
+
+void TFHlpWnd::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    PlaceChildren();
 }
 
 TFHlpWnd::~TFHlpWnd() = default;
@@ -96,14 +130,27 @@ std::string TFHlpWnd::HelpFolder() {
 }
 
 void TFHlpWnd::ShowHelp(const std::string& Keyword) {
-    const std::string path = HelpFolder() + (Keyword.empty() ? std::string("tools") : Keyword) + ".html";
-    if (QFileInfo(QString::fromStdString(path)).isFile())
+    // "page#section" opens the page at that section.
+    const size_t hash = Keyword.find('#');
+    std::string page = Keyword.substr(0, hash);
+    const std::string section = hash == std::string::npos ? std::string() : Keyword.substr(hash + 1);
+    if (page.empty()) page = "tools";
+    const std::string path = HelpFolder() + page + ".html";
+    const bool found = QFileInfo(QString::fromStdString(path)).isFile();
+    if (found)
         LoadPage(path);
     else
-        Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+        Viewer->setHtml(Apology);
     if (!FPlaced) PlaceOverActiveWindow();
     show();
     raise();
+    // The page is laid out at the view's width once the window shows; then the section can be
+    // found. Without one the page shows from its top, also when it was on view further down.
+    if (!found) return;
+    if (section.empty())
+        Viewer->verticalScrollBar()->setValue(0);
+    else
+        Viewer->scrollToAnchor(QString::fromStdString(section));
 }
 
 void TFHlpWnd::PlaceOverActiveWindow() {
@@ -138,7 +185,7 @@ void TFHlpWnd::ShowHistoryPage() {
         if (QFileInfo(page).isFile())
             Viewer->setSource(QUrl::fromLocalFile(page), QTextDocument::HtmlResource);
         else
-            Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+            Viewer->setHtml(Apology);
     }
     HistoryChange();
 }
@@ -178,7 +225,7 @@ void TFHlpWnd::LinkClicked(const QUrl& Link) {
             LoadPage(file.toStdString());
             if (target.hasFragment()) Viewer->scrollToAnchor(target.fragment());
         } else {
-            Viewer->setHtml(QStringLiteral("<H3>Sorry there is not help available</H3>"));
+            Viewer->setHtml(Apology);
         }
     } else if (Link.isRelative() && Link.hasFragment()) {
         Viewer->scrollToAnchor(Link.fragment());

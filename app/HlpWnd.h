@@ -11,6 +11,7 @@
 
 class QAction;
 class QLabel;
+class QSizeGrip;
 class QTextBrowser;
 class QUrl;
 class TShape;
@@ -26,7 +27,8 @@ public:
 
     // Shows the page of the keyword ("tools" for an empty one), or an apology when the page is
     // missing, and makes the window visible where it was last (the first time over the middle of
-    // the active window).
+    // the active window), at the size it had. A keyword "page#section" shows the page scrolled to
+    // the anchor of that section; a plain one shows the page's top.
     void ShowHelp(const std::string& Keyword);
     // One page older, one page newer.
     void lblBackClick();
@@ -53,9 +55,11 @@ public:
     QLabel* lblMoreHelp; // "More Help"
     QLabel* lblClose;    // "Close"
     TShape* LinkStrip;   // the strip under the links
+    QSizeGrip* SizeGrip; // in the bottom right corner: the window has no frame to resize it by
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
@@ -65,8 +69,12 @@ private:
     void ShowHistoryPage();
     void LinkClicked(const QUrl& Link);
     void PlaceOverActiveWindow();
+    // The page fills the window above the strip of links, whatever size the window has.
+    void PlaceChildren();
 
     std::vector<std::string> FHistory;
     int FHistoryIndex = 0;
     bool FPlaced = false; // moved to its first place
+    QLabel* FLeftBar;     // the "|" between Back and Next
+    QLabel* FRightBar;    // the "|" between More Help and Close
 };

@@ -48,7 +48,8 @@ class TDomain;
 class TErrorReports;
 class TFHlpWnd;
 
-// The help keyword of a control: the page of the help folder that context help shows for it.
+// The help keyword of a control: the page of the help folder that context help shows for it,
+// or "page#section" for a section of a page.
 void SetHelpKeyword(QWidget* Control, const std::string& Keyword);
 // The keyword of the control or of the nearest of its parents that has one; empty when none.
 std::string HelpKeywordOf(const QWidget* Control);

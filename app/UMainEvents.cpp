@@ -56,7 +56,7 @@ bool TFMain::ApplicationMessage(QObject* Receiver, QEvent* Event) {
         // The menu bar is the window's frame rather than one of its controls: it shows no help
         // and takes the click as it would otherwise, so its menu opens.
         if (control == menuBar() || menuBar()->isAncestorOf(control)) return false;
-        // A control without a page of its own (the colour section) shows the tools page.
+        // A control without a keyword, nor a panel around it with one, shows the tools page.
         if (FHlpWnd != nullptr) FHlpWnd->ShowHelp(HelpKeywordOf(control));
         return true;
     }

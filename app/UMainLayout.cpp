@@ -311,6 +311,8 @@ QWidget* TFMain::BuildPatternPanel() {
 QWidget* TFMain::BuildColorsPanel() {
     auto* panel = new TToolPanel(QStringLiteral("Colors"), panPanels);
     panel->setObjectName(QStringLiteral("panColors"));
+    // The colours have a section of the Tools page rather than a page of their own.
+    SetHelpKeyword(panel, "tools#colors");
     QWidget* body = panel->Body();
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(3, 3, 3, 3);

@@ -9,8 +9,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QSizeGrip>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -126,6 +131,80 @@ TEST(HlpWndTest, MoreHelpRunsTheHelpFileAction) {
     EXPECT_EQ(runs, 1);
     ClickLabel(help.lblClose);
     EXPECT_FALSE(help.isVisible());
+}
+
+// The program's own pages, copied into the help folder.
+struct TShippedPages {
+    std::string Folder = TFHlpWnd::HelpFolder();
+    TShippedPages() {
+        std::filesystem::create_directories(Folder);
+        for (const auto& page : std::filesystem::directory_iterator(std::filesystem::path(QUOR_SOURCE_DIR) /
+                                                                    "resources" / "Help"))
+            std::filesystem::copy_file(page.path(), Folder + page.path().filename().string());
+    }
+    ~TShippedPages() { std::filesystem::remove_all(Folder); }
+};
+
+// Whether the line of the page that reads Text lies in the view.
+bool LineInView(const TFHlpWnd& W, const char* Text) {
+    for (QTextBlock b = W.Viewer->document()->begin(); b.isValid(); b = b.next())
+        if (b.text() == QLatin1String(Text)) {
+            QTextCursor at(b);
+            return W.Viewer->viewport()->rect().contains(W.Viewer->cursorRect(at));
+        }
+    ADD_FAILURE() << Text << " is not on the page";
+    return false;
+}
+
+// The window opens at a size that shows a page whole, its "See also" line too; only the Tools
+// page, the longest, scrolls. The size the user gives it with the grip stays while the program
+// runs, and the page fills it.
+TEST(HlpWndTest, ItsSizeShowsAPageWholeAndStaysAsTheUserMadeIt) {
+    TShippedPages pages;
+    TFHlpWnd help;
+    for (const char* page : {"general", "img", "pattern", "ps", "size"}) {
+        help.ShowHelp(page);
+        EXPECT_EQ(help.Viewer->verticalScrollBar()->maximum(), 0) << page;
+        EXPECT_TRUE(help.Viewer->toPlainText().contains(QStringLiteral("See also"))) << page;
+    }
+    const QSize first = help.size();
+    EXPECT_GE(first.width(), 560);
+    EXPECT_GE(first.height(), 440);
+    ASSERT_TRUE(help.SizeGrip->isVisible());
+    EXPECT_EQ(help.SizeGrip->geometry().bottomRight(), help.rect().bottomRight() - QPoint(1, 1));
+
+    help.resize(700, 380);
+    EXPECT_EQ(help.Viewer->width(), 698);
+    // The links lie under the page, inside the window.
+    for (const QLabel* link : {help.lblBack, help.lblClose}) {
+        EXPECT_GT(link->y(), help.Viewer->geometry().bottom());
+        EXPECT_TRUE(help.rect().contains(link->geometry()));
+    }
+    help.CloseClick();
+    help.ShowHelp("general");
+    EXPECT_EQ(help.size(), QSize(700, 380));
+    EXPECT_GT(help.Viewer->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(help.SizeGrip->geometry().bottomRight(), help.rect().bottomRight() - QPoint(1, 1));
+}
+
+// A keyword "page#section" opens the page at that section; the page alone at its top.
+TEST(HlpWndTest, AKeywordWithASectionOpensThePageThere) {
+    TShippedPages pages;
+    TFHlpWnd help;
+    help.ShowHelp("tools");
+    ASSERT_GT(help.Viewer->verticalScrollBar()->maximum(), 0);
+    EXPECT_FALSE(LineInView(help, "Colors"));
+    help.ShowHelp("tools#colors");
+    EXPECT_TRUE(LineInView(help, "Colors"));
+    EXPECT_EQ(help.History().size(), 1u);
+    help.ShowHelp("tools");
+    EXPECT_EQ(help.Viewer->verticalScrollBar()->value(), 0);
+    // A first opening at a section finds it too, and a missing page still apologises.
+    TFHlpWnd other;
+    other.ShowHelp("tools#colors");
+    EXPECT_TRUE(LineInView(other, "Colors"));
+    other.ShowHelp("nothing#colors");
+    EXPECT_EQ(other.Viewer->toPlainText(), "Sorry there is not help available");
 }
 
 // The window has no title bar to drag it by: it first shows over the middle of the window the

@@ -22,6 +22,9 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -234,14 +237,17 @@ TEST_F(MainWindow, InContextHelpTheMenuBarShowsNoHelpAndOpensItsMenu) {
     EXPECT_TRUE(FHlpWnd->isVisible());
     ASSERT_EQ(FHlpWnd->History().size(), 1u);
     EXPECT_EQ(FHlpWnd->History()[0], Folder() + "Help/tools.html");
-    // The colour section has no page of its own: the tools page, which covers it, shows, and the
-    // click goes no further.
+    // The colour section has no page of its own: the tools page, which covers it, shows at its
+    // Colors section, and the click goes no further.
     FHlpWnd->hide();
     Domain->ContextHelpCommand->trigger();
     QTest::mousePress(FMain->btFixed, Qt::LeftButton);
     EXPECT_TRUE(FHlpWnd->isVisible());
     EXPECT_FALSE(FMain->btFixed->isDown());
     EXPECT_EQ(FHlpWnd->History()[FHlpWnd->HistoryIndex()], Folder() + "Help/tools.html");
+    const QTextCursor colors = FHlpWnd->Viewer->document()->find(QStringLiteral("Variants"));
+    ASSERT_FALSE(colors.isNull());
+    EXPECT_TRUE(FHlpWnd->Viewer->viewport()->rect().contains(FHlpWnd->Viewer->cursorRect(colors)));
     FHlpWnd->hide();
     FMain->hide();
 }
