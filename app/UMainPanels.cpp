@@ -198,13 +198,16 @@ void TFMain::gaSizeChange() {
 }
 
 void TFMain::BrushSizeChange() {
-    // The wheel and Shift set the drawing's brush; the box shows it at once, so the next refresh
-    // keeps it. The preview follows at that refresh, as it always did: its dots are drawn from
-    // the process-wide generator, and drawing them here would move on the numbers that the next
-    // gesture's strokes take.
+    // The wheel and Shift set the drawing's brush; the box and the preview show it at once, so
+    // the next refresh keeps it. The preview's dots are drawn from the process-wide generator:
+    // its numbers are given back afterwards, so that the next gesture's strokes take the ones
+    // they would have taken without the wheel (the next refresh draws the same dots again).
     TDualImage* document = FDomain.Document.get();
     if (document == nullptr || qvSize->Position() == document->Size()) return;
+    const uint32_t seed = RandSeed;
     qvSize->SetPosition(document->Size());
+    gaSizeChange();
+    RandSeed = seed;
 }
 
 void TFMain::cbStopBorderClick() {

@@ -76,10 +76,15 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
 
     // The wheel, past the old box's largest value. It draws no random numbers: the strokes of
     // the next gesture are the ones they would have been without it.
+    // The preview follows at once, and gives its numbers back.
     const uint32_t seed = RandSeed;
+    const TBitmap32& preview = FMain->ImgSize->Image().Bitmap;
+    const std::vector<uint32_t> before(preview.Bits(), preview.Bits() + preview.Width() * preview.Height());
     Wheel(Src(), 40);
     EXPECT_EQ(RandSeed, seed);
     ExpectBrush(160, "wheel up");
+    EXPECT_NE(std::vector<uint32_t>(preview.Bits(), preview.Bits() + preview.Width() * preview.Height()),
+              before);
     Wheel(Src(), -3);
     ExpectBrush(157, "wheel down");
 
@@ -100,7 +105,6 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     ASSERT_EQ(Domain->Document->History().Count(), 1);
     ExpectBrush(300, "gesture");
     // The refreshed preview shows the brush too large for its box as a percentage at the top left.
-    const TBitmap32& preview = FMain->ImgSize->Image().Bitmap;
     int text = 0;
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 30; ++x)
