@@ -34,13 +34,13 @@ std::string DisplayRequirementText(int ScreenWidth, int ScreenHeight, int BitsPe
     if (ScreenWidth < 800 || ScreenHeight < 600)
         text =
             Format("The screen resolution should be equal %s pixels or higher. Change screen resolution in "
-                   "Monitor Control Panel.",
+                   "the display settings.",
                    "800x600");
     if (BitsPerPixel < 16) {
         if (!text.empty()) text += "\r\n\r\n";
         text +=
             Format("The number of colors of the screen should be equal to %s colors or higher. Change screen "
-                   "colors in Monitor Control Panel.",
+                   "colors in the display settings.",
                    "65.536 (hi color)");
     }
     return text;

@@ -144,14 +144,14 @@ TEST(DisplayRequirement, OneParagraphPerRequirementNotMet) {
     EXPECT_EQ(
         DisplayRequirementText(1024, 768, 8),
         "The number of colors of the screen should be equal to 65.536 (hi color) colors or higher. Change "
-        "screen colors in Monitor Control Panel.");
+        "screen colors in the display settings.");
     EXPECT_EQ(
         DisplayRequirementText(640, 480, 16),
-        "The screen resolution should be equal 800x600 pixels or higher. Change screen resolution in Monitor "
-        "Control Panel.");
+        "The screen resolution should be equal 800x600 pixels or higher. Change screen resolution in the "
+        "display settings.");
     const std::string both = DisplayRequirementText(640, 480, 8);
     EXPECT_NE(
-        both.find("higher. Change screen resolution in Monitor Control Panel.\r\n\r\nThe number of colors"),
+        both.find("higher. Change screen resolution in the display settings.\r\n\r\nThe number of colors"),
         std::string::npos);
 }
 
