@@ -113,9 +113,7 @@ void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format) 
         RaiseDamaged(Format, "the picture size " + std::to_string(Width) + " x " + std::to_string(Height) +
                                  " is invalid");
     if (Width > INT32_MAX || Height > INT32_MAX || Width * Height > PictureReadLimit())
-        RaiseException("The picture is too large (" + std::to_string(Width) + " x " + std::to_string(Height) +
-                       " pixels); at most " + std::to_string(PictureReadLimit() / (1024 * 1024)) +
-                       " megapixels can be held");
+        RaisePictureTooLarge(Width, Height, PictureReadLimit());
 }
 
 void RaiseDamaged(const std::string& Format, const std::string& Why) {

@@ -34,7 +34,8 @@ void RegisterMagick(std::initializer_list<const char*> Extensions, const char* D
 } // namespace
 
 void RegisterPictureFormats() {
-    Register({"bmp", "dib"}, "Windows bitmap", ReadBmp);
+    Register({"bmp", "dib"}, "Windows bitmap",
+             [](TBitmap32& B, TStream& S) { ReadBmp(B, S, PictureReadLimit()); });
     Register({"jpg", "jpeg", "jpe", "jfif"}, "JPEG picture", ReadJpeg);
     Register({"tif", "tiff"}, "TIFF picture", ReadTiff);
     Register({"png"}, "PNG picture", ReadPng);

@@ -13,6 +13,12 @@ std::mutex gReaderMutex;
 TPictureFileReader gPictureFileReader;
 } // namespace
 
+void RaisePictureTooLarge(int64_t Width, int64_t Height, int64_t MaxPixels) {
+    RaiseException("The picture is too large (" + std::to_string(Width) + " x " + std::to_string(Height) +
+                   " pixels); at most " + std::to_string(MaxPixels / (1024 * 1024)) +
+                   " megapixels can be held");
+}
+
 TBitmap32::TBitmap32(int Width, int Height) {
     SetSize(Width, Height);
 }
@@ -21,9 +27,7 @@ void TBitmap32::SetSize(int Width, int Height) {
     if (Width < 0 || Height < 0)
         RaiseException("Invalid bitmap size " + std::to_string(Width) + " x " + std::to_string(Height));
     if (static_cast<int64_t>(Width) * Height > MaxBitmapPixels)
-        RaiseException("The picture is too large (" + std::to_string(Width) + " x " + std::to_string(Height) +
-                       " pixels); at most " + std::to_string(MaxBitmapPixels / (1024 * 1024)) +
-                       " megapixels can be held");
+        RaisePictureTooLarge(Width, Height, MaxBitmapPixels);
     if (Width == FWidth && Height == FHeight) return;
     FWidth = Width;
     FHeight = Height;

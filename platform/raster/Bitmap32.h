@@ -22,6 +22,10 @@ enum TStretchFilter { sfNearest = 0, sfLinear = 1, sfSpline = 2, sfLanczos = 3, 
 // The largest picture the program holds: 256 megapixels. Readers refuse more before allocating.
 constexpr int64_t MaxBitmapPixels = int64_t{256} * 1024 * 1024;
 
+// Raises "The picture is too large (W x H pixels); at most N megapixels can be held" for a
+// picture refused because it has more than MaxPixels pixels.
+[[noreturn]] void RaisePictureTooLarge(int64_t Width, int64_t Height, int64_t MaxPixels);
+
 class TBitmap32 {
 public:
     TBitmap32() = default;

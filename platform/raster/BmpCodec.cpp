@@ -483,7 +483,7 @@ void DecodeRows(TStream& Stream, const THeader& H, const TPalette& Palette, TBit
 
 } // namespace
 
-void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
+void ReadBmp(TBitmap32& Bitmap, TStream& Stream, int64_t MaxPixels) {
     const int64_t start = Stream.Position();
     THeader H = ReadHeaders(Stream);
     CheckFormat(Stream, H);
@@ -494,8 +494,8 @@ void ReadBmp(TBitmap32& Bitmap, TStream& Stream) {
         Bitmap.SetSize(0, 0);
         return;
     }
-    if (int64_t{H.Width} * H.Height > MaxBitmapPixels)
-        Bitmap.SetSize(H.Width, H.Height); // refuses with the too-large message
+    MaxPixels = std::min(MaxPixels, MaxBitmapPixels);
+    if (int64_t{H.Width} * H.Height > MaxPixels) RaisePictureTooLarge(H.Width, H.Height, MaxPixels);
     const int64_t stride = ((int64_t{H.Width} * H.BitCount + 31) / 32) * 4;
     if (!H.Rle()) {
         // Refuse a truncated file before allocating for it.

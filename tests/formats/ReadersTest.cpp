@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/formats/PictureFormats.h"
+#include "platform/raster/BmpCodec.h"
 #include "platform/rtl/Exception.h"
 
 #include "FormatTestSupport.h"
@@ -184,4 +185,55 @@ TEST_F(Readers, SmallFilesClaimingHugePicturesAreRefusedBeforeAllocating) {
     }
     EXPECT_NE(LoadBytesError(tiff, "tif").find("too large"), std::string::npos)
         << LoadBytesError(tiff, "tif");
+}
+
+TEST_F(Readers, EveryReaderKeepsToTheReadLimit) {
+    struct TLimitBack {
+        ~TLimitBack() { SetPictureReadLimit(MaxBitmapPixels); }
+    } limitBack;
+    // Each picture, read again under a limit one pixel below its size, is refused as too large.
+    // (libtiff, whose allocations are held to eight bytes a pixel of the limit, already refuses
+    // the directory of a TIFF, or of an EPS preview, under such a tiny limit.)
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> pictures;
+    for (const auto& entry : std::filesystem::directory_iterator(Fixture("")))
+        pictures.emplace_back(entry.path().filename().string(), FileBytes(entry.path().string()));
+    TBitmap32 card(16, 8);
+    TMemoryStream bmp;
+    WriteBmp(card, bmp);
+    pictures.emplace_back("card.bmp", std::vector<unsigned char>(bmp.Memory(), bmp.Memory() + bmp.Size()));
+    for (const auto& [name, bytes] : pictures) {
+        const std::string extension = PictureFileExtension(name);
+        TMemoryStream s;
+        s.WriteBuffer(bytes.data(), bytes.size());
+        s.SetPosition(0);
+        TBitmap32 b;
+        LoadPicture(b, s, extension);
+        SetPictureReadLimit(int64_t{b.Width()} * b.Height() - 1);
+        const std::string refusal = LoadBytesError(bytes, extension);
+        if (extension == "tif" || extension == "eps")
+            EXPECT_NE(refusal, "") << name;
+        else
+            EXPECT_EQ(refusal.substr(0, 26), "The picture is too large (") << name;
+        SetPictureReadLimit(MaxBitmapPixels);
+    }
+
+    // An RLE8 BMP of 80 bytes that claims 7 x 33,554,437 pixels (just under the largest picture
+    // the program holds) is refused under a limit of four megapixels before anything is allocated.
+    std::vector<unsigned char> rle(14 + 40 + 8 + 2, 0);
+    rle[0] = 'B';
+    rle[1] = 'M';
+    TStream::ToLittleEndian<uint32_t>(static_cast<uint32_t>(rle.size()), &rle[2]);
+    TStream::ToLittleEndian<uint32_t>(14 + 40 + 8, &rle[10]);
+    TStream::ToLittleEndian<uint32_t>(40, &rle[14]);
+    TStream::ToLittleEndian<int32_t>(7, &rle[18]);
+    TStream::ToLittleEndian<int32_t>(33554437, &rle[22]);
+    TStream::ToLittleEndian<uint16_t>(1, &rle[26]);
+    TStream::ToLittleEndian<uint16_t>(8, &rle[28]);
+    TStream::ToLittleEndian<uint32_t>(1, &rle[30]); // RLE8
+    TStream::ToLittleEndian<uint32_t>(2, &rle[46]); // two colours
+    rle[rle.size() - 1] = 1;                        // the end of the bitmap
+    SetPictureReadLimit(int64_t{1} << 22);
+    EXPECT_EQ(LoadBytesError(rle, "bmp"),
+              "The picture is too large (7 x 33554437 pixels); at most 4 megapixels can be held");
+    EXPECT_EQ(LoadBytesError(rle, "dib").substr(0, 24), "The picture is too large");
 }
