@@ -25,8 +25,8 @@ namespace {
 // The size the window first opens at shows a help page whole, its "See also" line included;
 // only the Tools page, the longest, scrolls. The user may make it larger or smaller with the
 // grip in its corner, and it keeps that size while the program runs.
-constexpr int ClientWidth = 600;
-constexpr int ClientHeight = 520;
+constexpr int ClientWidth = 620;
+constexpr int ClientHeight = 580;
 // The strip of links under the page.
 constexpr int LinksHeight = 18;
 constexpr int MinClientWidth = 300;
