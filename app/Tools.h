@@ -15,7 +15,7 @@ class TImgView32;
 // panels by.
 enum TToolId : uint8_t {
     tiNone = 0,       // no tool: context help waits for its click
-    tiPointer = 1,    // picks and drags the points of curves
+    tiPointer = 1,    // lays nothing: a drawing keeps no curves for it to drag
     tiAddCurve = 2,   // draws a new curve
     tiFreeHand = 3,   // fills a traced band with strokes along it
     tiPattern = 4,    // lays strokes along the curves of the selected pattern
