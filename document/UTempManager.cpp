@@ -4,7 +4,6 @@
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Streams.h"
 #include "platform/system/StateFolder.h"
-#include "platform/system/TempFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -329,23 +328,41 @@ bool TTempManager::AppendToLog(const std::string& Text) {
 }
 
 // The whole text goes over what the file holds (a part of the same text), so a rewrite needs
-// room only for what the file lacks; one that fails leaves the file as it was.
+// room only for what the file lacks.
 std::string TTempManager::RewriteLog() {
     if (FLogHandle >= 0 && !StillNamed(FLogHandle, FLogPath)) {
         // Deleted (a cleaner of old files) or put aside: made again under its name when that is
-        // free, where a later start looks for it.
-        const std::string folder = FLogPath.substr(0, FLogPath.find_last_of('/') + 1);
-        if (!MakePrivateFolder(folder)) return "Could not create the folder " + folder;
-        const int log = MakeLog(FLogPath);
-        if (log < 0)
-            return errno == EEXIST ? "Could not write " + FLogPath + ": something else took its place"
-                                   : "Could not create " + FLogPath + ": " + std::strerror(errno);
-        close(FLogHandle);
-        FLogHandle = log;
-        FLogBytes = 0;
+        // free, where a later start looks for it. The file it was stays open and locked while it
+        // has a name, so that no start takes it for an ended copy's log, and is taken again if it
+        // comes back.
+        int log = -1;
+        if (const auto back = std::find_if(FOldLogHandles.begin(), FOldLogHandles.end(),
+                                           [&](int Handle) { return StillNamed(Handle, FLogPath); });
+            back != FOldLogHandles.end()) {
+            log = *back;
+            FOldLogHandles.erase(back);
+        } else {
+            const std::string folder = FLogPath.substr(0, FLogPath.find_last_of('/') + 1);
+            if (!MakePrivateFolder(folder)) return "Could not create the folder " + folder;
+            log = MakeLog(FLogPath);
+            if (log < 0)
+                return errno == EEXIST ? "Could not write " + FLogPath + ": something else took its place"
+                                       : "Could not create " + FLogPath + ": " + std::strerror(errno);
+        }
+        FOldLogHandles.push_back(std::exchange(FLogHandle, log));
+        std::erase_if(FOldLogHandles, [](int Handle) {
+            struct stat st {};
+            if (fstat(Handle, &st) == 0 && st.st_nlink > 0) return false;
+            close(Handle);
+            return true;
+        });
     } else if (FLogHandle < 0) {
         if (std::string failure = OpenLog(); !failure.empty()) return failure;
     }
+    // The file holds a part of the text from its start (what it held when it was lost, or all
+    // that a file taken back held); a rewrite that fails leaves that.
+    struct stat st {};
+    const off_t before = fstat(FLogHandle, &st) == 0 ? st.st_size : 0;
     try {
         TFileStream log(FLogPath, TFileMode::fmOpenWrite);
         log.WriteBuffer(FLogText.data(), FLogText.size());
@@ -353,9 +370,10 @@ std::string TTempManager::RewriteLog() {
         if (ftruncate(FLogHandle, static_cast<off_t>(FLogText.size())) != 0)
             RaiseException("Could not write " + FLogPath + ": " + std::strerror(errno));
     } catch (const Exception& e) {
-        if (ftruncate(FLogHandle, static_cast<off_t>(FLogBytes)) != 0) {
+        if (ftruncate(FLogHandle, before) != 0) {
             // As for a failed append.
         }
+        FLogBytes = std::min<int64_t>(before, static_cast<int64_t>(FLogText.size()));
         return e.Message();
     }
     FLogBytes = static_cast<int64_t>(FLogText.size());
@@ -393,7 +411,12 @@ std::string TTempManager::GetTempFileName(const std::string& Ext) {
         ~TTell() { Self.TellNotices(); }
     } tell{*this};
     std::lock_guard lock(FMutex);
-    const std::string folder = TempFolder();
+    std::string notice;
+    const std::string folder = FFolders.Folder(notice);
+    if (!notice.empty()) {
+        Report(notice);
+        Notify(notice);
+    }
     for (int attempt = 0;; ++attempt) {
         const std::string name = UnusedFileName(folder, TempPrefix, Ext);
         const size_t before = FLogText.size();
@@ -440,11 +463,15 @@ void TTempManager::DeleteAll() {
     for (const std::string& name : FNames)
         unlink(name.c_str());
     FClosed = true;
-    if (FLogHandle < 0) return;
     // Only the log itself: something else may stand at its name by now.
-    if (StillNamed(FLogHandle, FLogPath)) unlink(FLogPath.c_str());
-    close(FLogHandle);
+    FOldLogHandles.push_back(FLogHandle);
     FLogHandle = -1;
+    for (const int handle : FOldLogHandles) {
+        if (handle < 0) continue;
+        if (StillNamed(handle, FLogPath)) unlink(FLogPath.c_str());
+        close(handle);
+    }
+    FOldLogHandles.clear();
 }
 
 TTempManager& TempManager() {

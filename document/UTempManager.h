@@ -20,12 +20,17 @@
 // written again it lists every name. Until then the names are deleted at exit only. The user is
 // told when files left by a crash will not be cleaned, and again when they will be.
 //
+// The temporary folder is checked at every name: one removed during the session, or never made,
+// is made again (for this user only), else the names go to /tmp for the time being; the user is
+// told of both (TTempFolderKeeper).
+//
 // The service may be used from any thread: the window's thread asks for the names of stroke logs
 // and the undo history's swap thread for those of swap files. One lock keeps its calls one at a
 // time.
 #pragma once
 
 #include "platform/rtl/StringList.h"
+#include "platform/system/TempFiles.h"
 
 #include <cstdint>
 #include <functional>
@@ -37,7 +42,8 @@ class TTempManager {
 public:
     // Told, on whatever thread asked for the name that showed it, what the user should know of
     // the service: that this copy's log takes no names any more (the text says why and what
-    // follows), or that it is written again after that.
+    // follows), that it is written again after that, or what became of a temporary folder that
+    // did not exist.
     using TLogLostHook = std::function<void(const std::string& Message)>;
 
     // Cleans after the copies that are gone, then creates this copy's log and locks it. Never
@@ -49,7 +55,7 @@ public:
     TTempManager(const TTempManager&) = delete;
     TTempManager& operator=(const TTempManager&) = delete;
 
-    // A new name in the temporary folder: "~", eight hexadecimal
+    // A new name in the temporary folder (as TTempFolderKeeper gives it): "~", eight hexadecimal
     // digits, then Ext as it is ("tsk" gives "~1f03a2c4tsk", ".bmp" gives "~1f03a2c4.bmp"). The
     // name is logged (a lost log is tried again first, whole), then an empty file of that name is
     // made with an exclusive create to reserve it, and the name is listed. A file that cannot be
@@ -111,11 +117,14 @@ private:
     // Held by every call that reads or changes the list or the log after the constructor.
     mutable std::mutex FMutex;
     TStringList FNames;
-    int FLogHandle = -1;       // open and locked while this copy has a log
+    int FLogHandle = -1; // open and locked while this copy has a log
+    // Earlier files of the log, deleted or put aside meanwhile, that still have a name somewhere.
+    std::vector<int> FOldLogHandles;
     std::string FLogText;      // every line the log should hold, in order
     int64_t FLogBytes = 0;     // how much of FLogText the log file holds
     bool FClosed = false;      // DeleteAll ended the log
     std::string FLoggedFolder; // the temporary folder of the names the log lists last
+    TTempFolderKeeper FFolders;
     bool FLogLost = false;
     std::vector<std::string> FNotices; // for the hook, in order
     std::string FLossNotice;           // what the user is told of the last loss

@@ -561,3 +561,7 @@ int TWriteFaultScope::Hits() const {
     std::lock_guard lock(gFaultMutex);
     return gFault.Hits;
 }
+
+int CreateFileFault(const std::string& FileName) {
+    return FaultOn(TFaultPoint::fpCreate, FileName);
+}

@@ -226,10 +226,11 @@ bool IsWriteAsideName(const std::string& Name);
 // lives, in this whole process: fpWrite lets no file grow past AtByte bytes (the write that
 // would, writes up to there and fails); fpFlush and fpClose make the flush (and the fsync) or
 // the close of a file that holds AtByte bytes or more fail. fpCreate makes every creation of a
-// file stream fail, fpRemove every RemoveFile, as in a read-only folder (AtByte is not used).
-// Error is the errno reported. A scope given Within strikes only files whose names start with it
-// (a folder of the test's own, say), so that the program's other files, such as the temporary-file
-// log, go on as usual.
+// file stream fail (and the temporary names reserved without a stream, CreateFileFault),
+// fpRemove every RemoveFile, as in a read-only folder (AtByte is not used). Error is the errno
+// reported. A scope given Within strikes only files whose names start with it (a folder of the
+// test's own, say), so that the program's other files, such as the temporary-file log, go on as
+// usual.
 enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove };
 
 class TWriteFaultScope {
@@ -241,3 +242,6 @@ public:
     // How many times the fault struck.
     int Hits() const;
 };
+
+// The errno the seam's fpCreate fault gives a file FileName made without a stream, or 0.
+int CreateFileFault(const std::string& FileName);

@@ -8,6 +8,7 @@
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/app/ShellFixture.h"
 #include "tests/support/ScopedEnv.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 
@@ -75,10 +77,13 @@ TEST_F(ErrorReports, MemoryThatRunsOutSaysSoInWords) {
     EXPECT_EQ(Messages[0].Text, "Out of memory");
 }
 
-TEST_F(ErrorReports, DrawingWithoutATemporaryFolderSaysWhyAndLeavesNoGestureOpen) {
+TEST_F(ErrorReports, DrawingInAFullTemporaryFolderSaysWhyAndLeavesNoGestureOpen) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     {
-        TScopedEnv gone("TMPDIR", Folder() + "no-such-folder");
+        const std::string full = Folder() + "full-folder/";
+        std::filesystem::create_directory(full);
+        TScopedEnv tmp("TMPDIR", full);
+        TWriteFaultScope noSpace(TFaultPoint::fpCreate, 0, ENOSPC, full);
         // The spray and the band: each gesture says why it draws nothing.
         for (QAction* tool : {Domain->AutoDirCommand, Domain->FreeHandCommand}) {
             tool->trigger();
@@ -93,7 +98,7 @@ TEST_F(ErrorReports, DrawingWithoutATemporaryFolderSaysWhyAndLeavesNoGestureOpen
                                0),
                   0u)
             << m.Text;
-        EXPECT_NE(m.Text.find("no-such-folder"), std::string::npos);
+        EXPECT_NE(m.Text.find("full-folder/\". No space left on device"), std::string::npos) << m.Text;
     }
     EXPECT_EQ(Domain->Document->ChangeNesting(), 0);
     EXPECT_EQ(Domain->Document->StrokeCount(), 0);
@@ -129,7 +134,8 @@ TEST_F(ErrorReports, ATemporaryFileLogThatStopsTakingLinesIsToldOnceAndDrawingGo
     const int strokes = Domain->Document->StrokeCount();
     PressKey(Qt::Key_U);
     QApplication::processEvents();
-    // The swap thread may ask for a name at any time once the log is back.
+    // The swap thread asks for no name while the log is put back.
+    Domain->Document->History().WaitForSwapOuts();
     EXPECT_TRUE(TempManager().LogLost());
     std::filesystem::remove(log);
     std::filesystem::rename(log + ".kept", log);
@@ -157,6 +163,38 @@ TEST_F(ErrorReports, ATemporaryFileLogThatStopsTakingLinesIsToldOnceAndDrawingGo
     lines.LoadFromFile(log);
     for (const std::string& name : TempManager().Names())
         EXPECT_GE(lines.IndexOf(name), 0) << name;
+}
+
+// The temporary folder removed during the session (a cleaner of old files): it is made again,
+// the user is told once, and drawing and undo go on.
+TEST_F(ErrorReports, ATemporaryFolderRemovedDuringTheSessionIsMadeAgainAndToldOnce) {
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    Domain->AutoDirCommand->trigger();
+    const std::string tmp = Folder() + "tmp-of-the-session/";
+    std::filesystem::create_directory(tmp);
+    TScopedEnv env("TMPDIR", tmp);
+    bool done = false;
+    Gesture(4);
+    FMain->ApplicationIdle(done);
+    const int strokes = Domain->Document->StrokeCount();
+    std::filesystem::remove_all(tmp);
+    for (int i = 0; i < 3; ++i) {
+        Gesture(4);
+        FMain->ApplicationIdle(done);
+        // The swap thread names the files of the steps it swaps out.
+        Domain->Document->History().WaitForSwapOuts();
+        QApplication::processEvents();
+    }
+    EXPECT_GT(Domain->Document->StrokeCount(), strokes);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text,
+              "The temporary folder \"" + tmp +
+                  "\" did not exist, so it was made, open to this user only. Drawing goes on.");
+    for (int i = 0; i < 3; ++i)
+        PressKey(Qt::Key_U);
+    QApplication::processEvents();
+    EXPECT_EQ(Domain->Document->StrokeCount(), strokes);
+    EXPECT_EQ(Messages.size(), 1u);
 }
 
 TEST_F(ErrorReports, AnUndoWhoseSwapFileWentSaysSoOnceAndKeepsTheRedo) {

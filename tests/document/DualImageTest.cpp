@@ -11,6 +11,7 @@
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
+#include "platform/rtl/Streams.h"
 #include "platform/system/BusyCursor.h"
 #include "presets/Patterns.h"
 #include "presets/PolyBezier.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -488,9 +490,11 @@ TEST(DualImageTest, TheStrokeLogsShareOneFileThatAnIdleMomentMakesOrTheFirstGest
     const int before = logNames();
     TTestFolder folder;
     {
-        TScopedEnv missing("TMPDIR", folder / "missing");
+        TScopedEnv tmp("TMPDIR", folder.Path());
+        TWriteFaultScope full(TFaultPoint::fpCreate, 0, ENOSPC, folder.Path());
         for (int i = 0; i < 20; ++i)
             doc.CompressIdle();
+        EXPECT_EQ(full.Hits(), 1);
     }
     EXPECT_EQ(logNames(), before);
     doc.CompressIdle();
@@ -511,6 +515,45 @@ TEST(DualImageTest, TheStrokeLogsShareOneFileThatAnIdleMomentMakesOrTheFirstGest
     const std::string file = doc.History().GetState(0)->Strokes()->FileName();
     for (int i = 0; i < doc.History().Length(); ++i)
         EXPECT_EQ(doc.History().GetState(i)->Strokes()->FileName(), file);
+}
+
+// A temporary folder never made, or removed during the session with every file in it, is made
+// again: each gesture draws, and its step is kept, swapped out and read back.
+TEST(DualImageTest, GesturesDrawAndKeepTheirStepsWhenTheTemporaryFolderWasNeverMadeOrIsRemoved) {
+    TTestFolder folder;
+    const std::string tmp = folder / "tmp";
+    TScopedEnv env("TMPDIR", tmp);
+    TDocument d;
+    TDualImage& doc = d.Doc;
+    doc.SetBrdLimit(100);
+    doc.SetAutoMode(true);
+    const auto blank = Bytes(d.Views.Dst.Bitmap);
+    doc.BeginChange();
+    doc.StrokeAt(50, 60);
+    doc.EndChange();
+    ASSERT_EQ(doc.History().Length(), 1);
+    EXPECT_TRUE(std::filesystem::is_directory(tmp));
+    const auto first = Bytes(d.Views.Dst.Bitmap);
+    doc.CompressIdle();
+    std::filesystem::remove_all(tmp);
+    doc.BeginChange();
+    doc.StrokeAt(110, 60);
+    doc.EndChange();
+    ASSERT_EQ(doc.History().Length(), 2);
+    EXPECT_EQ(doc.StrokeCount(), 2);
+    const auto second = Bytes(d.Views.Dst.Bitmap);
+    EXPECT_NE(second, first);
+    for (int i = 0; i < 2; ++i) {
+        doc.History().GetState(i)->Compress();
+        EXPECT_TRUE(std::filesystem::exists(doc.History().GetState(i)->DestCopy().FileName()));
+    }
+    doc.Undo();
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), first);
+    doc.Undo();
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), blank);
+    doc.Redo();
+    doc.Redo();
+    EXPECT_EQ(Bytes(d.Views.Dst.Bitmap), second);
 }
 
 TEST(DualImageTest, AStepStaysWhenTheChangeEventFails) {

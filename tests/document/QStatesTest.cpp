@@ -566,13 +566,14 @@ TEST(QStates, ASwapOutThatCannotBeWrittenWholeRaisesAndLeavesNoFile) {
 TEST(QStates, ASwapOutThatGetsNoTemporaryNameSaysWhyAndKeepsTheStep) {
     TLargeDocument doc(TStepCopies::OnChange, 1);
     TTestFolder folder;
-    TScopedEnv missing("TMPDIR", folder / "missing");
+    TScopedEnv tmp("TMPDIR", folder.Path());
+    TWriteFaultScope full(TFaultPoint::fpCreate, 0, ENOSPC, folder.Path());
     try {
         doc.History.GetState(0)->Compress();
         ADD_FAILURE() << "no Exception";
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Cannot swap an undo step out. Cannot create a temporary file in \"" +
-                                   folder / "missing/" + "\". No such file or directory");
+                                   folder.Path() + "\". No space left on device");
     }
     EXPECT_FALSE(doc.History.GetState(0)->IsCompressed());
 }

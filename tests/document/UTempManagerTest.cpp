@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -373,18 +374,18 @@ TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
     const std::string log = ReadText(FLog);
     std::string message;
     {
-        TScopedEnv missing("TMPDIR", FRoot / "missing");
+        TWriteFaultScope full(TFaultPoint::fpCreate, 0, ENOSPC, FTmp);
         try {
             manager.GetTempFileName(".bmp");
         } catch (const Exception& e) {
             message = e.what();
         }
     }
-    EXPECT_EQ(message,
-              "Cannot create a temporary file in \"" + FRoot / "missing/" + "\". No such file or directory");
+    EXPECT_EQ(message, "Cannot create a temporary file in \"" + FTmp + "\". No space left on device");
     EXPECT_EQ(ReadText(FLog), log);
     EXPECT_EQ(manager.Names().Items(), std::vector<std::string>{first});
     EXPECT_FALSE(manager.LogLost());
+    EXPECT_EQ(FilesIn(FTmp), 1u);
 }
 
 // With the state folder taking nothing, the log goes to $XDG_RUNTIME_DIR, then to the temporary
@@ -546,4 +547,74 @@ TEST_F(TempManagerTest, AFullStateFolderLosesTheLogUntilSpaceReturnsThenACrashLe
         EXPECT_EQ(FilesIn(FTmp), 0u);
     }
     umount(FState.c_str());
+}
+
+// A temporary folder removed during the session (by a cleaner of old files), or never made, is
+// made for this user only, and the user is told each time; the log says where the names are.
+TEST_F(TempManagerTest, AMissingTemporaryFolderIsMadeForThisUserOnlyAndSaidOnce) {
+    std::vector<std::string> told;
+    TTempManager manager;
+    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    const std::string first = manager.GetTempFileName("tsk");
+    fs::remove_all(FTmp);
+    const std::string second = manager.GetTempFileName(".bmp");
+    const std::string third = manager.GetTempFileName("tsk");
+    const std::string never = FRoot / "never/";
+    std::string fourth;
+    {
+        TScopedEnv tmp("TMPDIR", never);
+        fourth = manager.GetTempFileName(".bmp");
+    }
+    for (const auto& [name, folder] :
+         {std::pair{second, FTmp}, std::pair{third, FTmp}, std::pair{fourth, never}}) {
+        EXPECT_EQ(name.substr(0, folder.size()), folder);
+        EXPECT_TRUE(fs::is_regular_file(name)) << name;
+    }
+    for (const std::string& folder : {FTmp, never})
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], "The temporary folder \"" + FTmp +
+                           "\" did not exist, so it was made, open to this user only. Drawing goes on.");
+    EXPECT_EQ(told[1], "The temporary folder \"" + never +
+                           "\" did not exist, so it was made, open to this user only. Drawing goes on.");
+    EXPECT_EQ(Lines(FLog), (std::vector<std::string>{"folder: " + FTmp, first, second, third,
+                                                     "folder: " + never, fourth}));
+}
+
+// A temporary folder that cannot be made gives way to /tmp until it can; a crash then leaves
+// nothing there either.
+TEST_F(TempManagerTest, ATemporaryFolderThatCannotBeMadeGivesWayToTmpUntilItCan) {
+    WriteText(FRoot / "blocked", "a file where a folder should be");
+    const std::string blocked = FRoot / "blocked/tmp/";
+    TScopedEnv tmp("TMPDIR", blocked);
+    std::vector<std::string> left;
+    {
+        TOtherCopy crashed(2);
+        left = crashed.Names;
+        crashed.Kill();
+    }
+    std::vector<std::string> told;
+    TTempManager manager;
+    for (const std::string& name : left)
+        EXPECT_FALSE(fs::exists(name)) << name;
+    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    const std::string first = manager.GetTempFileName("tsk");
+    const std::string second = manager.GetTempFileName(".bmp");
+    for (const std::string& name : {left[0], left[1], first, second})
+        EXPECT_EQ(name.rfind("/tmp/~", 0), 0u) << name;
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "The temporary folder \"" + blocked +
+                           "\" cannot be used (Not a directory), so the undo files go to \"/tmp/\" for "
+                           "now. Drawing goes on.");
+    // Once the folder can be made, names go there again.
+    fs::remove(FRoot / "blocked");
+    fs::create_directory(FRoot / "blocked");
+    const std::string third = manager.GetTempFileName("tsk");
+    EXPECT_EQ(third.substr(0, blocked.size()), blocked);
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_EQ(Lines(FLog),
+              (std::vector<std::string>{"folder: /tmp/", first, second, "folder: " + blocked, third}));
+    manager.DeleteAll();
+    for (const std::string& name : {first, second, third})
+        EXPECT_FALSE(fs::exists(name)) << name;
 }
