@@ -4,7 +4,9 @@
 #include "app/UImgSizeDlg.h"
 #include "controls/FloatEd.h"
 #include "document/DualImage.h"
+#include "document/QStates.h"
 #include "platform/qt/ImgView32Widget.h"
+#include "platform/raster/Bitmap32.h"
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Format.h"
@@ -22,6 +24,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -203,6 +206,45 @@ TEST_F(SaveDrawing, PostScriptIsConfirmedWithThePathOnASecondLine) {
     EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
     EXPECT_EQ(Messages[0].Caption, "Quorvelle");
     EXPECT_EQ(Messages[0].Text, "The file was successfully exported as a PostScript file:\r\n" + file);
+}
+
+// A cleaner of old temporary files empties the temporary folder while the drawing is open: the
+// PostScript file and the render at another size still hold every stroke the drawing shows.
+TEST_F(SaveDrawing, OutputsHoldEveryStrokeAfterTheTemporaryFolderIsEmptied) {
+    bool done = false;
+    for (int i = 0; i < 6; ++i) {
+        Domain->Document->BeginChange();
+        Domain->Document->SprayAt(30 + 25 * i, 40 + 15 * i);
+        Domain->Document->EndChange();
+        FMain->ApplicationIdle(done);
+    }
+    Domain->Document->History().WaitForSwapOuts();
+    int removed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        if (entry.is_regular_file()) removed += std::filesystem::remove(entry.path()) ? 1 : 0;
+    EXPECT_GT(removed, 1);
+    Domain->Document->BeginChange();
+    Domain->Document->SprayAt(150, 110);
+    Domain->Document->EndChange();
+
+    FileNames.push_back(Folder() + "drawing.ps");
+    Domain->PostScriptCommand->trigger();
+    const std::string text = FileBytes(Folder() + "drawing.ps");
+    int paths = 0;
+    for (size_t at = text.find("newpath"); at != std::string::npos; at = text.find("newpath", at + 1))
+        ++paths;
+    EXPECT_EQ(paths, Domain->Document->StrokeCount());
+    // At the drawing's own size the render is the drawing.
+    QTimer::singleShot(0, FImgSizeDlg, [] { FImgSizeDlg->btOk->click(); });
+    FileNames.push_back(Folder() + "again.bmp");
+    Domain->RenderAll->trigger();
+    ASSERT_EQ(Messages.size(), 1u); // the PostScript file's confirmation
+    TBitmap32 again;
+    again.LoadFromFile(Folder() + "again.bmp");
+    const TBitmap32& drawing = Domain->Document->DestBitmap();
+    ASSERT_EQ(again.Width(), drawing.Width());
+    ASSERT_EQ(again.Height(), drawing.Height());
+    EXPECT_TRUE(std::equal(again.Bits(), again.Bits() + again.Width() * again.Height(), drawing.Bits()));
 }
 
 TEST(EstimatedSize, FourSignificantDigits) {
