@@ -66,6 +66,22 @@ void ExpectSame(const TStrokeOutline& A, const TStrokeOutline& B) {
     EXPECT_EQ(A.Right, B.Right);
 }
 
+// Reads the whole log back: the strokes Stroke(First + i, Points(i)) for i = 0 .. N - 1, in
+// order, and no more.
+template <typename TPoints>
+void ExpectLog(TStrokes& Log, int First, int N, TPoints Points) {
+    Log.StartRead();
+    TStrokeOutline s;
+    int n = 0;
+    for (; Log.Read(s); ++n)
+        if (n < N) ExpectSame(s, Stroke(First + n, Points(n)));
+    EXPECT_EQ(n, N);
+}
+
+void ExpectLog(TStrokes& Log, int First, int N, int Points) {
+    ExpectLog(Log, First, N, [Points](int) { return Points; });
+}
+
 const Bytes WorkedRecord = {0x30, 0x20, 0x10, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
                             0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00,
                             0x00, 0x80, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00};
@@ -129,15 +145,9 @@ TEST(Strokes, BufferGoesToTheFilePastItsLimitAndEverythingReadsBackInOrder) {
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), (added - 1) * record);
     log.Add(Stroke(added++, 100));
 
-    for (int pass = 0; pass < 2; ++pass) { // a second StartRead gives the same records
-        log.StartRead();
-        TStrokeOutline s;
-        int n = 0;
-        while (log.Read(s))
-            ExpectSame(s, Stroke(n++, 100));
-        EXPECT_EQ(n, added);
-        EXPECT_EQ(log.Count(), added);
-    }
+    ExpectLog(log, 0, added, 100);
+    ExpectLog(log, 0, added, 100); // a second StartRead gives the same records
+    EXPECT_EQ(log.Count(), added);
     log.EndWriting();
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), added * record);
 }
@@ -216,14 +226,6 @@ TEST(Strokes, AFileThatTakesNoMoreLosesNoStrokeAndReadingWritesNothing) {
     TTestFolder dir;
     const std::string path = dir / "log";
     const int64_t record = 12 + 8 * (2 * 10);
-    auto expectAll = [](TStrokes& Log, int First, int Added) {
-        Log.StartRead();
-        TStrokeOutline s;
-        int n = First;
-        while (Log.Read(s))
-            ExpectSame(s, Stroke(n++, 10));
-        EXPECT_EQ(n, Added);
-    };
     // Two steps' logs in one file; the other's batch lies between this one's.
     auto file = std::make_shared<TStrokeFile>(path);
     TStrokes log(file), other(file);
@@ -247,19 +249,19 @@ TEST(Strokes, AFileThatTakesNoMoreLosesNoStrokeAndReadingWritesNothing) {
         EXPECT_GT(log.BufferSize(), 1024);
         // Reading takes the file and memory together and leaves the file as it was.
         const Bytes before = ReadFile(path);
-        expectAll(log, 0, added);
+        ExpectLog(log, 0, added, 10);
         EXPECT_EQ(ReadFile(path), before);
         log.EndWriting();
         EXPECT_GT(log.BufferSize(), 0);
-        expectAll(log, 0, added);
+        ExpectLog(log, 0, added, 10);
     }
     // With room again the next batch writes every stroke that waited, once, in order.
     for (int i = 0; i < 10; ++i)
         log.Add(Stroke(added++, 10));
     EXPECT_LE(log.BufferSize(), 1024 + record);
     EXPECT_EQ(log.FileSize() + log.BufferSize(), added * record);
-    expectAll(log, 0, added);
-    expectAll(other, 1000, 1001);
+    ExpectLog(log, 0, added, 10);
+    ExpectLog(other, 1000, 1, 10);
 }
 
 // The file of the logs is removed from its folder (a cleaner of old temporary files, the
@@ -282,14 +284,8 @@ TEST(Strokes, LogsReadEveryStrokeAfterTheirFileIsRemovedFromTheFolder) {
         logs.back()->Add(Stroke(300 + i, 10));
     logs.back()->EndWriting();
     EXPECT_EQ(logs.back()->BufferSize(), 0);
-    for (int step = 0; step < 4; ++step) {
-        logs[static_cast<size_t>(step)]->StartRead();
-        TStrokeOutline s;
-        int n = 0;
-        while (logs[static_cast<size_t>(step)]->Read(s))
-            ExpectSame(s, Stroke(step * 100 + n++, 10));
-        EXPECT_EQ(n, 30);
-    }
+    for (int step = 0; step < 4; ++step)
+        ExpectLog(*logs[static_cast<size_t>(step)], step * 100, 30, 10);
 }
 
 // A log that goes (an undo step discarded) leaves dead space: cut off at the end of the file,
@@ -299,22 +295,13 @@ TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
     const std::string path = dir / "log";
     auto file = std::make_shared<TStrokeFile>(path);
     // Records of 12 + 16 n bytes, so that no batch starts or ends on a block of the disk.
+    auto points = [](int I) { return 1 + I % 7; };
     auto logOf = [&](int First, int Strokes) {
         auto log = std::make_unique<TStrokes>(file);
         for (int i = 0; i < Strokes; ++i)
-            log->Add(Stroke(First + i, 1 + i % 7));
+            log->Add(Stroke(First + i, points(i)));
         log->EndWriting();
         return log;
-    };
-    auto expectAll = [](TStrokes& Log, int First, int Strokes) {
-        Log.StartRead();
-        TStrokeOutline s;
-        int n = 0;
-        while (Log.Read(s)) {
-            ExpectSame(s, Stroke(First + n, 1 + n % 7));
-            ++n;
-        }
-        EXPECT_EQ(n, Strokes);
     };
     auto a = logOf(0, 900);
     auto b = logOf(1000, 500);
@@ -329,10 +316,10 @@ TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
     a.reset(); // the first: its place stays, b does not move
     EXPECT_EQ(file->End(), ab);
     if (PunchesHoles(dir.Path())) EXPECT_LT(Blocks(path), blocks);
-    expectAll(*b, 1000, 500);
+    ExpectLog(*b, 1000, 500, points);
     // The next log goes after b, and the file is empty once none is left.
     auto d = logOf(3000, 10);
-    expectAll(*d, 3000, 10);
+    ExpectLog(*d, 3000, 10, points);
     b.reset();
     d.reset();
     EXPECT_EQ(file->End(), 0);
@@ -352,12 +339,7 @@ TEST(Strokes, TheLastStrokeCanBeTakenBackUntilTheBufferIsWritten) {
     EXPECT_FALSE(log.RemoveLast()); // only the last one
     EXPECT_EQ(log.Count(), added - 1);
     log.Add(Stroke(added - 1, 10));
-    log.StartRead();
-    TStrokeOutline s;
-    int n = 0;
-    while (log.Read(s))
-        ExpectSame(s, Stroke(n++, 10));
-    EXPECT_EQ(n, added);
+    ExpectLog(log, 0, added, 10);
     log.EndWriting();
     EXPECT_FALSE(log.RemoveLast());
 }
