@@ -154,7 +154,7 @@ TDomain::TDomain(QObject* Parent) : QObject(Parent) {
     SavePostScriptDlg.Filter = "Postscript (*.ps) | *.ps";
     OpenPictureDialog.Filter = PictureDialogFilter();
     SaveImageDialog.DefaultExt = "jpg";
-    SaveImageDialog.Filter = "JPEG (*.jpg)|*.jpg|BMP (*.bmp)|*.bmp|TIFF (*.tif)|*.tif";
+    SaveImageDialog.Filter = SaveDialogFilter();
 
     // The desktop's manual stands in for the compiled help file.
     HelpCmdFileName = AppFolder() + "Manual/index.html";

@@ -39,6 +39,8 @@ std::string DisplayRequirementText(int ScreenWidth, int ScreenHeight, int BitsPe
 
 // The open dialog's filter: every extension of the picture-format registry, all of them first.
 std::string PictureDialogFilter();
+// The save dialog's filter: each writer of the registry with its usual extension, in their order.
+std::string SaveDialogFilter();
 
 class TDomain : public QObject {
     Q_OBJECT

@@ -7,21 +7,16 @@
 #include "app/UImgSizeDlg.h"
 #include "app/UResample.h"
 #include "document/DualImage.h"
-#include "document/UMultiPageTiff.h"
-#include "platform/formats/JpegCodec.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Round.h"
-#include "platform/rtl/Streams.h"
 #include "platform/system/BusyCursor.h"
 
 #include <QSpinBox>
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <functional>
 
@@ -29,38 +24,26 @@ namespace {
 constexpr int MinPicturePixels = 10000;
 constexpr int64_t ResampleAbovePixels = 1048576;
 
-std::string UpperCase(std::string Text) {
-    std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return Text;
-}
-
-// The extension with its point: the text from the last "." of the name part on.
-std::string ExtractFileExt(const std::string& FileName) {
-    const size_t slash = FileName.find_last_of('/');
-    const size_t dot = FileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return FileName.substr(dot);
-}
-
-// Runs Write, which writes a file. Returns the message of a failure (empty when none). The
-// writers put a file in place only once it is whole, so a failure leaves the old file as it was
-// and no new one that could pass for a saved drawing.
-std::string TryWriteFile(const std::function<void()>& Write) {
+// Runs Step and returns the message of its failure (empty when none; Unsaid for a failure without
+// words). The picture writers put a file in place only once it is whole, so a failed save leaves
+// the old file as it was and no new one that could pass for a saved drawing.
+std::string FailureOf(const std::function<void()>& Step,
+                      const char* Unsaid = "The file could not be written") {
     try {
-        Write();
+        Step();
         return {};
     } catch (const EAbort&) {
         throw;
     } catch (const std::exception& E) {
         const std::string message = ErrorMessage(E);
-        return message.empty() ? "The file could not be written" : message;
+        return message.empty() ? Unsaid : message;
     }
 }
 
-// A drawing that could not be written out is said so, since the file dialog closing alone looks
-// like success; then the command ends silently.
-[[noreturn]] void SaveFailed(const std::string& Message) {
-    MessageBox(QMessageBox::Critical, "Error saving file", Message);
+// A drawing that could not be rendered or written out is said so, since the dialog closing alone
+// looks like success; then the command ends silently.
+[[noreturn]] void Failed(const std::string& Caption, const std::string& Message) {
+    MessageBox(QMessageBox::Critical, Caption, Message);
     Abort();
 }
 } // namespace
@@ -75,6 +58,15 @@ std::string PictureDialogFilter() {
         each += "|" + f.Description + " (" + pattern + ")|" + pattern;
     }
     return "All (" + all + ")|" + all + each;
+}
+
+std::string SaveDialogFilter() {
+    std::string filter;
+    for (const TPictureWriterFormat& f : PictureWriters()) {
+        const std::string pattern = "*." + f.Extensions.front();
+        filter += (filter.empty() ? "" : "|") + f.Name + " (" + pattern + ")|" + pattern;
+    }
+    return filter;
 }
 // ---------------------------------------------------------------------------------------------
 // Close and Exit
@@ -248,33 +240,15 @@ void TDomain::InstallPicture(std::unique_ptr<TBitmap32> Picture) {
 void TDomain::SaveImage(TBitmap32& Bitmap, double Resolution) {
     if (!SaveImageDialog.Execute()) return;
     const std::string fileName = SaveImageDialog.FileName;
-    const std::string ext = UpperCase(ExtractFileExt(fileName));
-    bool written = false;
     std::string failure;
     {
         TBusyCursor busy;
-        failure = TryWriteFile([&] {
-            if (ext == ".BMP") {
-                Bitmap.SaveToFile(fileName);
-                written = true;
-            } else if (ext == ".JPG" || ext == ".JPEG") {
-                TAtomicFileStream file(fileName);
-                WriteJpeg(Bitmap, file, 90);
-                file.Close();
-                written = true;
-            } else if (ext == ".TIF" || ext == ".TIFF") {
-                TMultiPageTiff::SaveBitmap(Bitmap, fileName, Resolution);
-                written = true;
-            }
-        });
+        // The registry's writer of the name's extension; an extension it has no writer for is
+        // refused, like a failed write.
+        failure = FailureOf([&] { SavePictureFile(Bitmap, fileName, Resolution); });
     }
-    // Nothing is written under a name the writers do not know; said so, like a failed write.
-    if (failure.empty() && !written)
-        failure =
-            "The drawing can be saved as JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif, .tiff), not as \"" +
-            ExtractFileExt(fileName) + "\"";
-    if (!failure.empty()) SaveFailed(failure);
-    if (written && Document) Document->Modified = false;
+    if (!failure.empty()) Failed("Error saving file", failure);
+    if (Document) Document->Modified = false;
 }
 
 void TDomain::SaveCommandExecute(void*) {
@@ -289,19 +263,24 @@ void TDomain::RenderAtSize() {
     FImgSizeDlg->SetImageHeight(drawing.Height());
     FImgSizeDlg->SetResolution(200);
     if (FImgSizeDlg->ShowModal() != QDialog::Accepted) return;
+    // A size beyond what can be held, or memory that runs out while the strokes are drawn, is
+    // said before the file dialog: nothing has been saved.
     std::unique_ptr<TBitmap32> bitmap;
-    try {
-        bitmap = std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
-    } catch (const std::exception& E) {
-        // A size beyond what can be held.
-        SaveFailed(ErrorMessage(E));
-    }
+    std::string failure;
     {
         TBusyCursor busy;
-        bitmap->Clear(0xFFFFFFFF);
-        const float scale = static_cast<float>(static_cast<double>(bitmap->Width()) / drawing.Width());
-        Document->RenderStrokes(*bitmap, scale);
+        failure = FailureOf(
+            [&] {
+                bitmap =
+                    std::make_unique<TBitmap32>(FImgSizeDlg->GetPixelWidth(), FImgSizeDlg->GetPixelHeight());
+                bitmap->Clear(0xFFFFFFFF);
+                const float scale =
+                    static_cast<float>(static_cast<double>(bitmap->Width()) / drawing.Width());
+                Document->RenderStrokes(*bitmap, scale);
+            },
+            "The drawing could not be rendered");
     }
+    if (!failure.empty()) Failed("Error saving file", failure);
     SaveImage(*bitmap, static_cast<double>(FImgSizeDlg->GetResolution()));
 }
 
@@ -316,9 +295,9 @@ void TDomain::PostScriptCommandExecute(void*) {
     std::string failure;
     {
         TBusyCursor busy;
-        failure = TryWriteFile([&] { Document->ExportPostScript(fileName); });
+        failure = FailureOf([&] { Document->ExportPostScript(fileName); });
     }
-    if (!failure.empty()) SaveFailed(failure);
+    if (!failure.empty()) Failed("Error saving file", failure);
     MessageBox(QMessageBox::Information, "Quorvelle",
                Format("The file was successfully exported as a PostScript file:\r\n%s", fileName.c_str()));
 }

@@ -3,7 +3,6 @@
 // our own 32-bit BMP, each decoded from memory through the reader the registry chooses.
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
-#include "platform/raster/BmpCodec.h"
 #include "platform/rtl/Streams.h"
 
 #include <Magick++.h>
@@ -29,7 +28,7 @@ const std::map<std::string, std::string>& Files() {
         TBitmap32 bitmap;
         bitmap.LoadFromFile(photo);
         TMemoryStream bmp;
-        WriteBmp(bitmap, bmp);
+        SavePicture(bitmap, bmp, "bmp", 200.0);
         f["bmp"] = std::string(reinterpret_cast<const char*>(bmp.Memory()), static_cast<size_t>(bmp.Size()));
         Magick::Image image(static_cast<size_t>(bitmap.Width()), static_cast<size_t>(bitmap.Height()), "BGRA",
                             MagickCore::CharPixel, bitmap.Bits());

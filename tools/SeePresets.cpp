@@ -5,8 +5,9 @@
 //
 //   see_presets [output-folder]
 //
-// The folder defaults to /tmp/see_presets; every picture is written there as a JPEG.
-#include "platform/formats/JpegCodec.h"
+// The folder defaults to /tmp/see_presets; every picture is written there as a JPEG, as the
+// program saves one.
+#include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Random.h"
@@ -22,8 +23,7 @@
 namespace {
 
 void Write(const TBitmap32& Picture, const std::string& FileName) {
-    TFileStream file(FileName, TFileMode::fmCreate);
-    WriteJpeg(Picture, file, 95);
+    SavePictureFile(Picture, FileName, 200.0);
     std::printf("%s (%d x %d)\n", FileName.c_str(), Picture.Width(), Picture.Height());
 }
 
@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "/tmp/see_presets";
     try {
         std::filesystem::create_directories(folder);
+        RegisterPictureFormats();
         TMemoryStream sample;
         sample.WriteBuffer(DemoStyle().data(), DemoStyle().size());
         sample.SetPosition(0);

@@ -2,18 +2,16 @@
 // Shows what the engine draws: analyses a photo, lays a few thousand auto-walked strokes of the
 // default style over a white drawing, as the style preview does, and writes the drawing.
 //
-//   see_strokes [photo [output.jpg|output.bmp [density [border-limit [colour-mode]]]]]
+//   see_strokes [photo [output.jpg|output.bmp|output.tif [density [border-limit [colour-mode]]]]]
 //
 // The photo defaults to tests/data/photo-a.jpg, the output to /tmp/see_strokes.jpg.
 // Density 2925 with the length 100 gives 4000 strokes.
 #include "engine/EffectSampler.h"
 #include "engine/FeatureExtractor.h"
 #include "engine/QTypes.h"
-#include "platform/formats/JpegCodec.h"
 #include "platform/formats/PictureFormats.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
-#include "platform/rtl/Streams.h"
 
 #include <chrono>
 #include <cstdio>
@@ -52,12 +50,7 @@ int main(int argc, char** argv) {
         sampler.Execute();
         const auto t2 = std::chrono::steady_clock::now();
 
-        if (PictureFileExtension(output) == "bmp") {
-            drawing.SaveToFile(output);
-        } else {
-            TFileStream file(output, TFileMode::fmCreate);
-            WriteJpeg(drawing, file, 90);
-        }
+        SavePictureFile(drawing, output, 200.0);
         using ms = std::chrono::duration<double, std::milli>;
         std::printf("%s: %dx%d, analysis %.1f ms, %d strokes in %.1f ms -> %s\n", photo.c_str(),
                     source.Width(), source.Height(), ms(t1 - t0).count(), StrokeCountFor(100, density),

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// JPEG pictures through libjpeg: the registry's reader, the Save command's writer and the
-// previews stored inside style files.
+// JPEG pictures through libjpeg: the registry's reader and writer, and the previews stored
+// inside style files.
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,7 @@ namespace {
 
 std::mutex gMutex;
 std::vector<TPictureFormat> gFormats;
+std::vector<TPictureWriterFormat> gWriters;
 std::atomic<int64_t> gReadLimit{MaxBitmapPixels};
 
 std::string Normalized(const std::string& Extension) {
@@ -51,6 +52,9 @@ void LayOverWhitePaper(TBitmap32& Picture) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Readers
 
 void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
                            TPictureReader Reader) {
@@ -107,6 +111,85 @@ void LoadPictureFile(TBitmap32& Dest, const std::string& FileName) {
     TFileStream file(FileName, TFileMode::fmOpenRead);
     LoadPicture(Dest, file, ext);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Writers
+
+namespace {
+
+// "JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif, .tiff)".
+std::string WriterList(const std::vector<TPictureWriterFormat>& Writers) {
+    std::string list;
+    for (size_t i = 0; i < Writers.size(); ++i) {
+        if (i > 0) list += i + 1 == Writers.size() ? " or " : ", ";
+        list += Writers[i].Name + " (";
+        for (size_t j = 0; j < Writers[i].Extensions.size(); ++j)
+            list += (j > 0 ? ", ." : ".") + Writers[i].Extensions[j];
+        list += ")";
+    }
+    return list;
+}
+
+// The writer of Extension; Typed is the extension as the user wrote it, for the refusal.
+TPictureWriter WriterFor(const std::string& Extension, const std::string& Typed) {
+    const std::optional<TPictureWriterFormat> format = FindPictureWriter(Extension);
+    if (!format || !format->Writer)
+        RaiseException("The drawing can be saved as " + WriterList(PictureWriters()) + ", not as \"" + Typed +
+                       "\"");
+    return format->Writer;
+}
+
+} // namespace
+
+void RegisterPictureWriter(const std::string& Name, const std::vector<std::string>& Extensions,
+                           TPictureWriter Writer) {
+    TPictureWriterFormat format{Name, {}, std::move(Writer)};
+    for (const std::string& e : Extensions) {
+        const std::string ext = Normalized(e);
+        if (ext.empty()) RaiseException("A picture format needs an extension");
+        format.Extensions.push_back(ext);
+    }
+    if (format.Extensions.empty()) RaiseException("A picture format needs an extension");
+    std::lock_guard lock(gMutex);
+    for (TPictureWriterFormat& f : gWriters) {
+        if (f.Name == Name) {
+            f = std::move(format);
+            return;
+        }
+    }
+    gWriters.push_back(std::move(format));
+}
+
+std::optional<TPictureWriterFormat> FindPictureWriter(const std::string& Extension) {
+    const std::string ext = Normalized(Extension);
+    std::lock_guard lock(gMutex);
+    for (const TPictureWriterFormat& f : gWriters)
+        if (std::find(f.Extensions.begin(), f.Extensions.end(), ext) != f.Extensions.end()) return f;
+    return std::nullopt;
+}
+
+std::vector<TPictureWriterFormat> PictureWriters() {
+    std::lock_guard lock(gMutex);
+    return gWriters;
+}
+
+void SavePicture(const TBitmap32& Picture, TStream& Stream, const std::string& Extension, double Resolution) {
+    const std::string ext = Normalized(Extension);
+    WriterFor(ext, ext.empty() ? "" : "." + ext)(Picture, Stream, Resolution);
+}
+
+void SavePictureFile(const TBitmap32& Picture, const std::string& FileName, double Resolution) {
+    const std::string ext = PictureFileExtension(FileName);
+    // The refusal quotes the extension as it was typed.
+    const TPictureWriter writer =
+        WriterFor(ext, ext.empty() ? "" : "." + FileName.substr(FileName.size() - ext.size()));
+    TAtomicFileStream file(FileName);
+    writer(Picture, file, Resolution);
+    file.Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Limits and helpers of the readers
 
 void CheckPictureSize(int64_t Width, int64_t Height, const std::string& Format) {
     if (Width <= 0 || Height <= 0)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The picture-format registry: one reader for each file extension. Opening a picture picks
-// the reader by the file's extension alone; the open dialog offers every registered extension.
+// The picture-format registry: the readers and the writers of picture files, each found by the
+// file name's extension alone. Opening a picture asks the readers (one for each extension; the
+// open dialog offers every registered extension); saving one asks the writers, each of which
+// states the extensions it takes (the save dialog offers the first of each). No command looks at
+// an extension itself.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +45,39 @@ void LoadPictureFile(TBitmap32& Dest, const std::string& FileName);
 // The same for bytes in a stream, read with the reader of Extension.
 void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension);
 
-// Registers every format the program reads and makes LoadPictureFile the file reader of
-// TBitmap32::LoadFromFile. Called at start-up (and by tests); calling it again does no harm.
+// Writes Picture at the stream's position in one format, alpha dropped where the format has
+// none. Resolution, in dots per inch, is stored by the formats that keep one (TIFF). Raises an
+// Exception when the picture cannot be written; the stream's own failures pass through.
+using TPictureWriter = std::function<void(const TBitmap32& Picture, TStream& Stream, double Resolution)>;
+
+struct TPictureWriterFormat {
+    std::string Name;                    // as the user reads it in lists: "JPEG"
+    std::vector<std::string> Extensions; // lower case, without the point, the usual one first
+    TPictureWriter Writer;
+};
+
+// Adds a writer, or replaces the one of that Name. The extensions may be given in any case and
+// with or without their point.
+void RegisterPictureWriter(const std::string& Name, const std::vector<std::string>& Extensions,
+                           TPictureWriter Writer);
+// The writer that states Extension (any case, with or without its point) among its own.
+std::optional<TPictureWriterFormat> FindPictureWriter(const std::string& Extension);
+// Every registered writer, in the order of registration.
+std::vector<TPictureWriterFormat> PictureWriters();
+
+// Writes Picture to FileName with the writer that takes the name's extension, safely: aside
+// first, then in place of a file of that name (TAtomicFileStream), so a failure leaves the old
+// file as it was and no new one. An extension that no writer takes is refused before anything
+// is written: "The drawing can be saved as JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif,
+// .tiff), not as "<the name's extension>"", the list made from the writers registered.
+void SavePictureFile(const TBitmap32& Picture, const std::string& FileName, double Resolution);
+// The same into a stream, with the writer of Extension, at the stream's position (a TIFF at its
+// start: TIFF offsets count from there).
+void SavePicture(const TBitmap32& Picture, TStream& Stream, const std::string& Extension, double Resolution);
+
+// Registers every format the program reads and writes, and makes LoadPictureFile the file
+// reader of TBitmap32::LoadFromFile. Called at start-up (and by tests); calling it again does
+// no harm.
 void RegisterPictureFormats();
 
 // For the readers: raises the too-large message for a picture the program cannot hold, and a

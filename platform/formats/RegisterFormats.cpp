@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The formats the program reads, registered in the order the open dialog lists them.
+// The formats the program reads, registered in the order the open dialog lists them, and those
+// it writes, in the order the save dialog lists them.
 #include "platform/formats/AutodeskCelReader.h"
 #include "platform/formats/EpsPreviewReader.h"
 #include "platform/formats/JpegCodec.h"
@@ -8,6 +9,7 @@
 #include "platform/formats/PictureFormats.h"
 #include "platform/formats/PngReader.h"
 #include "platform/formats/TiffReader.h"
+#include "platform/formats/UMultiPageTiff.h"
 #include "platform/formats/WavefrontRlaReader.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/BmpCodec.h"
@@ -15,6 +17,9 @@
 #include <initializer_list>
 
 namespace {
+
+// The quality (1..100) of every JPEG picture saved.
+constexpr int SavedJpegQuality = 90;
 
 void Register(std::initializer_list<const char*> Extensions, const char* Description,
               void (*Read)(TBitmap32&, TStream&)) {
@@ -56,6 +61,14 @@ void RegisterPictureFormats() {
     RegisterMagick({"ico"}, "Windows icon", "ICO", "icon");
     RegisterMagick({"cur"}, "Windows cursor", "CUR", "cursor");
     RegisterMagick({"wmf"}, "Windows metafile", "WMF", "Windows metafile");
+
+    // Only TIFF keeps the resolution.
+    RegisterPictureWriter("JPEG", {"jpg", "jpeg"}, [](const TBitmap32& Picture, TStream& Stream, double) {
+        WriteJpeg(Picture, Stream, SavedJpegQuality);
+    });
+    RegisterPictureWriter(
+        "BMP", {"bmp"}, [](const TBitmap32& Picture, TStream& Stream, double) { WriteBmp(Picture, Stream); });
+    RegisterPictureWriter("TIFF", {"tif", "tiff"}, TMultiPageTiff::SaveBitmap);
 
     SetPictureFileReader(
         [](TBitmap32& Dest, const std::string& FileName) { LoadPictureFile(Dest, FileName); });

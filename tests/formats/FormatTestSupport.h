@@ -63,7 +63,9 @@ double MeanError(const TBitmap32& B, Expected Pixel) {
     return B.Empty() ? 255.0 : sum / (3.0 * B.Width() * B.Height());
 }
 
-inline std::vector<unsigned char> FileBytes(const std::string& Path) {
+// A file's bytes. (Not FileBytes: tests/support/WriteFaults.h has an inline FileBytes returning a
+// string, and the linker takes two inline functions of one name and arguments for one.)
+inline std::vector<unsigned char> FileData(const std::string& Path) {
     TMemoryStream m;
     m.LoadFromFile(Path);
     return std::vector<unsigned char>(m.Memory(), m.Memory() + m.Size());

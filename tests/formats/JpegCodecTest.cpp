@@ -20,12 +20,12 @@ TEST(JpegCodec, ReadsColourGreyCmykAndProgressiveFiles) {
     // and check the size and opacity exactly.
     const auto opaque = [](int, int) { return 0xFF000000u; };
     for (const char* name : {"card.jpg", "progressive.jpg", "cmyk.jpg"}) {
-        const TBitmap32 b = ReadJpegBytes(FileBytes(Fixture(name)));
+        const TBitmap32 b = ReadJpegBytes(FileData(Fixture(name)));
         EXPECT_TRUE(PixelsMatch(b, opaque, 255)) << name;
         EXPECT_LT(MeanError(b, CardPixel), 4.0) << name;
         EXPECT_EQ(AlphaComponent(b.Pixel(5, 5)), 0xFF);
     }
-    EXPECT_TRUE(PixelsMatch(ReadJpegBytes(FileBytes(Fixture("grey.jpg"))), GreyPixel, 3));
+    EXPECT_TRUE(PixelsMatch(ReadJpegBytes(FileData(Fixture("grey.jpg"))), GreyPixel, 3));
 }
 
 TEST(JpegCodec, WriteThenReadStaysCloseAndOpaque) {
@@ -62,7 +62,7 @@ TEST(JpegCodec, EmptyPictureIsNotWritten) {
 }
 
 TEST(JpegCodec, DamagedAndTruncatedFilesRaise) {
-    const std::vector<unsigned char> full = FileBytes(Fixture("card.jpg"));
+    const std::vector<unsigned char> full = FileData(Fixture("card.jpg"));
     for (size_t n : {size_t{0}, size_t{1}, size_t{2}, size_t{20}, full.size() / 2, full.size() - 2}) {
         const std::vector<unsigned char> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
         const std::string e = MessageOf([&] { ReadJpegBytes(cut); });
@@ -75,7 +75,7 @@ TEST(JpegCodec, DamagedAndTruncatedFilesRaise) {
 }
 
 TEST(JpegCodec, HugePictureIsRefusedBeforeDecoding) {
-    std::vector<unsigned char> bytes = FileBytes(Fixture("card.jpg"));
+    std::vector<unsigned char> bytes = FileData(Fixture("card.jpg"));
     // Patch the frame header (SOF0: FF C0, length, precision, height, width) to 60000 x 60000.
     for (size_t i = 0; i + 9 < bytes.size(); ++i) {
         if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {

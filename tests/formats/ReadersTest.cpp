@@ -124,7 +124,7 @@ TEST_F(Readers, TruncatedFilesOfOurOwnReadersRaise) {
     for (const auto& [name, extension] :
          {std::pair{"card.cel", "cel"}, std::pair{"card.rla", "rla"}, std::pair{"card-rle.psp", "psp"},
           std::pair{"card-lz77.psp", "psp"}, std::pair{"card.eps", "eps"}}) {
-        const std::vector<unsigned char> full = FileBytes(Fixture(name));
+        const std::vector<unsigned char> full = FileData(Fixture(name));
         for (size_t n = 0; n < full.size(); n += (n < 64 ? 1 : 7)) {
             const std::vector<unsigned char> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
             EXPECT_FALSE(LoadBytesError(cut, extension).empty()) << name << " cut to " << n;
@@ -139,10 +139,10 @@ TEST_F(Readers, DamagedFilesSayWhichFormat) {
         const std::string m = LoadBytesError(junk, e);
         EXPECT_TRUE(m.starts_with("Not a") || m.starts_with("Damaged")) << e << ": " << m;
     }
-    std::vector<unsigned char> tiff = FileBytes(Fixture("card-lzw.tif"));
+    std::vector<unsigned char> tiff = FileData(Fixture("card-lzw.tif"));
     tiff.resize(100); // inside the picture data, before the directory
     EXPECT_TRUE(LoadBytesError(tiff, "tif").starts_with("Damaged TIFF file")) << LoadBytesError(tiff, "tif");
-    std::vector<unsigned char> png = FileBytes(Fixture("card.png"));
+    std::vector<unsigned char> png = FileData(Fixture("card.png"));
     png[png.size() / 2] ^= 0xFF;
     EXPECT_TRUE(LoadBytesError(png, "png").starts_with("Damaged PNG file")) << LoadBytesError(png, "png");
 }
@@ -157,12 +157,12 @@ TEST_F(Readers, SmallFilesClaimingHugePicturesAreRefusedBeforeAllocating) {
     const std::string m = LoadBytesError(tga, "tga");
     EXPECT_NE(m.find("too large"), std::string::npos) << m;
 
-    std::vector<unsigned char> cel = FileBytes(Fixture("card.cel"));
+    std::vector<unsigned char> cel = FileData(Fixture("card.cel"));
     cel[2] = cel[3] = cel[4] = cel[5] = 0xFF; // 65535 x 65535
     EXPECT_NE(LoadBytesError(cel, "cel").find("too large"), std::string::npos);
 
     // A PNG header of 40000 x 40000 (with its checksum put right).
-    std::vector<unsigned char> png = FileBytes(Fixture("card.png"));
+    std::vector<unsigned char> png = FileData(Fixture("card.png"));
     const unsigned char size[8] = {0, 0, 0x9C, 0x40, 0, 0, 0x9C, 0x40};
     std::copy(size, size + 8, png.begin() + 16);
     const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
@@ -171,7 +171,7 @@ TEST_F(Readers, SmallFilesClaimingHugePicturesAreRefusedBeforeAllocating) {
     EXPECT_NE(LoadBytesError(png, "png").find("too large"), std::string::npos) << LoadBytesError(png, "png");
 
     // A TIFF whose first directory says 50000 x 50000.
-    std::vector<unsigned char> tiff = FileBytes(Fixture("card-none.tif"));
+    std::vector<unsigned char> tiff = FileData(Fixture("card-none.tif"));
     ASSERT_EQ(tiff[0], 'I');
     const uint32_t ifd = TStream::FromLittleEndian<uint32_t>(tiff.data() + 4);
     const uint16_t count = TStream::FromLittleEndian<uint16_t>(tiff.data() + ifd);
@@ -201,7 +201,7 @@ TEST_F(Readers, EveryReaderKeepsToTheReadLimit) {
     // the directory of a TIFF, or of an EPS preview, under such a tiny limit.)
     std::vector<std::pair<std::string, std::vector<unsigned char>>> pictures;
     for (const auto& entry : std::filesystem::directory_iterator(Fixture("")))
-        pictures.emplace_back(entry.path().filename().string(), FileBytes(entry.path().string()));
+        pictures.emplace_back(entry.path().filename().string(), FileData(entry.path().string()));
     TBitmap32 card(16, 8);
     TMemoryStream bmp;
     WriteBmp(card, bmp);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The drawing written as a TIFF file: one 8-bit RGB page in a single LZW-compressed strip,
-// with its resolution in dots per inch. The Save commands use it for ".tif" and ".tiff".
+// The TIFF writer of the picture-format registry (".tif", ".tiff"): one 8-bit RGB page in a
+// single LZW-compressed strip, with its resolution in dots per inch. It writes through a stream;
+// the registry's SavePictureFile gives it the file, written aside and put in place when whole.
 #pragma once
 
 #include <string>
@@ -9,6 +10,7 @@
 #include <tiffio.h>
 
 class TBitmap32;
+class TStream;
 
 // A bitmap's pixels as the bytes of one TIFF strip: rows top-down, each pixel R, G, B, alpha
 // dropped, the rows one after another without padding.
@@ -42,16 +44,17 @@ public:
     TMultiPageTiff(const TMultiPageTiff&) = delete;
     TMultiPageTiff& operator=(const TMultiPageTiff&) = delete;
 
-    // Writes Bitmap to FileName at Resolution dots per inch with a writer of its own.
-    static void SaveBitmap(const TBitmap32& Bitmap, const std::string& FileName, double Resolution);
+    // Writes Bitmap into Stream at Resolution dots per inch with a writer of its own.
+    static void SaveBitmap(const TBitmap32& Bitmap, TStream& Stream, double Resolution);
 
     void SetResolution(double Value) { FResolution = Value; }
     double Resolution() const { return FResolution; }
-    // Writes the bitmap as the one page of FileName, aside first and then in place of a file of
-    // that name (TAtomicFileStream). Raises "Could not open <name> for writing" when the file
-    // cannot be created, and "Could not write <name>: <reason>" when writing fails; the old
-    // file then stays as it was.
-    void WriteFile(const TBitmap32& Bitmap, const std::string& FileName);
+    // Writes the bitmap as a TIFF file of one page into Stream, from its start (the offsets in a
+    // TIFF file count from there, so the stream holds nothing else). A failure of the
+    // stream raises the stream's own message ("Could not write <name>: <reason>" for a file);
+    // one that libtiff reports raises "TIFF encoding failed: <libtiff's message>". A picture
+    // too large for one strip is refused before anything is written.
+    void WriteFile(const TBitmap32& Bitmap, TStream& Stream);
 
 private:
     void WritePage(TTiffBuff& Buff);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "document/UMultiPageTiff.h"
+#include "platform/formats/UMultiPageTiff.h"
 
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
-#include <memory>
 
 namespace {
 
@@ -133,33 +132,28 @@ void TMultiPageTiff::Close() {
     FHandle = nullptr;
 }
 
-void TMultiPageTiff::SaveBitmap(const TBitmap32& Bitmap, const std::string& FileName, double Resolution) {
+void TMultiPageTiff::SaveBitmap(const TBitmap32& Bitmap, TStream& Stream, double Resolution) {
     TMultiPageTiff writer;
     writer.SetResolution(Resolution);
-    writer.WriteFile(Bitmap, FileName);
+    writer.WriteFile(Bitmap, Stream);
 }
 
-void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileName) {
+void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, TStream& Stream) {
     FError.clear();
     // The strip is made before libtiff is given the stream below: from the open to the close
     // nothing here may raise, or libtiff's handle would outlive the stream it writes through.
     TTiffBuff buff(Bitmap);
-    std::unique_ptr<TAtomicFileStream> file;
-    try {
-        file = std::make_unique<TAtomicFileStream>(FileName);
-    } catch (const Exception&) {
-        RaiseException("Could not open " + FileName + " for writing");
-    }
-    TTiffStream stream{file.get(), nullptr};
+    TTiffStream stream{&Stream, nullptr};
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &FError);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, nullptr);
-    FHandle = TIFFClientOpenExt(FileName.c_str(), "w", &stream, StreamRead, StreamWrite, StreamSeek,
+    FHandle = TIFFClientOpenExt("TIFF picture", "w", &stream, StreamRead, StreamWrite, StreamSeek,
                                 StreamClose, StreamSize, StreamMap, StreamUnmap, options);
     TIFFOpenOptionsFree(options);
     if (FHandle == nullptr) {
         if (stream.Failure) std::rethrow_exception(stream.Failure);
-        RaiseException("Could not open " + FileName + " for writing");
+        RaiseException("TIFF encoding failed: " +
+                       (FError.empty() ? std::string("libtiff cannot start") : FError));
     }
 
     WritePage(buff);
@@ -170,8 +164,8 @@ void TMultiPageTiff::WriteFile(const TBitmap32& Bitmap, const std::string& FileN
     // The stream's own message names the file and the reason.
     if (stream.Failure) std::rethrow_exception(stream.Failure);
     if (closed != 1 || !FError.empty())
-        RaiseException("Could not write " + FileName + (FError.empty() ? std::string() : ": " + FError));
-    file->Close();
+        RaiseException("TIFF encoding failed: " +
+                       (FError.empty() ? std::string("the file could not be completed") : FError));
 }
 
 void TMultiPageTiff::WritePage(TTiffBuff& Buff) {
@@ -188,7 +182,7 @@ void TMultiPageTiff::WritePage(TTiffBuff& Buff) {
     TIFFSetField(FHandle, TIFFTAG_XRESOLUTION, FResolution);
     TIFFSetField(FHandle, TIFFTAG_YRESOLUTION, FResolution);
     TIFFSetField(FHandle, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    // A write that fails is remembered through the error handler and reported by WriteFile.
+    // A write that fails is remembered through the error handler and raised by WriteFile.
     if (TIFFWriteEncodedStrip(FHandle, 0, Buff.Buffer(), Buff.Size()) < 0 && FError.empty())
         FError = "the picture data could not be written";
     if (TIFFFlush(FHandle) != 1 && FError.empty()) FError = "the file could not be completed";
