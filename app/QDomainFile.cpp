@@ -280,7 +280,7 @@ void TDomain::RenderAtSize() {
             },
             "The drawing could not be rendered");
     }
-    if (!failure.empty()) Failed("Error saving file", failure);
+    if (!failure.empty()) Failed("Error rendering drawing", failure);
     SaveImage(*bitmap, static_cast<double>(FImgSizeDlg->GetResolution()));
 }
 

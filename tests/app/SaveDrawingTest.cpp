@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 namespace {
 
@@ -173,7 +174,24 @@ TEST_F(SaveDrawing, RenderAtAnotherSizeAndResolution) {
     Domain->RenderAll->trigger();
     EXPECT_EQ(Requests.size(), requests);
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Caption, "Error saving file");
+    EXPECT_EQ(Messages[0].Caption, "Error rendering drawing");
+    EXPECT_EQ(Messages[0].Text.rfind("The picture is too large", 0), 0u) << Messages[0].Text;
+}
+
+TEST_F(SaveDrawing, MemoryThatRunsOutWhileRenderingIsToldAsTheRenderBeforeAnyFileIsAskedFor) {
+    // The render's first step stands in for any allocation of it that fails.
+    const TNotifyEvent begin = Domain->OnBeginProgress;
+    Domain->OnBeginProgress = [](void*) { throw std::bad_alloc(); };
+    QTimer::singleShot(0, FImgSizeDlg, [] { FImgSizeDlg->btOk->click(); });
+    const size_t requests = Requests.size();
+    Domain->RenderAll->trigger();
+    Domain->OnBeginProgress = begin;
+    EXPECT_EQ(Requests.size(), requests);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(Messages[0].Caption, "Error rendering drawing");
+    EXPECT_EQ(Messages[0].Text, "Out of memory");
+    EXPECT_TRUE(Domain->Document->Modified);
 }
 
 TEST_F(SaveDrawing, RenderRefusesASizeBelowOnePixel) {
