@@ -471,7 +471,16 @@ int CreateBeside(const std::string& Target, const std::string& FileName, std::st
             if (exists) (void)::fchmod(fd, st.st_mode & 07777);
             return fd;
         }
-        if (errno != EEXIST) RaiseOpenError(FileName, true, errno);
+        const int error = errno;
+        if (error == EEXIST) continue;
+        // The target may be written, but the folder takes no new file (write permission, space
+        // for a name): the file the user chose is not what failed.
+        if (exists)
+            RaiseException(
+                "Cannot save \"" + FileName +
+                "\": the folder does not allow a new file beside it, which a safe save writes first (" +
+                std::strerror(error) + ").");
+        RaiseOpenError(FileName, true, error);
     }
     RaiseOpenError(FileName, true, EEXIST);
 }

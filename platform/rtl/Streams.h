@@ -194,7 +194,9 @@ private:
 // symbolic link its target. A target that the user may not write is not replaced: opening
 // raises "Cannot create file "<name>". Permission denied" as a plain open would (the check is
 // made with the process's effective ids, so root, who may write any file, replaces it). A
-// stream destroyed unclosed, or a Close that fails, removes the write-aside file and leaves
+// target that may be written in a folder that takes no new file raises "Cannot save "<name>":
+// the folder does not allow a new file beside it, which a safe save writes first (<reason>)."
+// A stream destroyed unclosed, or a Close that fails, removes the write-aside file and leaves
 // the target as it was.
 class TAtomicFileStream : public TFileStream {
 public:
@@ -227,10 +229,11 @@ bool IsWriteAsideName(const std::string& Name);
 // would, writes up to there and fails); fpFlush and fpClose make the flush (and the fsync) or
 // the close of a file that holds AtByte bytes or more fail. fpCreate makes every creation of a
 // file stream fail (and the temporary names reserved without a stream, CreateFileFault),
-// fpRemove every RemoveFile, as in a read-only folder (AtByte is not used). Error is the errno
-// reported. A scope given Within strikes only files whose names start with it (a folder of the
-// test's own, say), so that the program's other files, such as the temporary-file log, go on as
-// usual.
+// fpRemove every RemoveFile, as in a read-only folder (AtByte is not used); fpCreate raises
+// "Cannot create file ..." as a plain open does, before a safe save looks at its target. Error
+// is the errno reported. A scope given Within strikes only files whose names start with it (a
+// folder of the test's own, say), so that the program's other files, such as the temporary-file
+// log, go on as usual.
 enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove };
 
 class TWriteFaultScope {

@@ -199,6 +199,26 @@ TEST(FileWrites, ATargetTheUserMayNotWriteIsNotReplaced) {
     }
 }
 
+TEST(FileWrites, AWritableFileInAFolderThatTakesNoNewFileSaysTheFolderIsWhatRefuses) {
+    TTestFolder dir;
+    const std::string shared = dir / "shared.bmp";
+    WriteText(shared, "before");
+    chmod(shared.c_str(), 0666);
+    // The folder may be read and entered by anyone, written by no one but root.
+    chmod(dir.Path().c_str(), 0555);
+    const std::string seen = AsAnotherUser([&] {
+        return MessageOf([&] { WriteText(shared, "after"); }) + "|" + FileBytes(shared) + "\n" +
+               MessageOf([&] { WriteText(dir / "new.bmp", "new"); }) + "\n";
+    });
+    chmod(dir.Path().c_str(), 0700);
+    EXPECT_EQ(seen, "Cannot save \"" + shared +
+                        "\": the folder does not allow a new file beside it, which a safe save writes first "
+                        "(Permission denied).|before\n"
+                        "Cannot create file \"" +
+                        dir / "new.bmp" + "\". Permission denied\n");
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"shared.bmp"}));
+}
+
 TEST(FileWrites, TheLongestNamesAreSavedAndTheWriteAsideNameIsListedFirst) {
     TTestFolder dir;
     std::vector<std::string> listed;
