@@ -88,40 +88,28 @@ void TDualImage::SetSize(int32_t Value) {
     if (changed && FOnSizeChange) FOnSizeChange(this);
 }
 
+// The drawing's settings as the style parameters see them; the border limit is kept as its
+// threshold (SetBrdLimit, GetBrdLimit).
+template <>
+struct TStyleFields<TDualImage> {
+    static int32_t PolyStep(const TDualImage& D) { return D.PolyStep(); }
+    static int32_t Length(const TDualImage& D) { return D.Length(); }
+    static float Gain(const TDualImage& D) { return D.Gain(); }
+    static float Width(const TDualImage& D) { return D.Width(); }
+    static uint8_t BorderLimit(const TDualImage& D) { return D.GetBrdLimit(); }
+    static void SetPolyStep(TDualImage& D, int32_t V) { D.SetPolyStep(V); }
+    static void SetLength(TDualImage& D, int32_t V) { D.SetLength(V); }
+    static void SetGain(TDualImage& D, float V) { D.SetGain(V); }
+    static void SetWidth(TDualImage& D, float V) { D.SetWidth(V); }
+    static void SetBorderLimit(TDualImage& D, uint8_t V) { D.SetBrdLimit(V); }
+};
+
 void TDualImage::SetStyleValue(TStyleParameter P, double Value) {
-    switch (P) {
-    case spPrecision:
-        SetPolyStep(static_cast<int32_t>(Value));
-        break;
-    case spLength:
-        SetLength(static_cast<int32_t>(Value));
-        break;
-    case spGain:
-        SetGain(static_cast<float>(Value));
-        break;
-    case spWidth:
-        SetWidth(static_cast<float>(Value));
-        break;
-    case spBorderLimit:
-        SetBrdLimit(static_cast<uint8_t>(static_cast<int32_t>(Value)));
-        break;
-    }
+    SetStyleValueOf(*this, P, Value);
 }
 
 double TDualImage::StyleValue(TStyleParameter P) const {
-    switch (P) {
-    case spPrecision:
-        return PolyStep();
-    case spLength:
-        return Length();
-    case spGain:
-        return Gain();
-    case spWidth:
-        return Width();
-    case spBorderLimit:
-        break;
-    }
-    return GetBrdLimit();
+    return StyleValueOf(*this, P);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -61,40 +61,27 @@ std::string StyleValueText(TStyleParameter P, int32_t Position, double Value) {
     return std::to_string(static_cast<int32_t>(Value));
 }
 
+// A style's fields; its setters mark the preview out of date.
+template <>
+struct TStyleFields<TQStyle> {
+    static int32_t PolyStep(const TQStyle& S) { return S.PolyStep; }
+    static int32_t Length(const TQStyle& S) { return S.Length; }
+    static float Gain(const TQStyle& S) { return S.Gain; }
+    static float Width(const TQStyle& S) { return S.Width; }
+    static uint8_t BorderLimit(const TQStyle& S) { return S.BorderLimit; }
+    static void SetPolyStep(TQStyle& S, int32_t V) { S.SetPrecision(V); }
+    static void SetLength(TQStyle& S, int32_t V) { S.SetLength(V); }
+    static void SetGain(TQStyle& S, float V) { S.SetGain(V); }
+    static void SetWidth(TQStyle& S, float V) { S.SetWidth(V); }
+    static void SetBorderLimit(TQStyle& S, uint8_t V) { S.SetBorderLimit(V); }
+};
+
 double StyleValue(const TQStyle& Style, TStyleParameter P) {
-    switch (P) {
-    case spPrecision:
-        return Style.PolyStep;
-    case spLength:
-        return Style.Length;
-    case spGain:
-        return Style.Gain;
-    case spWidth:
-        return Style.Width;
-    case spBorderLimit:
-        break;
-    }
-    return Style.BorderLimit;
+    return StyleValueOf(Style, P);
 }
 
 void SetStyleValue(TQStyle& Style, TStyleParameter P, double Value) {
-    switch (P) {
-    case spPrecision:
-        Style.SetPrecision(static_cast<int32_t>(Value));
-        break;
-    case spLength:
-        Style.SetLength(static_cast<int32_t>(Value));
-        break;
-    case spGain:
-        Style.SetGain(static_cast<float>(Value));
-        break;
-    case spWidth:
-        Style.SetWidth(static_cast<float>(Value));
-        break;
-    case spBorderLimit:
-        Style.SetBorderLimit(static_cast<uint8_t>(static_cast<int32_t>(Value)));
-        break;
-    }
+    SetStyleValueOf(Style, P, Value);
 }
 
 int32_t GaugeToLength(int32_t Position) {

@@ -45,6 +45,54 @@ int32_t StylePositionOf(TStyleParameter P, double Value);
 // or, for Gain and Width, with at most five significant digits and no trailing zeros.
 std::string StyleValueText(TStyleParameter P, int32_t Position, double Value);
 
+// The five values have two holders, a style (TQStyle) and the open drawing (TDualImage), each
+// with getters and setters of its own names. A holder names them once, in a specialisation of
+// TStyleFields; StyleValueOf and SetStyleValueOf read and write a parameter of any holder through
+// them, each field taking the value as it stores it: a whole number (cut toward zero) for
+// Precision and Length, a Single for Gain and Width, a byte for the border limit.
+template <typename THolder>
+struct TStyleFields;
+
+template <typename THolder>
+double StyleValueOf(const THolder& Holder, TStyleParameter P) {
+    using F = TStyleFields<THolder>;
+    switch (P) {
+    case spPrecision:
+        return F::PolyStep(Holder);
+    case spLength:
+        return F::Length(Holder);
+    case spGain:
+        return F::Gain(Holder);
+    case spWidth:
+        return F::Width(Holder);
+    case spBorderLimit:
+        break;
+    }
+    return F::BorderLimit(Holder);
+}
+
+template <typename THolder>
+void SetStyleValueOf(THolder& Holder, TStyleParameter P, double Value) {
+    using F = TStyleFields<THolder>;
+    switch (P) {
+    case spPrecision:
+        F::SetPolyStep(Holder, static_cast<int32_t>(Value));
+        break;
+    case spLength:
+        F::SetLength(Holder, static_cast<int32_t>(Value));
+        break;
+    case spGain:
+        F::SetGain(Holder, static_cast<float>(Value));
+        break;
+    case spWidth:
+        F::SetWidth(Holder, static_cast<float>(Value));
+        break;
+    case spBorderLimit:
+        F::SetBorderLimit(Holder, static_cast<uint8_t>(static_cast<int32_t>(Value)));
+        break;
+    }
+}
+
 // A style's value, and setting it through the style's setter (which marks the preview out of
 // date).
 double StyleValue(const TQStyle& Style, TStyleParameter P);

@@ -223,6 +223,25 @@ TEST(DualImageTest, Settings) {
     EXPECT_EQ(doc.PaletteCount(), 0);
 }
 
+TEST(DualImageTest, EachStyleParameterLandsInItsOwnSetting) {
+    TDocument d;
+    TDualImage& doc = d.Doc;
+    doc.SetStyleValue(spPrecision, 75.9); // whole numbers are cut toward zero
+    doc.SetStyleValue(spLength, 161);
+    doc.SetStyleValue(spGain, 4.2);
+    doc.SetStyleValue(spWidth, 1.5);
+    doc.SetStyleValue(spBorderLimit, 50);
+    EXPECT_EQ(doc.PolyStep(), 75);
+    EXPECT_EQ(doc.Length(), 161);
+    EXPECT_EQ(doc.Gain(), 4.2f);
+    EXPECT_EQ(doc.Width(), 1.5f);
+    EXPECT_EQ(doc.BorderThreshold(), 30);
+    const std::pair<TStyleParameter, double> shown[] = {
+        {spPrecision, 75}, {spLength, 161}, {spGain, double{4.2f}}, {spWidth, 1.5}, {spBorderLimit, 50}};
+    for (const auto& [p, value] : shown)
+        EXPECT_EQ(doc.StyleValue(p), value) << int{p};
+}
+
 TEST(DualImageTest, NewDrawingSpraysNothingYetIsModified) {
     TDocument d;
     const auto before = Bytes(d.Views.Dst.Bitmap);
