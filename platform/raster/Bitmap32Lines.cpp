@@ -12,6 +12,7 @@
 // whatever the coordinates.
 
 #include "platform/raster/Bitmap32.h"
+#include "platform/rtl/Round.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,7 +39,7 @@ TColor32 StippleColor(const std::vector<TColor32>& Pattern, double C) {
     const size_t n = Pattern.size();
     const double i = std::floor(C);
     const size_t k = static_cast<size_t>(i) % n;
-    const uint32_t f = static_cast<uint32_t>(std::lround((C - i) * 255.0));
+    const uint32_t f = static_cast<uint32_t>(Round((C - i) * 255.0));
     return BlendChannels(Pattern[(k + 1) % n], Pattern[k], std::min<uint32_t>(f, 255));
 }
 
@@ -142,7 +143,7 @@ void DrawLineAA(TBitmap32& B, double X1, double Y1, double X2, double Y2, bool L
         const double offsetWhole = std::floor(offset);
         const double base = n0Whole + offsetWhole;
         if (!(base >= -1 && base < minorSize)) continue;
-        const uint32_t far = static_cast<uint32_t>(std::lround((offset - offsetWhole) * 255.0));
+        const uint32_t far = static_cast<uint32_t>(Round((offset - offsetWhole) * 255.0));
         const TColor32 c = ColorOf((mj - start) * dir);
         const int mn = static_cast<int>(base);
         auto plot = [&](int n, uint32_t cov) {

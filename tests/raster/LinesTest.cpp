@@ -142,6 +142,12 @@ TEST(Lines, AntialiasedLinesSplitEachStepBetweenTwoPixels) {
         EXPECT_EQ(b.Pixel(x, 3), BlendChannels(clWhite32, clBlack32, 127)) << x;
         EXPECT_EQ(b.Pixel(x, 4), BlendChannels(clWhite32, clBlack32, 128)) << x;
     }
+    // A weight of exactly half a level goes to the even one, as every rounding does: a sixth of a
+    // pixel is 42.5 of 255.
+    b.Clear(clBlack32);
+    b.LineAS(0, 0, 6, 1, clWhite32);
+    EXPECT_EQ(b.Pixel(1, 1), BlendChannels(clWhite32, clBlack32, 42));
+    EXPECT_EQ(b.Pixel(1, 0), BlendChannels(clWhite32, clBlack32, 213));
     // The weights of one step add up to the colour's alpha.
     b.Clear(clBlack32);
     b.LineAS(0, 0, 7, 3, clWhite32, true);
