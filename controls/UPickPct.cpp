@@ -139,6 +139,10 @@ TFPickPct::TTarget TFPickPct::Hit(const QPoint& Client) const {
 // The picker grabs the mouse while it is shown, so events arrive from anywhere: those over its
 // client area go to the component under the pointer, those after a press on it to the
 // component pressed, the rest are dropped (the rest of the program is blocked meanwhile).
+// A release that reaches the thumb or the form, whichever it is, ends the drag, fires
+// OnEndChange with the position as it then is, and closes the picker (rejected): the release of
+// a press on the picker wherever the pointer is then, or a release over its client area. The
+// release of the click that opened it, outside its client area, keeps it open.
 void TFPickPct::Dispatch(QMouseEvent* Event) {
     const QPoint client = Event->position().toPoint() - ClientOrigin();
     TTarget target = FCapture != TTarget::None ? FCapture : Hit(client);
@@ -188,7 +192,7 @@ void TFPickPct::mouseDoubleClickEvent(QMouseEvent* Event) {
 }
 
 void TFPickPct::keyPressEvent(QKeyEvent* Event) {
-    // No key closes the picker: only a mouse release over it does.
+    // No key closes the picker, Escape included: only a mouse release does (see Dispatch).
     if (Event->key() == Qt::Key_Escape) return;
     QDialog::keyPressEvent(Event);
 }

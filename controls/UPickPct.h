@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The value box's pop-up picker: a captionless dialog in which a triangle thumb slides along a
 // 100-pixel bar to choose a value between Min and Max. The value box shows it modally under
-// itself; the first mouse release over it closes it.
+// itself; the first mouse release over it, or of a press on it, closes it.
 #pragma once
 
 #include "platform/rtl/Events.h"

@@ -119,7 +119,10 @@ private:
 class TPatternManager {
 public:
     // Loads every "*.stk" file of the application folder; a file that fails to load is skipped
-    // and its message appended as one line to "quor.log".
+    // and its message ("<file>: <why>") appended as one line to "quor.log" in the current
+    // directory. When that log cannot be opened, created or written (a read-only current
+    // directory, a full disk), the message goes to stderr instead, followed by why the log
+    // failed, each line led by "quorvelle: "; loading goes on either way.
     TPatternManager();
     ~TPatternManager();
     TPatternManager(const TPatternManager&) = delete;
