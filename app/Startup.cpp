@@ -65,8 +65,9 @@ void InstallPlatformHooks() {
     SetProcessMessagesHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     InstallStyleEditor();
     InstallPatternEditor();
-    // The temporary-file service may find its log lost on any thread (the swap thread names
-    // files too); the user hears of it once, on the window's thread, as of any other failure.
+    // The temporary-file service may find its log lost or written again, or its folder gone, on
+    // any thread (the swap thread names files too); the user hears of it on the window's thread,
+    // in a message box as for a failure.
     TempManager().SetLogLostHook([](const std::string& Message) {
         if (QCoreApplication* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(

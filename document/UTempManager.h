@@ -118,7 +118,7 @@ private:
     mutable std::mutex FMutex;
     TStringList FNames;
     int FLogHandle = -1; // open and locked while this copy has a log
-    // Earlier files of the log, deleted or put aside meanwhile, that still have a name somewhere.
+    // Earlier files of the log, put aside meanwhile, kept open and locked while they have a name.
     std::vector<int> FOldLogHandles;
     std::string FLogText;      // every line the log should hold, in order
     int64_t FLogBytes = 0;     // how much of FLogText the log file holds

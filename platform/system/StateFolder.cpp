@@ -3,6 +3,7 @@
 
 #include "platform/system/TempFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
@@ -59,10 +60,18 @@ std::vector<std::string> FallbackStateFolders() {
 }
 
 bool MakePrivateFolder(const std::string& Folder) {
-    if (Folder.empty() || !MakeFolders(Folder)) return false;
+    if (Folder.empty() || Folder[0] != '/') return false;
+    // Nothing is made through a link another user put on the way (in a shared folder, where a
+    // folder of the way was removed).
+    std::string there = Folder;
+    struct stat st {};
+    while (there.size() > 1 && there.back() == '/')
+        there.pop_back();
+    while (there.size() > 1 && lstat(there.c_str(), &st) != 0)
+        there.erase(std::max<size_t>(there.find_last_of('/'), 1));
+    if (!NoStrangersLinks(there) || !MakeFolders(Folder)) return false;
     // The temporary folder is shared: a folder of this name that another user made first, a link
     // put there, or a folder anyone may write, is not taken.
-    struct stat st {};
     std::string path = Folder;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();

@@ -17,6 +17,7 @@ std::string UserStateFolder();
 // directory.
 std::vector<std::string> FallbackStateFolders();
 
-// Makes Folder, ending in "/", with its parents when missing (mode 0700); true when it is then a
-// folder of this user, not a symbolic link, that not everyone may write.
+// Makes Folder, a full path ending in "/", with its parents when missing (mode 0700), never
+// through another user's symbolic link; true when it is then a folder of this user, not a
+// symbolic link, that not everyone may write.
 bool MakePrivateFolder(const std::string& Folder);

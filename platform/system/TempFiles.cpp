@@ -135,16 +135,21 @@ int CreateNewFile(const std::string& Path) {
     return 0;
 }
 
-bool TrustedFolder(const std::string& Folder) {
-    const std::string path = WithoutSlash(Folder);
+bool NoStrangersLinks(const std::string& Path) {
+    const std::string path = WithoutSlash(Path);
     if (path.empty() || path[0] != '/') return false;
-    struct stat st {};
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/') continue;
+        struct stat st {};
         if (lstat(path.substr(0, i).c_str(), &st) != 0) return false;
         if (S_ISLNK(st.st_mode) && !Trusted(st.st_uid)) return false;
     }
-    return stat(path.c_str(), &st) == 0 && TrustedFolderStat(st);
+    return true;
+}
+
+bool TrustedFolder(const std::string& Folder) {
+    struct stat st {};
+    return NoStrangersLinks(Folder) && stat(WithoutSlash(Folder).c_str(), &st) == 0 && TrustedFolderStat(st);
 }
 
 TTempFolderKeeper::TTempFolderKeeper(std::string Fallback) : FFallback(std::move(Fallback)) {

@@ -46,6 +46,10 @@ private:
     bool FFellBack = false; // the fall-back folder is in use, and that was told
 };
 
+// True when every symbolic link met on the way to Path, Path itself included, belongs to this
+// user or root; false too when a part of the way cannot be looked at.
+bool NoStrangersLinks(const std::string& Path);
+
 // True when Folder is a folder that no other user controls: every symbolic link met on the way
 // to it belongs to this user or root, and the folder itself belongs to this user or root and
 // either nobody else may write it or it is sticky (then each user's files stay their owner's, as

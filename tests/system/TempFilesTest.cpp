@@ -92,6 +92,12 @@ TEST(FallbackStateFolders, RuntimeThenAPrivateFolderInTheTemporaryFolder) {
     if (geteuid() == 0) {
         ASSERT_EQ(chown((dir / "theirs").c_str(), 65534, 65534), 0);
         EXPECT_FALSE(MakePrivateFolder(dir / "theirs/"));
+        // Another user's link where the temporary folder was: nothing is made through it.
+        fs::create_directory(dir / "elsewhere");
+        fs::create_directory_symlink(dir / "elsewhere", dir / "planted");
+        ASSERT_EQ(lchown((dir / "planted").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(MakePrivateFolder(dir / "planted/quorvelle-0/"));
+        EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
     }
     fs::create_directory_symlink(own, dir / "link");
     EXPECT_FALSE(MakePrivateFolder(dir / "link/"));
