@@ -508,6 +508,11 @@ TEST_F(TempManagerTest, AKilledSavesWriteAsideFileIsCleanedAtTheNextStart) {
 TEST_F(TempManagerTest, AFullStateFolderLosesTheLogUntilSpaceReturnsThenACrashLeavesNothing) {
     if (mount("tmpfs", FState.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
         QUOR_ALLOWED_SKIP() << "no tmpfs can be mounted here (" << std::strerror(errno) << ")";
+    // Unmounted however the test ends, so that its folder can go.
+    struct TUnmount {
+        std::string Path;
+        ~TUnmount() { umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{FState};
     const std::string aside = FRoot / ".draw.bmp.0badcafe";
     const std::string filler = FState + "filler";
     std::vector<std::string> lines;
@@ -546,7 +551,6 @@ TEST_F(TempManagerTest, AFullStateFolderLosesTheLogUntilSpaceReturnsThenACrashLe
         EXPECT_FALSE(fs::exists(aside));
         EXPECT_EQ(FilesIn(FTmp), 0u);
     }
-    umount(FState.c_str());
 }
 
 // A temporary folder removed during the session (by a cleaner of old files), or never made, is
