@@ -25,8 +25,6 @@ public:
 
     // Shows Message now, or at the end of the gesture in progress.
     void Report(const std::string& Message);
-    // The failure that waits for the end of its gesture; empty when none.
-    const std::string& Pending() const { return FPending; }
 
 protected:
     bool eventFilter(QObject* Receiver, QEvent* Event) override;
@@ -38,7 +36,7 @@ private:
     bool FButtonsDown = false; // a gesture is in progress
     bool FGestureReported = false;
     bool FShowing = false;
-    std::string FPending;
+    std::string FPending; // the failure that waits for the end of its gesture; empty when none
     std::string FLastShown;
     bool FUserActed = false; // a key or button pressed since the last box closed
 };

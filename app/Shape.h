@@ -26,7 +26,6 @@ public:
     // The outline; a width of 0 draws none.
     TColor PenColor() const { return FPenColor; }
     void SetPenColor(TColor Value);
-    int PenWidth() const { return FPenWidth; }
     void SetPenWidth(int Value);
 
 protected:

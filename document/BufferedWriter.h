@@ -30,7 +30,6 @@ public:
     // Flushes, then puts the whole file in place of FileName; raises as Flush.
     void Close();
 
-    int32_t Capacity() const { return FCapacity; }
     int32_t Used() const { return FUsed; }
     const std::string& FileName() const { return FFileName; }
 

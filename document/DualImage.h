@@ -173,7 +173,6 @@ public:
     const std::vector<uint8_t>& GuideGrid() const { return FGuideGrid; }
     int32_t GuideCols() const { return FGuideCols; }
     int32_t GuideRows() const { return FGuideRows; }
-    std::vector<TGuideSample>& GuideSamples() { return FGuideSamples; }
 
     // Overlay switches; a change repaints the source view.
     void SetViewBorders(bool Value);

@@ -32,7 +32,6 @@ public:
     TCustomImage32& Model() { return *FModel; }
 
     // Whether the model counts device pixels (see above).
-    bool DevicePixels() const { return FDevicePixels; }
     void SetDevicePixels(bool Value);
     // Device pixels per model pixel: the screen's ratio in device pixels, else 1.
     qreal PixelRatio() const;

@@ -235,12 +235,6 @@ void TCustomImage32::KeyUp(uint16_t& Key, TShiftState Shift) {
 // Scrolling
 // ---------------------------------------------------------------------------------------------
 
-void TCustomImgView32::SetCentered(bool Value) {
-    if (Value == FCentered) return;
-    FCentered = Value;
-    Changed();
-}
-
 int TCustomImgView32::HorzScrollRange() const {
     double w, h;
     GetScaledSize(w, h);
@@ -311,6 +305,6 @@ void TCustomImgView32::GetOffsets(float& X, float& Y) const {
     double w, h;
     GetScaledSize(w, h);
     const int vw = ViewportWidth(), vh = ViewportHeight();
-    X = FCentered && w <= vw ? static_cast<float>(std::floor((vw - w) / 2)) : static_cast<float>(-ScrollX());
-    Y = FCentered && h <= vh ? static_cast<float>(std::floor((vh - h) / 2)) : static_cast<float>(-ScrollY());
+    X = w <= vw ? static_cast<float>(std::floor((vw - w) / 2)) : static_cast<float>(-ScrollX());
+    Y = h <= vh ? static_cast<float>(std::floor((vh - h) / 2)) : static_cast<float>(-ScrollY());
 }

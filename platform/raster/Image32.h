@@ -162,7 +162,7 @@ private:
 class TImage32 : public TCustomImage32 {};
 
 // A view with scroll bars: a bitmap larger than the viewport is scrolled, one that fits is
-// centred (unless Centered is cleared).
+// centred.
 //
 // The scroll position always lies within the ranges: when a change (Changed(), a new viewport
 // size, scale or bitmap) narrows a range, the position follows, and a bitmap of another size is a
@@ -172,9 +172,6 @@ class TImage32 : public TCustomImage32 {};
 class TCustomImgView32 : public TCustomImage32 {
 public:
     void Changed() override;
-
-    bool Centered() const { return FCentered; }
-    void SetCentered(bool Value);
 
     // Scroll position in client pixels of the scaled bitmap, 0 .. the range of its axis.
     int ScrollX() const;
@@ -215,7 +212,6 @@ private:
     int FPictureWidth = 0;
     int FPictureHeight = 0;
     TScrollState FToldState{};
-    bool FCentered = true;
 };
 
 class TImgView32 : public TCustomImgView32 {};
