@@ -18,14 +18,15 @@ git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 echo "== include directions"
 scripts/check-includes.sh
 
+# Every build fails on any compiler warning (QUOR_WERROR).
 echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOR_WERROR=ON
 cmake --build build
 scripts/run-tests.sh build "$jobs"
 
 echo "== sanitizers: build and test"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DQUOR_SANITIZE=ON -DQUOR_FUZZ=ON -DQUOR_BENCH=OFF
+    -DQUOR_SANITIZE=ON -DQUOR_FUZZ=ON -DQUOR_BENCH=OFF -DQUOR_WERROR=ON
 cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -37,7 +38,7 @@ scripts/run-fuzzers.sh build-asan/fuzz 20
 
 echo "== ThreadSanitizer: build and test the worker pool and the undo history"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DQUOR_TSAN=ON -DQUOR_WITH_QT=OFF -DQUOR_BENCH=OFF
+    -DQUOR_TSAN=ON -DQUOR_WITH_QT=OFF -DQUOR_BENCH=OFF -DQUOR_WERROR=ON
 cmake --build build-tsan --target test_threads
 # A race ends the run. The checks that run as another user fork a child that starts threads,
 # which ThreadSanitizer allows when asked.

@@ -134,7 +134,9 @@ TEST(OpenFileLimit, StartUpRaisesTheSoftLimitToTheHardOne) {
     getrlimit(RLIMIT_NOFILE, &now);
     setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_GT(now.rlim_cur, 64u);
-    if (saved.rlim_max != RLIM_INFINITY) EXPECT_EQ(now.rlim_cur, saved.rlim_max);
+    if (saved.rlim_max != RLIM_INFINITY) {
+        EXPECT_EQ(now.rlim_cur, saved.rlim_max);
+    }
     EXPECT_EQ(raised, now.rlim_cur == RLIM_INFINITY ? LONG_MAX : static_cast<long>(now.rlim_cur));
 }
 
