@@ -3,6 +3,7 @@
 
 #include "app/HlpWnd.h"
 #include "app/QDomain.h"
+#include "app/ShellServices.h"
 #include "app/UFormAbout.h"
 #include "app/UFormStyle.h"
 #include "app/UImgSizeDlg.h"
@@ -66,12 +67,19 @@ void InstallPlatformHooks() {
     InstallStyleEditor();
     InstallPatternEditor();
     // The temporary-file service may find its log lost or written again, or its folder gone, on
-    // any thread (the swap thread names files too); the user hears of it on the window's thread,
-    // in a message box as for a failure.
-    TempManager().SetLogLostHook([](const std::string& Message) {
+    // any thread (the swap thread names files too); the user hears of it on the window's thread:
+    // trouble in a message box as for a failure, relief as information.
+    TempManager().SetNoticeHook([](const std::string& Message, TTempManager::TNotice Kind) {
         if (QCoreApplication* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(
-                app, [Message] { GuardEvent([&] { RaiseException(Message); }); }, Qt::QueuedConnection);
+                app,
+                [Message, Kind] {
+                    if (Kind == TTempManager::TNotice::Relief)
+                        MessageBox(QMessageBox::Information, ApplicationTitle, Message);
+                    else
+                        GuardEvent([&] { RaiseException(Message); });
+                },
+                Qt::QueuedConnection);
     });
 }
 

@@ -257,33 +257,33 @@ void TTempManager::LoseLog(const std::string& Reason) {
     FLogLost = true;
     FLossNotice = Reason + ". " + LossConsequence + ".";
     Report(FLossNotice);
-    Notify(FLossNotice);
+    Notify(FLossNotice, TNotice::Trouble);
     FLossQueued = true;
 }
 
-void TTempManager::Notify(const std::string& Text) {
-    FNotices.push_back(Text);
+void TTempManager::Notify(const std::string& Text, TNotice Kind) {
+    FNotices.emplace_back(Text, Kind);
 }
 
 void TTempManager::TellNotices() {
-    TLogLostHook hook;
-    std::vector<std::string> notices;
+    TNoticeHook hook;
+    std::vector<std::pair<std::string, TNotice>> notices;
     {
         std::lock_guard lock(FMutex);
-        if (FNotices.empty() || !FOnLogLost) return;
-        hook = FOnLogLost;
+        if (FNotices.empty() || !FOnNotice) return;
+        hook = FOnNotice;
         notices.swap(FNotices);
         if (FLossQueued) FLossTold = true;
         FLossQueued = false;
     }
-    for (const std::string& notice : notices)
-        hook(notice);
+    for (const auto& [text, kind] : notices)
+        hook(text, kind);
 }
 
-void TTempManager::SetLogLostHook(TLogLostHook Hook) {
+void TTempManager::SetNoticeHook(TNoticeHook Hook) {
     {
         std::lock_guard lock(FMutex);
-        FOnLogLost = std::move(Hook);
+        FOnNotice = std::move(Hook);
     }
     TellNotices();
 }
@@ -385,12 +385,13 @@ std::string TTempManager::RewriteLog() {
     Report(notice);
     if (FLossQueued) {
         // The user never heard of the loss: nothing to take back.
-        if (const auto loss = std::find(FNotices.begin(), FNotices.end(), FLossNotice);
+        if (const auto loss =
+                std::find(FNotices.begin(), FNotices.end(), std::pair{FLossNotice, TNotice::Trouble});
             loss != FNotices.end())
             FNotices.erase(loss);
         FLossQueued = false;
     } else if (FLossTold) {
-        Notify(notice);
+        Notify(notice, TNotice::Relief);
         FLossTold = false;
     }
     return "";
@@ -415,7 +416,8 @@ std::string TTempManager::GetTempFileName(const std::string& Ext) {
     const std::string folder = FFolders.Folder(notice);
     if (!notice.empty()) {
         Report(notice);
-        Notify(notice);
+        // Files that go elsewhere for now are trouble; a folder made again is not.
+        Notify(notice, folder == TempFolder() ? TNotice::Relief : TNotice::Trouble);
     }
     for (int attempt = 0;; ++attempt) {
         const std::string name = UnusedFileName(folder, TempPrefix, Ext);

@@ -40,15 +40,18 @@
 
 class TTempManager {
 public:
-    // Told, on whatever thread asked for the name that showed it, what the user should know of
-    // the service: that this copy's log takes no names any more (the text says why and what
-    // follows), that it is written again after that, or what became of a temporary folder that
-    // did not exist.
-    using TLogLostHook = std::function<void(const std::string& Message)>;
+    // What the user should know of the service is either trouble (this copy's log takes no names
+    // any more, the temporary folder cannot be used and files go to another one for now) or
+    // relief (the log is written again, a temporary folder that did not exist was made again):
+    // the window shows the two apart, as a failure and as information.
+    enum class TNotice { Trouble, Relief };
+    // Told, on whatever thread asked for the name that showed it, what the user should know; the
+    // text says what happened and what follows.
+    using TNoticeHook = std::function<void(const std::string& Message, TNotice Kind)>;
 
     // Cleans after the copies that are gone, then creates this copy's log and locks it. Never
     // raises: a log that cannot be made or a log that is not a file is reported on stderr and to
-    // the log-lost hook, and the service then works without a log.
+    // the notice hook, and the service then works without a log.
     TTempManager();
     // DeleteAll.
     ~TTempManager();
@@ -89,7 +92,7 @@ public:
     // Sets the hook that is told what the user should know; what happened before the hook was set
     // is told at once. A loss is told once, and that the log is written again only after a loss
     // that was told. The hook is called outside the service's lock.
-    void SetLogLostHook(TLogLostHook Hook);
+    void SetNoticeHook(TNoticeHook Hook);
 
 private:
     // Deletes the files named by every log of the log folders whose lock no living copy holds,
@@ -109,7 +112,7 @@ private:
     // Marks the log lost because of Reason.
     void LoseLog(const std::string& Reason);
     // Queues Text for the hook.
-    void Notify(const std::string& Text);
+    void Notify(const std::string& Text, TNotice Kind);
     // Tells the hook what it was not told yet.
     void TellNotices();
 
@@ -126,11 +129,11 @@ private:
     std::string FLoggedFolder; // the temporary folder of the names the log lists last
     TTempFolderKeeper FFolders;
     bool FLogLost = false;
-    std::vector<std::string> FNotices; // for the hook, in order
-    std::string FLossNotice;           // what the user is told of the last loss
-    bool FLossQueued = false;          // FNotices holds FLossNotice
-    bool FLossTold = false;            // the hook was told of a loss, and not yet of the log written again
-    TLogLostHook FOnLogLost;
+    std::vector<std::pair<std::string, TNotice>> FNotices; // for the hook, in order
+    std::string FLossNotice;                               // what the user is told of the last loss
+    bool FLossQueued = false;                              // FNotices holds FLossNotice
+    bool FLossTold = false; // the hook was told of a loss, and not yet of the log written again
+    TNoticeHook FOnNotice;
     bool FListsWriteAside = false;
 };
 

@@ -145,6 +145,7 @@ TEST_F(ErrorReports, ATemporaryFileLogThatStopsTakingLinesIsToldOnceAndDrawingGo
     EXPECT_NE(Messages[0].Text.find("will not be cleaned up if the program ends without exit"),
               std::string::npos)
         << Messages[0].Text;
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Critical);
     // Gestures share the stroke logs' file and ask for no name; the idle moment after one may
     // find every old step swapped out already.
     for (int i = 0; i < 6 && TempManager().LogLost(); ++i) {
@@ -158,6 +159,8 @@ TEST_F(ErrorReports, ATemporaryFileLogThatStopsTakingLinesIsToldOnceAndDrawingGo
     EXPECT_EQ(Messages[1].Text, "The temporary-file log " + log +
                                     " is written again: the undo files of this session will be cleaned up "
                                     "after a crash.");
+    // Good news is not shown as a failure.
+    EXPECT_EQ(Messages[1].Icon, QMessageBox::Information);
     // Every name of the run is in it.
     TStringList lines;
     lines.LoadFromFile(log);
@@ -190,6 +193,7 @@ TEST_F(ErrorReports, ATemporaryFolderRemovedDuringTheSessionIsMadeAgainAndToldOn
     EXPECT_EQ(Messages[0].Text,
               "The temporary folder \"" + tmp +
                   "\" did not exist, so it was made, open to this user only. Drawing goes on.");
+    EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
     for (int i = 0; i < 3; ++i)
         PressKey(Qt::Key_U);
     QApplication::processEvents();

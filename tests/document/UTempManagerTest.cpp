@@ -297,9 +297,13 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
     const std::string aside = FRoot / ".draw.bmp.0badcafe";
     for (const TFaultPoint point : {TFaultPoint::fpWrite, TFaultPoint::fpFlush, TFaultPoint::fpClose}) {
         std::vector<std::string> told, names;
+        std::vector<TTempManager::TNotice> kinds;
         {
             TTempManager manager;
-            manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+            manager.SetNoticeHook([&](const std::string& Message, TTempManager::TNotice Kind) {
+                told.push_back(Message);
+                kinds.push_back(Kind);
+            });
             names.push_back(manager.GetTempFileName("tsk"));
             const std::string before = ReadText(FLog);
             std::string whole = before;
@@ -336,6 +340,7 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
         EXPECT_EQ(told[1], "The temporary-file log " + FLog +
                                " is written again: the undo files of this session will be cleaned up "
                                "after a crash.");
+        EXPECT_EQ(kinds, (std::vector{TTempManager::TNotice::Trouble, TTempManager::TNotice::Relief}));
         EXPECT_EQ(FilesIn(FTmp), 0u);
         EXPECT_FALSE(fs::exists(FLog));
     }
@@ -348,7 +353,8 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
         manager.GetTempFileName("tsk");
     }
     manager.GetTempFileName("tsk");
-    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    manager.SetNoticeHook(
+        [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
     EXPECT_FALSE(manager.LogLost());
     EXPECT_EQ(LoggedNames(FLog), manager.Names().Items());
     EXPECT_TRUE(told.empty());
@@ -358,7 +364,8 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
 TEST_F(TempManagerTest, ALogDeletedDuringTheSessionIsMadeAgainWhole) {
     std::vector<std::string> told;
     TTempManager manager;
-    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    manager.SetNoticeHook(
+        [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
     manager.GetTempFileName("tsk");
     fs::remove_all(FRoot / "state");
     manager.GetTempFileName(".bmp");
@@ -432,7 +439,8 @@ TEST_F(TempManagerTest, ALogFallsBackToTheRuntimeThenTheTemporaryFolder) {
         EXPECT_EQ(manager.LogPath(), "");
         EXPECT_NE(err.find("will not be cleaned up"), std::string::npos) << err;
         manager.GetTempFileName("tsk");
-        manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+        manager.SetNoticeHook(
+            [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
         EXPECT_EQ(FilesIn(FRoot / "cwd"), 0u);
     }
     fs::current_path(cwd);
@@ -558,7 +566,8 @@ TEST_F(TempManagerTest, AFullStateFolderLosesTheLogUntilSpaceReturnsThenACrashLe
 TEST_F(TempManagerTest, AMissingTemporaryFolderIsMadeForThisUserOnlyAndSaidOnce) {
     std::vector<std::string> told;
     TTempManager manager;
-    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    manager.SetNoticeHook(
+        [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
     const std::string first = manager.GetTempFileName("tsk");
     fs::remove_all(FTmp);
     const std::string second = manager.GetTempFileName(".bmp");
@@ -598,10 +607,14 @@ TEST_F(TempManagerTest, ATemporaryFolderThatCannotBeMadeGivesWayToTmpUntilItCan)
         crashed.Kill();
     }
     std::vector<std::string> told;
+    std::vector<TTempManager::TNotice> kinds;
     TTempManager manager;
     for (const std::string& name : left)
         EXPECT_FALSE(fs::exists(name)) << name;
-    manager.SetLogLostHook([&](const std::string& Message) { told.push_back(Message); });
+    manager.SetNoticeHook([&](const std::string& Message, TTempManager::TNotice Kind) {
+        told.push_back(Message);
+        kinds.push_back(Kind);
+    });
     const std::string first = manager.GetTempFileName("tsk");
     const std::string second = manager.GetTempFileName(".bmp");
     for (const std::string& name : {left[0], left[1], first, second})
@@ -616,6 +629,8 @@ TEST_F(TempManagerTest, ATemporaryFolderThatCannotBeMadeGivesWayToTmpUntilItCan)
     const std::string third = manager.GetTempFileName("tsk");
     EXPECT_EQ(third.substr(0, blocked.size()), blocked);
     EXPECT_EQ(told.size(), 2u);
+    // Files that went elsewhere were trouble; the folder made again is not.
+    EXPECT_EQ(kinds, (std::vector{TTempManager::TNotice::Trouble, TTempManager::TNotice::Relief}));
     EXPECT_EQ(Lines(FLog),
               (std::vector<std::string>{"folder: /tmp/", first, second, "folder: " + blocked, third}));
     manager.DeleteAll();
