@@ -81,7 +81,8 @@ TFImgSizeDlg::TFImgSizeDlg(QWidget* Parent) : QDialog(Parent) {
     }
     seRes = new QSpinBox(gbSizeInches);
     seRes->setRange(1, 5000);
-    lblPerInches = new QLabel(QStringLiteral("per Inches"), gbSizeInches);
+    // The resolution is in dots per inch in both units: the centimetre sizes are worked out from it.
+    lblPerInches = new QLabel(QStringLiteral("per inch"), gbSizeInches);
     auto* inches = new QGridLayout(gbSizeInches);
     inches->addWidget(rbInches, 0, 0);
     inches->addWidget(rbCentimeters, 0, 1, 1, 2);

@@ -377,6 +377,8 @@ TEST_F(ImgSizeDialog, ASideClampedToTheLargestKeepsTheAspect) {
     d.seHorizInches->SetValue(600);
     EXPECT_EQ(d.seHorizPixels->value(), 100000);
     expectInches(500, 375, "centimetres");
+    // The resolution stays in dots per inch, and the label says so in either unit.
+    EXPECT_EQ(d.lblPerInches->text().toStdString(), "per inch");
     d.rbInches->click();
 }
 
