@@ -17,6 +17,7 @@
 #include "presets/PolyBezier.h"
 #include "presets/PolyBezierLayer.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/StripesPhoto.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -652,15 +653,7 @@ TEST(DualImageTest, AGestureAlongTheTopEdgeFollowsTheStripesThere) {
     const int w = 192, h = 128;
     const double degrees = 30, pi = 3.141592653589793;
     TImgView32 src, dst;
-    src.Bitmap.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            // Rising to the right at 30 degrees, as the picture shows them.
-            const double across =
-                -x * std::sin(degrees * pi / 180) + (h - 1 - y) * std::cos(degrees * pi / 180);
-            const int grey = static_cast<int>(128 + 100 * std::sin(across * 2 * pi / 11));
-            src.Bitmap.SetPixel(x, y, Color32(grey, grey, grey));
-        }
+    src.Bitmap = StripesPhoto(w, h, degrees);
     dst.Bitmap.SetSize(w, h);
     dst.Bitmap.Clear(clWhite32);
     src.SetViewportSize(w, h);

@@ -5,6 +5,7 @@
 #include "PlainAnalysis.h"
 #include "platform/raster/Bitmap32.h"
 #include "platform/rtl/Exception.h"
+#include "tests/support/StripesPhoto.h"
 #include "tests/support/TestPhotos.h"
 
 #include <gtest/gtest.h>
@@ -131,21 +132,6 @@ TEST(FeatureExtractor, EdgeDirectionsAndRowOrder) {
     EXPECT_EQ(AlphaComponent(f->Pixel(64, 63)), 32);
 }
 
-// Straight stripes at the angle Degrees (counted up from the right, as the picture shows them),
-// a smooth wave across them.
-TBitmap32 Stripes(int W, int H, double Degrees) {
-    const double a = Degrees * 3.141592653589793 / 180;
-    TBitmap32 b;
-    b.SetSize(W, H);
-    for (int r = 0; r < H; ++r)
-        for (int x = 0; x < W; ++x) {
-            const double across = -x * std::sin(a) + (H - 1 - r) * std::cos(a);
-            const int grey = static_cast<int>(128 + 100 * std::sin(across * 2 * 3.141592653589793 / 11));
-            b.SetPixel(x, r, Color32(grey, grey, grey));
-        }
-    return b;
-}
-
 // The distance between two direction bytes, along the turn.
 int DirectionSteps(int A, int B) {
     const int d = std::abs(A - B) % 256;
@@ -158,7 +144,7 @@ TEST(FeatureExtractor, StripesHaveTheirDirectionToTheFourSides) {
         for (const double degrees : {30.0, -55.0, 12.0}) {
             const int expected =
                 static_cast<int>(std::lround((degrees < 0 ? degrees + 360 : degrees) / 360 * 255));
-            auto f = TFeatureExtractor::Extract(Stripes(w, h, degrees));
+            auto f = TFeatureExtractor::Extract(StripesPhoto(w, h, degrees));
             int worst = 0;
             for (int r = 0; r < h; ++r)
                 for (int x = 0; x < w; ++x) {
