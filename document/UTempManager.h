@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The temporary-file service: hands out names of temporary files and deletes each such file,
-// at normal exit and, after a copy of the program ended without exit, at a later start.
+// at normal exit and, after a copy of the program ended without exit, at a later start. It is the
+// one entry the rest of the program uses.
 //
-// Every running copy keeps its own log, "TempManager-<process id>.log" in the per-user state
-// folder (or, where that takes no file, in a fall-back folder of the user's, never in the current
-// directory), and holds an advisory lock (flock) on it for its lifetime. Each name is added to the
-// log before its file is made (lines ending CR LF), so a crash at any point leaves a log that
-// names every temporary file the copy made. A start cleans after the copies that are gone, and
-// only after them: a log whose lock no living copy holds is read, the files it names are deleted,
-// and the log goes.
+// Every running copy keeps its own log (TempLog.h: one file per copy in the per-user state folder
+// or a fall-back folder, locked for the copy's lifetime). Each name is added to the log before its
+// file is made, so a crash at any point leaves a log that names every temporary file the copy
+// made. A start cleans after the copies that are gone, and only after them: a log whose lock no
+// living copy holds is read, the files it names are deleted, and the log goes.
 //
 // The log's lines: a full path of a temporary file; "folder: " and the temporary folder, before
 // the first name in that folder (a later start may run with another one); "aside: " and the full
@@ -16,38 +15,35 @@
 // as older copies wrote them, name files in the temporary folder of the start that reads them.
 //
 // A log that cannot be made, or that stops taking lines (a full disk), does not stop the program:
-// the names are kept in memory, and the log is tried again, whole, with the next name; once it is
-// written again it lists every name. Until then the names are deleted at exit only. The user is
-// told when files left by a crash will not be cleaned, and again when they will be.
+// the names are kept, and the log is tried again, whole, with the next name; once it is written
+// again it lists every name. Until then the names are deleted at exit only. The user is told when
+// files left by a crash will not be cleaned, and again when they will be (TempNotices.h).
 //
 // The temporary folder is checked at every name: one removed during the session, or never made,
 // is made again (for this user only), else the names go to /tmp for the time being; the user is
 // told of both (TTempFolderKeeper).
 //
-// The service may be used from any thread: the window's thread asks for the names of stroke logs
-// and the undo history's swap thread for those of swap files. One lock keeps its calls one at a
-// time.
+// The service may be used from any thread: the window's thread asks for the name of a drawing's
+// stroke file (TStrokeFile, one for all the steps of a drawing) and the undo history's swap thread
+// for those of swap files. One lock keeps its calls one at a time; it owns the log and the notices,
+// which have no lock of their own, and calls the notice hook only once it has let the lock go.
 #pragma once
 
 #include "platform/rtl/StringList.h"
 #include "platform/system/TempFiles.h"
+#include "platform/system/TempLog.h"
+#include "platform/system/TempNotices.h"
 
-#include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
-#include <vector>
 
 class TTempManager {
 public:
-    // What the user should know of the service is either trouble (this copy's log takes no names
-    // any more, the temporary folder cannot be used and files go to another one for now) or
-    // relief (the log is written again, a temporary folder that did not exist was made again):
-    // the window shows the two apart, as a failure and as information.
-    enum class TNotice { Trouble, Relief };
+    // What the user should know of the service: trouble or relief (TempNotices.h).
+    using TNotice = TTempNotices::TKind;
     // Told, on whatever thread asked for the name that showed it, what the user should know; the
     // text says what happened and what follows.
-    using TNoticeHook = std::function<void(const std::string& Message, TNotice Kind)>;
+    using TNoticeHook = TTempNotices::THook;
 
     // Cleans after the copies that are gone, then creates this copy's log and locks it. Never
     // raises: a log that cannot be made or a log that is not a file is reported on stderr and to
@@ -77,10 +73,6 @@ public:
     // the lock go. The list stays; names issued later are no longer logged.
     void DeleteAll();
 
-    // The folders the logs of this user may be in, most wanted first: the state folder, then the
-    // fall-back folders. Paths only, each ending in "/".
-    static std::vector<std::string> LogFolders();
-
     // The names issued by this copy so far, in order.
     TStringList Names() const;
     // This copy's log; empty while it has none.
@@ -95,45 +87,17 @@ public:
     void SetNoticeHook(TNoticeHook Hook);
 
 private:
-    // Deletes the files named by every log of the log folders whose lock no living copy holds,
-    // then the log. Only names of this service's own form inside the temporary folder (or the
-    // one the log names) and write-aside files are deleted, whatever a damaged log says. Logs
-    // that are not files are left, with a message on stderr.
-    static void CleanAfterEndedCopies();
-    // Makes and locks a log in the first log folder that takes one; "" or why none was made.
-    std::string OpenLog();
-    // Adds Text to what the log should hold and writes it; true when the log then holds it all.
-    bool AppendToLog(const std::string& Text);
-    // Writes the log whole, made again first when it is gone from its name; "" when it then holds
-    // every line, else why not.
-    std::string RewriteLog();
-    // Takes the lines added since the log's text was Size bytes back out of it.
-    void TakeBack(size_t Size);
-    // Marks the log lost because of Reason.
-    void LoseLog(const std::string& Reason);
-    // Queues Text for the hook.
-    void Notify(const std::string& Text, TNotice Kind);
-    // Tells the hook what it was not told yet.
+    // Tells the hook what it was not told yet, outside the lock.
     void TellNotices();
 
-    std::string FLogPath; // set when the log is made
-    // Held by every call that reads or changes the list or the log after the constructor.
+    // Held by every call after the constructor, around every use of what follows; never while the
+    // hook is called.
     mutable std::mutex FMutex;
-    TStringList FNames;
-    int FLogHandle = -1; // open and locked while this copy has a log
-    // Earlier files of the log, put aside meanwhile, kept open and locked while they have a name.
-    std::vector<int> FOldLogHandles;
-    std::string FLogText;      // every line the log should hold, in order
-    int64_t FLogBytes = 0;     // how much of FLogText the log file holds
-    bool FClosed = false;      // DeleteAll ended the log
-    std::string FLoggedFolder; // the temporary folder of the names the log lists last
+    TTempNotices FNotices;
+    TTempLog FLog{FNotices}; // tells FNotices of its losses
     TTempFolderKeeper FFolders;
-    bool FLogLost = false;
-    std::vector<std::pair<std::string, TNotice>> FNotices; // for the hook, in order
-    std::string FLossNotice;                               // what the user is told of the last loss
-    bool FLossQueued = false;                              // FNotices holds FLossNotice
-    bool FLossTold = false; // the hook was told of a loss, and not yet of the log written again
-    TNoticeHook FOnNotice;
+    TStringList FNames;
+    std::string FLoggedFolder; // the temporary folder of the names the log lists last
     bool FListsWriteAside = false;
 };
 
