@@ -5,6 +5,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/support/AllowedSkip.h"
+#include "tests/support/FileLocks.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -51,15 +52,6 @@ std::vector<std::string> LoggedNames(const std::string& Path) {
 
 size_t FilesIn(const std::string& Folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()));
-}
-
-// True when another open of Path can take its lock, that is when no copy holds it.
-bool Unlocked(const std::string& Path) {
-    const int fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    close(fd);
-    return free;
 }
 
 // Another running copy of the program: a child process with its own service, which lists Count
@@ -271,26 +263,6 @@ TEST_F(TempManagerTest, AnEndedCopysLogDeletesOnlyOurOwnNamesInTheTemporaryFolde
         EXPECT_TRUE(fs::exists(name)) << name;
 }
 
-TEST_F(TempManagerTest, LogsThatAreNotFilesNeitherStopNorBlockTheStart) {
-    fs::create_directory(FLog); // where this copy's log would go
-    ASSERT_EQ(mkfifo((FState + "TempManager-999999998.log").c_str(), 0600), 0);
-    testing::internal::CaptureStderr();
-    std::string name;
-    {
-        TTempManager manager;
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find(FLog + " is not a file"), std::string::npos) << err;
-        EXPECT_NE(err.find(FState + "TempManager-999999998.log is not a file"), std::string::npos) << err;
-        // This copy logs under the next name.
-        EXPECT_EQ(manager.LogPath(), FState + "TempManager-" + std::to_string(getpid()) + "-1.log");
-        name = manager.GetTempFileName("tsk");
-        EXPECT_EQ(LoggedNames(manager.LogPath()), std::vector<std::string>{name});
-    }
-    EXPECT_FALSE(fs::exists(name));
-    EXPECT_TRUE(fs::is_directory(FLog));
-    EXPECT_TRUE(fs::is_fifo(FState + "TempManager-999999998.log"));
-}
-
 // A full disk: the log is lost and told once, tried again (whole) at every name, and once it is
 // written again it lists every name and write-aside file of the session, and says so once.
 TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAll) {
@@ -344,35 +316,6 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
         EXPECT_EQ(FilesIn(FTmp), 0u);
         EXPECT_FALSE(fs::exists(FLog));
     }
-    // A loss the user was not told of yet is not told once the log is written again.
-    std::vector<std::string> told;
-    TTempManager manager;
-    manager.GetTempFileName("tsk");
-    {
-        TWriteFaultScope fault(TFaultPoint::fpWrite, 0, ENOSPC);
-        manager.GetTempFileName("tsk");
-    }
-    manager.GetTempFileName("tsk");
-    manager.SetNoticeHook(
-        [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
-    EXPECT_FALSE(manager.LogLost());
-    EXPECT_EQ(LoggedNames(FLog), manager.Names().Items());
-    EXPECT_TRUE(told.empty());
-}
-
-// The log deleted from the state folder (a cleaner of old files) is made again under its name.
-TEST_F(TempManagerTest, ALogDeletedDuringTheSessionIsMadeAgainWhole) {
-    std::vector<std::string> told;
-    TTempManager manager;
-    manager.SetNoticeHook(
-        [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
-    manager.GetTempFileName("tsk");
-    fs::remove_all(FRoot / "state");
-    manager.GetTempFileName(".bmp");
-    EXPECT_FALSE(manager.LogLost());
-    EXPECT_EQ(LoggedNames(FLog), manager.Names().Items());
-    EXPECT_FALSE(Unlocked(FLog));
-    EXPECT_TRUE(told.empty());
 }
 
 TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
@@ -393,58 +336,6 @@ TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
     EXPECT_EQ(manager.Names().Items(), std::vector<std::string>{first});
     EXPECT_FALSE(manager.LogLost());
     EXPECT_EQ(FilesIn(FTmp), 1u);
-}
-
-// With the state folder taking nothing, the log goes to $XDG_RUNTIME_DIR, then to the temporary
-// folder, never to the current directory; a later start cleans there too.
-TEST_F(TempManagerTest, ALogFallsBackToTheRuntimeThenTheTemporaryFolder) {
-    const std::string runtime = FRoot / "run/";
-    const std::string ownTmp = FTmp + "quorvelle-" + std::to_string(geteuid()) + "/";
-    fs::create_directory(runtime);
-    TScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime);
-    const fs::path cwd = fs::current_path();
-    fs::create_directory(FRoot / "cwd");
-    fs::current_path(FRoot / "cwd");
-    fs::remove_all(FRoot / "state");
-    WriteText(FRoot / "state", "a file where the state folder would go");
-    std::vector<std::string> left;
-    std::vector<std::string> told;
-    {
-        TOtherCopy crashed(2);
-        EXPECT_EQ(crashed.Log.rfind(runtime + "quorvelle/TempManager-", 0), 0u) << crashed.Log;
-        left = crashed.Names;
-        crashed.Kill();
-    }
-    {
-        // The next start cleans after it there.
-        TTempManager next;
-        EXPECT_EQ(next.LogPath().rfind(runtime + "quorvelle/TempManager-", 0), 0u) << next.LogPath();
-        for (const std::string& name : left)
-            EXPECT_FALSE(fs::exists(name)) << name;
-    }
-    fs::remove_all(runtime + "quorvelle");
-    WriteText(runtime + "quorvelle", "in the way too");
-    {
-        TTempManager manager;
-        EXPECT_EQ(manager.LogPath().rfind(ownTmp + "TempManager-", 0), 0u) << manager.LogPath();
-        EXPECT_EQ((fs::status(ownTmp).permissions() & fs::perms::all), fs::perms::owner_all);
-        EXPECT_FALSE(manager.LogLost());
-    }
-    fs::remove_all(ownTmp);
-    WriteText(ownTmp.substr(0, ownTmp.size() - 1), "and in the way here");
-    {
-        testing::internal::CaptureStderr();
-        TTempManager manager;
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(manager.LogPath(), "");
-        EXPECT_NE(err.find("will not be cleaned up"), std::string::npos) << err;
-        manager.GetTempFileName("tsk");
-        manager.SetNoticeHook(
-            [&](const std::string& Message, TTempManager::TNotice) { told.push_back(Message); });
-        EXPECT_EQ(FilesIn(FRoot / "cwd"), 0u);
-    }
-    fs::current_path(cwd);
-    EXPECT_EQ(told.size(), 1u);
 }
 
 TEST_F(TempManagerTest, AnEndedCopysFilesAreCleanedInTheFolderItsLogNames) {
