@@ -5,19 +5,16 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
 #include "tests/support/AllowedSkip.h"
-#include "tests/support/FileLocks.h"
 #include "tests/support/ScopedEnv.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempLogFolders.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <regex>
-#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,15 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-void WriteText(const std::string& Path, const std::string& Text) {
-    std::ofstream(Path, std::ios::binary) << Text;
-}
-
-std::string ReadText(const std::string& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::vector<std::string> Lines(const std::string& Path) {
     TStringList lines;
     lines.LoadFromFile(Path);
@@ -141,20 +129,7 @@ private:
     int FGo = -1;
 };
 
-class TempManagerTest : public ::testing::Test {
-protected:
-    TTestFolder FRoot;
-    std::string FTmp = FRoot / "tmp/";
-    std::string FState = FRoot / "state/quorvelle/";
-    TScopedEnv FTmpEnv{"TMPDIR", FTmp};
-    TScopedEnv FStateEnv{"XDG_STATE_HOME", FRoot / "state"};
-    std::string FLog = FState + "TempManager-" + std::to_string(getpid()) + ".log";
-
-    void SetUp() override {
-        fs::create_directory(FTmp);
-        fs::create_directories(FState);
-    }
-};
+using TempManagerTest = TTempLogFolders;
 } // namespace
 
 TEST_F(TempManagerTest, NamesLogAndCleanUp) {

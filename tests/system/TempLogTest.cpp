@@ -3,31 +3,20 @@
 
 #include "platform/rtl/Streams.h"
 #include "platform/system/TempNotices.h"
-#include "tests/support/FileLocks.h"
 #include "tests/support/ScopedEnv.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempLogFolders.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-void WriteText(const std::string& Path, const std::string& Text) {
-    std::ofstream(Path, std::ios::binary) << Text;
-}
-
-std::string ReadText(const std::string& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // What a hook on Notices is told now.
 std::vector<std::string> Told(TTempNotices& Notices) {
     std::vector<std::string> told;
@@ -37,21 +26,9 @@ std::vector<std::string> Told(TTempNotices& Notices) {
     return told;
 }
 
-class TempLogTest : public ::testing::Test {
+class TempLogTest : public TTempLogFolders {
 protected:
-    TTestFolder FRoot;
-    std::string FTmp = FRoot / "tmp/";
-    std::string FState = FRoot / "state/quorvelle/";
-    TScopedEnv FTmpEnv{"TMPDIR", FTmp};
-    TScopedEnv FStateEnv{"XDG_STATE_HOME", FRoot / "state"};
-    TScopedEnv FRuntimeEnv{"XDG_RUNTIME_DIR", nullptr};
-    std::string FLog = FState + "TempManager-" + std::to_string(getpid()) + ".log";
     TTempNotices FNotices;
-
-    void SetUp() override {
-        fs::create_directory(FTmp);
-        fs::create_directories(FState);
-    }
 };
 } // namespace
 
