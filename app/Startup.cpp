@@ -19,11 +19,13 @@
 #include "platform/system/PerformanceCounter.h"
 #include "platform/system/ProcessMessages.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
 
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
 
@@ -52,6 +54,28 @@ void InitializeUnits() {
     CheckPerformanceCounter();
     TempManager();
     RegisterPictureFormats();
+}
+
+std::string NoThreadsMessage(const std::string& Reason) {
+    return "Quorvelle cannot start: the system lets it start no new thread (" + Reason +
+           "). Close some programs, or raise this user's limit of processes, and start Quorvelle again.";
+}
+
+std::string WindowThreadsRefused() {
+    std::string reason;
+    return CanStartThreads(WindowThreads, &reason) ? std::string() : NoThreadsMessage(reason);
+}
+
+TPooledThreads KeepWindowThreads() {
+    // The first question about accessibility connects to the session bus, on a thread of its own.
+    QAccessible::isActive();
+    TPooledThreads threads = KeepPooledThreads();
+    if (threads.Kept == 0) {
+        const std::string message = NoThreadsMessage(threads.Refusal);
+        std::fprintf(stderr, "quorvelle: %s\n", message.c_str());
+        MessageBox(QMessageBox::Critical, ApplicationTitle, message);
+    }
+    return threads;
 }
 
 void InstallPlatformHooks() {

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Bringing the program up and down in its fixed order. The program's entry runs InitializeUnits
-// before the application object exists, then InstallPlatformHooks and CreateForms, runs the
-// event loop, and ends with DestroyForms; tests run the same steps.
+// and checks that the system gives a window its threads (WindowThreadsRefused) before the
+// application object exists, then KeepWindowThreads, InstallPlatformHooks and CreateForms, runs
+// the event loop, and ends with DestroyForms; tests run the same steps.
 #pragma once
 
+#include "platform/qt/PooledThreads.h"
+
 #include <memory>
+#include <string>
 
 class TDomain;
 class TFHlpWnd;
@@ -25,6 +29,22 @@ long RaiseOpenFileLimit();
 // query performance frequency"), the temporary-file service is made (it deletes what an earlier run left),
 // and the extra picture formats are registered. Raises when the program cannot run.
 void InitializeUnits();
+
+// A window needs threads besides the program's own: Qt reads the window system's events and
+// talks to the desktop's session bus on threads of its own, and its painter needs at least one
+// thread of its pool (platform/qt/PooledThreads.h). Without them the window would never answer.
+inline constexpr int WindowThreads = 3;
+// What the system says when it refuses a window its threads (the user's limit of processes is
+// reached): "Quorvelle cannot start: the system lets it start no new thread (<Reason>). ..."
+// Empty when it gives them; asked before the application object is made.
+std::string WindowThreadsRefused();
+std::string NoThreadsMessage(const std::string& Reason);
+
+// With the application object made and before anything is painted: the session-bus connection
+// gets its thread first, then Qt's pool takes the threads it keeps for the whole run
+// (KeepPooledThreads). When the pool got none, the user is told why the program cannot start
+// (a message box and stderr) and Kept is 0.
+TPooledThreads KeepWindowThreads();
 
 // The Qt side of the lower layers' hooks: the hourglass, letting the window system catch up
 // during long work, and the two preset editors.

@@ -23,9 +23,15 @@ std::mutex gLimitMutex;
 
 // Starts ImageMagick once, and keeps its resource limits at the program's picture limit:
 // no side may exceed what a picture of that many pixels could have, the pixel cache stays
-// in memory (no disk), and a file holds at most a few hundred pictures.
+// in memory (no disk), and a file holds at most a few hundred pictures. It works on the calling
+// thread alone: the threads it would otherwise start for large pictures come from a library
+// that ends the whole process when the system refuses one (the user's limit of processes is
+// reached), and with it the open drawing.
 void PrepareMagick() {
-    std::call_once(gStarted, [] { Magick::InitializeMagick(nullptr); });
+    std::call_once(gStarted, [] {
+        Magick::InitializeMagick(nullptr);
+        Magick::ResourceLimits::thread(1);
+    });
     std::lock_guard lock(gLimitMutex);
     const int64_t limit = PictureReadLimit();
     if (limit == gLimitSet) return;
