@@ -170,6 +170,8 @@ void TFMain::gaSizeChange() {
     bitmap.SetSize(w, h);
     bitmap.Clear(PanelColor);
     const int s = qvSize->Position();
+    // A brush that does not fit is drawn at one radius, a little inside the picture, and the
+    // scale it is drawn at (that radius over the brush's) is written at the top left.
     const double ratio = std::min(w / (2.0 * s), h / (2.0 * s));
     const int r = ratio < 1 ? std::min(w, h) / 2 - 5 : s;
     DrawDashedCircle(bitmap, TPoint{w / 2, h / 2}, 0xFF000000, static_cast<float>(r), 0xFF000000);
@@ -191,7 +193,7 @@ void TFMain::gaSizeChange() {
         font.setPixelSize(11);
         painter.setFont(font);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(1, 11), QString::fromStdString(FloatToStrGeneral(ratio * 100, 3, 0) + "%"));
+        painter.drawText(QPoint(1, 11), QString::fromStdString(FloatToStrGeneral(100.0 * r / s, 3, 0) + "%"));
     }
     ImgSize->Image().Changed();
     if (TDualImage* document = FDomain.Document.get()) document->SetSize(s);

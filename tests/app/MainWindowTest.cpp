@@ -2,14 +2,17 @@
 // The main window: the gauges, the panels per tool, the brush preview, the style list and the
 // pattern grid, context help, the scroll coupling of the views, Shift forwarding and idle work.
 #include "app/HlpWnd.h"
+#include "app/PanelColor.h"
 #include "app/Tools.h"
 #include "controls/ImageListViewer.h"
 #include "controls/QuickValue.h"
 #include "document/DualImage.h"
+#include "platform/qt/Bitmap32Image.h"
 #include "platform/qt/GaugeBar.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Random.h"
 #include "presets/EditorHooks.h"
 #include "tests/app/ShellFixture.h"
 
@@ -20,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QSplitter>
 #include <QTest>
 #include <QTextBrowser>
@@ -120,25 +124,64 @@ TEST_F(MainWindow, TheVectorCountShowsWholeInItsPanel) {
     FMain->hide();
 }
 
-TEST_F(MainWindow, BrushPreviewShowsTheSizeThatFits) {
+// The brush preview (144 x 73) draws a brush that fits at its own radius; a larger one is drawn
+// at radius 31 and the top left says the scale it is drawn at, that radius over the size. Its
+// dots draw two random numbers each, Density + 1 dots, whatever the size.
+TEST_F(MainWindow, TheBrushPreviewSaysTheScaleItIsDrawnAt) {
     ASSERT_TRUE(Open(MakePicture(200, 150)));
     FMain->qvDensity->SetPosition(5);
-    FMain->qvSize->SetPosition(150);
-    FMain->gaSizeChange();
     const TBitmap32& b = FMain->ImgSize->Image().Bitmap;
-    ASSERT_EQ(b.Width(), 144);
-    ASSERT_EQ(b.Height(), 73);
-    // The circle of radius 31 about the middle (72, 36); the percentage at the top left.
-    int dark = 0;
-    for (int x = 0; x < 144; ++x)
-        if ((b.Pixel(x, 36 - 31) & 0xFF) < 128) ++dark;
-    EXPECT_GT(dark, 0);
-    int text = 0;
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 30; ++x)
-            if ((b.Pixel(x, y) & 0xFF) < 100) ++text;
-    EXPECT_GT(text, 5);
-    EXPECT_EQ(Domain->Document->Size(), 150);
+    auto dark = [&](int X, int Y) { return (b.Pixel(X, Y) & 0xFF) < 128; };
+    // The label as the preview writes it, alone on the panel's face.
+    auto label = [&](const std::string& Text) {
+        TBitmap32 expected(b.Width(), b.Height());
+        expected.Clear(PanelColor);
+        if (!Text.empty()) {
+            QImage canvas = Bitmap32AsQImage(expected);
+            QPainter painter(&canvas);
+            QFont font = painter.font();
+            font.setPixelSize(11);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QPoint(1, 11), QString::fromStdString(Text));
+        }
+        return expected;
+    };
+    const struct {
+        int Size, Radius;
+        const char* Label;
+    } cases[] = {{36, 36, ""}, {37, 31, "83.8%"}, {50, 31, "62%"}, {150, 31, "20.7%"}, {500, 31, "6.2%"}};
+    for (const auto& c : cases) {
+        FMain->qvSize->SetPosition(c.Size);
+        RandSeed = 1234;
+        FMain->gaSizeChange();
+        const uint32_t after = RandSeed;
+        RandSeed = 1234;
+        for (int k = 0; k < 2 * 6; ++k)
+            Random(100);
+        EXPECT_EQ(after, RandSeed) << c.Size;
+        ASSERT_EQ(b.Width(), 144);
+        ASSERT_EQ(b.Height(), 73);
+        // The circle's ends on the middle row, about (72, 36).
+        int left = 0, right = b.Width() - 1;
+        while (left < b.Width() && !dark(left, 36))
+            ++left;
+        while (right >= 0 && !dark(right, 36))
+            --right;
+        EXPECT_EQ(72 - left, c.Radius) << c.Size;
+        EXPECT_EQ(right - 72, c.Radius) << c.Size;
+        if (*c.Label != 0) {
+            EXPECT_EQ(FloatToStrGeneral(100.0 * c.Radius / c.Size, 3, 0) + "%", c.Label) << c.Size;
+        }
+        // The label's corner, left of the circle, holds the label and nothing else.
+        const TBitmap32 expected = label(c.Label);
+        int differ = 0;
+        for (int y = 0; y < 14; ++y)
+            for (int x = 0; x < 72 - c.Radius - 1; ++x)
+                if (b.Pixel(x, y) != expected.Pixel(x, y)) ++differ;
+        EXPECT_EQ(differ, 0) << c.Size << " should read \"" << c.Label << "\"";
+        EXPECT_EQ(Domain->Document->Size(), c.Size);
+    }
 }
 
 TEST_F(MainWindow, APatternThumbnailPicksThePatternTool) {
