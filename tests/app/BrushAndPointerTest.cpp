@@ -18,6 +18,9 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 class BrushAndPointer : public TShellTest {
@@ -66,8 +69,6 @@ protected:
 TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     ASSERT_TRUE(Open(MakePicture(300, 220)));
     Domain->AutoDirCommand->trigger();
-    EXPECT_EQ(FMain->qvSize->Min(), 8);
-    EXPECT_EQ(FMain->qvSize->Max(), 500);
 
     // The box.
     FMain->qvSize->SetPosition(120);
@@ -122,6 +123,31 @@ TEST_F(BrushAndPointer, TheBrushSizeStaysHoweverItWasSetAndTheBoxShowsIt) {
     // The smallest brush the drawing takes shows too.
     Wheel(Src(), -400);
     ExpectBrush(8, "wheel to the smallest");
+}
+
+// The Size and Density boxes take each end of their range, and the drawing with them; a value
+// one past an end is refused and leaves the box and the drawing as they were.
+TEST_F(BrushAndPointer, TheBrushBoxesTakeTheEndsOfTheirRangeAndNothingPast) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    Domain->AutoDirCommand->trigger();
+    const struct {
+        const char* Name;
+        TQuickValue* Box;
+        int Min, Max;
+        std::function<int()> Drawing;
+    } boxes[] = {{"Size", FMain->qvSize, 8, 500, [] { return Domain->Document->Size(); }},
+                 {"Density", FMain->qvDensity, 5, 200, [] { return Domain->Document->Density(); }}};
+    for (const auto& b : boxes) {
+        EXPECT_EQ(b.Box->Min(), b.Min) << b.Name;
+        EXPECT_EQ(b.Box->Max(), b.Max) << b.Name;
+        for (const auto& [value, shown] :
+             {std::pair{b.Min, b.Min}, {b.Min - 1, b.Min}, {b.Max, b.Max}, {b.Max + 1, b.Max}}) {
+            b.Box->SetPosition(value);
+            b.Box->OnChangePos(nullptr);
+            EXPECT_EQ(b.Box->Position(), shown) << b.Name << " set to " << value;
+            EXPECT_EQ(b.Drawing(), shown) << b.Name << " set to " << value;
+        }
+    }
 }
 
 // The tool buttons show the selected tool whichever way it was chosen: a button, a key, the
@@ -186,9 +212,12 @@ TEST_F(BrushAndPointer, AShiftMovePastEitherEndGivesThatEnd) {
     Domain->AutoDirCommand->trigger();
     Key(Src(), QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
     const std::pair<TPoint, int> moves[] = {{Point(400, 700), 300},  // 300 pixels away
-                                            {Point(1400, 900), 500}, // far past the largest
+                                            {Point(901, 400), 500},  // one past the largest
                                             {Point(703, 400), 303},  // back inside the range
-                                            {Point(402, 401), 8},    // nearer than the smallest
+                                            {Point(407, 400), 8},    // one under the smallest
+                                            {Point(900, 400), 500},  // the largest
+                                            {Point(408, 400), 8},    // the smallest
+                                            {Point(1400, 900), 500}, // far past the largest
                                             {Point(400, 400), 8}};   // where Shift went down
     for (const auto& [screen, size] : moves) {
         Screen = screen;

@@ -56,6 +56,7 @@ TEST_F(OpenPicture, ADrawingOfThePicturesSizeOnWhitePaper) {
     EXPECT_TRUE(Messages.empty());
 }
 
+// 99 x 101 is 9,999 pixels, one under the least; 100 x 100 opens (above).
 TEST_F(OpenPicture, PicturesUnderTenThousandPixelsAreRefused) {
     EXPECT_FALSE(Open(MakePicture(99, 101)));
     ASSERT_EQ(Messages.size(), 1u);
