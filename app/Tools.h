@@ -56,9 +56,7 @@ public:
     TAbstractInputController* Current() const { return FCurrent; }
     TPointerInputController& PointerController() const { return *FPointer; }
     TAddCurveInputController& AddCurveController() const { return *FAddCurve; }
-    TBandInputController& BandController() const { return *FBand; }
     TAutoInputController& AutoController() const { return *FAuto; }
-    TPatternInputController& PatternController() const { return *FPattern; }
 
     // The selected tool's number, a TToolId (or the unknown number SetTool last refused); the main
     // window chooses its panels by it.
