@@ -26,14 +26,15 @@ public:
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     int32_t Count() const { return static_cast<int32_t>(FTiles.size()); }
-    // True while the tiles' pixels are in memory.
-    bool InMemory() const { return FInMemory; }
 
     // Copies from Picture (of the store's size) every tile that R touches and that the store does
     // not hold yet. Nothing once sealed.
     void KeepBefore(const TBitmap32& Picture, const TRect& R);
-    // No tile is added from now on: gives back the grid that finds them and the empty end of the
-    // last block, and lays the tiles out row by row of the grid, each row from left to right.
+    // No tile is added from now on: gives back what only adding them needed (the grid that finds
+    // them, the empty end of the last block), sorts the table of tiles row by row of the grid,
+    // each row from left to right, the order in which Exchange, Writer and ReadBack take them
+    // (their pixels stay where they are), and works out the blocks ReadBack fills. Sealing again
+    // does nothing.
     void Seal();
     // Exchanges the tiles with the same pixels of Target (of the store's size), in memory, bands
     // of the tile grid on several threads at once.
