@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ErrorReports.h"
 
+#include "app/ApplicationTitle.h"
 #include "app/ShellServices.h"
-#include "app/Startup.h"
 #include "platform/qt/InputEvents.h"
 
 #include <QApplication>

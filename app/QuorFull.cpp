@@ -2,6 +2,7 @@
 // The program's entry: the units' start-up work, the threads a window needs, the application
 // object and its title, the modules and forms in their order, then the event loop until the Exit
 // command or the main window's closing ends it. Nothing is taken from the command line.
+#include "app/ApplicationTitle.h"
 #include "app/Startup.h"
 #include "app/UMain.h"
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Startup.h"
 
+#include "app/ApplicationTitle.h"
 #include "app/HlpWnd.h"
 #include "app/QDomain.h"
 #include "app/ShellServices.h"

@@ -50,9 +50,6 @@ TPooledThreads KeepWindowThreads();
 // during long work, and the two preset editors.
 void InstallPlatformHooks();
 
-// The application's title.
-inline constexpr const char* ApplicationTitle = "Quorvelle PS";
-
 // The modules and forms of the running program, which start-up owns. They are made in the order
 // of the fields and go in the reverse order.
 struct TShellForms {
