@@ -8,16 +8,9 @@
 
 void TDomain::NewPatternCommandExecute(void*) {
     PatternManager->EditorCaption = "Create New Pattern";
-    const int count = PatternManager->Count();
-    const int index = PatternManager->ItemIndex;
-    if (PatternManager->New()) {
-        if (OnUpdatePattern) OnUpdatePattern(this, PatternManager->Count() - 1);
-    } else if (PatternManager->Count() > count) {
-        // A new pattern the user did not accept is not kept: it has no file and no thumbnail.
-        PatternManager->Patterns.erase(PatternManager->Patterns.begin() + count,
-                                       PatternManager->Patterns.end());
-        PatternManager->SetIndex(index);
-    }
+    // A new pattern the user did not accept is not kept: it has no file and no thumbnail.
+    if (PatternManager->NewIfAccepted() && OnUpdatePattern)
+        OnUpdatePattern(this, PatternManager->Count() - 1);
     UpdateActions();
 }
 
@@ -41,15 +34,8 @@ void TDomain::DelPatternCommandExecute(void*) {
 
 void TDomain::NewStyleCommandExecute(void*) {
     StyleManager->EditorCaption = "Create New Style";
-    const int count = StyleManager->Count();
-    const int index = StyleManager->ItemIndex;
-    if (StyleManager->New()) {
-        if (OnUpdateStyle) OnUpdateStyle(this, StyleManager->Count() - 1);
-    } else if (StyleManager->Count() > count) {
-        // A new style the user did not accept is not kept: it has no file and no list entry.
-        StyleManager->Styles.erase(StyleManager->Styles.begin() + count, StyleManager->Styles.end());
-        StyleManager->SetIndex(index);
-    }
+    // A new style the user did not accept is not kept: it has no file and no list entry.
+    if (StyleManager->NewIfAccepted() && OnUpdateStyle) OnUpdateStyle(this, StyleManager->Count() - 1);
     UpdateActions();
 }
 

@@ -315,3 +315,11 @@ bool TPatternManager::New() {
         throw;
     }
 }
+
+bool TPatternManager::NewIfAccepted() {
+    const int32_t index = ItemIndex;
+    if (New()) return true;
+    Patterns.pop_back();
+    ItemIndex = index;
+    return false;
+}

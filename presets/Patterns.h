@@ -148,6 +148,9 @@ public:
     // Appends a pattern of five empty frames, makes it current and edits it. A save that fails
     // raises, and the new pattern is gone again, the pattern current before it current again.
     bool New();
+    // New, keeping the new pattern only when the editor accepts it: otherwise it goes again (it
+    // has no file), and the list and the current pattern are as they were before.
+    bool NewIfAccepted();
 
     std::vector<std::unique_ptr<TPattern>> Patterns;
     int32_t ItemIndex = 0;

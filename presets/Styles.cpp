@@ -266,3 +266,11 @@ bool TStyleManager::New() {
         throw;
     }
 }
+
+bool TStyleManager::NewIfAccepted() {
+    const int32_t index = ItemIndex;
+    if (New()) return true;
+    Styles.pop_back();
+    ItemIndex = index;
+    return false;
+}

@@ -137,6 +137,9 @@ public:
     // Appends a default style, makes it current and edits it. A save that fails raises, and the
     // new style is gone again, the style current before it current again.
     bool New();
+    // New, keeping the new style only when the editor accepts it: otherwise it goes again (it
+    // has no file), and the list and the current style are as they were before.
+    bool NewIfAccepted();
 
     std::vector<std::unique_ptr<TQStyle>> Styles;
     int32_t ItemIndex = 0;

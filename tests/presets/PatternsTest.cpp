@@ -347,6 +347,29 @@ TEST(PatternManager, NewThenCancelLeavesAnEmptyPatternWithoutAFile) {
     EXPECT_EQ(m.ItemIndex, -1);
 }
 
+// What the New command keeps: a new pattern only once the editor accepts it.
+TEST(PatternManager, NewIfAcceptedKeepsOnlyAnAcceptedPattern) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.stk", PatternFile({{Straight(0, 0, 1, 1)}}));
+    TPresetFolder::Write(folder / "b.stk", PatternFile({{Straight(0, 0, 2, 2)}}));
+    TPatternManager m;
+    m.SetIndex(0);
+    int answer = mrCancel;
+    TTestPatternEditor editor([&](TPattern& P, const std::string&, const TPatternAccept&) {
+        P.GetFrames(0).AddCurve(Straight(0, 0, 3, 3));
+        return answer;
+    });
+    EXPECT_FALSE(m.NewIfAccepted());
+    EXPECT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 0);
+    answer = mrOk;
+    EXPECT_TRUE(m.NewIfAccepted());
+    ASSERT_EQ(m.Count(), 3);
+    EXPECT_EQ(m.ItemIndex, 2);
+    EXPECT_EQ(m.Current().GetFrames(0).Curves, (TBezierCurves{Straight(0, 0, 3, 3)}));
+    EXPECT_TRUE(std::filesystem::exists(m.Current().FileName));
+}
+
 // A read-only preset folder, as the stream seam gives it even to root.
 TEST(PatternManager, APatternThatCannotBeSavedIsDrawnAsItsFileAndThumbnailShowIt) {
     TPresetFolder folder;

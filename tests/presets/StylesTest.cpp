@@ -469,6 +469,28 @@ TEST(StyleManager, NewThenCancelKeepsADefaultStyleWithoutAFile) {
     EXPECT_TRUE(folder.Exists("a.gst"));
 }
 
+// What the New command keeps: a new style only once the editor accepts it.
+TEST(StyleManager, NewIfAcceptedKeepsOnlyAnAcceptedStyle) {
+    TPresetFolder folder;
+    TPresetFolder::Write(folder / "a.gst", StyleFile(THeader()));
+    TPresetFolder::Write(folder / "b.gst", StyleFile(THeader()));
+    TStyleManager m;
+    m.SetIndex(0);
+    int answer = mrCancel;
+    TTestStyleEditor editor([&](TQStyle&, const std::string&, const TStyleAccept&) {
+        return TStyleEditorResult{answer, "Mine"};
+    });
+    EXPECT_FALSE(m.NewIfAccepted());
+    EXPECT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.ItemIndex, 0);
+    answer = mrOk;
+    EXPECT_TRUE(m.NewIfAccepted());
+    ASSERT_EQ(m.Count(), 3);
+    EXPECT_EQ(m.ItemIndex, 2);
+    EXPECT_EQ(m.Current().Name, "Mine");
+    EXPECT_TRUE(std::filesystem::exists(m.Current().FileName));
+}
+
 // A read-only preset folder, as the stream seam gives it even to root: nothing can be created
 // in it and nothing deleted from it.
 TEST(StyleManager, AStyleThatCannotBeSavedLeavesTheListAndTheCurrentStyleAsTheyWere) {
