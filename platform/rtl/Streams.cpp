@@ -355,9 +355,15 @@ void TFileStream::WriteBufferAt(const void* Buffer, size_t Count, int64_t Offset
 }
 
 bool TFileStream::PunchHole(int64_t Offset, int64_t Count) {
-    return FFile != nullptr && Count > 0 &&
+    return FFile != nullptr && Count > 0 && FaultOn(TFaultPoint::fpPunchHole, FFileName) == 0 &&
            ::fallocate(fileno(FFile), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(Offset),
                        static_cast<off_t>(Count)) == 0;
+}
+
+int64_t TFileStream::DiskBytes() const {
+    struct stat st {};
+    if (FFile == nullptr || ::fstat(fileno(FFile), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_blocks) * 512;
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {

@@ -154,6 +154,9 @@ public:
     // Gives the disk blocks under Count bytes at Offset back to the file system, where it can
     // (false where it cannot); the bytes then read as zeros and the file keeps its size.
     bool PunchHole(int64_t Offset, int64_t Count);
+    // The bytes of disk the file holds (its blocks, st_blocks x 512), or -1 when it cannot be
+    // told.
+    int64_t DiskBytes() const;
 
     // Hands what the stream buffers to the file; raises "Could not write <name>: <reason>".
     // After a failed write or flush, what the file did not take is dropped and the position
@@ -230,11 +233,12 @@ bool IsWriteAsideName(const std::string& Name);
 // the close of a file that holds AtByte bytes or more fail. fpCreate makes every creation of a
 // file stream fail (and the temporary names reserved without a stream, CreateFileFault),
 // fpRemove every RemoveFile, as in a read-only folder (AtByte is not used); fpCreate raises
-// "Cannot create file ..." as a plain open does, before a safe save looks at its target. Error
-// is the errno reported. A scope given Within strikes only files whose names start with it (a
-// folder of the test's own, say), so that the program's other files, such as the temporary-file
-// log, go on as usual.
-enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove };
+// "Cannot create file ..." as a plain open does, before a safe save looks at its target.
+// fpPunchHole makes every PunchHole punch nothing and return false, as on a file system without
+// holes (neither AtByte nor Error is used). Error is the errno reported. A scope given Within
+// strikes only files whose names start with it (a folder of the test's own, say), so that the
+// program's other files, such as the temporary-file log, go on as usual.
+enum class TFaultPoint { fpWrite, fpFlush, fpClose, fpCreate, fpRemove, fpPunchHole };
 
 class TWriteFaultScope {
 public:
