@@ -17,16 +17,18 @@
 // buffer limit and when the gesture that writes them is over.
 //
 // The logs of a drawing's steps share one file (TStrokeFile), held open for as long as any of
-// them lives and only ever appended to: each log knows where its batches lie in it. So a long
-// history holds one descriptor however many steps it has, and a file removed from the folder
-// behind the program's back (a cleaner of old files, the user) stays readable. A batch the file
-// does not take (a full temporary folder) stays in memory: the log always holds every stroke
-// added, part in the file and part in memory, and reading takes both without writing anything.
+// them lives: each log knows the batches it wrote there, and the file knows where their bytes
+// lie. So a long history holds one descriptor however many steps it has, and a file removed from
+// the folder behind the program's back (a cleaner of old files, the user) stays readable. A batch
+// the file does not take (a full temporary folder) stays in memory: the log always holds every
+// stroke added, part in the file and part in memory, and reading takes both without writing
+// anything.
 #pragma once
 
 #include "platform/raster/Color32.h"
 #include "platform/raster/Fixed.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -47,14 +49,20 @@ struct TStrokeOutline {
 };
 
 // The file that the stroke logs of a drawing share. Each batch a log writes is appended whole at
-// the end, at a place it keeps; reads are positional, so a log may read its batches while
-// another appends. May be used from several threads.
+// the end and known by the number Append gives it; the file keeps where its bytes lie. Reads are
+// positional and take the file's lock, so a log may read its batches while another appends or
+// while Compact moves them. May be used from several threads.
 //
-// A batch whose log goes is dead space: at the end of the file it is cut off, elsewhere its disk
-// blocks are given back where the file system can (a hole), and the rest stays until the file
-// goes. When no batch is left the file is empty again.
+// A batch whose log goes is dead space. At the end of the file it is cut off; elsewhere it joins
+// the dead space beside it, and the whole disk blocks of that run are given back where the file
+// system can (a hole). What dead space still holds (the blocks a dead run shares with live
+// bytes; every dead byte where the file system punches no holes) Compact takes back at an idle
+// moment: it moves the last live bytes down into the dead runs and cuts the end off, so a batch
+// may come to lie in several pieces. When no batch is left the file is empty again.
 class TStrokeFile {
 public:
+    using TBatch = uint64_t;
+
     // Creates (or truncates) the file and holds it open until destroyed.
     explicit TStrokeFile(const std::string& FileName);
     // Closes the file and deletes it; failures are ignored.
@@ -62,26 +70,65 @@ public:
     TStrokeFile(const TStrokeFile&) = delete;
     TStrokeFile& operator=(const TStrokeFile&) = delete;
 
-    // Writes Count bytes at the end of the file and returns where they start. A write the file
+    // Writes Count bytes at the end of the file as a new batch and returns it. A write the file
     // does not take whole raises "Could not write <name>: <reason>", and the end of the file is
     // where it was.
-    int64_t Append(const void* Data, size_t Count);
-    // Reads up to Count bytes at Offset; returns how many arrived (fewer only where the file was
-    // cut short behind the program's back).
-    size_t ReadAt(void* Data, size_t Count, int64_t Offset) const;
-    // The batches that lie within Count bytes at Offset are dead.
-    void Release(int64_t Offset, int64_t Count) noexcept;
+    TBatch Append(const void* Data, size_t Count);
+    // Reads up to Count bytes of Batch from its start; returns how many arrived (fewer only where
+    // the file was cut short behind the program's back). Raises "Stream read error" when the
+    // file cannot be read.
+    size_t Read(TBatch Batch, void* Data, size_t Count) const;
+    // Batch is dead.
+    void Release(TBatch Batch) noexcept;
+
+    // True when a batch has died inside the file since Compact last looked.
+    bool Untidy() const { return FUntidy.load(std::memory_order_relaxed); }
+    // Gives back what dead space holds: while the disk the file holds passes its live bytes by
+    // more than Slack, or its length passes twice its live bytes by more than 16 x Slack, the last
+    // live bytes move down into the dead runs (the smallest first, where they hold the most disk
+    // for their size) and the end of the file is cut off. A negative Slack leaves no dead space.
+    // Each move holds the file's lock for at most MaxMove bytes, so the file stays usable from
+    // other threads meanwhile. A move the file does not take (a full disk) ends the compaction
+    // and leaves every batch where it was. It takes its time: not for the window's thread.
+    void Compact(int64_t Slack = DefaultSlack) noexcept;
+    static constexpr int64_t DefaultSlack = 64 << 10;
+    static constexpr int64_t MaxMove = 256 << 10;
 
     const std::string& FileName() const { return FFileName; }
-    // Where the next batch goes: the end of the last batch still in use.
+    // The file's length: the end of the last batch still in use.
     int64_t End() const;
+    // The bytes of the batches in use.
+    int64_t Live() const;
 
 private:
+    struct TPiece {
+        int64_t Offset;
+        int64_t Length;
+    };
+    struct TPlace {
+        int64_t Length;
+        TBatch Batch;
+    };
+
+    // Under the lock: cuts the dead end of the file off (given back as a hole where that fails).
+    void CutEnd() noexcept;
+    // Under the lock: the dead run that holds byte At, between the live pieces around it.
+    TPiece DeadRunAt(int64_t At) const;
+    // Under the lock: moves the last live bytes into the smallest dead run; false when there is
+    // none or the move failed.
+    bool MoveDown() noexcept;
+
     std::string FFileName;
     std::unique_ptr<TFileStream> FStream;
-    mutable std::mutex FMutex;           // guards what follows and every write to the file
-    std::map<int64_t, int64_t> FBatches; // where each batch in use starts, and its length
+    mutable std::mutex FMutex; // guards what follows and every write to the file
+    // Each batch in use: its pieces, in the order of its bytes.
+    std::map<TBatch, std::vector<TPiece>> FBatches;
+    // Every piece in use, by where it starts.
+    std::map<int64_t, TPlace> FPieces;
+    TBatch FNextBatch = 1;
     int64_t FEnd = 0;
+    int64_t FLive = 0;
+    std::atomic<bool> FUntidy{false};
 };
 
 class TStrokes {
@@ -131,9 +178,9 @@ public:
     int64_t FileSize() const;
 
 private:
-    // Where in the file a run of the log's records lies.
+    // A batch of the log's records in the file.
     struct TExtent {
-        int64_t Offset;
+        TStrokeFile::TBatch Batch;
         int64_t Length;
     };
 
@@ -150,7 +197,7 @@ private:
 
     std::unique_ptr<TMemoryStream> FBuffer;
     std::shared_ptr<TStrokeFile> FFile;
-    // The runs of records in the file, in the order they were written.
+    // The batches in the file, in the order they were written.
     std::vector<TExtent> FExtents;
     int32_t FBufferLimit = 0;
     int32_t FCount = 0;

@@ -2,10 +2,11 @@
 // Stroke logs sharing one file, in two parts.
 //
 // First, a run of steps that the input spells out: strokes added to three logs, writes that the
-// file refuses part-way (a full disk), ends of gestures, strokes taken back, reads (also with a
-// stroke added half-way through), logs that go and new ones. Whatever the file refuses waits in
-// memory and goes with a later batch, so every read gives exactly the strokes added, in order,
-// and the file holds only whole batches.
+// file refuses part-way (a full disk), a file system without holes, ends of gestures, strokes taken
+// back, reads (also with a stroke added half-way through), logs that go and new ones, and the
+// idle moments' compaction that moves the live batches down into the dead space. Whatever the file refuses
+// waits in memory and goes with a later batch, so every read gives exactly the strokes added, in order, and
+// the file holds only whole batches.
 //
 // Then the file is damaged behind a log's back: reading must end cleanly with False, keep every
 // whole record, and give the same records again on a second pass.
@@ -114,15 +115,26 @@ void Steps(TBytes In) {
             l.Log->Add(l.Model.back());
             break;
         case 2: {
-            // The file takes a few more bytes, then refuses.
+            // The file takes a few more bytes, then refuses; or it punches no holes.
+            const uint8_t how = In.Next();
             const int64_t at = file->End() + In.Next() * 16;
             fault.reset();
-            fault.emplace(TFaultPoint::fpWrite, at, (In.Next() & 1) != 0 ? ENOSPC : EIO);
+            if ((how & 2) != 0)
+                fault.emplace(TFaultPoint::fpPunchHole, 0, 0);
+            else
+                fault.emplace(TFaultPoint::fpWrite, at, (how & 1) != 0 ? ENOSPC : EIO);
             break;
         }
-        case 3:
-            fault.reset();
+        case 3: {
+            // The fault ends, or an idle moment moves the live batches down into the dead space
+            // (under the fault, if any, the moves fail).
+            const uint8_t how = In.Next();
+            if ((how & 1) != 0)
+                fault.reset();
+            else
+                file->Compact((how & 2) != 0 ? -1 : (how >> 2) * 64);
             break;
+        }
         case 4:
             l.Log->EndWriting();
             break;
@@ -159,8 +171,13 @@ void Steps(TBytes In) {
         inFile += l.Log->FileSize();
     }
     // Refused batches were cut off again; dead batches at the end too.
-    if (inFile > file->End() || static_cast<int64_t>(std::filesystem::file_size(LogPath())) != file->End())
-        std::abort();
+    auto fileSize = [] { return static_cast<int64_t>(std::filesystem::file_size(LogPath())); };
+    if (inFile != file->Live() || inFile > file->End() || fileSize() != file->End()) std::abort();
+    // With no dead space left the file holds the live batches and nothing else.
+    file->Compact(-1);
+    if (file->End() != inFile || fileSize() != inFile) std::abort();
+    for (TLog& l : logs)
+        ExpectAll(*l.Log, l.Model);
 }
 
 void Damaged(const uint8_t* Data, size_t Size) {

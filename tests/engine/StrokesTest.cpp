@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -289,7 +290,9 @@ TEST(Strokes, LogsReadEveryStrokeAfterTheirFileIsRemovedFromTheFolder) {
 }
 
 // A log that goes (an undo step discarded) leaves dead space: cut off at the end of the file,
-// given back as a hole elsewhere, without touching the records of the logs beside it.
+// joined with the dead space beside it elsewhere, whose whole blocks are given back as a hole
+// even where each log alone fills less than one, without touching the records of the logs beside
+// it.
 TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
     TTestFolder dir;
     const std::string path = dir / "log";
@@ -304,19 +307,28 @@ TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
         return log;
     };
     auto a = logOf(0, 900);
+    auto x = logOf(5000, 49); // three of 3,724 bytes, each less than a block
+    auto y = logOf(6000, 49);
+    auto z = logOf(7000, 49);
     auto b = logOf(1000, 500);
     auto c = logOf(2000, 700);
-    const int64_t end = file->End();
-    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), end);
-    const int64_t ab = a->FileSize() + b->FileSize();
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), file->End());
+    const int64_t ab = file->End() - c->FileSize();
     c.reset();
     EXPECT_EQ(file->End(), ab);
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), ab);
+    x.reset();
+    z.reset();
     const int64_t blocks = Blocks(path);
-    a.reset(); // the first: its place stays, b does not move
-    EXPECT_EQ(file->End(), ab);
+    y.reset(); // joins x and z: 11,172 bytes hold at least one whole block
     if (PunchesHoles(dir.Path())) {
         EXPECT_LT(Blocks(path), blocks);
+    }
+    a.reset(); // joins them too; b does not move
+    EXPECT_EQ(file->End(), ab);
+    EXPECT_EQ(file->Live(), b->FileSize());
+    if (PunchesHoles(dir.Path())) {
+        EXPECT_LE(Blocks(path) * 512, b->FileSize() + 2 * 4096);
     }
     ExpectLog(*b, 1000, 500, points);
     // The next log goes after b, and the file is empty once none is left.
@@ -326,6 +338,73 @@ TEST(Strokes, ALogThatGoesIsCutOffTheEndOrLeftAsAHoleAndItsNeighboursStay) {
     d.reset();
     EXPECT_EQ(file->End(), 0);
     EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+// Logs of every size go in every order, leaving dead runs between live batches, many smaller than
+// a block of the disk. Compact then gives back what they hold: afterwards the file holds at most
+// its live bytes and 128 KB of disk, whether the file system punches holes or none; asked to leave
+// no dead space it leaves none; a move the disk refuses leaves everything where it was; and every
+// log reads its own strokes throughout, also one written after the moves.
+TEST(Strokes, CompactGivesBackTheDiskThatDeadBatchesHold) {
+    auto points = [](int I) { return 1 + I % 7; };
+    for (const bool holes : {true, false}) {
+        SCOPED_TRACE(holes ? "holes" : "no holes");
+        TTestFolder dir;
+        const std::string path = dir / "log";
+        std::optional<TWriteFaultScope> noHoles;
+        if (!holes) noHoles.emplace(TFaultPoint::fpPunchHole, 0, 0, dir.Path());
+        auto file = std::make_shared<TStrokeFile>(path);
+        std::vector<std::unique_ptr<TStrokes>> logs;
+        auto strokesOf = [](int Log) { return 1 + Log * 37 % 60; };
+        for (int i = 0; i < 300; ++i) {
+            logs.push_back(std::make_unique<TStrokes>(file));
+            if (i % 5 == 0) logs.back()->SetBufferLimit(1); // a log of several batches
+            for (int k = 0; k < strokesOf(i); ++k)
+                logs.back()->Add(Stroke(i * 100 + k, points(k)));
+            logs.back()->EndWriting();
+        }
+        // Two of every three go, the first of each three first, then the second.
+        for (int pass = 0; pass < 2; ++pass)
+            for (size_t i = static_cast<size_t>(pass); i < logs.size(); i += 3)
+                logs[i].reset();
+        auto expectAll = [&] {
+            int64_t live = 0;
+            for (size_t i = 0; i < logs.size(); ++i)
+                if (logs[i]) {
+                    ExpectLog(*logs[i], static_cast<int>(i) * 100, strokesOf(static_cast<int>(i)), points);
+                    live += logs[i]->FileSize();
+                }
+            EXPECT_EQ(file->Live(), live);
+        };
+        const int64_t live = file->Live();
+        const int64_t bound = live + (128 << 10);
+        if (!holes) {
+            EXPECT_GT(Blocks(path) * 512, bound); // what Compact is for
+        }
+        EXPECT_TRUE(file->Untidy());
+        {
+            TWriteFaultScope full(TFaultPoint::fpWrite, 0, ENOSPC, dir.Path());
+            const int64_t end = file->End();
+            file->Compact(-1);
+            EXPECT_GT(full.Hits(), 0);
+            EXPECT_EQ(file->End(), end);
+            expectAll();
+        }
+        file->Compact();
+        EXPECT_FALSE(file->Untidy());
+        EXPECT_LE(Blocks(path) * 512, bound);
+        EXPECT_LE(file->End(), 2 * live + (1 << 20));
+        expectAll();
+        file->Compact(-1);
+        EXPECT_EQ(file->End(), live);
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), live);
+        EXPECT_LE(Blocks(path) * 512, live + 4096);
+        logs.push_back(std::make_unique<TStrokes>(file));
+        for (int k = 0; k < strokesOf(300); ++k)
+            logs.back()->Add(Stroke(30000 + k, points(k)));
+        logs.back()->EndWriting();
+        expectAll();
+    }
 }
 
 TEST(Strokes, TheLastStrokeCanBeTakenBackUntilTheBufferIsWritten) {
