@@ -281,6 +281,7 @@ int32_t TDualImage::StrokeCount() const {
 
 void TDualImage::CompressIdle() {
     FHistory->Compact();
+    FHistory->TidyStrokeFile(FStrokeFile);
     // The stroke logs' file is made now, so that the first press does not wait for the
     // temporary-file service. One that fails is not tried again until a gesture has been made.
     if (!FStrokeFile && !FStrokeFileFailed && FChangeNesting == 0) {

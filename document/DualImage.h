@@ -148,7 +148,8 @@ public:
     // The strokes of the applied steps.
     int32_t StrokeCount() const;
     // Swaps at most one old step to disk; called at every idle moment. Also makes the file the
-    // stroke logs share, ahead of the first gesture.
+    // stroke logs share, ahead of the first gesture, and has the disk that the strokes of
+    // discarded steps held in it given back (TQStates::TidyStrokeFile).
     void CompressIdle();
     // The memory the history holds, as "1.5 Mb" and the like.
     std::string UndoMemoryText() const;

@@ -363,9 +363,25 @@ void TQStates::SwapOutFarSteps() noexcept {
     }
 }
 
+void TQStates::TidyStrokeFile(const std::shared_ptr<TStrokeFile>& File) {
+    if (!File || !File->Untidy() || FTidying->exchange(true)) return;
+    try {
+        if (FSwapThread->Later([File, tidying = FTidying] {
+                File->Compact();
+                tidying->store(false);
+            }))
+            return;
+    } catch (const std::exception&) {}
+    FTidying->store(false);
+}
+
 void TQStates::WaitForSwapOuts() {
     TBusyScope busy(*this);
     TakeSwapOuts(true);
+}
+
+void TQStates::WaitForTasks() {
+    FSwapThread->WaitForTasks();
 }
 
 void TQStates::TakeSwapOuts(bool Wait) {

@@ -162,8 +162,17 @@ public:
     // succeeded or the retry delay (a minute) has passed. Does nothing while another operation
     // of the history runs.
     void Compact();
+    // The idle moment's care of the file of the stroke logs: when a step's strokes died inside
+    // File since it was last tidied, the swap thread gives back the disk that dead space holds
+    // (TStrokeFile::Compact moves strokes in the file, so it never runs on the window's thread;
+    // while the system will not start the thread, the file waits for the next idle moment). One
+    // tidying at a time.
+    void TidyStrokeFile(const std::shared_ptr<TStrokeFile>& File);
     // Waits for the swap-outs under way and takes their outcome.
     void WaitForSwapOuts();
+    // Waits until the swap thread has done every task given so far: the tidying of the stroke
+    // file, the memory and files it frees.
+    void WaitForTasks();
     void SetSwapRetryDelay(std::chrono::milliseconds Delay) { FSwapRetryDelay = Delay; }
     // The number of applied steps, Floor() <= N <= Length(); else an index error.
     void SetCurrent(int32_t N);
@@ -190,6 +199,8 @@ private:
     // swap thread, every step far from the position beyond the few nearest still in memory.
     void SwapOutFarSteps() noexcept;
 
+    // A tidying of the stroke file is queued or under way on the swap thread.
+    std::shared_ptr<std::atomic<bool>> FTidying = std::make_shared<std::atomic<bool>>(false);
     // Before the steps, so that it ends after them.
     std::unique_ptr<TSwapThread> FSwapThread;
     std::vector<std::unique_ptr<TQState>> FSteps;

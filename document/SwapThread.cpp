@@ -56,9 +56,16 @@ bool TSwapThread::Later(std::function<void()>&& Task) {
         std::lock_guard lock(FMutex);
         if (!Start()) return false;
         FTasks.push_back(std::move(Task));
+        ++FTasksGiven;
     }
     FWake.notify_all();
     return true;
+}
+
+void TSwapThread::WaitForTasks() {
+    std::unique_lock lock(FMutex);
+    const uint64_t given = FTasksGiven;
+    FOver.wait(lock, [&] { return FTasksDone >= given; });
 }
 
 bool TSwapThread::Over(const TSwapJob& Job, bool Wait) {
@@ -164,6 +171,8 @@ void TSwapThread::Run() {
             } catch (...) {}
             task = nullptr;
             lock.lock();
+            ++FTasksDone;
+            FOver.notify_all();
             continue;
         }
         if (FReservePixels > FReserveTarget || (FStopping && !FReserve.empty())) {

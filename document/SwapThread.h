@@ -59,6 +59,8 @@ public:
     // Runs Task on the thread soon (it is destroyed there too); false when the system will not
     // start the thread. When this raises or returns false, Task is as it was.
     bool Later(std::function<void()>&& Task);
+    // Waits until every task given to Later so far has been done.
+    void WaitForTasks();
     // True once Job is over; with Wait, waits for that first.
     bool Over(const TSwapJob& Job, bool Wait);
     // Stops Job, at once while it is queued, else at its next write, and waits until it is over.
@@ -88,9 +90,11 @@ private:
 
     std::mutex FMutex;
     std::condition_variable FWake;
-    std::condition_variable FOver; // notified whenever a job is over
+    std::condition_variable FOver; // notified whenever a job or a task is over
     std::deque<std::shared_ptr<TSwapJob>> FJobs;
     std::deque<std::function<void()>> FTasks;
+    uint64_t FTasksGiven = 0;
+    uint64_t FTasksDone = 0;
     std::vector<TPixelBlock> FReserve;
     size_t FReservePixels = 0; // in the blocks of the reserve
     size_t FReserveTarget = 0;

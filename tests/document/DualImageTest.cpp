@@ -26,6 +26,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -535,6 +537,67 @@ TEST(DualImageTest, TheStrokeLogsShareOneFileThatAnIdleMomentMakesOrTheFirstGest
     const std::string file = doc.History().GetState(0)->Strokes()->FileName();
     for (int i = 0; i < doc.History().Length(); ++i)
         EXPECT_EQ(doc.History().GetState(i)->Strokes()->FileName(), file);
+}
+
+// A long session of drawing and undoing: each gesture after an undo discards the undone step, whose
+// strokes die in the middle of the file the logs share. Once an idle moment has passed, the file
+// holds no more disk than its live strokes and 128 KB, also where the file system punches no holes
+// (the idle moments' compaction then gives it all back); every step reads the strokes it drew,
+// and the re-render gives the drawing again.
+TEST(DualImageTest, DrawingAndUndoingLeaveTheStrokeFileNoMoreDiskThanItsStrokes) {
+    for (const bool holes : {true, false}) {
+        SCOPED_TRACE(holes ? "holes" : "no holes");
+        std::optional<TWriteFaultScope> noHoles;
+        if (!holes) noHoles.emplace(TFaultPoint::fpPunchHole, 0, 0);
+        TDocument d(320, 240);
+        TDualImage& doc = d.Doc;
+        doc.SetBrdLimit(100);
+        doc.SetAutoMode(true);
+        RandSeed = 12;
+        TQStates& history = doc.History();
+        std::vector<std::vector<TStrokeOutline>> drawn; // each step's strokes, read at once
+        int64_t discarded = 0;
+        auto gesture = [&] {
+            for (int32_t i = history.Count(); i < history.Length(); ++i)
+                discarded += history.GetState(i)->Strokes()->FileSize();
+            // A dab where the photo has no edge leaves no step: the next is tried.
+            const int32_t count = history.Count();
+            while (history.Count() == count) {
+                doc.BeginChange();
+                doc.SprayAt(40 + Random(240), 40 + Random(160));
+                doc.EndChange();
+            }
+            TStrokes& log = *history.GetState(count)->Strokes();
+            drawn.resize(static_cast<size_t>(count));
+            drawn.emplace_back();
+            log.StartRead();
+            for (TStrokeOutline s; log.Read(s);)
+                drawn.back().push_back(s);
+        };
+        gesture();
+        for (int round = 0; round < 60; ++round) {
+            doc.Undo();
+            gesture();
+            gesture();
+            doc.CompressIdle();
+        }
+        history.WaitForTasks();
+        EXPECT_GT(discarded, 4 * (128 << 10)); // far more than the bound
+        int64_t live = 0;
+        for (int32_t i = 0; i < history.Length(); ++i)
+            live += history.GetState(i)->Strokes()->FileSize();
+        struct stat st {};
+        ASSERT_EQ(stat(history.GetState(0)->Strokes()->FileName().c_str(), &st), 0);
+        EXPECT_LE(st.st_blocks * 512, live + (128 << 10));
+        std::vector<TStrokeOutline> all;
+        for (const auto& step : drawn)
+            all.insert(all.end(), step.begin(), step.end());
+        EXPECT_TRUE(SameStrokes(Logged(doc), all));
+        TBitmap32 target(320, 240);
+        target.Clear(clWhite32);
+        doc.RenderStrokes(target, 1.0f);
+        EXPECT_TRUE(Bytes(target) == Bytes(d.Views.Dst.Bitmap));
+    }
 }
 
 // A temporary folder never made, or removed during the session with every file in it, is made
