@@ -196,10 +196,10 @@ static void BM_ExportPostScript_100k(benchmark::State& State) {
     State.SetBytesProcessed(State.iterations() * bytes);
     State.counters["strokes"] = d.Doc->StrokeCount();
     State.counters["file_MB"] = static_cast<double>(bytes) / 1048576.0;
-    // What a log keeps in memory once read: the records it loaded from its file go as soon as
-    // they have been read.
+    // What a log keeps in memory once read, its buffer and what it loaded from its file: the
+    // records it loaded go as soon as they have been read.
     State.counters["log_in_memory_MB"] =
-        static_cast<double>(d.Doc->History().GetState(0)->Strokes()->BufferSize()) / 1048576.0;
+        static_cast<double>(d.Doc->History().GetState(0)->Strokes()->MemSize()) / 1048576.0;
     fs::remove(name);
 }
 BENCHMARK(BM_ExportPostScript_100k)->Unit(benchmark::kMillisecond)->Iterations(3);

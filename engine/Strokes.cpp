@@ -241,6 +241,10 @@ int64_t TStrokes::BufferSize() const {
     return FBuffer->Size();
 }
 
+int64_t TStrokes::MemSize() const {
+    return FBuffer->Size() + (FFileData ? FFileData->Size() : 0);
+}
+
 int64_t TStrokes::FileSize() const {
     int64_t n = 0;
     for (const TExtent& extent : FExtents)

@@ -174,6 +174,9 @@ public:
     int32_t BufferLimit() const { return FBufferLimit; }
     // Bytes waiting in memory.
     int64_t BufferSize() const;
+    // Bytes the log holds in memory: those waiting there and the file's records that StartRead
+    // loaded and that are still to be read.
+    int64_t MemSize() const;
     // Bytes in the file.
     int64_t FileSize() const;
 
