@@ -49,20 +49,25 @@ std::string FailureOf(const std::function<void()>& Step,
 } // namespace
 
 std::string PictureDialogFilter() {
-    const std::vector<TPictureFormat> formats = PictureFormats();
     std::string all;
     std::string each;
-    for (const TPictureFormat& f : formats) {
-        const std::string pattern = "*." + f.Extension;
-        all += (all.empty() ? "" : ";") + pattern;
-        each += "|" + f.Description + " (" + pattern + ")|" + pattern;
+    for (const TPictureFormat& f : PictureFormats()) {
+        if (!f.Reader) continue;
+        for (const std::vector<std::string>* extensions : {&f.Extensions, &f.ReadOnlyExtensions}) {
+            for (const std::string& e : *extensions) {
+                const std::string pattern = "*." + e;
+                all += (all.empty() ? "" : ";") + pattern;
+                each += "|" + f.Description + " (" + pattern + ")|" + pattern;
+            }
+        }
     }
     return "All (" + all + ")|" + all + each;
 }
 
 std::string SaveDialogFilter() {
     std::string filter;
-    for (const TPictureWriterFormat& f : PictureWriters()) {
+    for (const TPictureFormat& f : PictureFormats()) {
+        if (!f.Writer) continue;
         const std::string pattern = "*." + f.Extensions.front();
         filter += (filter.empty() ? "" : "|") + f.Name + " (" + pattern + ")|" + pattern;
     }

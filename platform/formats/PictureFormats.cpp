@@ -15,7 +15,6 @@ namespace {
 
 std::mutex gMutex;
 std::vector<TPictureFormat> gFormats;
-std::vector<TPictureWriterFormat> gWriters;
 std::atomic<int64_t> gReadLimit{MaxBitmapPixels};
 
 std::string Normalized(const std::string& Extension) {
@@ -24,6 +23,14 @@ std::string Normalized(const std::string& Extension) {
     std::transform(e.begin(), e.end(), e.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return e;
+}
+
+bool Holds(const std::vector<std::string>& Extensions, const std::string& Extension) {
+    return std::find(Extensions.begin(), Extensions.end(), Extension) != Extensions.end();
+}
+
+bool HasExtension(const TPictureFormat& Format, const std::string& Extension) {
+    return Holds(Format.Extensions, Extension) || Holds(Format.ReadOnlyExtensions, Extension);
 }
 
 // What the user sees of a picture with transparency: its pixels laid over white paper, each
@@ -54,28 +61,39 @@ void LayOverWhitePaper(TBitmap32& Picture) {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Readers
+// The table
 
-void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
-                           TPictureReader Reader) {
-    const std::string ext = Normalized(Extension);
-    if (ext.empty()) RaiseException("A picture format needs an extension");
-    std::lock_guard lock(gMutex);
-    for (TPictureFormat& f : gFormats) {
-        if (f.Extension == ext) {
-            f.Description = Description;
-            f.Reader = std::move(Reader);
-            return;
+void RegisterPictureFormat(TPictureFormat Format) {
+    for (std::vector<std::string>* list : {&Format.Extensions, &Format.ReadOnlyExtensions}) {
+        for (std::string& e : *list) {
+            e = Normalized(e);
+            if (e.empty()) RaiseException("A picture format needs an extension");
         }
     }
-    gFormats.push_back(TPictureFormat{ext, Description, std::move(Reader)});
+    if (Format.Extensions.empty()) RaiseException("A picture format needs an extension");
+    std::lock_guard lock(gMutex);
+    auto same = gFormats.end();
+    for (auto f = gFormats.begin(); f != gFormats.end(); ++f) {
+        if (f->Name == Format.Name) {
+            same = f;
+            continue;
+        }
+        for (const std::vector<std::string>* list : {&Format.Extensions, &Format.ReadOnlyExtensions})
+            for (const std::string& e : *list)
+                if (HasExtension(*f, e))
+                    RaiseException("The extension \"." + e + "\" belongs to the picture format " + f->Name);
+    }
+    if (same != gFormats.end())
+        *same = std::move(Format);
+    else
+        gFormats.push_back(std::move(Format));
 }
 
 std::optional<TPictureFormat> FindPictureFormat(const std::string& Extension) {
     const std::string ext = Normalized(Extension);
     std::lock_guard lock(gMutex);
     for (const TPictureFormat& f : gFormats)
-        if (f.Extension == ext) return f;
+        if (HasExtension(f, ext)) return f;
     return std::nullopt;
 }
 
@@ -83,6 +101,9 @@ std::vector<TPictureFormat> PictureFormats() {
     std::lock_guard lock(gMutex);
     return gFormats;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Readers
 
 std::string PictureFileExtension(const std::string& FileName) {
     const size_t slash = FileName.find_last_of('/');
@@ -93,23 +114,29 @@ std::string PictureFileExtension(const std::string& FileName) {
     return Normalized(FileName.substr(dot + 1));
 }
 
-void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension) {
-    const std::string ext = Normalized(Extension);
-    if (ext.empty()) RaiseException("Unknown picture format: the file name has no extension");
-    const std::optional<TPictureFormat> format = FindPictureFormat(ext);
+namespace {
+
+// The reader of Extension (lower case, without its point); raises when no format reads it.
+TPictureReader ReaderFor(const std::string& Extension) {
+    if (Extension.empty()) RaiseException("Unknown picture format: the file name has no extension");
+    const std::optional<TPictureFormat> format = FindPictureFormat(Extension);
     if (!format || !format->Reader)
-        RaiseException("Unknown picture format: no reader for \"." + ext + "\" files");
-    format->Reader(Dest, Stream);
+        RaiseException("Unknown picture format: no reader for \"." + Extension + "\" files");
+    return format->Reader;
+}
+
+} // namespace
+
+void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension) {
+    ReaderFor(Normalized(Extension))(Dest, Stream);
     LayOverWhitePaper(Dest);
 }
 
 void LoadPictureFile(TBitmap32& Dest, const std::string& FileName) {
-    const std::string ext = PictureFileExtension(FileName);
-    if (ext.empty()) RaiseException("Unknown picture format: the file name has no extension");
-    if (!FindPictureFormat(ext))
-        RaiseException("Unknown picture format: no reader for \"." + ext + "\" files");
+    const TPictureReader reader = ReaderFor(PictureFileExtension(FileName));
     TFileStream file(FileName, TFileMode::fmOpenRead);
-    LoadPicture(Dest, file, ext);
+    reader(Dest, file);
+    LayOverWhitePaper(Dest);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -117,14 +144,16 @@ void LoadPictureFile(TBitmap32& Dest, const std::string& FileName) {
 
 namespace {
 
-// "JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif, .tiff)".
-std::string WriterList(const std::vector<TPictureWriterFormat>& Writers) {
+// "JPEG (.jpg, .jpeg), BMP (.bmp) or TIFF (.tif, .tiff)": the formats written.
+std::string WriterList() {
+    std::vector<TPictureFormat> writers = PictureFormats();
+    std::erase_if(writers, [](const TPictureFormat& f) { return !f.Writer; });
     std::string list;
-    for (size_t i = 0; i < Writers.size(); ++i) {
-        if (i > 0) list += i + 1 == Writers.size() ? " or " : ", ";
-        list += Writers[i].Name + " (";
-        for (size_t j = 0; j < Writers[i].Extensions.size(); ++j)
-            list += (j > 0 ? ", ." : ".") + Writers[i].Extensions[j];
+    for (size_t i = 0; i < writers.size(); ++i) {
+        if (i > 0) list += i + 1 == writers.size() ? " or " : ", ";
+        list += writers[i].Name + " (";
+        for (size_t j = 0; j < writers[i].Extensions.size(); ++j)
+            list += (j > 0 ? ", ." : ".") + writers[i].Extensions[j];
         list += ")";
     }
     return list;
@@ -132,46 +161,13 @@ std::string WriterList(const std::vector<TPictureWriterFormat>& Writers) {
 
 // The writer of Extension; Typed is the extension as the user wrote it, for the refusal.
 TPictureWriter WriterFor(const std::string& Extension, const std::string& Typed) {
-    const std::optional<TPictureWriterFormat> format = FindPictureWriter(Extension);
-    if (!format || !format->Writer)
-        RaiseException("The drawing can be saved as " + WriterList(PictureWriters()) + ", not as \"" + Typed +
-                       "\"");
+    const std::optional<TPictureFormat> format = FindPictureFormat(Extension);
+    if (!format || !format->Writer || !Holds(format->Extensions, Extension))
+        RaiseException("The drawing can be saved as " + WriterList() + ", not as \"" + Typed + "\"");
     return format->Writer;
 }
 
 } // namespace
-
-void RegisterPictureWriter(const std::string& Name, const std::vector<std::string>& Extensions,
-                           TPictureWriter Writer) {
-    TPictureWriterFormat format{Name, {}, std::move(Writer)};
-    for (const std::string& e : Extensions) {
-        const std::string ext = Normalized(e);
-        if (ext.empty()) RaiseException("A picture format needs an extension");
-        format.Extensions.push_back(ext);
-    }
-    if (format.Extensions.empty()) RaiseException("A picture format needs an extension");
-    std::lock_guard lock(gMutex);
-    for (TPictureWriterFormat& f : gWriters) {
-        if (f.Name == Name) {
-            f = std::move(format);
-            return;
-        }
-    }
-    gWriters.push_back(std::move(format));
-}
-
-std::optional<TPictureWriterFormat> FindPictureWriter(const std::string& Extension) {
-    const std::string ext = Normalized(Extension);
-    std::lock_guard lock(gMutex);
-    for (const TPictureWriterFormat& f : gWriters)
-        if (std::find(f.Extensions.begin(), f.Extensions.end(), ext) != f.Extensions.end()) return f;
-    return std::nullopt;
-}
-
-std::vector<TPictureWriterFormat> PictureWriters() {
-    std::lock_guard lock(gMutex);
-    return gWriters;
-}
 
 void SavePicture(const TBitmap32& Picture, TStream& Stream, const std::string& Extension, double Resolution) {
     const std::string ext = Normalized(Extension);

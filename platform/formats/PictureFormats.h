@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The picture-format registry: the readers and the writers of picture files, each found by the
-// file name's extension alone. Opening a picture asks the readers (one for each extension; the
-// open dialog offers every registered extension); saving one asks the writers, each of which
-// states the extensions it takes (the save dialog offers the first of each). No command looks at
-// an extension itself.
+// The picture-format registry: one table of the picture formats the program knows, each with
+// the extensions of its files, its reader and its writer, found by the file name's extension
+// alone. Opening a picture asks the readers (the open dialog offers every extension read);
+// saving one asks the writers (the save dialog offers the usual extension of each). No command
+// looks at an extension itself.
 #pragma once
 
 #include <cstdint>
@@ -18,19 +18,29 @@ class TStream;
 // Reads a whole picture from the stream's position into Dest, top row first, alpha $FF where
 // the file has none. Raises an Exception whose message says what is wrong with the file.
 using TPictureReader = std::function<void(TBitmap32& Dest, TStream& Stream)>;
+// Writes Picture at the stream's position in one format, alpha dropped where the format has
+// none. Resolution, in dots per inch, is stored by the formats that keep one (TIFF). Raises an
+// Exception when the picture cannot be written; the stream's own failures pass through.
+using TPictureWriter = std::function<void(const TBitmap32& Picture, TStream& Stream, double Resolution)>;
 
+// One picture format. Either Reader or Writer may be empty: PNG is read but not written.
 struct TPictureFormat {
-    std::string Extension;   // lower case, without the point: "jpg"
-    std::string Description; // for the open dialog: "JPEG picture"
+    std::string Name;                    // as lists of formats and messages name it: "JPEG"
+    std::string Description;             // as the open dialog names it: "JPEG picture"
+    std::vector<std::string> Extensions; // lower case, without the point, the usual one first
+    // Further extensions whose files are read as this format but never written ("jpe" for
+    // JPEG); the open dialog lists them after Extensions.
+    std::vector<std::string> ReadOnlyExtensions;
     TPictureReader Reader;
+    TPictureWriter Writer;
 };
 
-// Adds the reader of an extension, or replaces the one it had. The extension may be given in
-// any case and with or without its point.
-void RegisterPictureFormat(const std::string& Extension, const std::string& Description,
-                           TPictureReader Reader);
+// Adds a format, or replaces the one of that Name. The extensions may be given in any case and
+// with or without their point; an extension of another format is refused.
+void RegisterPictureFormat(TPictureFormat Format);
+// The format that has Extension (any case, with or without its point) among its own.
 std::optional<TPictureFormat> FindPictureFormat(const std::string& Extension);
-// Every registered format, in the order of registration.
+// Every registered format, in the order of registration: the order of both dialogs.
 std::vector<TPictureFormat> PictureFormats();
 
 // The extension of a file name in lower case without its point ("jpg" for "a/Photo.JPG"), or
@@ -44,26 +54,6 @@ std::string PictureFileExtension(const std::string& FileName);
 void LoadPictureFile(TBitmap32& Dest, const std::string& FileName);
 // The same for bytes in a stream, read with the reader of Extension.
 void LoadPicture(TBitmap32& Dest, TStream& Stream, const std::string& Extension);
-
-// Writes Picture at the stream's position in one format, alpha dropped where the format has
-// none. Resolution, in dots per inch, is stored by the formats that keep one (TIFF). Raises an
-// Exception when the picture cannot be written; the stream's own failures pass through.
-using TPictureWriter = std::function<void(const TBitmap32& Picture, TStream& Stream, double Resolution)>;
-
-struct TPictureWriterFormat {
-    std::string Name;                    // as the user reads it in lists: "JPEG"
-    std::vector<std::string> Extensions; // lower case, without the point, the usual one first
-    TPictureWriter Writer;
-};
-
-// Adds a writer, or replaces the one of that Name. The extensions may be given in any case and
-// with or without their point.
-void RegisterPictureWriter(const std::string& Name, const std::vector<std::string>& Extensions,
-                           TPictureWriter Writer);
-// The writer that states Extension (any case, with or without its point) among its own.
-std::optional<TPictureWriterFormat> FindPictureWriter(const std::string& Extension);
-// Every registered writer, in the order of registration.
-std::vector<TPictureWriterFormat> PictureWriters();
 
 // Writes Picture to FileName with the writer that takes the name's extension, safely: aside
 // first, then in place of a file of that name (TAtomicFileStream), so a failure leaves the old

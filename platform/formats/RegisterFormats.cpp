@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The formats the program reads, registered in the order the open dialog lists them, and those
-// it writes, in the order the save dialog lists them.
+// The formats the program reads and writes, in the order both dialogs list them.
 #include "platform/formats/AutodeskCelReader.h"
 #include "platform/formats/EpsPreviewReader.h"
 #include "platform/formats/JpegCodec.h"
@@ -14,61 +13,64 @@
 #include "platform/raster/Bitmap32.h"
 #include "platform/raster/BmpCodec.h"
 
-#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // The quality (1..100) of every JPEG picture saved.
 constexpr int SavedJpegQuality = 90;
 
-void Register(std::initializer_list<const char*> Extensions, const char* Description,
-              void (*Read)(TBitmap32&, TStream&)) {
-    for (const char* e : Extensions)
-        RegisterPictureFormat(e, Description, Read);
-}
-
-// A format read by ImageMagick's coder Magick.
-void RegisterMagick(std::initializer_list<const char*> Extensions, const char* Description,
-                    std::string Magick, std::string Format) {
-    for (const char* e : Extensions)
-        RegisterPictureFormat(e, Description, [Magick, Format](TBitmap32& B, TStream& S) {
-            ReadWithMagick(B, S, Magick, Format);
-        });
+// A format that ImageMagick's coder Coder reads; its messages call it Name.
+TPictureFormat Magick(std::string Name, std::string Description, std::vector<std::string> Extensions,
+                      std::string Coder) {
+    TPictureReader reader = [Coder, Name](TBitmap32& B, TStream& S) { ReadWithMagick(B, S, Coder, Name); };
+    return TPictureFormat{
+        std::move(Name), std::move(Description), std::move(Extensions), {}, std::move(reader), {}};
 }
 
 } // namespace
 
 void RegisterPictureFormats() {
-    Register({"bmp", "dib"}, "Windows bitmap",
-             [](TBitmap32& B, TStream& S) { ReadBmp(B, S, PictureReadLimit()); });
-    Register({"jpg", "jpeg", "jpe", "jfif"}, "JPEG picture", ReadJpeg);
-    Register({"tif", "tiff"}, "TIFF picture", ReadTiff);
-    Register({"png"}, "PNG picture", ReadPng);
-    RegisterMagick({"psd", "pdd"}, "Photoshop picture", "PSD", "Photoshop");
-    Register({"psp", "pspimage"}, "Paint Shop Pro picture", ReadPaintShopPro);
-    RegisterMagick({"tga", "vda", "icb", "vst"}, "Targa picture", "TGA", "Targa");
-    RegisterMagick({"pcx", "pcc", "dcx"}, "PCX picture", "PCX", "PCX");
-    RegisterMagick({"sgi", "rgb", "rgba", "bw"}, "SGI picture", "SGI", "SGI");
-    RegisterMagick({"pcd"}, "Kodak Photo CD picture", "PCD", "Photo CD");
-    RegisterMagick({"ppm"}, "Portable pixmap", "PPM", "PPM");
-    RegisterMagick({"pgm"}, "Portable graymap", "PGM", "PGM");
-    RegisterMagick({"pbm"}, "Portable bitmap", "PBM", "PBM");
-    RegisterMagick({"pnm"}, "Portable anymap", "PNM", "PNM");
-    RegisterMagick({"cut"}, "Dr. Halo picture", "CUT", "CUT");
-    Register({"rla", "rpf"}, "Wavefront RLA picture", ReadWavefrontRla);
-    Register({"cel", "pic"}, "Autodesk Animator cel", ReadAutodeskCel);
-    Register({"eps", "epsf"}, "EPS with TIFF preview", ReadEpsPreview);
-    RegisterMagick({"ico"}, "Windows icon", "ICO", "icon");
-    RegisterMagick({"cur"}, "Windows cursor", "CUR", "cursor");
-    RegisterMagick({"wmf"}, "Windows metafile", "WMF", "Windows metafile");
-
     // Only TIFF keeps the resolution.
-    RegisterPictureWriter("JPEG", {"jpg", "jpeg"}, [](const TBitmap32& Picture, TStream& Stream, double) {
-        WriteJpeg(Picture, Stream, SavedJpegQuality);
-    });
-    RegisterPictureWriter(
-        "BMP", {"bmp"}, [](const TBitmap32& Picture, TStream& Stream, double) { WriteBmp(Picture, Stream); });
-    RegisterPictureWriter("TIFF", {"tif", "tiff"}, TMultiPageTiff::SaveBitmap);
+    const TPictureFormat formats[] = {
+        {"JPEG",
+         "JPEG picture",
+         {"jpg", "jpeg"},
+         {"jpe", "jfif"},
+         ReadJpeg,
+         [](const TBitmap32& Picture, TStream& Stream, double) {
+             WriteJpeg(Picture, Stream, SavedJpegQuality);
+         }},
+        {"BMP",
+         "Windows bitmap",
+         {"bmp"},
+         {"dib"},
+         [](TBitmap32& B, TStream& S) { ReadBmp(B, S, PictureReadLimit()); },
+         [](const TBitmap32& Picture, TStream& Stream, double) { WriteBmp(Picture, Stream); }},
+        {"TIFF", "TIFF picture", {"tif", "tiff"}, {}, ReadTiff, TMultiPageTiff::SaveBitmap},
+        {"PNG", "PNG picture", {"png"}, {}, ReadPng, {}},
+        Magick("Photoshop", "Photoshop picture", {"psd", "pdd"}, "PSD"),
+        {"Paint Shop Pro", "Paint Shop Pro picture", {"psp", "pspimage"}, {}, ReadPaintShopPro, {}},
+        Magick("Targa", "Targa picture", {"tga", "vda", "icb", "vst"}, "TGA"),
+        Magick("PCX", "PCX picture", {"pcx", "pcc", "dcx"}, "PCX"),
+        Magick("SGI", "SGI picture", {"sgi", "rgb", "rgba", "bw"}, "SGI"),
+        Magick("Photo CD", "Kodak Photo CD picture", {"pcd"}, "PCD"),
+        Magick("PPM", "Portable pixmap", {"ppm"}, "PPM"),
+        Magick("PGM", "Portable graymap", {"pgm"}, "PGM"),
+        Magick("PBM", "Portable bitmap", {"pbm"}, "PBM"),
+        Magick("PNM", "Portable anymap", {"pnm"}, "PNM"),
+        Magick("CUT", "Dr. Halo picture", {"cut"}, "CUT"),
+        {"RLA", "Wavefront RLA picture", {"rla", "rpf"}, {}, ReadWavefrontRla, {}},
+        {"Autodesk cel", "Autodesk Animator cel", {"cel", "pic"}, {}, ReadAutodeskCel, {}},
+        {"EPS", "EPS with TIFF preview", {"eps", "epsf"}, {}, ReadEpsPreview, {}},
+        Magick("icon", "Windows icon", {"ico"}, "ICO"),
+        Magick("cursor", "Windows cursor", {"cur"}, "CUR"),
+        Magick("Windows metafile", "Windows metafile", {"wmf"}, "WMF"),
+    };
+    for (const TPictureFormat& f : formats)
+        RegisterPictureFormat(f);
 
     SetPictureFileReader(
         [](TBitmap32& Dest, const std::string& FileName) { LoadPictureFile(Dest, FileName); });

@@ -161,7 +161,7 @@ TEST(PictureDialogFilter, OffersEveryRegisteredExtensionAllFirst) {
     RegisterPictureFormats();
     const std::string filter = PictureDialogFilter();
     EXPECT_EQ(filter.rfind("All (", 0), 0u);
-    for (const char* ext : {"*.bmp", "*.jpg", "*.png", "*.tif"})
+    for (const char* ext : {"*.bmp", "*.dib", "*.jpg", "*.jfif", "*.png", "*.tif"})
         EXPECT_NE(filter.find(ext), std::string::npos) << ext;
     EXPECT_EQ(QtFileFilter("JPEG (*.jpg)|*.jpg|BMP (*.bmp)|*.bmp"), "JPEG (*.jpg);;BMP (*.bmp)");
     EXPECT_EQ(QtFileFilter("Postscript (*.ps) | *.ps"), "Postscript (*.ps)");

@@ -90,22 +90,30 @@ TEST(PictureWriters, AFailedSaveKeepsTheOldFileWholeInEveryFormat) {
     }
 }
 
-TEST(PictureWriters, RegisteringAgainReplacesAWriterOfTheSameName) {
+TEST(PictureWriters, AWriterIsReplacedWithItsFormatAndTakesOnlyItsOwnExtensions) {
     RegisterPictureFormats();
-    const size_t count = PictureWriters().size();
-    RegisterPictureWriter("BMP", {".Bmp", "dib"},
-                          [](const TBitmap32&, TStream& S, double) { S.WriteValue<uint8_t>(7); });
-    EXPECT_EQ(PictureWriters().size(), count);
+    const size_t count = PictureFormats().size();
+    RegisterPictureFormat(
+        {"BMP", "Windows bitmap", {".Bmp", "dib"}, {}, {}, [](const TBitmap32&, TStream& S, double) {
+             S.WriteValue<uint8_t>(7);
+         }});
+    EXPECT_EQ(PictureFormats().size(), count);
     TMemoryStream stream;
     SavePicture(Card(), stream, "DIB", 200.0);
     EXPECT_EQ(Bytes(stream), "\x07");
-    // The program's own writers again, and only them, however often they are registered.
+    TBitmap32 b;
+    EXPECT_EQ(MessageOf([&] { LoadPicture(b, stream, "bmp"); }),
+              "Unknown picture format: no reader for \".bmp\" files");
+    // The program's own formats again, however often they are registered: "dib" is read, but a
+    // picture is never saved under it.
     RegisterPictureFormats();
     RegisterPictureFormats();
     std::vector<std::string> names;
-    for (const TPictureWriterFormat& f : PictureWriters())
-        names.push_back(f.Name);
+    for (const TPictureFormat& f : PictureFormats())
+        if (f.Writer) names.push_back(f.Name);
     EXPECT_EQ(names, (std::vector<std::string>{"JPEG", "BMP", "TIFF"}));
-    EXPECT_FALSE(FindPictureWriter("dib").has_value());
-    EXPECT_EQ(FindPictureWriter(".BMP")->Name, "BMP");
+    EXPECT_EQ(PictureFormats().size(), count);
+    EXPECT_EQ(FindPictureFormat("dib")->Name, "BMP");
+    EXPECT_NE(MessageOf([&] { SavePicture(Card(), stream, "dib", 200.0); }).find("not as \".dib\""),
+              std::string::npos);
 }

@@ -26,11 +26,15 @@ TEST(PictureFormats, ExtensionIsLowerCasedAndTakenAfterTheLastPoint) {
 TEST(PictureFormats, EveryFormatOfTheProgramIsRegistered) {
     RegisterPictureFormats();
     std::vector<std::string> all;
-    for (const TPictureFormat& f : PictureFormats())
-        all.push_back(f.Extension);
-    for (const char* e : {"bmp", "jpg", "jpeg", "jpe", "jfif"})
-        EXPECT_NE(std::find(all.begin(), all.end(), e), all.end()) << e;
-    EXPECT_TRUE(FindPictureFormat(".JPEG").has_value());
+    for (const TPictureFormat& f : PictureFormats()) {
+        EXPECT_TRUE(f.Reader) << f.Name;
+        all.insert(all.end(), f.Extensions.begin(), f.Extensions.end());
+        all.insert(all.end(), f.ReadOnlyExtensions.begin(), f.ReadOnlyExtensions.end());
+    }
+    for (const char* e : {"bmp", "dib", "jpg", "jpeg", "jpe", "jfif"})
+        EXPECT_EQ(std::count(all.begin(), all.end(), e), 1) << e;
+    EXPECT_EQ(FindPictureFormat(".JPEG")->Name, "JPEG");
+    EXPECT_EQ(FindPictureFormat("Jfif")->Name, "JPEG");
     EXPECT_FALSE(FindPictureFormat("xyz").has_value());
 }
 
@@ -77,14 +81,25 @@ TEST(PictureFormats, BitmapLoadFromFileGoesThroughTheRegistryByExtension) {
     std::filesystem::remove(jpg);
 }
 
-TEST(PictureFormats, RegisteredReaderCanBeReplaced) {
-    RegisterPictureFormat(".Test", "Test picture", [](TBitmap32& B, TStream&) { B.SetSize(3, 2); });
+TEST(PictureFormats, AFormatRegisteredAgainUnderItsNameIsReplacedAndNoExtensionHasTwo) {
+    RegisterPictureFormat(
+        {"Test", "Test picture", {".Test"}, {"TST"}, [](TBitmap32& B, TStream&) { B.SetSize(3, 2); }, {}});
+    const size_t count = PictureFormats().size();
     TMemoryStream s;
     TBitmap32 b;
-    LoadPicture(b, s, "TEST");
+    LoadPicture(b, s, "tst");
     EXPECT_EQ(b.Width(), 3);
-    RegisterPictureFormat("test", "Test picture", [](TBitmap32&, TStream&) { RaiseException("refused"); });
-    EXPECT_EQ(MessageOf([&] { LoadPicture(b, s, "test"); }), "refused");
+    RegisterPictureFormat(
+        {"Test", "Test picture", {"test"}, {}, [](TBitmap32&, TStream&) { RaiseException("refused"); }, {}});
+    EXPECT_EQ(PictureFormats().size(), count);
+    EXPECT_EQ(PictureFormats().back().Extensions, std::vector<std::string>{"test"});
+    EXPECT_EQ(MessageOf([&] { LoadPicture(b, s, "TEST"); }), "refused");
+    EXPECT_FALSE(FindPictureFormat("tst").has_value());
+    EXPECT_EQ(MessageOf([] {
+                  RegisterPictureFormat({"Other", "Other picture", {"x"}, {".TEST"}, {}, {}});
+              }),
+              "The extension \".test\" belongs to the picture format Test");
+    EXPECT_EQ(PictureFormats().size(), count);
 }
 
 TEST(PictureFormats, SizeCheckRefusesTooLargeAndEmptyPictures) {
