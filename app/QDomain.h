@@ -148,9 +148,10 @@ public:
     // ---- operations -----------------------------------------------------------------------------
     // Recomputes which commands are enabled, then fires OnChange.
     void UpdateActions();
-    // Reads a picture into a new drawing (from Stream when given, else from the file): refuses
-    // pictures under 10000 pixels, offers to resample those over 1048576 pixels, prepares both
-    // views, analyses the picture and selects the Pointer tool. A picture that cannot be read is
+    // Reads a picture into a new drawing (from Stream when given, by the reader of FileName's
+    // extension, else from the file): refuses pictures under 10000 pixels, offers to resample
+    // those over 1048576 pixels, prepares both views, analyses the picture and selects the
+    // Pointer tool. A picture that cannot be read is
     // reported in a message box and the load ends silently; the open drawing, when there is one,
     // then stays as it was.
     void LoadImage(const std::string& FileName, TStream* Stream = nullptr);

@@ -141,8 +141,9 @@ std::unique_ptr<TBitmap32> TDomain::ReadPicture(const std::string& FileName, TSt
     {
         TBusyCursor busy;
         try {
+            // A stream is read as a file of that name would be: by the reader of its extension.
             if (Stream != nullptr)
-                picture->LoadFromStream(*Stream);
+                LoadPicture(*picture, *Stream, PictureFileExtension(FileName));
             else
                 picture->LoadFromFile(FileName);
         } catch (const std::exception& E) {

@@ -3,8 +3,11 @@
 // read, dropped files and the discard question.
 #include "app/UResample.h"
 #include "document/DualImage.h"
+#include "platform/formats/PictureFormats.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/raster/Image32.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Streams.h"
 #include "presets/Styles.h"
 #include "tests/app/ShellFixture.h"
 
@@ -81,6 +84,24 @@ TEST_F(OpenPicture, AFileThatCannotBeReadIsReported) {
     EXPECT_FALSE(Open(unknown));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Caption, "Error loading file");
+}
+
+TEST_F(OpenPicture, AStreamIsReadByTheReaderOfItsNamesExtension) {
+    TBitmap32 photo;
+    photo.LoadFromFile(MakePicture(120, 100));
+    TMemoryStream tiff;
+    SavePicture(photo, tiff, "tif", 200.0);
+    tiff.SetPosition(0);
+    Domain->LoadImage("/elsewhere/photo.TIF", &tiff);
+    EXPECT_EQ(FMain->ImgSrc->View().Bitmap.Pixel(7, 5), photo.Pixel(7, 5));
+    EXPECT_EQ(FMain->ImgDst->View().Bitmap.Width(), 120);
+    EXPECT_TRUE(Messages.empty());
+    // The same bytes under a BMP name are no picture.
+    tiff.SetPosition(0);
+    EXPECT_THROW(Domain->LoadImage("photo.bmp", &tiff), EAbort);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Caption, "Error loading file");
+    EXPECT_EQ(Messages[0].Text.rfind("Not a BMP file", 0), 0u) << Messages[0].Text;
 }
 
 TEST_F(OpenPicture, AnUnsavedDrawingStaysUntilANewPictureHasBeenRead) {
