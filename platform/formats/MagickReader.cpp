@@ -20,13 +20,16 @@ namespace {
 std::once_flag gStarted;
 int64_t gLimitSet = 0;
 std::mutex gLimitMutex;
+// The memory that ImageMagick may take beyond the pixels: a coder's palettes, tables and rows.
+constexpr MagickCore::MagickSizeType CoderMemory = 16 << 20;
 
 // Starts ImageMagick once, and keeps its resource limits at the program's picture limit:
 // no side may exceed what a picture of that many pixels could have, the pixel cache stays
-// in memory (no disk), and a file holds at most a few hundred pictures. It works on the calling
-// thread alone: the threads it would otherwise start for large pictures come from a library
-// that ends the whole process when the system refuses one (the user's limit of processes is
-// reached), and with it the open drawing.
+// in memory (no disk), and a file holds at most a few hundred pictures. ImageMagick grants a
+// picture's area only below its limit, which is therefore one above the program's: a picture
+// of exactly the limit is read. It works on the calling thread alone: the threads it would
+// otherwise start for large pictures come from a library that ends the whole process when the
+// system refuses one (the user's limit of processes is reached), and with it the open drawing.
 void PrepareMagick() {
     std::call_once(gStarted, [] {
         Magick::InitializeMagick(nullptr);
@@ -36,14 +39,16 @@ void PrepareMagick() {
     const int64_t limit = PictureReadLimit();
     if (limit == gLimitSet) return;
     gLimitSet = limit;
-    Magick::ResourceLimits::area(static_cast<MagickCore::MagickSizeType>(limit));
+    Magick::ResourceLimits::area(static_cast<MagickCore::MagickSizeType>(limit + 1));
     Magick::ResourceLimits::width(
         static_cast<MagickCore::MagickSizeType>(std::min<int64_t>(limit, INT32_MAX)));
     Magick::ResourceLimits::height(
         static_cast<MagickCore::MagickSizeType>(std::min<int64_t>(limit, INT32_MAX)));
-    // Up to 16 bytes a pixel: four 16-bit channels, and a copy while converting.
-    Magick::ResourceLimits::memory(static_cast<MagickCore::MagickSizeType>(limit) * 16);
-    Magick::ResourceLimits::map(static_cast<MagickCore::MagickSizeType>(limit) * 16);
+    // Up to 16 bytes a pixel: four 16-bit channels, and a copy while converting; and room for
+    // what a coder keeps besides, which weighs most in a small or a one-row picture.
+    const auto memory = static_cast<MagickCore::MagickSizeType>(limit) * 16 + CoderMemory;
+    Magick::ResourceLimits::memory(memory);
+    Magick::ResourceLimits::map(memory);
     Magick::ResourceLimits::disk(0);
     Magick::ResourceLimits::listLength(256);
 }

@@ -18,6 +18,9 @@
 
 namespace {
 
+// What libtiff may allocate at once beyond a strip of pixels: a directory, a colour map.
+constexpr tmsize_t TableMemory = 1 << 20;
+
 // The bytes libtiff reads, and the first error it reports about them.
 struct TMemoryFile {
     const unsigned char* Data;
@@ -113,8 +116,9 @@ void ReadTiffMemory(TBitmap32& Dest, const unsigned char* Data, size_t Size, con
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &file);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &file);
     // One strip of the largest picture the program reads, at four bytes a pixel and two bytes
-    // a sample, fits; claims beyond that are refused without allocating.
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(PictureReadLimit()) * 8);
+    // a sample, fits, and so do the tables of the smallest picture (its directory, its colour
+    // map); claims beyond that are refused without allocating.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(PictureReadLimit()) * 8 + TableMemory);
     std::unique_ptr<TIFF, TTiffCloser> tif(TIFFClientOpenExt(
         "picture", "r", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap, options));
     TIFFOpenOptionsFree(options);
