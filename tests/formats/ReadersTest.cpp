@@ -4,17 +4,27 @@
 #include "platform/rtl/Exception.h"
 
 #include "FormatTestSupport.h"
+#include "tests/support/AllocationFaults.h"
 
 #include <Magick++.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
 class Readers : public ::testing::Test {
 protected:
     void SetUp() override { RegisterPictureFormats(); }
+    // A test that lowers the read limit has it put back. ImageMagick keeps the limits of the last
+    // picture it read: one more, read under the usual limit, leaves it as the other tests expect.
+    void TearDown() override {
+        if (PictureReadLimit() == MaxBitmapPixels) return;
+        SetPictureReadLimit(MaxBitmapPixels);
+        Load("card.pcx");
+    }
 
     static TBitmap32 Load(const std::string& Name) {
         TBitmap32 b;
@@ -147,58 +157,141 @@ TEST_F(Readers, DamagedFilesSayWhichFormat) {
     EXPECT_TRUE(LoadBytesError(png, "png").starts_with("Damaged PNG file")) << LoadBytesError(png, "png");
 }
 
-TEST_F(Readers, SmallFilesClaimingHugePicturesAreRefusedBeforeAllocating) {
-    // A Targa header of 60000 x 60000, 24 bits, and a hundred bytes.
-    std::vector<unsigned char> tga(18 + 100, 0);
-    tga[2] = 2;
-    tga[12] = tga[14] = 0x60;
-    tga[13] = tga[15] = 0xEA;
-    tga[16] = 24;
-    const std::string m = LoadBytesError(tga, "tga");
-    EXPECT_NE(m.find("too large"), std::string::npos) << m;
+namespace {
 
-    std::vector<unsigned char> cel = FileData(Fixture("card.cel"));
-    cel[2] = cel[3] = cel[4] = cel[5] = 0xFF; // 65535 x 65535
-    EXPECT_NE(LoadBytesError(cel, "cel").find("too large"), std::string::npos);
-
-    // A PNG header of 40000 x 40000 (with its checksum put right).
-    std::vector<unsigned char> png = FileData(Fixture("card.png"));
-    const unsigned char size[8] = {0, 0, 0x9C, 0x40, 0, 0, 0x9C, 0x40};
-    std::copy(size, size + 8, png.begin() + 16);
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
-    for (int i = 0; i < 4; ++i)
-        png[29 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
-    EXPECT_NE(LoadBytesError(png, "png").find("too large"), std::string::npos) << LoadBytesError(png, "png");
-
-    // A TIFF whose first directory says 50000 x 50000.
-    std::vector<unsigned char> tiff = FileData(Fixture("card-none.tif"));
-    ASSERT_EQ(tiff[0], 'I');
-    const uint32_t ifd = TStream::FromLittleEndian<uint32_t>(tiff.data() + 4);
-    const uint16_t count = TStream::FromLittleEndian<uint16_t>(tiff.data() + ifd);
+// The TIFF that starts at Start in a file, its size changed to Width x Height.
+std::vector<unsigned char> TiffClaiming(std::vector<unsigned char> Tiff, size_t Start, int Width,
+                                        int Height) {
+    unsigned char* tiff = Tiff.data() + Start;
+    EXPECT_EQ(tiff[0], 'I');
+    const uint32_t ifd = TStream::FromLittleEndian<uint32_t>(tiff + 4);
+    const uint16_t count = TStream::FromLittleEndian<uint16_t>(tiff + ifd);
     for (uint16_t i = 0; i < count; ++i) {
-        unsigned char* entry = tiff.data() + ifd + 2 + 12 * i;
+        unsigned char* entry = tiff + ifd + 2 + 12 * i;
         const uint16_t tag = TStream::FromLittleEndian<uint16_t>(entry);
         if (tag == 256 || tag == 257) {
-            TStream::ToLittleEndian<uint32_t>(50000, entry + 8); // fits either a short or a long field
-            TStream::ToLittleEndian<uint16_t>(4, entry + 2);     // as a long
+            TStream::ToLittleEndian<uint16_t>(4, entry + 2); // a long, whichever it was
+            TStream::ToLittleEndian<uint32_t>(tag == 256 ? Width : Height, entry + 8);
         }
     }
-    EXPECT_NE(LoadBytesError(tiff, "tif").find("too large"), std::string::npos)
-        << LoadBytesError(tiff, "tif");
+    return Tiff;
 }
 
-TEST_F(Readers, EveryReaderKeepsToTheReadLimit) {
-    // ImageMagick keeps the limits of the last picture it read: one more, read under the usual
-    // limit, leaves it as the other tests expect it.
-    struct TLimitBack {
-        ~TLimitBack() {
-            SetPictureReadLimit(MaxBitmapPixels);
-            Load("card.pcx");
-        }
-    } limitBack;
-    // Each picture, read again under a limit one pixel below its size, is refused as too large.
-    // (libtiff, whose allocations are held to eight bytes a pixel of the limit, already refuses
-    // the directory of a TIFF, or of an EPS preview, under such a tiny limit.)
+void PutBigEndian16(unsigned char* P, int Value) {
+    P[0] = static_cast<unsigned char>(Value >> 8);
+    P[1] = static_cast<unsigned char>(Value);
+}
+
+// A file of each reader that claims a picture of Width x Height pixels but holds the data of a
+// few: a fixture with its size changed, or a BMP made for it.
+struct TClaim {
+    const char* Name;
+    const char* Extension;
+    std::function<std::vector<unsigned char>(int Width, int Height)> Make;
+};
+
+const TClaim Claims[] = {
+    {"BMP", "bmp",
+     [](int W, int H) {
+         // RLE8: two colours and the end of the bitmap.
+         std::vector<unsigned char> rle(14 + 40 + 8 + 2, 0);
+         rle[0] = 'B';
+         rle[1] = 'M';
+         TStream::ToLittleEndian<uint32_t>(static_cast<uint32_t>(rle.size()), &rle[2]);
+         TStream::ToLittleEndian<uint32_t>(14 + 40 + 8, &rle[10]);
+         TStream::ToLittleEndian<uint32_t>(40, &rle[14]);
+         TStream::ToLittleEndian<int32_t>(W, &rle[18]);
+         TStream::ToLittleEndian<int32_t>(H, &rle[22]);
+         TStream::ToLittleEndian<uint16_t>(1, &rle[26]);
+         TStream::ToLittleEndian<uint16_t>(8, &rle[28]);
+         TStream::ToLittleEndian<uint32_t>(1, &rle[30]);
+         TStream::ToLittleEndian<uint32_t>(2, &rle[46]);
+         rle[rle.size() - 1] = 1;
+         return rle;
+     }},
+    {"JPEG", "jpg",
+     [](int W, int H) {
+         std::vector<unsigned char> jpeg = FileData(Fixture("card.jpg"));
+         const unsigned char sof[] = {0xFF, 0xC0};
+         const auto at = std::search(jpeg.begin(), jpeg.end(), sof, sof + 2) - jpeg.begin();
+         PutBigEndian16(&jpeg[at + 5], H);
+         PutBigEndian16(&jpeg[at + 7], W);
+         return jpeg;
+     }},
+    {"PNG", "png",
+     [](int W, int H) {
+         std::vector<unsigned char> png = FileData(Fixture("card.png"));
+         for (int i = 0; i < 4; ++i) {
+             png[16 + i] = static_cast<unsigned char>(uint32_t(W) >> (24 - 8 * i));
+             png[20 + i] = static_cast<unsigned char>(uint32_t(H) >> (24 - 8 * i));
+         }
+         const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
+         for (int i = 0; i < 4; ++i)
+             png[29 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+         return png;
+     }},
+    {"TIFF", "tif", [](int W, int H) { return TiffClaiming(FileData(Fixture("card-none.tif")), 0, W, H); }},
+    {"EPS preview", "eps",
+     [](int W, int H) {
+         const std::vector<unsigned char> eps = FileData(Fixture("card.eps"));
+         return TiffClaiming(eps, TStream::FromLittleEndian<uint32_t>(eps.data() + 20), W, H);
+     }},
+    {"Targa (ImageMagick)", "tga",
+     [](int W, int H) {
+         std::vector<unsigned char> tga = FileData(Fixture("card.tga"));
+         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(W), &tga[12]);
+         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(H), &tga[14]);
+         return tga;
+     }},
+    {"Autodesk cel", "cel",
+     [](int W, int H) {
+         std::vector<unsigned char> cel = FileData(Fixture("card.cel"));
+         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(W), &cel[2]);
+         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(H), &cel[4]);
+         return cel;
+     }},
+    {"Paint Shop Pro", "psp",
+     [](int W, int H) {
+         // Every width and height of the file: the picture's, its composite's and its thumbnail's.
+         std::vector<unsigned char> psp = FileData(Fixture("card-raw.psp"));
+         const unsigned char card[8] = {16, 0, 0, 0, 8, 0, 0, 0};
+         for (auto at = psp.begin(); (at = std::search(at, psp.end(), card, card + 8)) != psp.end();
+              at += 8) {
+             TStream::ToLittleEndian<int32_t>(W, &*at);
+             TStream::ToLittleEndian<int32_t>(H, &*at + 4);
+         }
+         return psp;
+     }},
+    {"RLA", "rla",
+     [](int W, int H) {
+         std::vector<unsigned char> rla = FileData(Fixture("card.rla"));
+         PutBigEndian16(&rla[10], W - 1); // the active window's right and top; left and bottom are 0
+         PutBigEndian16(&rla[14], H - 1);
+         return rla;
+     }},
+};
+
+} // namespace
+
+TEST_F(Readers, EachReaderTakesAClaimOfExactlyTheLimitAndRefusesOnePixelMoreBeforeAllocating) {
+    // A limit of about two megapixels: a picture at the limit takes 8 MB, its file a few hundred bytes.
+    constexpr int Width = 1500, Height = 1401;
+    constexpr int64_t Pixels = int64_t{Width} * Height;
+    for (const TClaim& claim : Claims) {
+        SCOPED_TRACE(claim.Name);
+        const std::vector<unsigned char> file = claim.Make(Width, Height);
+        SetPictureReadLimit(Pixels);
+        EXPECT_EQ(LoadBytesError(file, claim.Extension).find("too large"), std::string::npos)
+            << LoadBytesError(file, claim.Extension);
+        SetPictureReadLimit(Pixels - 1);
+        const TAllocationCeiling ceiling(Pixels); // a quarter of the picture
+        EXPECT_EQ(LoadBytesError(file, claim.Extension),
+                  "The picture is too large (1500 x 1401 pixels); at most 2 megapixels can be held");
+        EXPECT_FALSE(ceiling.Hit());
+    }
+}
+
+TEST_F(Readers, EveryPictureIsReadUnderALimitOfExactlyItsSizeAndRefusedOnePixelBelow) {
     std::vector<std::pair<std::string, std::vector<unsigned char>>> pictures;
     for (const auto& entry : std::filesystem::directory_iterator(Fixture("")))
         pictures.emplace_back(entry.path().filename().string(), FileData(entry.path().string()));
@@ -208,37 +301,22 @@ TEST_F(Readers, EveryReaderKeepsToTheReadLimit) {
     pictures.emplace_back("card.bmp", std::vector<unsigned char>(bmp.Memory(), bmp.Memory() + bmp.Size()));
     for (const auto& [name, bytes] : pictures) {
         const std::string extension = PictureFileExtension(name);
+        SetPictureReadLimit(MaxBitmapPixels);
         TMemoryStream s;
         s.WriteBuffer(bytes.data(), bytes.size());
         s.SetPosition(0);
         TBitmap32 b;
         LoadPicture(b, s, extension);
-        SetPictureReadLimit(int64_t{b.Width()} * b.Height() - 1);
+        const int64_t pixels = int64_t{b.Width()} * b.Height();
+        SetPictureReadLimit(pixels);
+        EXPECT_EQ(LoadBytesError(bytes, extension), "") << name;
+        // The size as stored, which a turned photo has the other way round; ImageMagick refuses
+        // an icon of one pixel more itself, with a reason of its own.
+        SetPictureReadLimit(pixels - 1);
         const std::string refusal = LoadBytesError(bytes, extension);
-        if (extension == "tif" || extension == "eps")
-            EXPECT_NE(refusal, "") << name;
-        else
-            EXPECT_EQ(refusal.substr(0, 26), "The picture is too large (") << name;
-        SetPictureReadLimit(MaxBitmapPixels);
+        const std::string w = std::to_string(b.Width()), h = std::to_string(b.Height());
+        EXPECT_TRUE(refusal.starts_with("The picture is too large (" + w + " x " + h + " pixels)") ||
+                    refusal.starts_with("The picture is too large (" + h + " x " + w + " pixels)"))
+            << name << ": " << refusal;
     }
-
-    // An RLE8 BMP of 80 bytes that claims 7 x 33,554,437 pixels (just under the largest picture
-    // the program holds) is refused under a limit of four megapixels before anything is allocated.
-    std::vector<unsigned char> rle(14 + 40 + 8 + 2, 0);
-    rle[0] = 'B';
-    rle[1] = 'M';
-    TStream::ToLittleEndian<uint32_t>(static_cast<uint32_t>(rle.size()), &rle[2]);
-    TStream::ToLittleEndian<uint32_t>(14 + 40 + 8, &rle[10]);
-    TStream::ToLittleEndian<uint32_t>(40, &rle[14]);
-    TStream::ToLittleEndian<int32_t>(7, &rle[18]);
-    TStream::ToLittleEndian<int32_t>(33554437, &rle[22]);
-    TStream::ToLittleEndian<uint16_t>(1, &rle[26]);
-    TStream::ToLittleEndian<uint16_t>(8, &rle[28]);
-    TStream::ToLittleEndian<uint32_t>(1, &rle[30]); // RLE8
-    TStream::ToLittleEndian<uint32_t>(2, &rle[46]); // two colours
-    rle[rle.size() - 1] = 1;                        // the end of the bitmap
-    SetPictureReadLimit(int64_t{1} << 22);
-    EXPECT_EQ(LoadBytesError(rle, "bmp"),
-              "The picture is too large (7 x 33554437 pixels); at most 4 megapixels can be held");
-    EXPECT_EQ(LoadBytesError(rle, "dib").substr(0, 24), "The picture is too large");
 }

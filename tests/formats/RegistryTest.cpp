@@ -103,9 +103,10 @@ TEST(PictureFormats, AFormatRegisteredAgainUnderItsNameIsReplacedAndNoExtensionH
 }
 
 TEST(PictureFormats, SizeCheckRefusesTooLargeAndEmptyPictures) {
+    // Exactly the largest picture held, 2^28 pixels, and one pixel more.
     EXPECT_NO_THROW(CheckPictureSize(16384, 16384, "X"));
-    EXPECT_EQ(MessageOf([] { CheckPictureSize(100000, 3000, "X"); }),
-              "The picture is too large (100000 x 3000 pixels); at most 256 megapixels can be held");
+    EXPECT_EQ(MessageOf([] { CheckPictureSize(17, 15790321, "X"); }),
+              "The picture is too large (17 x 15790321 pixels); at most 256 megapixels can be held");
     EXPECT_EQ(MessageOf([] { CheckPictureSize(int64_t{1} << 40, 1, "X"); }).substr(0, 24),
               "The picture is too large");
     EXPECT_EQ(MessageOf([] { CheckPictureSize(0, 5, "PNG"); }),

@@ -350,15 +350,16 @@ TEST(BmpCodec, EveryTruncationRaisesAnException) {
 }
 
 TEST(BmpCodec, HostileHeadersAreRefusedWithClearMessages) {
+    // One pixel more than the largest picture held (17 x 15790321 = 2^28 + 1), and exactly that
+    // picture, whose file holds none of the data: both refused before allocating.
     TBmpSpec huge;
-    huge.Width = 100000;
-    huge.Height = 100000;
-    EXPECT_NE(ReadError(MakeBmp(huge)).find("too large"), std::string::npos);
-
-    // Within the size limit, but the file holds none of the data: refused before allocating.
+    huge.Width = 17;
+    huge.Height = 15790321;
+    EXPECT_EQ(ReadError(MakeBmp(huge)),
+              "The picture is too large (17 x 15790321 pixels); at most 256 megapixels can be held");
     TBmpSpec big;
-    big.Width = 16000;
-    big.Height = 16000;
+    big.Width = 16384;
+    big.Height = 16384;
     EXPECT_NE(ReadError(MakeBmp(big)).find("truncated"), std::string::npos);
 
     TBmpSpec negative;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/AllocationFaults.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -16,12 +17,19 @@ namespace {
 // Allocations left before the one that fails, on this thread (0: none fails).
 thread_local long gCountdown = 0;
 thread_local bool gHit = false;
+// The largest allocation that may succeed on this thread, and whether a larger one was asked for.
+thread_local std::size_t gCeiling = SIZE_MAX;
+thread_local bool gCeilingHit = false;
 } // namespace
 
 #ifndef QUOR_NO_ALLOCATION_FAULTS
 namespace {
 // True for the allocation that is to fail.
-bool FailsHere() noexcept {
+bool FailsHere(std::size_t Size) noexcept {
+    if (Size > gCeiling) {
+        gCeilingHit = true;
+        return true;
+    }
     if (gCountdown <= 0 || --gCountdown > 0) return false;
     gHit = true;
     return true;
@@ -29,7 +37,7 @@ bool FailsHere() noexcept {
 
 // As the library's operator new: malloc, and the new-handler while it gives nothing.
 void* Allocate(std::size_t Size) {
-    if (FailsHere()) throw std::bad_alloc();
+    if (FailsHere(Size)) throw std::bad_alloc();
     for (;;) {
         if (void* p = std::malloc(Size == 0 ? 1 : Size)) return p;
         std::new_handler handler = std::get_new_handler();
@@ -98,4 +106,17 @@ TAllocationFaultScope::~TAllocationFaultScope() {
 
 bool TAllocationFaultScope::Hit() const {
     return gHit;
+}
+
+TAllocationCeiling::TAllocationCeiling(std::size_t Bytes) {
+    gCeilingHit = false;
+    gCeiling = Bytes;
+}
+
+TAllocationCeiling::~TAllocationCeiling() {
+    gCeiling = SIZE_MAX;
+}
+
+bool TAllocationCeiling::Hit() const {
+    return gCeilingHit;
 }
