@@ -3,8 +3,8 @@
 # Installs what is missing, checks the formatting and that every include points down the layers,
 # builds and runs every test program, its tests shuffled and three times over; then builds
 # everything again with AddressSanitizer and UndefinedBehaviorSanitizer (clang), runs every test
-# program again and gives each fuzz target a short run; last builds the tests of the worker pool
-# and of the undo history with ThreadSanitizer (only what they need) and runs them. Exits non-zero
+# program again and gives each fuzz target a short run; last builds the tests of the worker pool,
+# the undo history and the drawing with ThreadSanitizer (only what they need) and runs them. Exits non-zero
 # on any failure, and on a test that skips for a reason other than the allowed ones
 # (tests/support/AllowedSkip.h).
 set -euo pipefail
@@ -36,7 +36,7 @@ scripts/run-tests.sh build-asan "$jobs"
 echo "== fuzz targets"
 scripts/run-fuzzers.sh build-asan/fuzz 20
 
-echo "== ThreadSanitizer: build and test the worker pool and the undo history"
+echo "== ThreadSanitizer: build and test the worker pool, the undo history and the drawing"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DQUOR_TSAN=ON -DQUOR_WITH_QT=OFF -DQUOR_BENCH=OFF -DQUOR_WERROR=ON
 cmake --build build-tsan --target test_threads
