@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUrl>
 
 #include <vector>
@@ -47,10 +48,25 @@ std::string Trim(const std::string& Text) {
     return Text.substr(first, Text.find_last_not_of(' ') - first + 1);
 }
 
-QWidget* DialogParent() {
-    return QApplication::activeWindow();
+QPointer<QWidget>& MainWindow() {
+    static QPointer<QWidget> window;
+    return window;
 }
 } // namespace
+
+void SetDialogMainWindow(QWidget* Window) {
+    MainWindow() = Window;
+}
+
+QWidget* DialogParent() {
+    // A question asked inside a dialog belongs to that dialog; a tool window (the help window)
+    // hands its questions to the window it belongs to, so that they open above both.
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) window = QApplication::activeWindow();
+    while (window != nullptr && window->windowType() == Qt::Tool && window->parentWidget() != nullptr)
+        window = window->parentWidget()->window();
+    return window != nullptr ? window : MainWindow().data();
+}
 
 void SetMessageBoxHook(TMessageBoxHook Hook) {
     MessageBoxHook() = std::move(Hook);

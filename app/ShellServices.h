@@ -10,6 +10,16 @@
 #include <optional>
 #include <string>
 
+// ---- the owner of dialogs -----------------------------------------------------------------------
+
+// The window a dialog or message box of the program is shown for, so that the desktop stacks it
+// above that window and its tool windows: the open modal dialog when there is one, else the
+// active window (for a tool window, the window it belongs to), else the main window.
+QWidget* DialogParent();
+// The main window, which takes the dialogs asked for while none of the program's windows is
+// active; it is forgotten when it goes.
+void SetDialogMainWindow(QWidget* Window);
+
 // ---- message boxes ------------------------------------------------------------------------------
 
 // The hook gets the default button as the box would have it (never NoButton).

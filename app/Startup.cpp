@@ -139,6 +139,7 @@ TShellForms& CreateForms() {
     forms->About = std::make_unique<TFormAbout>(forms->Main.get());
     forms->Domain->SetDialogs(forms->Resample.get(), forms->ImgSizeDlg.get(), forms->About.get());
     forms->Main->SetHelpWindow(forms->HelpWindow.get());
+    SetDialogMainWindow(forms->Main.get());
     forms->HelpWindow->HelpCmd = forms->Domain->HelpCmd;
     Forms = std::move(forms);
     return *Forms;

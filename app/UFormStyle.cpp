@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UFormStyle.h"
 
+#include "app/ShellServices.h"
 #include "app/TiledImage.h"
 #include "engine/QTypes.h"
 #include "platform/qt/GaugeBar.h"
@@ -199,7 +200,7 @@ bool TFormStyle::eventFilter(QObject* Watched, QEvent* Event) {
 
 void InstallStyleEditor() {
     SetStyleEditorHook([](TQStyle& Style, const std::string& Caption, const TStyleAccept& Accept) {
-        TFormStyle form;
+        TFormStyle form(DialogParent());
         form.SetStyle(&Style);
         form.SaveStyle = Accept;
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));

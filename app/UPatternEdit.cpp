@@ -3,6 +3,7 @@
 
 #include "app/InputController.h"
 #include "app/Shape.h"
+#include "app/ShellServices.h"
 #include "app/TiledImage.h"
 #include "platform/qt/ImgView32Widget.h"
 #include "platform/qt/InputEvents.h"
@@ -260,7 +261,7 @@ void TFPatternEdit::UpdateThumbnail() {
 
 void InstallPatternEditor() {
     SetPatternEditorHook([](TPattern& Pattern, const std::string& Caption, const TPatternAccept& Accept) {
-        TFPatternEdit form;
+        TFPatternEdit form(DialogParent());
         if (!Caption.empty()) form.setWindowTitle(QString::fromStdString(Caption));
         form.Pattern = &Pattern;
         form.SavePattern = Accept;
