@@ -52,8 +52,10 @@ QLabel* Separator(QWidget* Parent) {
 }
 } // namespace
 
-TFHlpWnd::TFHlpWnd(QWidget* Parent)
-    : QWidget(Parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+// A tool window of the main window (its parent): the desktop keeps it above the main window, as
+// a floating dock is, but not above the program's dialogs and questions, which would open
+// under a window kept above everything.
+TFHlpWnd::TFHlpWnd(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("FHlpWnd"));
     setWindowTitle(QStringLiteral("Help Window"));
     // The client area and a border of one pixel around it.

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The context-help window: a borderless window on top of the others that shows one HTML page per
-// help keyword from the Help/ folder beside the program, with back and next through the pages it
-// has shown, a link to the full manual and a close link.
+// The context-help window: a borderless tool window of the main window, kept above it but below
+// the program's dialogs, that shows one HTML page per help keyword from the Help/ folder beside
+// the program, with back and next through the pages it has shown, a link to the full manual and
+// a close link.
 #pragma once
 
 #include <QWidget>
@@ -22,6 +23,7 @@ public:
     // The most pages the history keeps.
     static constexpr int MaxHistory = 100;
 
+    // Parent is the main window, which the help window stays above.
     explicit TFHlpWnd(QWidget* Parent = nullptr);
     ~TFHlpWnd() override;
 

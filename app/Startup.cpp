@@ -135,7 +135,7 @@ TShellForms& CreateForms() {
     forms->Main = std::make_unique<TFMain>(*forms->Domain);
     forms->ImgSizeDlg = std::make_unique<TFImgSizeDlg>(forms->Main.get());
     forms->Resample = std::make_unique<TFResample>(forms->Main.get());
-    forms->HelpWindow = std::make_unique<TFHlpWnd>();
+    forms->HelpWindow = std::make_unique<TFHlpWnd>(forms->Main.get());
     forms->About = std::make_unique<TFormAbout>(forms->Main.get());
     forms->Domain->SetDialogs(forms->Resample.get(), forms->ImgSizeDlg.get(), forms->About.get());
     forms->Main->SetHelpWindow(forms->HelpWindow.get());

@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The help window: the page of a keyword from Help/ beside the program, the apology for a
-// missing one, and back and next through the pages shown.
+// missing one, back and next through the pages shown, and its place among the program's windows.
 #include "app/HlpWnd.h"
 
+#include "app/ShellServices.h"
+#include "document/DualImage.h"
 #include "platform/system/ApplicationFolder.h"
+#include "tests/app/ShellFixture.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTest>
@@ -16,6 +21,8 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,7 +57,6 @@ TEST(HlpWndTest, AKeywordShowsItsPageAndAMissingOneTheApology) {
     TFHlpWnd help;
     EXPECT_FALSE(help.isVisible());
     EXPECT_TRUE(help.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(help.windowFlags() & Qt::WindowStaysOnTopHint);
 
     help.ShowHelp("general");
     EXPECT_TRUE(help.isVisible());
@@ -221,4 +227,69 @@ TEST(HlpWndTest, FirstShowsOverTheActiveWindowThenKeepsItsPlace) {
     help.move(20, 30);
     help.ShowHelp("b");
     EXPECT_EQ(help.pos(), QPoint(20, 30));
+}
+
+class HlpWndShell : public TShellTest {};
+
+// The help window is a tool window of the main window: the desktop keeps it above the main
+// window but not above the program's questions and dialogs, which open above it whichever
+// window the user was in, and answer to the mouse; once they are answered its Close works.
+TEST_F(HlpWndShell, QuestionsAndDialogsOpenAboveIt) {
+    EXPECT_EQ(FHlpWnd->parentWidget(), FMain);
+    EXPECT_EQ(FHlpWnd->windowType(), Qt::Tool);
+    EXPECT_FALSE(FHlpWnd->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(FHlpWnd->windowFlags() & Qt::FramelessWindowHint);
+
+    ASSERT_TRUE(Open(MakePicture(200, 150)));
+    Domain->Document->BeginChange();
+    Domain->Document->SprayAt(100, 75);
+    Domain->Document->EndChange();
+    FMain->show();
+    FHlpWnd->ShowHelp("tools");
+    // The user clicked into the help window last; the keys still reach the commands.
+    QApplication::setActiveWindow(FHlpWnd);
+    SetMessageBoxHook(nullptr);
+    SetFileDialogHook(nullptr);
+
+    // Each dialog, once it is the modal window on view, is looked at and answered with the
+    // mouse: OK to a question, Cancel to the others.
+    std::vector<QString> seen;
+    // Held weakly: a dialog may come where the last one lay.
+    QPointer<QWidget> last;
+    QTimer answerer;
+    answerer.setInterval(5);
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || dialog == last) return;
+        last = dialog;
+        seen.push_back(dialog->windowTitle());
+        EXPECT_EQ(dialog->parentWidget(), FMain) << seen.back().toStdString();
+        EXPECT_EQ(dialog->windowHandle()->transientParent(), FMain->windowHandle());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog)) << seen.back().toStdString();
+        // A question asked inside a dialog belongs to that dialog.
+        EXPECT_EQ(DialogParent(), dialog);
+        if (auto* box = qobject_cast<QMessageBox*>(dialog))
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        else if (auto* buttons = dialog->findChild<QDialogButtonBox*>())
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        else
+            static_cast<QDialog*>(dialog)->reject();
+    });
+    answerer.start();
+    Domain->OpenCommand->trigger();
+    Domain->SaveCommand->trigger();
+    Domain->EditStyleCommand->trigger();
+    Domain->EditPatternCommand->trigger();
+    answerer.stop();
+    EXPECT_EQ(seen, (std::vector<QString>{"Confirm", "Open", "Save As", "Edit Current Style",
+                                          "Edit Current Pattern"}));
+    EXPECT_NE(Domain->Document, nullptr);
+    EXPECT_TRUE(FHlpWnd->isVisible());
+
+    ClickLabel(FHlpWnd->lblClose);
+    EXPECT_FALSE(FHlpWnd->isVisible());
+    // With none of the program's windows active, its dialogs belong to the main window.
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(DialogParent(), FMain);
+    FMain->hide();
 }
