@@ -5,9 +5,12 @@
 #include "platform/qt/Colors.h"
 #include "platform/rtl/Round.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -26,9 +29,8 @@ QImage ThumbPicture() {
 } // namespace
 
 TFPickPct::TFPickPct(QWidget* Owner)
-    : QDialog(Owner, Qt::Dialog | Qt::FramelessWindowHint), FThumb(ThumbPicture()) {
+    : QDialog(Owner, Qt::Popup | Qt::FramelessWindowHint), FThumb(ThumbPicture()) {
     setObjectName(QStringLiteral("FPickPct"));
-    setModal(true);
     setMouseTracking(true);
     FormCreate();
 }
@@ -84,8 +86,20 @@ void TFPickPct::UpdatePositionFromThumb() {
     FPosition = Round((Image1.Left - Bevel1.Left + Image1.Width / 2) * perPixel) + FMin;
 }
 
+// A pop-up, not a modal dialog: the program's windows stay unblocked, so a request to close one of
+// them reaches it (and closes the picker first, see eventFilter), while the pop-up takes every
+// mouse and key event.
 int TFPickPct::ShowModal() {
-    return exec();
+    setResult(QDialog::Rejected);
+    show();
+    if (!isVisible()) return result();
+    QEventLoop loop;
+    FLoop = &loop;
+    QPointer<TFPickPct> alive(this);
+    loop.exec(QEventLoop::DialogExec);
+    if (!alive) return QDialog::Rejected;
+    FLoop = nullptr;
+    return result();
 }
 
 void TFPickPct::MoveThumbTo(int X) {
@@ -101,6 +115,21 @@ void TFPickPct::CloseForm() {
     done(QDialog::Rejected);
 }
 
+void TFPickPct::FireEndChange() {
+    ThumbDrag = false;
+    BarDrag = false;
+    if (!FChoosing) return;
+    FChoosing = false;
+    if (FOnEndChange) FOnEndChange(this);
+}
+
+void TFPickPct::EndChoice(bool Restore) {
+    // Through SetPosition, so the box and its handlers take the restored value too.
+    if (Restore && FPosition != FOpening) SetPosition(FOpening);
+    FireEndChange();
+    CloseForm();
+}
+
 void TFPickPct::FormMouseDown(Qt::MouseButton, int, int) {
     ThumbDrag = true;
 }
@@ -110,10 +139,7 @@ void TFPickPct::FormMouseMove(int X, int) {
 }
 
 void TFPickPct::FormMouseUp(Qt::MouseButton, int, int) {
-    ThumbDrag = false;
-    BarDrag = false;
-    if (FOnEndChange) FOnEndChange(this);
-    CloseForm();
+    EndChoice(false);
 }
 
 void TFPickPct::Image1MouseDown(Qt::MouseButton, int, int) {
@@ -136,16 +162,29 @@ TFPickPct::TTarget TFPickPct::Hit(const QPoint& Client) const {
     return Image1.Contains(Client.x(), Client.y()) ? TTarget::Thumb : TTarget::Form;
 }
 
-// The picker grabs the mouse while it is shown, so events arrive from anywhere: those over its
-// client area go to the component under the pointer, those after a press on it to the
-// component pressed, the rest are dropped (the rest of the program is blocked meanwhile).
+// As a pop-up the picker receives every mouse event of the program while it is shown, wherever
+// the pointer is. After a press on the thumb or the form, the moves and the release go to the
+// component pressed. Otherwise an event over the client area goes to the component under the
+// pointer, and a move outside it goes to the form when a button is held or when the pointer is
+// level with the client area. A press outside the picker closes it with the value it shows and
+// goes no further (see eventFilter). The rest is dropped: a press or a release on the frame, a
+// release outside the client area when no press was made on the picker (so the release of the
+// click that opened it keeps it open), and a move above or below it with no button held.
 // A release that reaches the thumb or the form, whichever it is, ends the drag, fires
 // OnEndChange with the position as it then is, and closes the picker (rejected): the release of
-// a press on the picker wherever the pointer is then, or a release over its client area. The
-// release of the click that opened it, outside its client area, keeps it open.
+// a press on the picker wherever the pointer is then, or a release over its client area.
 void TFPickPct::Dispatch(QMouseEvent* Event) {
     const QPoint client = Event->position().toPoint() - ClientOrigin();
     TTarget target = FCapture != TTarget::None ? FCapture : Hit(client);
+    const bool press =
+        Event->type() == QEvent::MouseButtonPress || Event->type() == QEvent::MouseButtonDblClick;
+    if (press && target == TTarget::None && !rect().contains(Event->position().toPoint())) {
+        // Not handed on to the widget under the pointer when the pop-up closes. Its drag and its
+        // release go nowhere either: Qt gives them only to the widget that took their press.
+        setAttribute(Qt::WA_NoMouseReplay);
+        EndChoice(false);
+        return;
+    }
     // A drag that left the picker, or a pointer level with it past one end of the bar, still
     // moves the thumb (to that end).
     const int clientHeight = height() - 2 * FrameWidth;
@@ -191,31 +230,50 @@ void TFPickPct::mouseDoubleClickEvent(QMouseEvent* Event) {
     Dispatch(Event);
 }
 
+// Esc cancels: the picker closes with the value it had when it opened, and the box and its
+// handlers take that value back (the thumb follows even a pointer that only passes level with the
+// bar, so the value may have changed unmeant). Enter closes it with the value shown.
 void TFPickPct::keyPressEvent(QKeyEvent* Event) {
-    // No key closes the picker, Escape included: only a mouse release does (see Dispatch).
-    if (Event->key() == Qt::Key_Escape) return;
-    QDialog::keyPressEvent(Event);
+    switch (Event->key()) {
+    case Qt::Key_Escape:
+        EndChoice(true);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        EndChoice(false);
+        return;
+    default:
+        QDialog::keyPressEvent(Event);
+    }
+}
+
+bool TFPickPct::eventFilter(QObject* Watched, QEvent* Event) {
+    // The window's close request is answered as usual, with the picker closed first.
+    if (Event->type() == QEvent::Close && Watched != this && Watched->isWidgetType()) {
+        const auto* window = static_cast<QWidget*>(Watched);
+        if (window->isWindow() && window->isVisible()) EndChoice(false);
+    }
+    return QDialog::eventFilter(Watched, Event);
 }
 
 void TFPickPct::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);
     FCapture = TTarget::None;
-    // The window system grants the grab only to a window on the screen: taken at the first paint.
-    FGrabPending = true;
+    FOpening = FPosition;
+    FChoosing = true;
+    qApp->installEventFilter(this);
 }
 
 void TFPickPct::hideEvent(QHideEvent* Event) {
-    FGrabPending = false;
-    if (QWidget::mouseGrabber() == this) releaseMouse();
     FCapture = TTarget::None;
+    // However it closed (also when the system closed the pop-up), the choice has ended.
+    FireEndChange();
+    qApp->removeEventFilter(this);
+    if (FLoop) FLoop->quit();
     QDialog::hideEvent(Event);
 }
 
 void TFPickPct::paintEvent(QPaintEvent*) {
-    if (FGrabPending) {
-        FGrabPending = false;
-        grabMouse();
-    }
     QPainter painter(this);
     const int w = width();
     const int h = height();

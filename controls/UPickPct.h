@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The value box's pop-up picker: a captionless dialog in which a triangle thumb slides along a
-// 100-pixel bar to choose a value between Min and Max. The value box shows it modally under
-// itself; the first mouse release over it, or of a press on it, closes it.
+// 100-pixel bar to choose a value between Min and Max. The value box shows it under itself as a
+// pop-up and waits until it closes: the first mouse release over it, or of a press on it, closes it
+// with the value it shows, and so do Enter and a press anywhere outside it (a press that then goes
+// nowhere else); Esc closes it with the value it had when it opened. While it is shown it holds the
+// mouse and the keyboard, and a request to close another window closes it first.
 #pragma once
 
 #include "platform/rtl/Events.h"
 
 #include <QDialog>
 #include <QImage>
+
+class QEventLoop;
 
 class TFPickPct : public QDialog {
     Q_OBJECT
@@ -73,11 +78,17 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void hideEvent(QHideEvent* Event) override;
+    // Watches the whole program's windows while the picker is shown, for a request to close one.
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void FormCreate();
     void MoveThumbTo(int X);
     void CloseForm();
+    // Ends the choice: Restore puts back the value from the opening; OnEndChange fires with the
+    // value as it then is, once per showing, and the picker closes.
+    void EndChoice(bool Restore);
+    void FireEndChange();
 
     // Which component a press went to: it gets the moves and the release until then, as a
     // captured control does.
@@ -85,7 +96,10 @@ private:
     TTarget Hit(const QPoint& Client) const;
     void Dispatch(QMouseEvent* Event);
     TTarget FCapture = TTarget::None;
-    bool FGrabPending = false;
+    // Set from the showing until OnEndChange has fired for it.
+    bool FChoosing = false;
+    int FOpening = 0;
+    QEventLoop* FLoop = nullptr;
 
     TNotifyEvent FOnChange;
     TNotifyEvent FOnEndChange;

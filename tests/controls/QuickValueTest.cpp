@@ -3,10 +3,12 @@
 #include "platform/rtl/Round.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEnterEvent>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -200,23 +202,160 @@ TEST(QuickValue, ThumbDragAndMovesPastTheEnds) {
     EXPECT_EQ(box->Position(), 5);
 }
 
-TEST(QuickValue, AReleaseOutsideThePickerKeepsItOpen) {
-    auto box = DensityBox();
-    box->show();
-    Enter(*box);
-    int ends = 0;
-    box->OnEndChange = [&](void*) { ++ends; };
-    PressAndPick(*box, [&](TFPickPct& picker) {
-        // The release of the opening click lands below the picker: nothing happens.
-        QTest::mouseRelease(&picker, Qt::LeftButton, {}, QPoint(50, 40));
-        EXPECT_TRUE(picker.isVisible());
-        EXPECT_EQ(ends, 0);
-        // A click on the picker without a move closes it and keeps the value.
-        QTest::mousePress(&picker, Qt::LeftButton, {}, Client(picker, 60, 10));
-        QTest::mouseRelease(&picker, Qt::LeftButton, {}, Client(picker, 60, 10));
+namespace {
+// A window holding a density box and, beside it, a stand-in for the drawing that logs the mouse
+// events reaching it; it logs close requests too, and refuses them.
+class TWindow : public QWidget {
+public:
+    struct TDrawing : QWidget {
+        using QWidget::QWidget;
+        std::vector<QEvent::Type> Events;
+        bool event(QEvent* E) override {
+            if (dynamic_cast<QMouseEvent*>(E) != nullptr) Events.push_back(E->type());
+            return QWidget::event(E);
+        }
+    };
+
+    TWindow() : Box(DensityBox()), Drawing(new TDrawing(this)) {
+        resize(400, 300);
+        Box->setParent(this);
+        Box->move(10, 10);
+        Drawing->setGeometry(150, 100, 200, 150);
+        Box->OnChangePos = [this](void*) { Changes.push_back(Box->Position()); };
+        Box->OnEndChange = [this](void*) { Ends.push_back(Box->Position()); };
+        show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
+        Enter(*Box);
+    }
+    // Presses the box and, unless Held, lets the press go at once, below the box: outside the
+    // picker.
+    void QuickClick(const std::function<void(TFPickPct&)>& WhileOpen, bool Held = false) {
+        QTimer::singleShot(0, [&, Held] {
+            TFPickPct& picker = *Box->Popup();
+            if (!Held) Mouse(QEvent::MouseButtonRelease, Box.get(), QPoint(10, 8));
+            EXPECT_TRUE(picker.isVisible());
+            WhileOpen(picker);
+            if (picker.isVisible()) {
+                ADD_FAILURE() << "picker still open";
+                picker.done(0);
+            }
+        });
+        Mouse(QEvent::MouseButtonPress, Box.get(), QPoint(10, 8));
+    }
+    // An event as the window system delivers it: to the window, at a point of one of its widgets.
+    void Mouse(QEvent::Type Type, QWidget* At, QPoint P, Qt::MouseButton Button = Qt::LeftButton,
+               Qt::MouseButtons Held = Qt::NoButton) {
+        const QPointF p(At->mapTo(this, P));
+        if (Type == QEvent::MouseButtonPress) Held |= Button;
+        QMouseEvent e(Type, p, mapToGlobal(p), Type == QEvent::MouseMove ? Qt::NoButton : Button, Held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(windowHandle(), &e);
+    }
+
+    std::unique_ptr<TQuickValue> Box;
+    TDrawing* Drawing;
+    std::vector<int> Changes, Ends;
+    std::vector<bool> PickerShownAtClose;
+
+protected:
+    void closeEvent(QCloseEvent* E) override {
+        PickerShownAtClose.push_back(Box->Popup()->isVisible());
+        E->ignore();
+    }
+};
+} // namespace
+
+// A quick click leaves the picker open (the release falls outside it). A press anywhere else then
+// closes it with the value it shows (set by a pointer passing level with the bar) and goes
+// nowhere: not the press, not the drag and release that follow it. The next click is the
+// window's again. A click on the picker closes it too, without a move keeping the value.
+TEST(QuickValue, AfterAQuickClickAPressOutsideClosesThePickerAndGoesNowhere) {
+    TWindow window;
+    window.QuickClick([&](TFPickPct& picker) {
+        EXPECT_EQ(window.Box->Position(), 10);
+        MoveOver(picker, Client(picker, 56, 8), Qt::NoButton);
+        EXPECT_EQ(window.Box->Position(), 103);
+        window.Mouse(QEvent::MouseButtonPress, window.Drawing, QPoint(100, 20));
+        EXPECT_FALSE(picker.isVisible());
+        window.Mouse(QEvent::MouseMove, window.Drawing, QPoint(120, 40), Qt::NoButton, Qt::LeftButton);
+        window.Mouse(QEvent::MouseButtonRelease, window.Drawing, QPoint(120, 40));
     });
-    EXPECT_EQ(ends, 1);
-    EXPECT_EQ(box->Position(), 10);
+    EXPECT_EQ(window.Box->Position(), 103);
+    EXPECT_EQ(window.Box->Text(), "103 lines");
+    EXPECT_EQ(window.Ends, std::vector<int>{103});
+    EXPECT_TRUE(window.Drawing->Events.empty());
+    window.Mouse(QEvent::MouseButtonPress, window.Drawing, QPoint(30, 30));
+    window.Mouse(QEvent::MouseButtonRelease, window.Drawing, QPoint(30, 30));
+    EXPECT_EQ(window.Drawing->Events,
+              (std::vector<QEvent::Type>{QEvent::MouseButtonPress, QEvent::MouseButtonRelease}));
+
+    // A press on the box itself, or with another button, closes it the same way.
+    window.Drawing->Events.clear();
+    window.QuickClick([&](TFPickPct& picker) {
+        window.Mouse(QEvent::MouseButtonPress, window.Box.get(), QPoint(10, 8), Qt::RightButton);
+        EXPECT_FALSE(picker.isVisible());
+        window.Mouse(QEvent::MouseButtonRelease, window.Box.get(), QPoint(10, 8), Qt::RightButton);
+    });
+    EXPECT_EQ(window.Ends, (std::vector<int>{103, 103}));
+    EXPECT_EQ(window.Box->Position(), 103);
+
+    window.QuickClick(
+        [&](TFPickPct& picker) { QTest::mouseClick(&picker, Qt::LeftButton, {}, Client(picker, 60, 10)); });
+    EXPECT_EQ(window.Ends, (std::vector<int>{103, 103, 103}));
+    EXPECT_TRUE(window.Drawing->Events.empty());
+}
+
+// Esc closes the picker with the value it had when it opened, and the box's handlers hear of it;
+// Enter closes it with the value shown. Neither is passed on.
+TEST(QuickValue, EscRestoresTheOpeningValueAndEnterKeepsTheValueShown) {
+    TWindow window;
+    window.QuickClick([&](TFPickPct& picker) {
+        MoveOver(picker, Client(picker, 106, 8), Qt::NoButton);
+        QTest::keyClick(&picker, Qt::Key_Escape);
+        EXPECT_FALSE(picker.isVisible());
+    });
+    EXPECT_EQ(window.Box->Position(), 10);
+    EXPECT_EQ(window.Box->Text(), "10 lines");
+    EXPECT_EQ(window.Changes, (std::vector<int>{10, 200, 10}));
+    EXPECT_EQ(window.Ends, std::vector<int>{10});
+
+    window.Changes.clear();
+    window.QuickClick([&](TFPickPct& picker) {
+        MoveOver(picker, Client(picker, 106, 8), Qt::NoButton);
+        QTest::keyClick(&picker, Qt::Key_Return);
+        EXPECT_FALSE(picker.isVisible());
+    });
+    EXPECT_EQ(window.Box->Position(), 200);
+    EXPECT_EQ(window.Changes, (std::vector<int>{10, 200}));
+    EXPECT_EQ(window.Ends, (std::vector<int>{10, 200}));
+
+    // Esc during a drag from the box: the value goes back, and the drag's release goes nowhere.
+    window.QuickClick(
+        [&](TFPickPct& picker) {
+            MoveOver(picker, Client(picker, 20, 30), Qt::LeftButton);
+            EXPECT_EQ(window.Box->Position(), 32);
+            QTest::keyClick(&picker, Qt::Key_Escape);
+            window.Mouse(QEvent::MouseMove, window.Drawing, QPoint(20, 20), Qt::NoButton, Qt::LeftButton);
+            window.Mouse(QEvent::MouseButtonRelease, window.Drawing, QPoint(20, 20));
+        },
+        true);
+    EXPECT_EQ(window.Box->Position(), 200);
+    EXPECT_TRUE(window.Drawing->Events.empty());
+}
+
+// The picker blocks no window: a request to close one closes the picker first, with the value
+// shown, and is then answered by the window as usual.
+TEST(QuickValue, ACloseRequestClosesThePickerAndReachesTheWindow) {
+    TWindow window;
+    window.QuickClick([&](TFPickPct& picker) {
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        MoveOver(picker, Client(picker, 6, 8), Qt::NoButton);
+        window.windowHandle()->close();
+        EXPECT_FALSE(picker.isVisible());
+    });
+    EXPECT_EQ(window.PickerShownAtClose, std::vector<bool>{false});
+    EXPECT_EQ(window.Ends, std::vector<int>{5});
+    EXPECT_TRUE(window.isVisible());
 }
 
 TEST(QuickValue, CodeChangesFireOnlyAfterTheFirstOpening) {
