@@ -6,17 +6,21 @@
 #include "app/InputController.h"
 #include "app/Tools.h"
 #include "controls/QuickValue.h"
+#include "controls/UPickPct.h"
 #include "document/QStates.h"
 #include "platform/rtl/Random.h"
 #include "tests/app/ShellFixture.h"
 
 #include <QComboBox>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <functional>
 #include <utility>
@@ -227,6 +231,72 @@ TEST_F(BrushAndPointer, AShiftMovePastEitherEndGivesThatEnd) {
     Key(Src(), QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
     ExpectBrush(8, "Shift up");
     EXPECT_EQ(Domain->Document->History().Count(), 0);
+}
+
+// The Size box's picker opened by a quick click lets go of the window: a pointer passing level
+// with its bar sets the brush as it goes, a press in the photo closes it with that size and draws
+// nothing, and Esc at a later opening gives the size back. The box, the preview and the drawing
+// agree all along.
+TEST_F(BrushAndPointer, TheSizePickerClosesOnAPressInThePhotoOrOnEsc) {
+    ASSERT_TRUE(Open(MakePicture(300, 220)));
+    Domain->AutoDirCommand->trigger();
+    TQuickValue* box = FMain->qvSize;
+    ASSERT_NE(box->Position(), 254);
+    const TBitmap32& bitmap = FMain->ImgSize->Image().Bitmap;
+    auto preview = [&] {
+        return std::vector<uint32_t>(bitmap.Bits(), bitmap.Bits() + bitmap.Width() * bitmap.Height());
+    };
+    // As the window system delivers them: to the window, at a point of one of its widgets.
+    auto mouse = [](QEvent::Type Type, QWidget* At, QPoint P, Qt::MouseButtons Held) {
+        const QPointF p(At->mapTo(FMain, P));
+        QMouseEvent e(Type, p, FMain->mapToGlobal(p),
+                      Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Held, Qt::NoModifier);
+        QApplication::sendEvent(FMain->windowHandle(), &e);
+    };
+    auto quickClick = [&](const std::function<void(TFPickPct&)>& WhileOpen) {
+        QEnterEvent enter(QPointF(10, 8), box->mapToGlobal(QPointF(10, 8)), box->mapToGlobal(QPointF(10, 8)));
+        QApplication::sendEvent(box, &enter);
+        QTimer::singleShot(0, [&] {
+            TFPickPct& picker = *box->Popup();
+            mouse(QEvent::MouseButtonRelease, box, QPoint(10, 8), Qt::NoButton);
+            ASSERT_TRUE(picker.isVisible());
+            WhileOpen(picker);
+            if (picker.isVisible()) {
+                ADD_FAILURE() << "picker still open";
+                picker.done(0);
+            }
+        });
+        mouse(QEvent::MouseButtonPress, box, QPoint(10, 8), Qt::LeftButton);
+    };
+    auto level = [](TFPickPct& Picker, int X) {
+        const QPointF p(Picker.ClientOrigin() + QPoint(X, 8));
+        QMouseEvent e(QEvent::MouseMove, p, Picker.mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(&Picker, &e);
+    };
+
+    std::vector<uint32_t> before = preview();
+    quickClick([&](TFPickPct& picker) {
+        level(picker, 56);
+        ExpectBrush(254, "the pointer level with the bar");
+        EXPECT_NE(preview(), before);
+        mouse(QEvent::MouseButtonPress, Src(), QPoint(80, 80), Qt::LeftButton);
+        EXPECT_FALSE(picker.isVisible());
+        for (int k = 1; k <= 8; ++k)
+            mouse(QEvent::MouseMove, Src(), QPoint(80 + 10 * k, 80 + 5 * k), Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, Src(), QPoint(160, 120), Qt::NoButton);
+    });
+    ExpectBrush(254, "a press in the photo");
+    EXPECT_EQ(Domain->Document->History().Count(), 0);
+
+    quickClick([&](TFPickPct& picker) {
+        level(picker, 106);
+        ExpectBrush(500, "the pointer past the bar's end");
+        before = preview();
+        QTest::keyClick(&picker, Qt::Key_Escape);
+    });
+    ExpectBrush(254, "Esc");
+    EXPECT_NE(preview(), before);
 }
 
 TEST_F(BrushAndPointer, EscEndsWhatIsThisWithoutHelp) {
