@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <sched.h>
 #include <sstream>
 #include <string>
@@ -179,9 +181,31 @@ private:
     std::exception_ptr FError;
 };
 
+// The process's pool, made at the first job. The child of a fork makes its own at its first job:
+// none of the pool's threads go with it, and the pool's locks and wake-ups stand as they stood
+// for those threads at the moment of the fork (a lock held, a sleeper counted), so a job posted
+// to that pool could wait for ever. The parent's pool is left to the child untouched, never
+// destroyed there.
+std::atomic<TRowPool*> gPool{nullptr};
+
+struct TPoolOwner {
+    ~TPoolOwner() { delete gPool.exchange(nullptr); }
+};
+
 TRowPool& Pool() {
-    static TRowPool pool;
-    return pool;
+    static TPoolOwner owner;
+    static const bool registered = [] {
+        pthread_atfork(nullptr, nullptr, [] { gPool.store(nullptr); });
+        return true;
+    }();
+    (void)registered;
+    TRowPool* pool = gPool.load();
+    if (pool == nullptr) {
+        // Two first jobs at once (the window's thread and the swap thread): one pool is kept.
+        auto made = std::make_unique<TRowPool>();
+        if (gPool.compare_exchange_strong(pool, made.get())) pool = made.release();
+    }
+    return *pool;
 }
 
 } // namespace

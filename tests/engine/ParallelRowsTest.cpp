@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -146,6 +147,28 @@ TEST(ParallelRowsTest, BandsAreDoneWhenTheSystemStartsNoMoreThreads) {
         return std::string("ok");
     });
     EXPECT_EQ(outcome, "ok");
+}
+
+TEST(ParallelRowsTest, TheChildOfAForkSharesItsJobsAmongThreadsOfItsOwn) {
+    // The pool's workers exist and sleep, waiting for the next job, when the process forks; the
+    // child has none of them and shares its jobs among workers it starts itself.
+    const TWatchdog watchdog(60, "a job in the child of a fork");
+    SetAnalysisThreadCount(4);
+    ParallelRows(0, 64, 1, [](int, int) {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string outcome = InAChild([] {
+        std::mutex mutex;
+        std::vector<std::thread::id> threads;
+        ParallelRows(0, 64, 1, [&](int, int) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::lock_guard lock(mutex);
+            if (std::find(threads.begin(), threads.end(), std::this_thread::get_id()) == threads.end())
+                threads.push_back(std::this_thread::get_id());
+        });
+        return std::to_string(threads.size()) + " threads";
+    });
+    SetAnalysisThreadCount(0);
+    EXPECT_EQ(outcome, "4 threads");
 }
 
 TEST(ParallelRowsTest, EveryRowOfEveryJobIsDoneOnceWhenJobsFollowBackToBack) {

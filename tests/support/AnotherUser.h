@@ -10,16 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Runs Action in a child process as the unprivileged user "nobody" (uid and gid 65534) when the
-// tests run as root, as the same user otherwise; returns what Action returned.
-inline std::string AsAnotherUser(const std::function<std::string()>& Action) {
+// Runs Action in a child process made by fork; when AnotherUser, as the unprivileged user
+// "nobody" (uid and gid 65534) if the tests run as root. Returns what Action returned.
+inline std::string InAChild(const std::function<std::string()>& Action, bool AnotherUser = false) {
     int out[2];
     if (pipe(out) != 0) return "no pipe";
     const pid_t pid = fork();
     if (pid == 0) {
         close(out[0]);
         std::string result;
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        if (AnotherUser && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             result = "could not become nobody";
         else
             result = Action();
@@ -34,4 +35,10 @@ inline std::string AsAnotherUser(const std::function<std::string()>& Action) {
     close(out[0]);
     waitpid(pid, nullptr, 0);
     return result;
+}
+
+// Runs Action in a child process as the unprivileged user "nobody" when the tests run as root, as
+// the same user otherwise; returns what Action returned.
+inline std::string AsAnotherUser(const std::function<std::string()>& Action) {
+    return InAChild(Action, true);
 }
