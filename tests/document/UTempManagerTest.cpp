@@ -147,7 +147,7 @@ TEST_F(TempManagerTest, NamesLogAndCleanUp) {
         // locked while the service lives.
         EXPECT_TRUE(fs::exists(tsk));
         EXPECT_TRUE(fs::exists(bmp));
-        EXPECT_EQ(ReadText(FLog), "folder: " + FTmp + "\r\n" + tsk + "\r\n" + bmp + "\r\n");
+        EXPECT_EQ(FileBytes(FLog), "folder: " + FTmp + "\r\n" + tsk + "\r\n" + bmp + "\r\n");
         EXPECT_FALSE(Unlocked(FLog));
         WriteText(bmp, "swap");
         fs::remove(tsk); // its owner deleted it already: no error at exit
@@ -252,7 +252,7 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
                 kinds.push_back(Kind);
             });
             names.push_back(manager.GetTempFileName("tsk"));
-            const std::string before = ReadText(FLog);
+            const std::string before = FileBytes(FLog);
             std::string whole = before;
             {
                 // The disk fills up a few bytes into the next line, and stays full.
@@ -265,7 +265,7 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
                 whole += "aside: " + aside + "\r\n";
                 EXPECT_EQ(fault.Hits(), 51);
                 EXPECT_TRUE(manager.LogLost());
-                EXPECT_EQ(ReadText(FLog), before);
+                EXPECT_EQ(FileBytes(FLog), before);
             }
             ASSERT_EQ(told.size(), 1u);
             EXPECT_EQ(told[0].rfind("Could not write " + FLog +
@@ -278,9 +278,9 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
             names.push_back(manager.GetTempFileName(".bmp"));
             whole += names.back() + "\r\n";
             EXPECT_FALSE(manager.LogLost());
-            EXPECT_EQ(ReadText(FLog), whole);
+            EXPECT_EQ(FileBytes(FLog), whole);
             names.push_back(manager.GetTempFileName("tsk"));
-            EXPECT_EQ(ReadText(FLog), whole + names.back() + "\r\n");
+            EXPECT_EQ(FileBytes(FLog), whole + names.back() + "\r\n");
             EXPECT_EQ(manager.Names().Items(), names);
         }
         ASSERT_EQ(told.size(), 2u);
@@ -296,7 +296,7 @@ TEST_F(TempManagerTest, ALostLogIsTriedAgainAtEveryNameAndOnceWrittenListsThemAl
 TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
     TTempManager manager;
     const std::string first = manager.GetTempFileName("tsk");
-    const std::string log = ReadText(FLog);
+    const std::string log = FileBytes(FLog);
     std::string message;
     {
         TWriteFaultScope full(TFaultPoint::fpCreate, 0, ENOSPC, FTmp);
@@ -307,7 +307,7 @@ TEST_F(TempManagerTest, ANameWhoseFileCannotBeMadeLeavesNeitherFileNorLine) {
         }
     }
     EXPECT_EQ(message, "Cannot create a temporary file in \"" + FTmp + "\". No space left on device");
-    EXPECT_EQ(ReadText(FLog), log);
+    EXPECT_EQ(FileBytes(FLog), log);
     EXPECT_EQ(manager.Names().Items(), std::vector<std::string>{first});
     EXPECT_FALSE(manager.LogLost());
     EXPECT_EQ(FilesIn(FTmp), 1u);
@@ -372,7 +372,7 @@ TEST_F(TempManagerTest, AKilledSavesWriteAsideFileIsCleanedAtTheNextStart) {
     TTempManager next;
     EXPECT_FALSE(fs::exists(aside));
     EXPECT_FALSE(fs::exists(log));
-    EXPECT_EQ(ReadText(target), "the saved drawing");
+    EXPECT_EQ(FileBytes(target), "the saved drawing");
     EXPECT_TRUE(fs::exists(pictures + ".draw.bmp.0badcafe"));
 }
 

@@ -160,6 +160,15 @@ TEST_F(Readers, DamagedFilesSayWhichFormat) {
 namespace {
 
 // The TIFF that starts at Start in a file, its size changed to Width x Height.
+// The fixture Name with its width and height, 16-bit little-endian side by side at At, claiming
+// Width x Height.
+std::vector<unsigned char> SidesClaiming(const char* Name, size_t At, int Width, int Height) {
+    std::vector<unsigned char> bytes = FileData(Fixture(Name));
+    TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(Width), &bytes[At]);
+    TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(Height), &bytes[At + 2]);
+    return bytes;
+}
+
 std::vector<unsigned char> TiffClaiming(std::vector<unsigned char> Tiff, size_t Start, int Width,
                                         int Height) {
     unsigned char* tiff = Tiff.data() + Start;
@@ -236,20 +245,8 @@ const TClaim Claims[] = {
          const std::vector<unsigned char> eps = FileData(Fixture("card.eps"));
          return TiffClaiming(eps, TStream::FromLittleEndian<uint32_t>(eps.data() + 20), W, H);
      }},
-    {"Targa (ImageMagick)", "tga",
-     [](int W, int H) {
-         std::vector<unsigned char> tga = FileData(Fixture("card.tga"));
-         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(W), &tga[12]);
-         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(H), &tga[14]);
-         return tga;
-     }},
-    {"Autodesk cel", "cel",
-     [](int W, int H) {
-         std::vector<unsigned char> cel = FileData(Fixture("card.cel"));
-         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(W), &cel[2]);
-         TStream::ToLittleEndian<uint16_t>(static_cast<uint16_t>(H), &cel[4]);
-         return cel;
-     }},
+    {"Targa (ImageMagick)", "tga", [](int W, int H) { return SidesClaiming("card.tga", 12, W, H); }},
+    {"Autodesk cel", "cel", [](int W, int H) { return SidesClaiming("card.cel", 2, W, H); }},
     {"Paint Shop Pro", "psp",
      [](int W, int H) {
          // Every width and height of the file: the picture's, its composite's and its thumbnail's.

@@ -1,29 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests of the temporary-file log and of the service that keeps it share: a test with
 // temporary and state folders of its own (and no runtime folder), where this process's log goes,
-// whether a running copy holds a log's lock, and a file's text read and written whole.
+// whether a running copy holds a log's lock, and a file's text written whole (FileBytes reads it).
 #pragma once
 
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
 
 inline void WriteText(const std::string& Path, const std::string& Text) {
     std::ofstream(Path, std::ios::binary) << Text;
-}
-
-inline std::string ReadText(const std::string& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // True when another open of Path can take its lock, that is when no copy holds it.

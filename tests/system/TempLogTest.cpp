@@ -42,9 +42,9 @@ TEST_F(TempLogTest, IsMadeLockedAndAppendedToLineByLineTakenBackAndDeleted) {
     EXPECT_TRUE(log.Append({"first", "second"}));
     const size_t size = log.Size();
     EXPECT_TRUE(log.Append({"third"}));
-    EXPECT_EQ(ReadText(log.Path()), "first\r\nsecond\r\nthird\r\n");
+    EXPECT_EQ(FileBytes(log.Path()), "first\r\nsecond\r\nthird\r\n");
     log.TakeBack(size);
-    EXPECT_EQ(ReadText(log.Path()), "first\r\nsecond\r\n");
+    EXPECT_EQ(FileBytes(log.Path()), "first\r\nsecond\r\n");
     log.Delete();
     EXPECT_FALSE(fs::exists(log.Path()));
     EXPECT_FALSE(log.Append({"kept only"}));
@@ -75,7 +75,7 @@ TEST_F(TempLogTest, EndedLogsAreGivenToTheCleanerAndGoWhateverElseIsThere) {
     const std::string err = testing::internal::GetCapturedStderr();
     std::sort(given.begin(), given.end());
     EXPECT_EQ(given, (std::vector<std::vector<std::string>>{{"an ended copy's name"}, {"one", "two"}}));
-    EXPECT_EQ(ReadText(living.Path()), "a living copy's name\r\n");
+    EXPECT_EQ(FileBytes(living.Path()), "a living copy's name\r\n");
     EXPECT_FALSE(fs::exists(FState + "TempManager-999999999.log"));
     EXPECT_TRUE(fs::exists(FState + "TempManager-x.log"));
     for (const char* name : {"TempManager-999999997.log", "TempManager-999999998.log"}) {
@@ -101,7 +101,7 @@ TEST_F(TempLogTest, ALostOrVanishedLogIsWrittenAgainWholeAndToldOnce) {
         EXPECT_FALSE(append("a line that does not fit"));
         EXPECT_FALSE(append("another"));
         EXPECT_TRUE(log.Lost());
-        EXPECT_EQ(ReadText(FLog), "before\r\n");
+        EXPECT_EQ(FileBytes(FLog), "before\r\n");
     }
     EXPECT_EQ(Told(FNotices), std::vector<std::string>{"Could not write " + FLog +
                                                        ": No space left on device. Drawing goes on, but the "
@@ -109,7 +109,7 @@ TEST_F(TempLogTest, ALostOrVanishedLogIsWrittenAgainWholeAndToldOnce) {
                                                        "the program ends without exit (a crash)."});
     EXPECT_TRUE(append("space is back"));
     EXPECT_FALSE(log.Lost());
-    EXPECT_EQ(ReadText(FLog), whole);
+    EXPECT_EQ(FileBytes(FLog), whole);
     EXPECT_EQ(Told(FNotices), std::vector<std::string>{"The temporary-file log " + FLog +
                                                        " is written again: the undo files of this session "
                                                        "will be cleaned up after a crash."});
@@ -117,7 +117,7 @@ TEST_F(TempLogTest, ALostOrVanishedLogIsWrittenAgainWholeAndToldOnce) {
     // Deleted with its folder (a cleaner of old files).
     fs::remove_all(FRoot / "state");
     EXPECT_TRUE(append("after a cleaner"));
-    EXPECT_EQ(ReadText(FLog), whole);
+    EXPECT_EQ(FileBytes(FLog), whole);
     EXPECT_FALSE(Unlocked(FLog));
 
     // Put aside, with something else in its place: lost; the file put aside stays locked.
@@ -136,13 +136,13 @@ TEST_F(TempLogTest, ALostOrVanishedLogIsWrittenAgainWholeAndToldOnce) {
     // The name free again: made again.
     fs::remove(FLog);
     EXPECT_TRUE(append("made again"));
-    EXPECT_EQ(ReadText(FLog), whole);
+    EXPECT_EQ(FileBytes(FLog), whole);
     EXPECT_EQ(Told(FNotices).size(), 1u);
     EXPECT_FALSE(Unlocked(FLog + ".kept"));
     // The file put aside back at its name: taken back, whole.
     fs::rename(FLog + ".kept", FLog);
     EXPECT_TRUE(append("back"));
-    EXPECT_EQ(ReadText(FLog), whole);
+    EXPECT_EQ(FileBytes(FLog), whole);
     struct stat back {};
     ASSERT_EQ(stat(FLog.c_str(), &back), 0);
     EXPECT_EQ(back.st_ino, aside.st_ino);
